@@ -1,0 +1,468 @@
+#include "platform/value/asn1_value.h"
+
+#include <cstring>
+#include <sstream>
+#include <utility>
+
+#include "platform/value/ber.h"
+#include "platform/value/ber_decoder.h"
+#include "platform/value/ber_print.h"
+#include "platform/value/exception.h"
+
+namespace {
+
+bool usable_tag(Asn1Tag t) {
+  if (t.cls == Asn1Tag::UNIVERSAL && t.number == 0) {
+    InvalidX::raise("tag [UNIVERSAL 0] is reserved for end-of-contents");
+    return false;
+  }
+  return true;
+}
+
+// Minimal two's complement of v, big-endian, into out[0..9); returns the
+// first octet used.
+size_t twos_complement(long v, uint8_t (&out)[9]) {
+  uint64_t u = static_cast<uint64_t>(v);
+  out[0] = v < 0 ? 0xff : 0x00;
+  for (int i = 8; i >= 1; --i) {
+    out[i] = static_cast<uint8_t>(u);
+    u >>= 8;
+  }
+  size_t first = 1;
+  while (first < 8 && ((out[first] == 0x00 && !(out[first + 1] & 0x80)) ||
+                       (out[first] == 0xff && (out[first + 1] & 0x80))))
+    ++first;
+  return first;
+}
+
+}  // namespace
+
+Asn1Value::Asn1Value(const DataUnit& d) { decode(d.data(), d.size(), *this); }
+
+Asn1Value::Asn1Value(const std::shared_ptr<Buffer>& buf, size_t off) {
+  set_trusted(buf, off);
+}
+
+void Asn1Value::set_trusted(std::shared_ptr<Buffer> buf, size_t off) {
+  qx::ber::Header h = qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(buf->data()) + off);
+  buf_ = std::move(buf);
+  off_ = off;
+  hdr_ = static_cast<uint8_t>(h.header_len);
+  len_ = h.header_len + h.content_len;
+  tag_ = h.tag;
+  constructed_ = h.constructed;
+  cursor_ = 0;
+}
+
+void Asn1Value::set_primitive(Asn1Tag t, const void* contents, size_t n) {
+  uint8_t head[qx::ber::kMaxHeader];
+  size_t hs = qx::ber::write_header(head, t, false, n);
+  auto buf = std::make_shared<Buffer>();
+  buf->reserve(hs + n);
+  buf->append(reinterpret_cast<const char*>(head), hs);
+  if (n != 0) buf->append(static_cast<const char*>(contents), n);
+  buf_ = std::move(buf);
+  off_ = 0;
+  hdr_ = static_cast<uint8_t>(hs);
+  len_ = hs + n;
+  tag_ = t;
+  constructed_ = false;
+  cursor_ = 0;
+}
+
+void Asn1Value::make_private(size_t head) {
+  auto buf = std::make_shared<Buffer>();
+  buf->reserve(head + len_ + 64);
+  buf->assign(head, '\0');
+  buf->append(buf_->data() + off_, len_);
+  buf_ = std::move(buf);
+  off_ = head;
+}
+
+bool Asn1Value::encode_int(long v, Asn1Tag t) {
+  if (!usable_tag(t)) return false;
+  uint8_t b[9];
+  size_t first = twos_complement(v, b);
+  set_primitive(t, b + first, 9 - first);
+  return true;
+}
+
+bool Asn1Value::encode_unsigned(unsigned long v, Asn1Tag t) {
+  if (!usable_tag(t)) return false;
+  uint8_t b[9];
+  b[0] = 0;
+  uint64_t u = v;
+  for (int i = 8; i >= 1; --i) {
+    b[i] = static_cast<uint8_t>(u);
+    u >>= 8;
+  }
+  size_t first = 0;
+  while (first < 8 && b[first] == 0x00 && !(b[first + 1] & 0x80)) ++first;
+  set_primitive(t, b + first, 9 - first);
+  return true;
+}
+
+bool Asn1Value::encode_enum(long v, Asn1Tag t) { return encode_int(v, t); }
+
+bool Asn1Value::encode_null(Asn1Tag t) {
+  if (!usable_tag(t)) return false;
+  set_primitive(t, nullptr, 0);
+  return true;
+}
+
+bool Asn1Value::encode_bool(bool v, Asn1Tag t) {
+  if (!usable_tag(t)) return false;
+  uint8_t b = v ? 0xff : 0x00;
+  set_primitive(t, &b, 1);
+  return true;
+}
+
+bool Asn1Value::encode_octets(const void* p, size_t n, Asn1Tag t) {
+  if (!usable_tag(t)) return false;
+  if (p == nullptr && n != 0) {
+    InvalidX::raise("encode_octets: no octets");
+    return false;
+  }
+  set_primitive(t, p, n);
+  return true;
+}
+
+bool Asn1Value::encode_octets(std::string_view s, Asn1Tag t) {
+  return encode_octets(s.data(), s.size(), t);
+}
+
+bool Asn1Value::encode_oid(const Oid& oid, Asn1Tag t) {
+  if (!usable_tag(t)) return false;
+  if (oid.empty()) {
+    InvalidX::raise("encode_oid: empty object identifier");
+    return false;
+  }
+  set_primitive(t, oid.contents().data(), oid.contents().size());
+  return true;
+}
+
+bool Asn1Value::start_construct(Asn1Tag t) {
+  if (!usable_tag(t)) return false;
+  // Spare room before the header lets add_component grow the length octets
+  // without moving the contents.
+  uint8_t head[qx::ber::kMaxHeader];
+  size_t hs = qx::ber::write_header(head, t, true, 0);
+  auto buf = std::make_shared<Buffer>();
+  buf->reserve(qx::ber::kMaxHeader + 64);
+  buf->assign(qx::ber::kMaxHeader - hs, '\0');
+  buf->append(reinterpret_cast<const char*>(head), hs);
+  buf_ = std::move(buf);
+  off_ = qx::ber::kMaxHeader - hs;
+  hdr_ = static_cast<uint8_t>(hs);
+  len_ = hs;
+  tag_ = t;
+  constructed_ = true;
+  cursor_ = 0;
+  return true;
+}
+
+bool Asn1Value::add_component(const Asn1Value& c) {
+  if (!buf_ || !constructed_) {
+    InvalidX::raise("add_component: not a constructed value");
+    return false;
+  }
+  if (!c.buf_) {
+    InvalidX::raise("add_component: empty component");
+    return false;
+  }
+  // c may share this buffer (even be this value): keep its octets alive and
+  // where they are while this value moves to a buffer of its own.
+  std::shared_ptr<Buffer> keep = c.buf_;
+  const char* src = c.buf_->data() + c.off_;
+  size_t n = c.len_;
+  size_t content = len_ - hdr_;
+  size_t new_content = content + n;
+  size_t hs = qx::ber::header_size(tag_, new_content);
+  bool in_place = keep != buf_ && buf_.use_count() == 1 && off_ + len_ == buf_->size() &&
+                  content_offset() >= hs;
+  if (!in_place) make_private(qx::ber::kMaxHeader);
+  size_t cstart = content_offset();
+  buf_->append(src, n);
+  uint8_t head[qx::ber::kMaxHeader];
+  qx::ber::write_header(head, tag_, true, new_content);
+  std::memcpy(buf_->data() + cstart - hs, head, hs);
+  off_ = cstart - hs;
+  hdr_ = static_cast<uint8_t>(hs);
+  len_ = hs + new_content;
+  return true;
+}
+
+namespace {
+
+bool check_primitive(const Asn1Value& v, const char* what) {
+  if (!v) {
+    InvalidX::raise("%s: empty value", what);
+    return false;
+  }
+  if (v.constructed()) {
+    InvalidX::raise("%s: constructed encoding", what);
+    return false;
+  }
+  return true;
+}
+
+// The contents as a signed integer of at most 8 octets, minimal.
+bool read_integer(const Asn1Value& v, const char* what, bool is_unsigned, uint64_t& out,
+                  bool& negative) {
+  if (!check_primitive(v, what)) return false;
+  std::string_view c = v.contents();
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(c.data());
+  size_t n = c.size();
+  if (n == 0) {
+    InvalidX::raise("%s: no contents octets", what);
+    return false;
+  }
+  if (n > 1 && ((p[0] == 0x00 && !(p[1] & 0x80)) || (p[0] == 0xff && (p[1] & 0x80)))) {
+    InvalidX::raise("%s: contents not minimal", what);
+    return false;
+  }
+  negative = (p[0] & 0x80) != 0;
+  if (is_unsigned && negative) {
+    InvalidX::raise("%s: negative value", what);
+    return false;
+  }
+  size_t max = is_unsigned ? 9 : 8;
+  if (n > max) {
+    InvalidX::raise("%s: value out of range", what);
+    return false;
+  }
+  uint64_t u = negative ? ~uint64_t{0} : 0;
+  for (size_t i = 0; i < n; ++i) u = (u << 8) | p[i];
+  out = u;
+  return true;
+}
+
+// Joins the segments of a constructed string: each is primitive or
+// constructed in turn, tagged OCTET STRING or as the whole.
+bool join_segments(const Asn1Value& v, Asn1Tag outer, std::string& out) {
+  for (const Asn1Value& seg : v.components()) {
+    if (seg.tag() != TAG_OCTSTR && seg.tag() != outer) {
+      InvalidX::raise("decode_octets: segment of a constructed string tagged [%s %u]",
+                      seg.tag().class_name(), seg.tag().number);
+      return false;
+    }
+    if (seg.constructed()) {
+      if (!join_segments(seg, outer, out)) return false;
+    } else {
+      out += seg.contents();
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Asn1Value::decode_int(long& out) const {
+  uint64_t u;
+  bool neg;
+  if (!read_integer(*this, "decode_int", false, u, neg)) return false;
+  out = static_cast<long>(u);
+  return true;
+}
+
+bool Asn1Value::decode_unsigned(unsigned long& out) const {
+  uint64_t u;
+  bool neg;
+  if (!read_integer(*this, "decode_unsigned", true, u, neg)) return false;
+  out = static_cast<unsigned long>(u);
+  return true;
+}
+
+bool Asn1Value::decode_enum(long& out) const {
+  uint64_t u;
+  bool neg;
+  if (!read_integer(*this, "decode_enum", false, u, neg)) return false;
+  out = static_cast<long>(u);
+  return true;
+}
+
+bool Asn1Value::decode_bool(bool& out) const {
+  if (!check_primitive(*this, "decode_bool")) return false;
+  if (len_ - hdr_ != 1) {
+    InvalidX::raise("decode_bool: %zu contents octets, 1 expected", len_ - hdr_);
+    return false;
+  }
+  out = contents()[0] != 0;
+  return true;
+}
+
+bool Asn1Value::decode_null() const {
+  if (!check_primitive(*this, "decode_null")) return false;
+  if (len_ != hdr_) {
+    InvalidX::raise("decode_null: %zu contents octets, none expected", len_ - hdr_);
+    return false;
+  }
+  return true;
+}
+
+bool Asn1Value::decode_octets(std::string& out) const {
+  if (!buf_) {
+    InvalidX::raise("decode_octets: empty value");
+    return false;
+  }
+  if (!constructed_) {
+    out.assign(contents());
+    return true;
+  }
+  std::string joined;
+  if (!join_segments(*this, tag_, joined)) return false;
+  out.swap(joined);
+  return true;
+}
+
+bool Asn1Value::decode_octets(unsigned char* buf, size_t capacity, size_t& len) const {
+  if (!buf_) {
+    InvalidX::raise("decode_octets: empty value");
+    return false;
+  }
+  if (!constructed_) {
+    std::string_view c = contents();
+    if (c.size() > capacity) {
+      ResourceLimX::raise("decode_octets: %zu octets do not fit in %zu", c.size(), capacity);
+      return false;
+    }
+    if (!c.empty()) std::memcpy(buf, c.data(), c.size());
+    len = c.size();
+    return true;
+  }
+  std::string joined;
+  if (!decode_octets(joined)) return false;
+  if (joined.size() > capacity) {
+    ResourceLimX::raise("decode_octets: %zu octets do not fit in %zu", joined.size(), capacity);
+    return false;
+  }
+  if (!joined.empty()) std::memcpy(buf, joined.data(), joined.size());
+  len = joined.size();
+  return true;
+}
+
+bool Asn1Value::decode_oid(Oid& out) const {
+  if (!check_primitive(*this, "decode_oid")) return false;
+  std::string_view c = contents();
+  return Oid::from_contents(reinterpret_cast<const unsigned char*>(c.data()), c.size(), out);
+}
+
+size_t Asn1Value::num_comps() const {
+  size_t n = 0;
+  for (auto it = components().begin(), end = components().end(); it != end; ++it) ++n;
+  return n;
+}
+
+Asn1Value::ComponentRange Asn1Value::components() const {
+  if (!buf_ || !constructed_) return ComponentRange(this, 0, 0);
+  return ComponentRange(this, content_offset(), off_ + len_);
+}
+
+Asn1Value::ComponentIterator& Asn1Value::ComponentIterator::operator++() {
+  qx::ber::Header h =
+      qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(parent_->buf_->data()) + pos_);
+  pos_ += h.header_len + h.content_len;
+  return *this;
+}
+
+Asn1Value Asn1Value::first_component() const {
+  cursor_ = 0;
+  return next_component();
+}
+
+Asn1Value Asn1Value::next_component() const {
+  if (!buf_ || !constructed_) return Asn1Value();
+  size_t rel = cursor_ == 0 ? 0 : cursor_ - 1;
+  if (rel >= len_ - hdr_) {
+    cursor_ = len_ - hdr_ + 1;
+    return Asn1Value();
+  }
+  Asn1Value c(buf_, content_offset() + rel);
+  cursor_ = rel + c.len_ + 1;
+  return c;
+}
+
+bool Asn1Value::retag(Asn1Tag t) {
+  if (!buf_) {
+    InvalidX::raise("retag: empty value");
+    return false;
+  }
+  if (!usable_tag(t)) return false;
+  size_t content = len_ - hdr_;
+  uint8_t head[qx::ber::kMaxHeader];
+  size_t hs = qx::ber::write_header(head, t, constructed_, content);
+  if (hs == hdr_ && buf_.use_count() == 1) {
+    std::memcpy(buf_->data() + off_, head, hs);
+  } else {
+    size_t spare = constructed_ ? qx::ber::kMaxHeader : hs;
+    auto buf = std::make_shared<Buffer>();
+    buf->reserve(spare + content);
+    buf->assign(spare - hs, '\0');
+    buf->append(reinterpret_cast<const char*>(head), hs);
+    buf->append(buf_->data() + off_ + hdr_, content);
+    buf_ = std::move(buf);
+    off_ = spare - hs;
+    hdr_ = static_cast<uint8_t>(hs);
+    len_ = hs + content;
+  }
+  tag_ = t;
+  return true;
+}
+
+Asn1Value Asn1Value::copy() const {
+  Asn1Value v(*this);
+  if (buf_) v.make_private(constructed_ ? qx::ber::kMaxHeader : 0);
+  v.cursor_ = 0;
+  return v;
+}
+
+const unsigned char* Asn1Value::encoding() const {
+  return buf_ ? reinterpret_cast<const unsigned char*>(buf_->data()) + off_ : nullptr;
+}
+
+std::string_view Asn1Value::encoding_view() const {
+  return buf_ ? std::string_view(buf_->data() + off_, len_) : std::string_view();
+}
+
+std::string_view Asn1Value::contents() const {
+  return buf_ ? std::string_view(buf_->data() + off_ + hdr_, len_ - hdr_) : std::string_view();
+}
+
+void Asn1Value::print(std::ostream& os) const { qx::ber::print_text(os, *this); }
+
+std::string Asn1Value::to_string() const {
+  std::ostringstream os;
+  print(os);
+  return os.str();
+}
+
+std::ostream& operator<<(std::ostream& os, const Asn1Value& v) {
+  v.print(os);
+  return os;
+}
+
+DataUnit Asn1Value::to_data_unit() const {
+  return buf_ ? DataUnit(buf_->data() + off_, len_) : DataUnit();
+}
+
+bool Asn1Value::decode(const void* p, size_t n, Asn1Value& out, size_t* consumed) {
+  return decode(p, n, out, consumed, nullptr);
+}
+
+bool Asn1Value::decode(const void* p, size_t n, Asn1Value& out, size_t* consumed,
+                       qx::ber::DecodeError* error) {
+  qx::ber::DecodeError err;
+  size_t used = 0;
+  auto buf = std::make_shared<Buffer>();
+  if (p == nullptr && n != 0) n = 0;
+  if (!qx::ber::decode(static_cast<const uint8_t*>(p), n, consumed != nullptr, kMaxDepth, *buf,
+                       used, err)) {
+    out = Asn1Value();
+    InvalidX::raise("BER offset %zu: %s", err.offset, err.what.c_str());
+    if (error != nullptr) *error = err;
+    return false;
+  }
+  out.set_trusted(std::move(buf), 0);
+  if (consumed != nullptr) *consumed = used;
+  return true;
+}

@@ -1,0 +1,181 @@
+#ifndef QX_PLATFORM_VALUE_ASN1_VALUE_H_
+#define QX_PLATFORM_VALUE_ASN1_VALUE_H_
+
+#include <cstddef>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/value/asn1_tag.h"
+#include "platform/value/data_unit.h"
+#include "platform/value/oid.h"
+
+namespace qx::ber {
+struct DecodeError;
+}
+
+// An ASN.1 value, held as its BER encoding: definite lengths, minimal length
+// fields, minimal INTEGER and ENUMERATED contents. Building and decoding both
+// end in that one form, so equal values have equal encodings and conversion to
+// and from DataUnit is a copy of bytes.
+//
+// Components share their parent's buffer (walking allocates nothing); a value
+// that is changed while its buffer is shared first takes a private copy.
+//
+// Failures: operations returning bool return false, raise InvalidX (or
+// ResourceLimX) through the current exception and leave their out-parameters
+// unchanged. A builder that fails leaves the value as it was.
+//
+// Thread-safety: one thread at a time per value, and values sharing a buffer
+// (a value and its components or copies) belong to one thread; hand another
+// thread a copy() instead.
+class Asn1Value {
+ public:
+  // Nesting depth accepted by decode (the outermost element is depth 1).
+  static constexpr int kMaxDepth = 64;
+
+  Asn1Value() = default;
+  // Rebuilds a value from its encoding (see decode; the unit must hold exactly
+  // one element). On failure the value is empty and InvalidX is raised.
+  explicit Asn1Value(const DataUnit& d);
+
+  // True when the value holds something.
+  explicit operator bool() const { return buf_ != nullptr; }
+
+  // ---- Building: each replaces the current content and returns true; a tag
+  // of class universal and number 0 (reserved for end-of-contents) is refused.
+  bool encode_int(long v, Asn1Tag t = TAG_INT);
+  bool encode_unsigned(unsigned long v, Asn1Tag t = TAG_INT);
+  bool encode_enum(long v, Asn1Tag t = TAG_ENUM);
+  bool encode_null(Asn1Tag t = TAG_NULL);
+  bool encode_bool(bool v, Asn1Tag t = TAG_BOOL);
+  bool encode_octets(const void* p, size_t n, Asn1Tag t = TAG_OCTSTR);
+  bool encode_octets(std::string_view s, Asn1Tag t = TAG_OCTSTR);
+  bool encode_oid(const Oid& oid, Asn1Tag t = TAG_OID);  // fails on an empty Oid
+  // An empty constructed value (SET, SEQUENCE, [n] ...).
+  bool start_construct(Asn1Tag t);
+  // Appends a copy of c's encoding as the last component. Fails on a
+  // primitive or empty this, or an empty c.
+  bool add_component(const Asn1Value& c);
+
+  // ---- Reading. The tag's class and number are not checked (a [0]-tagged
+  // INTEGER decodes with decode_int); form and contents are: INTEGER and
+  // ENUMERATED must be primitive, minimal and fit the type.
+  bool decode_int(long& out) const;
+  bool decode_unsigned(unsigned long& out) const;  // negative values refused
+  bool decode_enum(long& out) const;
+  bool decode_bool(bool& out) const;
+  bool decode_null() const;
+  // Primitive contents, or the joined segments of a constructed string.
+  bool decode_octets(std::string& out) const;
+  // As above into buf. Contents longer than capacity are refused
+  // (ResourceLimX), never cut; on success len is the number of octets copied.
+  bool decode_octets(unsigned char* buf, size_t capacity, size_t& len) const;
+  bool decode_oid(Oid& out) const;
+
+  // ---- Structure.
+  bool constructed() const { return buf_ && constructed_; }
+  size_t num_comps() const;  // 0 for a primitive or empty value
+  // first_component returns the first component and sets the value's cursor
+  // after it; next_component returns the component at the cursor and moves it
+  // on (without a first_component call it starts at the first). Both return
+  // an empty value at the end, or for a primitive or empty value.
+  Asn1Value first_component() const;
+  Asn1Value next_component() const;
+
+  // Cheap iteration for internal use: for (const Asn1Value& c : v.components()).
+  // Does not touch the cursor. The range must not outlive v.
+  class ComponentIterator;
+  class ComponentRange;
+  ComponentRange components() const;
+
+  // ---- Tag and size.
+  Asn1Tag tag() const { return tag_; }  // universal 0 for an empty value
+  // Changes the tag in place, keeping the form and contents. Fails on an empty
+  // value or the reserved tag universal 0.
+  bool retag(Asn1Tag t);
+  size_t size() const { return len_; }  // the encoding's length (0 when empty)
+  size_t header_size() const { return hdr_; }
+  // A deep copy owning a buffer of its own.
+  Asn1Value copy() const;
+  const unsigned char* encoding() const;
+  std::string_view encoding_view() const;
+  // Contents octets of a primitive, or the concatenated component encodings
+  // of a constructed value.
+  std::string_view contents() const;
+
+  // Readable dump: one line per element, indented two spaces per depth (the
+  // format of `logmapper asn1`). An empty value prints "(empty)".
+  void print(std::ostream& os) const;
+  std::string to_string() const;
+
+  // ---- Conversion.
+  DataUnit to_data_unit() const;
+  explicit operator DataUnit() const { return to_data_unit(); }
+
+  // Decodes one BER element from p[0..n): indefinite lengths, long-form tags
+  // and lengths and constructed strings are accepted; the stored encoding is
+  // the definite-length form. Every read is bounds-checked and nesting deeper
+  // than kMaxDepth is refused. With consumed, octets after the element are
+  // allowed and *consumed is the element's length in the input; without it
+  // they are an error. On failure: out empty, false, InvalidX with the
+  // offset and the reason.
+  static bool decode(const void* p, size_t n, Asn1Value& out, size_t* consumed = nullptr);
+  // As above; on failure also stores the offset and reason in *error.
+  static bool decode(const void* p, size_t n, Asn1Value& out, size_t* consumed,
+                     qx::ber::DecodeError* error);
+
+  bool operator==(const Asn1Value& o) const { return encoding_view() == o.encoding_view(); }
+  bool operator!=(const Asn1Value& o) const { return !(*this == o); }
+
+ private:
+  friend class ComponentIterator;
+  using Buffer = std::string;
+
+  // A component view of parent's buffer at byte offset off (trusted encoding).
+  Asn1Value(const std::shared_ptr<Buffer>& buf, size_t off);
+  void set_primitive(Asn1Tag t, const void* contents, size_t n);
+  void set_trusted(std::shared_ptr<Buffer> buf, size_t off);
+  // Makes the buffer private, holding only this element at its end with at
+  // least head spare octets before it.
+  void make_private(size_t head);
+  size_t content_offset() const { return off_ + hdr_; }
+
+  std::shared_ptr<Buffer> buf_;  // null when empty
+  size_t off_ = 0;               // the element's first octet in *buf_
+  size_t len_ = 0;               // header + contents
+  Asn1Tag tag_;
+  uint8_t hdr_ = 0;  // header length
+  bool constructed_ = false;
+  mutable size_t cursor_ = 0;  // next component's offset; 0 = not started
+};
+
+class Asn1Value::ComponentIterator {
+ public:
+  ComponentIterator(const Asn1Value* parent, size_t pos) : parent_(parent), pos_(pos) {}
+  Asn1Value operator*() const { return Asn1Value(parent_->buf_, pos_); }
+  ComponentIterator& operator++();
+  bool operator==(const ComponentIterator& o) const { return pos_ == o.pos_; }
+  bool operator!=(const ComponentIterator& o) const { return pos_ != o.pos_; }
+
+ private:
+  const Asn1Value* parent_;
+  size_t pos_;
+};
+
+class Asn1Value::ComponentRange {
+ public:
+  ComponentRange(const Asn1Value* parent, size_t begin, size_t end)
+      : parent_(parent), begin_(begin), end_(end) {}
+  ComponentIterator begin() const { return ComponentIterator(parent_, begin_); }
+  ComponentIterator end() const { return ComponentIterator(parent_, end_); }
+
+ private:
+  const Asn1Value* parent_;
+  size_t begin_, end_;
+};
+
+std::ostream& operator<<(std::ostream& os, const Asn1Value& v);
+
+#endif  // QX_PLATFORM_VALUE_ASN1_VALUE_H_

@@ -1,0 +1,152 @@
+#include "platform/value/generalized_time.h"
+
+#include <cstdio>
+
+#include "platform/value/exception.h"
+
+namespace {
+
+// Reads exactly n digits at s[pos]; false when they are not all digits.
+bool digits(std::string_view s, size_t pos, size_t n, int& out) {
+  if (pos + n > s.size()) return false;
+  int v = 0;
+  for (size_t i = pos; i < pos + n; ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    v = v * 10 + (s[i] - '0');
+  }
+  out = v;
+  return true;
+}
+
+std::string two(int v) {
+  char b[8];
+  std::snprintf(b, sizeof b, "%02d", v);
+  return b;
+}
+
+}  // namespace
+
+GeneralizedTime::GeneralizedTime() : error_("no time") {}
+
+GeneralizedTime::GeneralizedTime(std::string_view text) : text_(text) { parse(); }
+
+GeneralizedTime::GeneralizedTime(const Asn1Value& v) {
+  ExceptionScope scope;  // a bad value is reported through error()
+  if (!v.decode_octets(text_)) {
+    error_ = scope.caught() ? scope.caught()->reason() : "not a string value";
+    return;
+  }
+  parse();
+}
+
+GeneralizedTime::GeneralizedTime(const TimeStamp& ts, int flag) {
+  if (!ts.valid()) {
+    error_ = "invalid time stamp";
+    return;
+  }
+  Tm tm;
+  ts.to_tm(tm, flag != UTC);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d", tm.tm_year + 1900, tm.tm_mon + 1,
+                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  text_ = buf;
+  if (tm.tm_msec != 0) {
+    std::snprintf(buf, sizeof buf, ".%03d", tm.tm_msec);
+    std::string frac = buf;
+    while (frac.back() == '0') frac.pop_back();
+    text_ += frac;
+  }
+  if (flag == UTC) {
+    text_ += 'Z';
+  } else if (flag == LOCAL_OFFSET) {
+    Tm as_utc = tm;
+    as_utc.tm_isdst = 0;
+    int64_t offset = (TimeStamp(as_utc, false).seconds() - ts.seconds()) / 60;
+    text_ += offset < 0 ? '-' : '+';
+    if (offset < 0) offset = -offset;
+    text_ += two(static_cast<int>(offset / 60)) + two(static_cast<int>(offset % 60));
+  }
+  stamp_ = ts;
+}
+
+// YYYYMMDDHH[MM[SS]][(.|,)digits][Z|(+|-)hh[mm]]
+void GeneralizedTime::parse() {
+  const std::string_view s = text_;
+  auto bad = [&](const char* what) {
+    error_ = "GeneralizedTime \"" + std::string(s.substr(0, 40)) + "\": " + what;
+    stamp_ = TimeStamp();
+  };
+  int year, mon, day, hour, min = 0, sec = 0;
+  if (!digits(s, 0, 4, year) || !digits(s, 4, 2, mon) || !digits(s, 6, 2, day) ||
+      !digits(s, 8, 2, hour))
+    return bad("YYYYMMDDHH expected");
+  size_t pos = 10;
+  int64_t unit_ms = 3600000;
+  if (digits(s, pos, 2, min)) {
+    pos += 2;
+    unit_ms = 60000;
+    if (digits(s, pos, 2, sec)) {
+      pos += 2;
+      unit_ms = 1000;
+    }
+  }
+  int64_t frac_ms = 0;
+  if (pos < s.size() && (s[pos] == '.' || s[pos] == ',')) {
+    ++pos;
+    size_t start = pos;
+    uint64_t num = 0, den = 1;
+    while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') {
+      if (pos - start < 12) {  // finer digits are below a millisecond
+        num = num * 10 + static_cast<uint64_t>(s[pos] - '0');
+        den *= 10;
+      }
+      ++pos;
+    }
+    if (pos == start) return bad("digits expected after the decimal mark");
+    frac_ms = static_cast<int64_t>(num * static_cast<uint64_t>(unit_ms) / den);
+  }
+  bool local = true;
+  int offset_min = 0;
+  if (pos < s.size() && s[pos] == 'Z') {
+    local = false;
+    ++pos;
+  } else if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) {
+    int sign = s[pos] == '-' ? -1 : 1;
+    int oh, om = 0;
+    if (!digits(s, pos + 1, 2, oh)) return bad("zone offset hh expected");
+    pos += 3;
+    if (digits(s, pos, 2, om)) pos += 2;
+    if (oh > 23 || om > 59) return bad("zone offset out of range");
+    local = false;
+    offset_min = sign * (oh * 60 + om);
+  }
+  if (pos != s.size()) return bad("unexpected characters");
+  if (mon < 1 || mon > 12) return bad("month out of range");
+  if (day < 1 || day > qx::days_in_month(year, static_cast<unsigned>(mon)))
+    return bad("day out of range");
+  if (hour > 23) return bad("hour out of range");
+  if (min > 59) return bad("minute out of range");
+  if (sec > 59) return bad("second out of range");
+  Tm tm;
+  tm.tm_year = year - 1900;
+  tm.tm_mon = mon - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = min;
+  tm.tm_sec = sec;
+  tm.tm_isdst = -1;
+  TimeStamp base(tm, local);
+  if (!base.valid()) return bad(local ? "no such local time" : "out of range");
+  int64_t ms = base.millis() - int64_t{offset_min} * 60000 + frac_ms;
+  int64_t secs = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+  TimeStamp ts(secs, static_cast<int>(ms - secs * 1000));
+  if (!ts.valid()) return bad("out of range");
+  stamp_ = ts;
+  error_.clear();
+}
+
+Asn1Value GeneralizedTime::to_asn1() const {
+  Asn1Value v;
+  if (valid()) v.encode_octets(text_, TAG_GENTIME);
+  return v;
+}

@@ -1,0 +1,221 @@
+#include "platform/value/oid.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/value/exception.h"
+
+namespace {
+
+bool all_digits(std::string_view s) {
+  if (s.empty()) return false;
+  for (char ch : s)
+    if (ch < '0' || ch > '9') return false;
+  return true;
+}
+
+// Appends the base-128 groups of a decimal number of any size.
+void append_base128(std::string_view dec, std::string& out) {
+  if (dec.size() <= 19) {
+    uint64_t v = 0;
+    for (char ch : dec) v = v * 10 + static_cast<unsigned>(ch - '0');
+    char tmp[10];
+    int n = 0;
+    do {
+      tmp[n++] = static_cast<char>(v & 0x7f);
+      v >>= 7;
+    } while (v != 0);
+    while (n-- > 1) out += static_cast<char>(tmp[n] | 0x80);
+    out += tmp[0];
+    return;
+  }
+  // Long division by 128 of the decimal digits, collecting remainders.
+  std::vector<uint8_t> digits;
+  digits.reserve(dec.size());
+  for (char ch : dec) digits.push_back(static_cast<uint8_t>(ch - '0'));
+  std::string groups;  // least significant first
+  size_t start = 0;
+  while (start < digits.size()) {
+    unsigned rem = 0;
+    for (size_t i = start; i < digits.size(); ++i) {
+      unsigned cur = rem * 10 + digits[i];
+      digits[i] = static_cast<uint8_t>(cur / 128);
+      rem = cur % 128;
+    }
+    groups += static_cast<char>(rem);
+    while (start < digits.size() && digits[start] == 0) ++start;
+  }
+  for (size_t i = groups.size(); i-- > 1;) out += static_cast<char>(groups[i] | 0x80);
+  out += groups[0];
+}
+
+// Adds a small number to a decimal string.
+std::string add_decimal(std::string_view dec, unsigned add) {
+  std::string s(dec);
+  unsigned carry = add;
+  for (size_t i = s.size(); i-- > 0 && carry != 0;) {
+    unsigned d = static_cast<unsigned>(s[i] - '0') + carry;
+    s[i] = static_cast<char>('0' + d % 10);
+    carry = d / 10;
+  }
+  while (carry != 0) {
+    s.insert(s.begin(), static_cast<char>('0' + carry % 10));
+    carry /= 10;
+  }
+  return s;
+}
+
+// Subtracts a small number from a decimal string that is at least as large.
+std::string sub_decimal(std::string s, unsigned sub) {
+  int borrow = static_cast<int>(sub);
+  for (size_t i = s.size(); i-- > 0 && borrow != 0;) {
+    int d = (s[i] - '0') - borrow % 10;
+    borrow /= 10;
+    if (d < 0) {
+      d += 10;
+      ++borrow;
+    }
+    s[i] = static_cast<char>('0' + d);
+  }
+  size_t nz = s.find_first_not_of('0');
+  return nz == std::string::npos ? "0" : s.substr(nz);
+}
+
+// The decimal text of one subidentifier's base-128 groups.
+std::string group_decimal(const unsigned char* p, size_t n) {
+  if (n <= 9) {
+    uint64_t v = 0;
+    for (size_t i = 0; i < n; ++i) v = (v << 7) | (p[i] & 0x7f);
+    return std::to_string(v);
+  }
+  std::vector<uint8_t> digits{0};  // least significant first
+  for (size_t i = 0; i < n; ++i) {
+    unsigned carry = p[i] & 0x7f;
+    for (uint8_t& d : digits) {
+      unsigned cur = d * 128u + carry;
+      d = static_cast<uint8_t>(cur % 10);
+      carry = cur / 10;
+    }
+    while (carry != 0) {
+      digits.push_back(static_cast<uint8_t>(carry % 10));
+      carry /= 10;
+    }
+  }
+  while (digits.size() > 1 && digits.back() == 0) digits.pop_back();
+  std::string s;
+  for (size_t i = digits.size(); i-- > 0;) s += static_cast<char>('0' + digits[i]);
+  return s;
+}
+
+}  // namespace
+
+Oid::Oid(const char* dotted) {
+  if (dotted == nullptr) {
+    InvalidX::raise("object identifier: no text");
+    return;
+  }
+  parse(dotted, *this);
+}
+
+bool Oid::parse(std::string_view dotted, Oid& out) {
+  std::vector<std::string_view> arcs;
+  size_t pos = 0;
+  for (;;) {
+    size_t dot = dotted.find('.', pos);
+    std::string_view arc = dotted.substr(pos, dot == std::string_view::npos ? dotted.npos : dot - pos);
+    if (!all_digits(arc) || (arc.size() > 1 && arc[0] == '0')) {
+      InvalidX::raise("object identifier \"%.60s\": arc %zu is not a number",
+                      std::string(dotted).c_str(), arcs.size() + 1);
+      return false;
+    }
+    arcs.push_back(arc);
+    if (dot == std::string_view::npos) break;
+    pos = dot + 1;
+  }
+  if (arcs.size() < 2) {
+    InvalidX::raise("object identifier \"%.60s\": fewer than two arcs", std::string(dotted).c_str());
+    return false;
+  }
+  if (arcs[0].size() != 1 || arcs[0][0] > '2') {
+    InvalidX::raise("object identifier \"%.60s\": first arc not 0, 1 or 2",
+                    std::string(dotted).c_str());
+    return false;
+  }
+  unsigned first = static_cast<unsigned>(arcs[0][0] - '0');
+  if (first < 2 && (arcs[1].size() > 2 || std::stoi(std::string(arcs[1])) >= 40)) {
+    InvalidX::raise("object identifier \"%.60s\": second arc not below 40",
+                    std::string(dotted).c_str());
+    return false;
+  }
+  std::string bytes;
+  bytes.reserve(arcs.size() + 4);
+  append_base128(add_decimal(arcs[1], first * 40), bytes);
+  for (size_t i = 2; i < arcs.size(); ++i) append_base128(arcs[i], bytes);
+  out.contents_ = DataUnit(std::move(bytes));
+  return true;
+}
+
+bool Oid::from_contents(const unsigned char* p, size_t n, Oid& out) {
+  if (n == 0) {
+    InvalidX::raise("object identifier: no contents octets");
+    return false;
+  }
+  bool group_start = true;
+  for (size_t i = 0; i < n; ++i) {
+    if (group_start && p[i] == 0x80) {
+      InvalidX::raise("object identifier: subidentifier at octet %zu not minimal", i);
+      return false;
+    }
+    group_start = !(p[i] & 0x80);
+  }
+  if (p[n - 1] & 0x80) {
+    InvalidX::raise("object identifier: last subidentifier incomplete");
+    return false;
+  }
+  out.contents_.assign(p, n);
+  return true;
+}
+
+std::string Oid::format() const {
+  std::string out;
+  const unsigned char* p = contents_.data();
+  size_t n = contents_.size();
+  size_t start = 0;
+  bool first = true;
+  for (size_t i = 0; i < n; ++i) {
+    if (p[i] & 0x80) continue;
+    size_t len = i + 1 - start;
+    if (first) {
+      // The first subidentifier holds 40 * arc1 + arc2 (arc2 unbounded when arc1 is 2).
+      if (len <= 9) {
+        uint64_t v = 0;
+        for (size_t k = start; k <= i; ++k) v = (v << 7) | (p[k] & 0x7f);
+        uint64_t a = v < 80 ? v / 40 : 2;
+        out += std::to_string(a);
+        out += '.';
+        out += std::to_string(v - a * 40);
+      } else {
+        out += "2.";
+        out += sub_decimal(group_decimal(p + start, len), 80);
+      }
+      first = false;
+    } else {
+      out += '.';
+      out += group_decimal(p + start, len);
+    }
+    start = i + 1;
+  }
+  return out;
+}
+
+size_t Oid::num_arcs() const {
+  if (contents_.empty()) return 0;
+  size_t n = 1;
+  for (size_t i = 0; i < contents_.size(); ++i)
+    if (!(contents_.data()[i] & 0x80)) ++n;
+  return n;
+}
+
+unsigned long hashOid(const Oid& o) { return DataUnit::hash(o.contents()); }
+
+int cmpOid(const Oid& a, const Oid& b) { return DataUnit::equiv(a.contents(), b.contents()); }
