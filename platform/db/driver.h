@@ -1,0 +1,122 @@
+#ifndef QX_PLATFORM_DB_DRIVER_H_
+#define QX_PLATFORM_DB_DRIVER_H_
+
+// The one small interface between the RWDB* classes and a database server.
+// Each driver (sqlite/, postgres/) implements it in one file and is the only
+// place that includes its server's C header; fault_driver wraps any driver
+// for tests. Internal to the layer.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/db/rwdb_status.h"
+#include "platform/db/rwdb_value.h"
+
+namespace qx::db {
+
+// One bound value, read from the program's variable at execution. text and
+// blob point into the caller's memory, valid for the duration of the call.
+struct Param {
+  enum Kind { kNull, kInt, kText, kBlob, kDateTime };
+  Kind kind = kNull;
+  int64_t i = 0;              // kInt; kDateTime: milliseconds since the epoch
+  int32_t offset = 0;         // kDateTime: seconds east of UTC to show it in
+  const char* data = nullptr;  // kText, kBlob
+  size_t size = 0;
+};
+
+// A column of a table as the server describes it.
+struct ColumnInfo {
+  std::string name;  // lower case
+  RWDBValue::ValueType type = RWDBValue::NoType;
+  long length = 0;
+  bool nullAllowed = true;
+};
+
+// The rows of one query, fetched as they come.
+class Cursor {
+ public:
+  virtual ~Cursor() = default;
+  // Reads the next row. false at the end (*status valid) or on error.
+  virtual bool next(RWDBStatus* status) = 0;
+  virtual int columnCount() const = 0;
+  virtual const std::string& columnName(int i) const = 0;  // lower case
+  // Values of the current row. REQUIRES: 0 <= i < columnCount(), a row read.
+  virtual bool isNull(int i) = 0;
+  // false when the value does not convert (the caller reports typeConflict).
+  virtual bool getInt(int i, int64_t* v) = 0;
+  virtual bool getText(int i, std::string* v) = 0;
+  virtual bool getBlob(int i, std::string* v) = 0;
+  virtual bool getDateTime(int i, int64_t* millis, int32_t* offset) = 0;
+};
+
+// A statement prepared once on a session and executed many times.
+class Statement {
+ public:
+  virtual ~Statement() = default;
+  // Runs the statement with params; *rows = rows touched (-1 unknown).
+  virtual RWDBStatus execute(const std::vector<Param>& params, int64_t* rows) = 0;
+  // Runs a query; on success *cursor holds its rows. The cursor ends when the
+  // statement runs again.
+  virtual RWDBStatus query(const std::vector<Param>& params, std::unique_ptr<Cursor>* cursor) = 0;
+};
+
+// A session with the server. Every statement that fails inside a transaction
+// undoes only itself (the transaction goes on), unless the status has
+// code transactionAborted... see inTransaction() after a failure.
+class Session {
+ public:
+  virtual ~Session() = default;
+  // sql holds nparams placeholders made by Driver::placeholder.
+  virtual RWDBStatus prepare(const std::string& sql, size_t nparams,
+                             std::unique_ptr<Statement>* out) = 0;
+  // Runs trusted SQL text of the layer or the caller, without parameters.
+  virtual RWDBStatus exec(const std::string& sql) = 0;
+  virtual RWDBStatus begin() = 0;
+  virtual RWDBStatus commit() = 0;
+  virtual RWDBStatus rollback() = 0;
+  virtual bool inTransaction() const = 0;
+  // Whether a table or view named name (already folded) exists.
+  virtual RWDBStatus tableExists(const std::string& name, bool* exists) = 0;
+  // The columns of table name (already folded); noSuchObject when missing.
+  virtual RWDBStatus fetchSchema(const std::string& name, std::vector<ColumnInfo>* out) = 0;
+  // Whether the session can still talk to the server.
+  virtual bool alive() const = 0;
+};
+
+class Driver {
+ public:
+  virtual ~Driver() = default;
+  // "SQLITE" or "POSTGRESQL".
+  virtual std::string serverType() const = 0;
+  // Text of the n-th (1-based) placeholder.
+  virtual std::string placeholder(size_t n) const = 0;
+  // The column definition of CREATE TABLE for a column, its name already
+  // quoted, with the constraint that enforces its declared length. Empty for
+  // a type the driver does not take.
+  virtual std::string columnDefinition(const std::string& quotedName, RWDBValue::ValueType type,
+                                       long length, bool nullAllowed, size_t position) const = 0;
+  // A key under which sessions are shared within the process (SQLite: the
+  // file, so that every connection of the process to one file is the same
+  // session and transaction); empty: every connection is a session of its own.
+  virtual std::string sessionKey() const = 0;
+  virtual RWDBStatus connect(std::unique_ptr<Session>* out) = 0;
+};
+
+// Settings given to RWDBManager::database.
+struct OpenParams {
+  std::string serverName, userName, password, databaseName;
+  int busyTimeoutMs = 5000;
+};
+
+std::unique_ptr<Driver> make_sqlite_driver(const OpenParams& p);
+std::unique_ptr<Driver> make_postgres_driver(const OpenParams& p);
+
+// The status of an error the layer itself detects.
+RWDBStatus layer_error(RWDBStatus::ErrorCode code, const std::string& message);
+
+}  // namespace qx::db
+
+#endif  // QX_PLATFORM_DB_DRIVER_H_

@@ -1,0 +1,202 @@
+#include "platform/db/rwdb_date_time.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "platform/db/civil.h"
+
+using qx::db::floor_div;
+using qx::db::floor_mod;
+
+namespace {
+
+struct Fields {
+  int64_t year;
+  unsigned month, day, hour, minute, second, ms;
+};
+
+Fields fields_at(int64_t millis, int32_t offset) {
+  int64_t local = floor_div(millis, 1000) + offset;
+  Fields f;
+  qx::db::civil_from_days(floor_div(local, 86400), &f.year, &f.month, &f.day);
+  int64_t sod = floor_mod(local, 86400);
+  f.hour = static_cast<unsigned>(sod / 3600);
+  f.minute = static_cast<unsigned>(sod / 60 % 60);
+  f.second = static_cast<unsigned>(sod % 60);
+  f.ms = static_cast<unsigned>(floor_mod(millis, 1000));
+  return f;
+}
+
+bool fields_ok(int64_t year, unsigned month, unsigned day, unsigned hour, unsigned minute,
+               unsigned second, unsigned ms) {
+  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+         day <= qx::db::days_in_month(year, month) && hour < 24 && minute < 60 && second < 60 &&
+         ms < 1000;
+}
+
+}  // namespace
+
+RWDBDateTime::RWDBDateTime(const RWDate& date, unsigned hour, unsigned minute, unsigned second,
+                           unsigned millisecond, const RWZone& zone)
+    : RWDBDateTime(date.isValid() ? date.year() : 0, date.month(), date.dayOfMonth(), hour,
+                   minute, second, millisecond, zone) {}
+
+RWDBDateTime::RWDBDateTime(unsigned year, unsigned month, unsigned day, unsigned hour,
+                           unsigned minute, unsigned second, unsigned millisecond,
+                           const RWZone& zone) {
+  if (!fields_ok(year, month, day, hour, minute, second, millisecond)) return;
+  int64_t t;
+  if (!zone.toUtc(year, month, day, hour, minute, second, -1, &t)) return;
+  millis_ = t * 1000 + millisecond;
+  offset_ = zone.offsetAt(t);
+  valid_ = true;
+}
+
+RWDBDateTime::RWDBDateTime(const struct tm* tm, unsigned millisecond, const RWZone& zone) {
+  if (tm == nullptr || tm->tm_year < -1899 || tm->tm_mon < 0 || tm->tm_mday < 1 ||
+      tm->tm_hour < 0 || tm->tm_min < 0 || tm->tm_sec < 0)
+    return;
+  int64_t year = static_cast<int64_t>(tm->tm_year) + 1900;
+  unsigned month = static_cast<unsigned>(tm->tm_mon) + 1, day = static_cast<unsigned>(tm->tm_mday);
+  unsigned h = static_cast<unsigned>(tm->tm_hour), m = static_cast<unsigned>(tm->tm_min),
+           s = static_cast<unsigned>(tm->tm_sec);
+  if (!fields_ok(year, month, day, h, m, s, millisecond)) return;
+  int64_t t;
+  if (!zone.toUtc(year, month, day, h, m, s, tm->tm_isdst, &t)) return;
+  millis_ = t * 1000 + millisecond;
+  offset_ = zone.offsetAt(t);
+  valid_ = true;
+}
+
+RWDBDateTime RWDBDateTime::fromMillis(int64_t millisSinceEpoch, const RWZone& zone) {
+  return fromMillisOffset(millisSinceEpoch, zone.offsetAt(floor_div(millisSinceEpoch, 1000)));
+}
+
+RWDBDateTime RWDBDateTime::fromMillisOffset(int64_t millisSinceEpoch, int32_t offsetSeconds) {
+  RWDBDateTime d;
+  d.millis_ = millisSinceEpoch;
+  d.offset_ = offsetSeconds;
+  Fields f = fields_at(millisSinceEpoch, offsetSeconds);
+  d.valid_ = f.year >= 1 && f.year <= 9999;
+  return d;
+}
+
+RWDBDateTime RWDBDateTime::now() {
+  struct timespec ts {};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return fromMillis(static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000);
+}
+
+void RWDBDateTime::extract(struct tm* tm, const RWZone& zone) const {
+  if (!valid_ || tm == nullptr) return;
+  int64_t secs = floor_div(millis_, 1000);
+  int32_t off = zone.offsetAt(secs);
+  Fields f = fields_at(millis_, off);
+  *tm = {};
+  tm->tm_year = static_cast<int>(f.year - 1900);
+  tm->tm_mon = static_cast<int>(f.month) - 1;
+  tm->tm_mday = static_cast<int>(f.day);
+  tm->tm_hour = static_cast<int>(f.hour);
+  tm->tm_min = static_cast<int>(f.minute);
+  tm->tm_sec = static_cast<int>(f.second);
+  int64_t days = qx::db::days_from_civil(f.year, f.month, f.day);
+  tm->tm_wday = static_cast<int>(floor_mod(days + 4, 7));  // 1970-01-01 was a Thursday
+  tm->tm_yday = static_cast<int>(days - qx::db::days_from_civil(f.year, 1, 1));
+  if (zone.isLocal()) {
+    time_t tt = static_cast<time_t>(secs);
+    struct tm lt {};
+    if (localtime_r(&tt, &lt) != nullptr) tm->tm_isdst = lt.tm_isdst;
+  }
+  tm->tm_gmtoff = off;
+}
+
+namespace {
+Fields local_fields(int64_t millis) {
+  return fields_at(millis, RWZone::local().offsetAt(floor_div(millis, 1000)));
+}
+}  // namespace
+
+int RWDBDateTime::year() const { return static_cast<int>(local_fields(millis_).year); }
+unsigned RWDBDateTime::month() const { return local_fields(millis_).month; }
+unsigned RWDBDateTime::dayOfMonth() const { return local_fields(millis_).day; }
+unsigned RWDBDateTime::hour() const { return local_fields(millis_).hour; }
+unsigned RWDBDateTime::minute() const { return local_fields(millis_).minute; }
+unsigned RWDBDateTime::second() const { return local_fields(millis_).second; }
+unsigned RWDBDateTime::milliSecond() const { return local_fields(millis_).ms; }
+
+RWCString RWDBDateTime::asString() const {
+  if (!valid_) return RWCString();
+  Fields f = fields_at(millis_, offset_);
+  int32_t off = offset_ < 0 ? -offset_ : offset_;
+  char buf[48];
+  int n = std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u.%03u%c%02d:%02d",
+                        static_cast<int>(f.year), f.month, f.day, f.hour, f.minute, f.second,
+                        f.ms, offset_ < 0 ? '-' : '+', off / 3600, off / 60 % 60);
+  if (off % 60 != 0) std::snprintf(buf + n, sizeof buf - static_cast<size_t>(n), ":%02d", off % 60);
+  return RWCString(buf);
+}
+
+namespace {
+
+bool digits(const char*& p, const char* end, int n, int* out) {
+  int v = 0;
+  for (int i = 0; i < n; ++i) {
+    if (p >= end || *p < '0' || *p > '9') return false;
+    v = v * 10 + (*p++ - '0');
+  }
+  *out = v;
+  return true;
+}
+
+}  // namespace
+
+RWDBDateTime RWDBDateTime::fromString(const RWCString& text) {
+  const char* p = text.data();
+  const char* end = p + text.length();
+  int y, mo, d, h, mi, s, ms = 0;
+  if (!digits(p, end, 4, &y) || p >= end || *p++ != '-' || !digits(p, end, 2, &mo) || p >= end ||
+      *p++ != '-' || !digits(p, end, 2, &d) || p >= end || (*p != ' ' && *p != 'T'))
+    return RWDBDateTime();
+  ++p;
+  if (!digits(p, end, 2, &h) || p >= end || *p++ != ':' || !digits(p, end, 2, &mi) || p >= end ||
+      *p++ != ':' || !digits(p, end, 2, &s))
+    return RWDBDateTime();
+  if (p < end && *p == '.') {
+    ++p;
+    int scale = 100, nd = 0;
+    while (p < end && *p >= '0' && *p <= '9') {
+      if (nd++ < 3) ms += (*p - '0') * scale, scale /= 10;
+      ++p;
+    }
+    if (nd == 0) return RWDBDateTime();
+  }
+  int32_t off = 0;
+  if (p < end) {
+    char sign = *p++;
+    if (sign == 'Z') {
+      if (p != end) return RWDBDateTime();
+    } else {
+      if (sign != '+' && sign != '-') return RWDBDateTime();
+      int oh, om = 0, os = 0;
+      if (!digits(p, end, 2, &oh)) return RWDBDateTime();
+      if (p < end && *p == ':') {
+        ++p;
+        if (!digits(p, end, 2, &om)) return RWDBDateTime();
+        if (p < end && *p == ':') {
+          ++p;
+          if (!digits(p, end, 2, &os)) return RWDBDateTime();
+        }
+      }
+      if (p != end) return RWDBDateTime();
+      off = oh * 3600 + om * 60 + os;
+      if (sign == '-') off = -off;
+    }
+  }
+  if (!fields_ok(y, static_cast<unsigned>(mo), static_cast<unsigned>(d), static_cast<unsigned>(h),
+                 static_cast<unsigned>(mi), static_cast<unsigned>(s), static_cast<unsigned>(ms)))
+    return RWDBDateTime();
+  int64_t wall = qx::db::days_from_civil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) *
+                     86400 +
+                 h * 3600 + mi * 60 + s;
+  return fromMillisOffset((wall - off) * 1000 + ms, off);
+}
