@@ -1,0 +1,165 @@
+// Decoding untrusted BER: what is accepted becomes the definite form with
+// every tag, the structure and the contents kept; what is malformed fails
+// cleanly with the offset and the reason.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/value/asn1_value.h"
+#include "platform/value/ber_decoder.h"
+#include "tests/value/ber_test_util.h"
+
+using namespace qx::test;
+
+class BerDecodeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Exception::clear(); }
+  void TearDown() override { Exception::clear(); }
+
+  // Decodes the octets; on failure checks the clean-failure contract and
+  // returns "offset N: reason".
+  std::string Fail(const std::string& octets) {
+    Asn1Value v = Int(1);
+    qx::ber::DecodeError err;
+    bool ok = Asn1Value::decode(octets.data(), octets.size(), v, nullptr, &err);
+    if (ok) return "decoded: " + Hex(v);
+    EXPECT_FALSE(v) << "a failed decode leaves the value empty";
+    const Exception* x = Exception::current();
+    EXPECT_TRUE(x != nullptr && x->type() == Exception::INVALID);
+    Exception::clear();
+    EXPECT_LE(err.offset, octets.size());
+    return "offset " + std::to_string(err.offset) + ": " + err.what;
+  }
+  std::string FailHex(const std::string& hex) { return Fail(Bytes(hex)); }
+
+  // Decodes hex that must be valid; returns the stored encoding as hex.
+  std::string Canon(const std::string& hex) {
+    Asn1Value v = Decode(hex);
+    EXPECT_TRUE(v) << hex << ": " << TakeReason();
+    return Hex(v);
+  }
+
+  // A realistic nested value: indefinite lengths, long tags and lengths.
+  static std::string Nested() {
+    return Bytes(
+        "31 80"                                      // SET, indefinite
+        "  30 0c 06 05 59 03 02 07 0e 86 03 2b 06 01"  // SEQ {eventType, [6] OID}
+        "  30 81 0a 06 03 55 04 03 18 03 31 32 33"   // SEQ with a long-form length
+        "  7f 81 00 80 04 02 61 62 00 00"            // [APPLICATION 128] indefinite
+        "  3a 80 04 01 61 3a 80 04 01 62 00 00 00 00"  // nested constructed string
+        "00 00");
+  }
+};
+
+TEST_F(BerDecodeTest, IndefiniteAndLongFormsBecomeDefinite) {
+  EXPECT_EQ(Canon("30 80 02 01 05 00 00"), "3003020105");
+  EXPECT_EQ(Canon("04 81 03 61 62 63"), "0403616263");
+  EXPECT_EQ(Canon("04 84 00 00 00 01 61"), "040161");
+  EXPECT_EQ(Canon("24 80 04 01 61 24 80 04 01 62 00 00 00 00"), "2408040161" "2403040162");
+  EXPECT_EQ(Canon("5f 1f 00"), "5f1f00");
+  EXPECT_EQ(Canon("5f 81 00 00"), "5f810000");
+  EXPECT_EQ(Canon("30 00"), "3000");
+  EXPECT_EQ(Canon("a0 80 00 00"), "a000");
+
+  Asn1Value v;
+  std::string in = Nested();
+  ASSERT_TRUE(Asn1Value::decode(in.data(), in.size(), v)) << TakeReason();
+  ASSERT_EQ(v.num_comps(), 4u);
+  EXPECT_EQ(v.tag(), TAG_SET);
+  Asn1Value c = v.first_component();
+  EXPECT_EQ(Hex(c), "300c0605590302070e86032b0601");
+  c = v.next_component();
+  EXPECT_EQ(Hex(c), "300a06035504031803313233");
+  c = v.next_component();
+  EXPECT_EQ(c.tag(), Asn1Tag::application(128));
+  EXPECT_EQ(Hex(c), "7f8100" "04" "04026162");
+  c = v.next_component();
+  std::string s;
+  ASSERT_TRUE(c.decode_octets(s));
+  EXPECT_EQ(s, "ab");
+  // The stored form is a fixpoint.
+  Asn1Value again = Decode(Hex(v));
+  EXPECT_EQ(again, v);
+}
+
+TEST_F(BerDecodeTest, EveryTruncationFails) {
+  for (const std::string& whole : {Nested(), Int(-1000).to_data_unit().str(),
+                                   Str(std::string(300, 'z'), Asn1Tag::context(1000)).to_data_unit().str()}) {
+    for (size_t n = 0; n < whole.size(); ++n) {
+      std::string r = Fail(whole.substr(0, n));
+      EXPECT_EQ(r.find("decoded"), std::string::npos) << "prefix " << n;
+      // With room for trailing octets the prefix still does not hold an element.
+      Asn1Value v;
+      size_t used = 12345;
+      EXPECT_FALSE(Asn1Value::decode(whole.data(), n, v, &used)) << n;
+      EXPECT_EQ(used, 12345u);
+      Exception::clear();
+    }
+  }
+}
+
+TEST_F(BerDecodeTest, MalformedHeaders) {
+  EXPECT_EQ(FailHex(""), "offset 0: unexpected end: identifier octets expected");
+  EXPECT_EQ(FailHex("04 05 61"), "offset 1: length 5 exceeds the 1 octets available");
+  EXPECT_EQ(FailHex("04 ff"), "offset 1: reserved length octet 0xff");
+  EXPECT_EQ(FailHex("04 80 00 00"), "offset 1: indefinite length on a primitive element");
+  EXPECT_EQ(FailHex("04 89 01 00 00 00 00 00 00 00 00"), "offset 1: length field too long");
+  EXPECT_EQ(FailHex("04 88 ff ff ff ff ff ff ff ff"),
+            "offset 1: length 18446744073709551615 exceeds the 0 octets available");
+  EXPECT_EQ(FailHex("04 82 01"), "offset 1: unexpected end inside the length octets");
+  EXPECT_EQ(FailHex("1f 80 01 00"), "offset 1: long-form tag number with a leading zero group");
+  EXPECT_EQ(FailHex("1f 1e 00"), "offset 1: tag number below 31 in long form");
+  EXPECT_EQ(Canon("1f 8f ff ff ff 7f 00"), "1f8fffffff7f00") << "2^32 - 1 fits";
+  EXPECT_EQ(FailHex("1f 90 80 80 80 00 00"), "offset 1: tag number beyond 32 bits");
+  EXPECT_EQ(FailHex("1f ff ff ff ff ff ff ff ff ff ff 7f 00"), "offset 1: tag number beyond 32 bits");
+}
+
+TEST_F(BerDecodeTest, MalformedStructure) {
+  EXPECT_EQ(FailHex("00 00"), "offset 0: end-of-contents where an element is expected");
+  EXPECT_EQ(FailHex("30 02 00 00"), "offset 2: end-of-contents where an element is expected");
+  EXPECT_EQ(FailHex("30 80 02 01 05"), "offset 5: missing end-of-contents of the element at offset 0");
+  EXPECT_EQ(FailHex("30 80 00 01 05"), "offset 3: end-of-contents with a non-zero length");
+  EXPECT_EQ(FailHex("30 04 02 03 01 02"), "offset 3: length 3 exceeds the 2 octets available");
+  EXPECT_EQ(FailHex("30 03 02 01 05 ff"), "offset 5: 1 octets after the element");
+  Asn1Value v;
+  std::string b = Bytes("30 03 02 01 05 ff 00");
+  size_t used = 0;
+  ASSERT_TRUE(Asn1Value::decode(b.data(), b.size(), v, &used));
+  EXPECT_EQ(used, 5u);
+}
+
+TEST_F(BerDecodeTest, DepthLimit) {
+  // Build depth levels with the encoder (definite) and by hand (indefinite).
+  Asn1Value v;
+  ASSERT_TRUE(v.encode_null());
+  for (int depth = 2; depth <= Asn1Value::kMaxDepth; ++depth) v = Cons(TAG_SEQ, v);
+  std::string ok = v.to_data_unit().str();
+  EXPECT_EQ(Fail(ok).substr(0, 8), "decoded:");
+  std::string deep = Cons(TAG_SEQ, v).to_data_unit().str();
+  EXPECT_EQ(Fail(deep), "offset " + std::to_string(deep.size() - 2) + ": nesting deeper than 64 levels");
+
+  std::string indef = Bytes("05 00");
+  for (int i = 0; i < 1000; ++i) indef = "\x30\x80" + indef;
+  EXPECT_EQ(Fail(indef).substr(0, 10), "offset 128");
+}
+
+// Any corruption of a valid encoding decodes or fails cleanly; what decodes
+// is stored in a form that decodes to itself.
+TEST_F(BerDecodeTest, CorruptedOctetsFailCleanly) {
+  std::string whole = Nested();
+  for (size_t i = 0; i < whole.size(); ++i) {
+    for (unsigned char x : {0x01, 0x80, 0xff, 0x20}) {
+      std::string bad = whole;
+      bad[i] = static_cast<char>(bad[i] ^ x);
+      Asn1Value v;
+      if (Asn1Value::decode(bad.data(), bad.size(), v)) {
+        Asn1Value again = Decode(Hex(v));
+        EXPECT_EQ(again, v) << i;
+      } else {
+        EXPECT_FALSE(v);
+      }
+      Exception::clear();
+    }
+  }
+}
