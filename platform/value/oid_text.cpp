@@ -1,0 +1,186 @@
+#include "platform/value/oid_text.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace qx::oid_text {
+namespace {
+
+// Arbitrary-size arcs are rare; they are converted through a little decimal
+// and base-128 arithmetic on digit vectors (most significant first).
+
+// Divides the decimal digits in place by 128 and returns the remainder.
+unsigned div128(std::vector<uint8_t>& dec) {
+  unsigned rem = 0;
+  for (uint8_t& d : dec) {
+    unsigned cur = rem * 10 + d;
+    d = static_cast<uint8_t>(cur / 128);
+    rem = cur % 128;
+  }
+  size_t z = 0;
+  while (z + 1 < dec.size() && dec[z] == 0) ++z;
+  dec.erase(dec.begin(), dec.begin() + static_cast<long>(z));
+  return rem;
+}
+
+bool is_zero(const std::vector<uint8_t>& dec) { return dec.size() == 1 && dec[0] == 0; }
+
+// Appends the base-128 subidentifier of a decimal number.
+void append_subid(std::vector<uint8_t> dec, std::string& out) {
+  std::string groups;
+  do {
+    groups.push_back(static_cast<char>(div128(dec)));
+  } while (!is_zero(dec));
+  for (size_t i = groups.size(); i-- > 0;) {
+    out.push_back(static_cast<char>(groups[i] | (i ? 0x80 : 0)));
+  }
+}
+
+// Appends the decimal text of a subidentifier given as base-128 groups,
+// minus `minus` (0, 40 or 80: the first two arcs share one subidentifier).
+void append_big_decimal(std::string_view groups, unsigned minus, std::string& out) {
+  std::vector<uint8_t> dec{0};  // least significant first
+  for (unsigned char g : groups) {
+    unsigned carry = g & 0x7f;
+    for (uint8_t& d : dec) {
+      unsigned cur = d * 128u + carry;
+      d = static_cast<uint8_t>(cur % 10);
+      carry = cur / 10;
+    }
+    while (carry) {
+      dec.push_back(static_cast<uint8_t>(carry % 10));
+      carry /= 10;
+    }
+  }
+  // Subtract `minus` (the value is known to be at least that large).
+  unsigned borrow = minus;
+  for (size_t i = 0; borrow && i < dec.size(); ++i) {
+    int cur = dec[i] - static_cast<int>(borrow % 10);
+    borrow /= 10;
+    if (cur < 0) {
+      cur += 10;
+      ++borrow;
+    }
+    dec[i] = static_cast<uint8_t>(cur);
+  }
+  while (dec.size() > 1 && dec.back() == 0) dec.pop_back();
+  for (size_t i = dec.size(); i-- > 0;) out.push_back(static_cast<char>('0' + dec[i]));
+}
+
+}  // namespace
+
+bool valid_contents(std::string_view c) {
+  if (c.empty()) return false;
+  bool start = true;
+  for (unsigned char b : c) {
+    if (start && b == 0x80) return false;
+    start = (b & 0x80) == 0;
+  }
+  return start;
+}
+
+void append_dotted(std::string_view c, std::string& out) {
+  bool first = true;
+  size_t i = 0;
+  while (i < c.size()) {
+    size_t begin = i;
+    while (c[i] & 0x80) ++i;
+    ++i;
+    std::string_view groups = c.substr(begin, i - begin);
+    if (groups.size() <= 9) {  // fits 63 bits
+      uint64_t v = 0;
+      for (unsigned char g : groups) v = (v << 7) | (g & 0x7f);
+      if (first) {
+        unsigned a = v < 40 ? 0 : v < 80 ? 1 : 2;
+        out.push_back(static_cast<char>('0' + a));
+        out.push_back('.');
+        v -= 40u * a;
+      } else {
+        out.push_back('.');
+      }
+      char buf[24];
+      int n = 0;
+      do {
+        buf[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+      } while (v);
+      while (n) out.push_back(buf[--n]);
+    } else {
+      // A huge subidentifier; as the first one it is always 2.x.
+      if (first) {
+        out += "2.";
+      } else {
+        out.push_back('.');
+      }
+      append_big_decimal(groups, first ? 80 : 0, out);
+    }
+    first = false;
+  }
+}
+
+bool parse_dotted(std::string_view t, std::string& out) {
+  std::string enc;
+  size_t pos = 0;
+  int arc_no = 0;
+  unsigned first_arc = 0;
+  while (true) {
+    size_t begin = pos;
+    while (pos < t.size() && t[pos] >= '0' && t[pos] <= '9') ++pos;
+    size_t len = pos - begin;
+    if (len == 0 || (len > 1 && t[begin] == '0')) return false;
+    std::string_view digits = t.substr(begin, len);
+    if (arc_no == 0) {
+      if (len != 1 || digits[0] > '2') return false;
+      first_arc = static_cast<unsigned>(digits[0] - '0');
+    } else if (len <= 18) {  // fits 64 bits with the first arcs added
+      uint64_t v = 0;
+      for (char ch : digits) v = v * 10 + static_cast<uint64_t>(ch - '0');
+      if (arc_no == 1) {
+        if (first_arc < 2 && v >= 40) return false;
+        v += 40u * first_arc;
+      }
+      char groups[10];
+      int n = 0;
+      do {
+        groups[n++] = static_cast<char>(v & 0x7f);
+        v >>= 7;
+      } while (v);
+      while (n) {
+        --n;
+        enc.push_back(static_cast<char>(groups[n] | (n ? 0x80 : 0)));
+      }
+    } else {
+      if (arc_no == 1 && first_arc < 2) return false;
+      std::vector<uint8_t> dec;
+      dec.reserve(len + 1);
+      for (char ch : digits) dec.push_back(static_cast<uint8_t>(ch - '0'));
+      if (arc_no == 1) {
+        // Add 80 (the first arc is 2) to the decimal number.
+        unsigned carry = 80;
+        for (size_t i = dec.size(); carry && i-- > 0;) {
+          unsigned cur = dec[i] + carry % 10;
+          carry /= 10;
+          if (cur >= 10) {
+            cur -= 10;
+            ++carry;
+          }
+          dec[i] = static_cast<uint8_t>(cur);
+        }
+        while (carry) {
+          dec.insert(dec.begin(), static_cast<uint8_t>(carry % 10));
+          carry /= 10;
+        }
+      }
+      append_subid(std::move(dec), enc);
+    }
+    ++arc_no;
+    if (pos == t.size()) break;
+    if (t[pos] != '.') return false;
+    ++pos;
+  }
+  if (arc_no < 2) return false;
+  out += enc;
+  return true;
+}
+
+}  // namespace qx::oid_text

@@ -1,0 +1,498 @@
+// The printing half of the value notation (value_notation.h).
+
+#include <cstdint>
+
+#include "platform/value/attribute_type_registry.h"
+#include "platform/value/ber.h"
+#include "platform/value/oid_name_registry.h"
+#include "platform/value/oid_text.h"
+#include "platform/value/value_notation.h"
+#include "platform/value/value_notation_detail.h"
+
+namespace qx {
+namespace {
+
+using Kind = Asn1Type::Kind;
+using notation::start_class_of;
+using notation::start_classes;
+
+// One element of a trusted encoding.
+struct Tlv {
+  Asn1Tag tag;
+  bool constructed = false;
+  const uint8_t* begin = nullptr;  // first identifier octet
+  size_t size = 0;                 // whole element
+  const uint8_t* body = nullptr;   // contents
+  size_t len = 0;
+
+  std::string_view whole() const { return {reinterpret_cast<const char*>(begin), size}; }
+  std::string_view contents() const { return {reinterpret_cast<const char*>(body), len}; }
+};
+
+Tlv read_tlv(const uint8_t* p) {
+  ber::Header h = ber::read_trusted(p);
+  Tlv t;
+  t.tag = h.tag;
+  t.constructed = h.constructed;
+  t.begin = p;
+  t.size = h.header_len + h.content_len;
+  t.body = p + h.header_len;
+  t.len = h.content_len;
+  return t;
+}
+
+// Walks the components of a constructed element.
+class Children {
+ public:
+  explicit Children(const Tlv& parent) : p_(parent.body), end_(parent.body + parent.len) {}
+  bool next(Tlv& out) {
+    if (p_ >= end_) return false;
+    out = read_tlv(p_);
+    p_ += out.size;
+    return true;
+  }
+
+ private:
+  const uint8_t* p_;
+  const uint8_t* end_;
+};
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+// Fits a minimal two's complement INTEGER of at most 8 octets.
+bool read_integer(const Tlv& v, long& out) {
+  if (v.constructed || v.len == 0 || v.len > 8) return false;
+  const uint8_t* c = v.body;
+  if (v.len > 1 && ((c[0] == 0x00 && !(c[1] & 0x80)) || (c[0] == 0xff && (c[1] & 0x80)))) {
+    return false;
+  }
+  uint64_t u = (c[0] & 0x80) ? ~uint64_t{0} : 0;
+  for (size_t i = 0; i < v.len; ++i) u = (u << 8) | c[i];
+  out = static_cast<long>(u);
+  return true;
+}
+
+class Formatter {
+ public:
+  Formatter(unsigned flags, std::string& out)
+      : names_((flags & FORMAT_NAMES) != 0),
+        out_(out),
+        registry_(AttributeTypeRegistry::instance()) {}
+
+  // Prints v as a value of t (nullptr: generic); the generic form when it
+  // does not fit.
+  void value(const Asn1Type* t, const Tlv& v, bool elide = false) {
+    size_t mark = out_.size();
+    if (t && typed(t, v, elide)) return;
+    out_.resize(mark);
+    hex(v);
+  }
+
+  bool distinguished_name(const Tlv& v) {
+    if (!v.constructed) return false;
+    size_t mark = out_.size();
+    Children rdns(v);
+    Tlv rdn;
+    bool any_rdn = false;
+    while (rdns.next(rdn)) {
+      any_rdn = true;
+      if (!rdn.constructed || rdn.tag != TAG_SET) return undo(mark);
+      out_ += '/';
+      Children avas(rdn);
+      Tlv ava;
+      bool first = true;
+      while (avas.next(ava)) {
+        if (!ava.constructed || ava.tag != TAG_SEQ) return undo(mark);
+        Children parts(ava);
+        Tlv id, val, extra;
+        if (!parts.next(id) || !parts.next(val) || parts.next(extra)) return undo(mark);
+        if (id.constructed || id.tag != TAG_OID || !oid_text::valid_contents(id.contents())) {
+          return undo(mark);
+        }
+        if (!first) out_ += '+';
+        first = false;
+        identifier(id.contents());
+        out_ += '=';
+        value(registry_.find_or_generic(id.contents()), val, /*elide=*/true);
+      }
+      if (first) return undo(mark);  // a relative name without attributes
+    }
+    if (!any_rdn) out_ += '/';
+    return true;
+  }
+
+ private:
+  bool undo(size_t mark) {
+    out_.resize(mark);
+    return false;
+  }
+
+  // False when v does not fit t; the caller then discards what was printed.
+  bool typed(const Asn1Type* t, const Tlv& v, bool elide) {
+    if (t->tagged() && v.tag != t->tag()) return false;
+    switch (t->kind()) {
+      case Kind::kBoolean:
+        if (v.constructed || v.len != 1 || (v.body[0] != 0 && v.body[0] != 0xff)) return false;
+        out_ += v.body[0] ? "TRUE" : "FALSE";
+        return true;
+      case Kind::kInteger:
+      case Kind::kEnumerated:
+        return number(t, v);
+      case Kind::kReal:
+        if (v.constructed) return false;
+        if (v.len == 0) {
+          out_ += '0';
+        } else if (v.len == 1 && (v.body[0] == 0x40 || v.body[0] == 0x41)) {
+          out_ += v.body[0] == 0x40 ? "PLUS-INFINITY" : "MINUS-INFINITY";
+        } else {
+          return false;  // other reals keep their exact encoding in the generic form
+        }
+        return true;
+      case Kind::kNull:
+        if (v.constructed || v.len != 0) return false;
+        out_ += "NULL";
+        return true;
+      case Kind::kBitString:
+        return bit_string(v);
+      case Kind::kOctetString:
+        return octet_string(v);
+      case Kind::kCharString:
+        if (v.constructed) return false;
+        quoted(v.contents());
+        return true;
+      case Kind::kGeneralizedTime:
+        if (v.constructed || !notation::valid_generalized_time(v.contents())) return false;
+        quoted(v.contents());
+        return true;
+      case Kind::kObjectIdentifier:
+        if (v.constructed || !oid_text::valid_contents(v.contents())) return false;
+        identifier(v.contents());
+        return true;
+      case Kind::kSequence:
+        return sequence(t, v);
+      case Kind::kSet:
+        return set(t, v);
+      case Kind::kSequenceOf:
+      case Kind::kSetOf:
+        return list(t, v);
+      case Kind::kChoice:
+        return choice(t, v, elide);
+      case Kind::kExplicit: {
+        if (!v.constructed) return false;
+        Children c(v);
+        Tlv inner, extra;
+        if (!c.next(inner) || c.next(extra)) return false;
+        value(t->element(), inner);
+        return true;
+      }
+      case Kind::kAny:
+        open_value(v);
+        return true;
+      case Kind::kDistinguishedName:
+        return distinguished_name(v);
+    }
+    return false;
+  }
+
+  bool number(const Asn1Type* t, const Tlv& v) {
+    long n;
+    if (!read_integer(v, n)) return false;
+    if (names_) {
+      if (const char* name = t->number_name(n)) {
+        out_ += name;
+        return true;
+      }
+    }
+    decimal(n);
+    return true;
+  }
+
+  void decimal(long n) {
+    char buf[24];
+    int i = 0;
+    uint64_t u = n < 0 ? uint64_t{0} - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
+    do {
+      buf[i++] = static_cast<char>('0' + u % 10);
+      u /= 10;
+    } while (u);
+    if (n < 0) out_ += '-';
+    while (i) out_ += buf[--i];
+  }
+
+  bool bit_string(const Tlv& v) {
+    if (v.constructed || v.len == 0) return false;
+    unsigned unused = v.body[0];
+    if (unused > 7 || (v.len == 1 && unused != 0)) return false;
+    if (v.len > 1 && (v.body[v.len - 1] & ((1u << unused) - 1)) != 0) return false;
+    out_ += '\'';
+    size_t bits = (v.len - 1) * 8 - unused;
+    for (size_t i = 0; i < bits; ++i) {
+      out_ += (v.body[1 + i / 8] & (0x80 >> (i % 8))) ? '1' : '0';
+    }
+    out_ += "'B";
+    return true;
+  }
+
+  bool octet_string(const Tlv& v) {
+    if (v.constructed) return false;
+    bool text = true;
+    for (size_t i = 0; i < v.len && text; ++i) {
+      uint8_t b = v.body[i];
+      text = (b >= 0x20 && b < 0x7f) || b == '\t' || b == '\n' || b == '\r';
+    }
+    if (text) {
+      quoted(v.contents());
+    } else {
+      out_ += '\'';
+      for (size_t i = 0; i < v.len; ++i) {
+        out_ += kHex[v.body[i] >> 4];
+        out_ += kHex[v.body[i] & 15];
+      }
+      out_ += "'H";
+    }
+    return true;
+  }
+
+  void quoted(std::string_view s) {
+    out_ += '"';
+    for (char ch : s) {
+      auto b = static_cast<uint8_t>(ch);
+      switch (b) {
+        case '"':
+          out_ += "\\\"";
+          break;
+        case '\\':
+          out_ += "\\\\";
+          break;
+        case '\n':
+          out_ += "\\n";
+          break;
+        case '\r':
+          out_ += "\\r";
+          break;
+        case '\t':
+          out_ += "\\t";
+          break;
+        default:
+          if (b < 0x20 || b >= 0x7f) {
+            out_ += "\\x";
+            out_ += kHex[b >> 4];
+            out_ += kHex[b & 15];
+          } else {
+            out_ += ch;
+          }
+      }
+    }
+    out_ += '"';
+  }
+
+  void identifier(std::string_view contents) {
+    if (names_) {
+      if (const OidNameRegistry::Entry* e = OidNameRegistry::by_contents(contents)) {
+        out_ += e->name;
+        return;
+      }
+    }
+    oid_text::append_dotted(contents, out_);
+  }
+
+  // The components of a SEQUENCE, in order; OPTIONAL ones may be absent.
+  bool sequence(const Asn1Type* t, const Tlv& v) {
+    if (!v.constructed) return false;
+    const auto& comps = t->components();
+    Tlv seen[kMaxComponents];
+    bool have[kMaxComponents] = {};
+    if (comps.size() > kMaxComponents) return false;
+    out_ += '{';
+    Children ch(v);
+    Tlv c;
+    size_t ci = 0;
+    bool first = true;
+    while (ch.next(c)) {
+      while (ci < comps.size() && !comps[ci].type->may_have_tag(c.tag)) {
+        if (!comps[ci].optional) return false;
+        ++ci;
+      }
+      if (ci == comps.size()) return false;
+      seen[ci] = c;
+      have[ci] = true;
+      component(comps[ci], c, seen, have, first);
+      ++ci;
+    }
+    for (; ci < comps.size(); ++ci) {
+      if (!comps[ci].optional) return false;
+    }
+    out_ += '}';
+    return true;
+  }
+
+  // The components of a SET, in the order of the encoding.
+  bool set(const Asn1Type* t, const Tlv& v) {
+    if (!v.constructed) return false;
+    const auto& comps = t->components();
+    if (comps.size() > kMaxComponents) return false;
+    Tlv seen[kMaxComponents];
+    bool have[kMaxComponents] = {};
+    out_ += '{';
+    Children ch(v);
+    Tlv c;
+    bool first = true;
+    while (ch.next(c)) {
+      size_t j = 0;
+      while (j < comps.size() && (have[j] || !comps[j].type->may_have_tag(c.tag))) ++j;
+      if (j == comps.size()) return false;
+      seen[j] = c;
+      have[j] = true;
+      component(comps[j], c, seen, have, first);
+    }
+    for (size_t j = 0; j < comps.size(); ++j) {
+      if (!have[j] && !comps[j].optional) return false;
+    }
+    out_ += '}';
+    return true;
+  }
+
+  void component(const Asn1Type::Component& comp, const Tlv& c, const Tlv* seen, const bool* have,
+                 bool& first) {
+    if (!first) out_ += ", ";
+    first = false;
+    out_ += comp.name;
+    out_ += ' ';
+    if (comp.defined_by >= 0 && have[comp.defined_by]) key_ = &seen[comp.defined_by];
+    value(comp.type, c);
+    key_ = nullptr;
+  }
+
+  bool list(const Asn1Type* t, const Tlv& v) {
+    if (!v.constructed) return false;
+    out_ += '{';
+    Children ch(v);
+    Tlv c;
+    bool first = true;
+    while (ch.next(c)) {
+      if (!first) out_ += ", ";
+      first = false;
+      value(t->element(), c);
+    }
+    out_ += '}';
+    return true;
+  }
+
+  bool choice(const Asn1Type* t, const Tlv& v, bool elide) {
+    const auto& alts = t->components();
+    for (const auto& alt : alts) {
+      if (!alt.type->may_have_tag(v.tag)) continue;
+      size_t prefix = out_.size();
+      out_ += alt.name;
+      out_ += ':';
+      size_t start = out_.size();
+      value(alt.type, v);
+      if (elide && out_.size() > start) {
+        unsigned cls = start_class_of(out_[start]);
+        int candidates = 0;
+        for (const auto& other : alts) {
+          if (start_classes(other.type) & cls) ++candidates;
+        }
+        if (cls != 0 && candidates == 1) out_.erase(prefix, start - prefix);
+      }
+      return true;
+    }
+    return false;
+  }
+
+  // An open type: the type its attribute identifier gives, else generic.
+  void open_value(const Tlv& v) {
+    const Tlv* key = key_;
+    key_ = nullptr;
+    if (key && !key->constructed && (key->tag == TAG_OID || key->tag == TAG_CTX0) &&
+        oid_text::valid_contents(key->contents())) {
+      if (const Asn1Type* t = registry_.find(key->contents())) {
+        value(t, v);
+        return;
+      }
+    }
+    generic(v);
+  }
+
+  // A value of unknown type: simple universal values as such, else hex.
+  void generic(const Tlv& v) {
+    if (v.tag.cls == Asn1Tag::UNIVERSAL && !v.constructed) {
+      long n;
+      switch (v.tag.number) {
+        case 1:  // BOOLEAN
+          if (v.len == 1 && (v.body[0] == 0 || v.body[0] == 0xff)) {
+            out_ += v.body[0] ? "TRUE" : "FALSE";
+            return;
+          }
+          break;
+        case 2:  // INTEGER
+          if (read_integer(v, n)) {
+            decimal(n);
+            return;
+          }
+          break;
+        case 5:  // NULL
+          if (v.len == 0) {
+            out_ += "NULL";
+            return;
+          }
+          break;
+        case 6:  // OBJECT IDENTIFIER
+          if (oid_text::valid_contents(v.contents())) {
+            identifier(v.contents());
+            return;
+          }
+          break;
+        case 25:  // GraphicString
+          quoted(v.contents());
+          return;
+        default:
+          break;
+      }
+    }
+    hex(v);
+  }
+
+  void hex(const Tlv& v) {
+    out_ += '<';
+    for (size_t i = 0; i < v.size; ++i) {
+      out_ += kHex[v.begin[i] >> 4];
+      out_ += kHex[v.begin[i] & 15];
+    }
+    out_ += '>';
+  }
+
+  static constexpr size_t kMaxComponents = 16;
+
+  bool names_;
+  std::string& out_;
+  const AttributeTypeRegistry& registry_;
+  const Tlv* key_ = nullptr;  // the identifier deciding the next open type
+};
+
+}  // namespace
+
+void format_element(const Asn1Type* type, std::string_view element, unsigned flags,
+                    std::string& out) {
+  if (element.empty()) return;
+  Formatter f(flags, out);
+  Tlv v = read_tlv(reinterpret_cast<const uint8_t*>(element.data()));
+  f.value(type ? type : AttributeTypeRegistry::instance().generic(), v);
+}
+
+bool format_distinguished_name(std::string_view element, unsigned flags, std::string& out) {
+  if (element.empty()) return false;
+  Formatter f(flags, out);
+  return f.distinguished_name(read_tlv(reinterpret_cast<const uint8_t*>(element.data())));
+}
+
+}  // namespace qx
+
+std::string format_attribute(const Oid& attribute, const Asn1Value& value, unsigned flags) {
+  std::string out;
+  if (!value) return out;
+  const qx::AttributeTypeRegistry& r = qx::AttributeTypeRegistry::instance();
+  qx::format_element(r.find_or_generic(attribute.contents().view()), value.encoding_view(), flags,
+                     out);
+  return out;
+}
