@@ -1,6 +1,7 @@
 #include "platform/value/oid.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/value/exception.h"
@@ -218,4 +219,27 @@ size_t Oid::num_arcs() const {
 
 unsigned long hashOid(const Oid& o) { return DataUnit::hash(o.contents()); }
 
-int cmpOid(const Oid& a, const Oid& b) { return DataUnit::equiv(a.contents(), b.contents()); }
+// Subidentifier by subidentifier: minimal encodings make a longer one the
+// larger number, and equal lengths compare bytewise. The combined first
+// subidentifier (40 * arc1 + arc2) orders as the two arcs do.
+int cmpOid(const Oid& a, const Oid& b) {
+  const unsigned char* p = a.contents().data();
+  const unsigned char* q = b.contents().data();
+  size_t n = a.contents().size(), m = b.contents().size();
+  size_t i = 0, j = 0;
+  while (i < n && j < m) {
+    size_t li = 0, lj = 0;
+    while (p[i + li] & 0x80) ++li;
+    while (q[j + lj] & 0x80) ++lj;
+    if (li != lj) return li < lj ? -1 : 1;
+    int c = std::memcmp(p + i, q + j, li + 1);
+    if (c != 0) return c < 0 ? -1 : 1;
+    i += li + 1;
+    j += lj + 1;
+  }
+  if (i < n) return 1;
+  if (j < m) return -1;
+  return 0;
+}
+
+bool Oid::operator<(const Oid& o) const { return cmpOid(*this, o) < 0; }

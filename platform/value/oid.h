@@ -10,8 +10,8 @@
 
 // An OBJECT IDENTIFIER, held as the contents octets of its BER encoding
 // (base-128 subidentifiers, the first two arcs combined), so hashing and
-// comparing work on bytes. The byte order is also the arc order: a < b when
-// a's arcs sort lexicographically before b's (a prefix first).
+// equality work on bytes. Ordering is by arcs: a < b when a's arcs sort
+// numerically and lexicographically before b's (a prefix first).
 // An empty Oid holds nothing (no arcs). Arcs may be of any size; they are
 // parsed and formatted exactly. One thread at a time per object.
 class Oid {
@@ -43,7 +43,7 @@ class Oid {
 
   bool operator==(const Oid& o) const { return contents_ == o.contents_; }
   bool operator!=(const Oid& o) const { return contents_ != o.contents_; }
-  bool operator<(const Oid& o) const { return DataUnit::equiv(contents_, o.contents_) < 0; }
+  bool operator<(const Oid& o) const;
 
  private:
   DataUnit contents_;

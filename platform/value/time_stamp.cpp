@@ -117,6 +117,7 @@ TimeStamp TimeStamp::now() {
 bool TimeStamp::to_tm(Tm& out, bool local) const {
   if (!valid_) {
     out = Tm();
+    out.tm_mday = 0;  // converts back to an invalid TimeStamp
     return false;
   }
   Tm r;
@@ -125,6 +126,7 @@ bool TimeStamp::to_tm(Tm& out, bool local) const {
     struct tm lt {};
     if (localtime_r(&t, &lt) == nullptr) {
       out = Tm();
+      out.tm_mday = 0;
       return false;
     }
     r.tm_year = lt.tm_year;

@@ -43,7 +43,8 @@ class TimeStamp {
   int64_t millis() const { return seconds_ * 1000 + msec_; }
 
   // The broken-down time in local time or UTC. Returns false for an invalid
-  // TimeStamp (out then holds the default Tm).
+  // TimeStamp; out then holds a Tm with tm_mday 0, which converts back to an
+  // invalid TimeStamp (so invalid stays invalid through Tm).
   bool to_tm(Tm& out, bool local = true) const;
   Tm to_local_tm() const;
   Tm to_utc_tm() const;
