@@ -1,0 +1,93 @@
+// RespValue: the container of every read and every change report of the mapper. It maps
+// attribute identifiers to a pair (value, old value) and keeps its elements in the order
+// they were created, so that a record reads back column attributes first, in table order,
+// then its list-valued attributes in stored order.
+//
+// Thread-safety: none; a RespValue belongs to whoever allocated it.
+#pragma once
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/value/asn1_value.h"
+#include "platform/value/oid.h"
+
+// One attribute of a RespValue. Owned by the RespValue that created it.
+class RespValueElement {
+ public:
+  RespValueElement(const Oid& id, const Asn1Value& value, const Asn1Value& old_value)
+      : id_(id), value_(value.copy()), old_value_(old_value.copy()) {}
+  virtual ~RespValueElement() = default;
+
+  const Oid& id() const { return id_; }
+  const Asn1Value& value() const { return value_; }
+  const Asn1Value& old_value() const { return old_value_; }
+
+ private:
+  friend class RespValue;
+  Oid id_;
+  Asn1Value value_;
+  Asn1Value old_value_;
+};
+
+class RespValue {
+ public:
+  RespValue() = default;
+  virtual ~RespValue() = default;
+  RespValue(const RespValue&) = delete;
+  RespValue& operator=(const RespValue&) = delete;
+
+  // Adds an element holding copies of the three values and counts it. Creating a
+  // second element under an identifier keeps both in the walk; the lookups below then
+  // find the later one. Returns 1 (0 only when the element cannot be allocated).
+  int create_entry(const Oid& id, const Asn1Value& value, const Asn1Value& old_value);
+
+  // Copy the element's value / old value out; 0 (out-parameter untouched) when there
+  // is no element under `id`.
+  int find_value(const Oid& id, Asn1Value& value) const;
+  int find_old_value(const Oid& id, Asn1Value& old_value) const;
+
+  // With an element: its value becomes its old value and `value` its value. Without:
+  // create_entry(id, value, empty). Returns 1.
+  int update_value(const Oid& id, const Asn1Value& value);
+
+  // Removes and deletes every element under `id`; returns 1 whether or not there was
+  // one. The counter of created entries does not go down.
+  int remove(const Oid& id);
+
+  // Entries created so far (never decreases).
+  unsigned long count() const { return created_; }
+  // Elements present now.
+  size_t size() const { return elements_.size(); }
+  bool empty() const { return elements_.empty(); }
+
+  // The elements in creation order. Pointers stay valid until the element is removed.
+  using Elements = std::vector<std::unique_ptr<RespValueElement>>;
+  Elements::const_iterator begin() const { return elements_.begin(); }
+  Elements::const_iterator end() const { return elements_.end(); }
+
+ private:
+  RespValueElement* find(const Oid& id) const;
+
+  Elements elements_;
+  std::unordered_map<Oid, RespValueElement*> index_;
+  unsigned long created_ = 0;
+};
+
+// A log identifier value with the RespValue of one record, as the start-up walks hand it
+// to the caller's callbacks. It owns the RespValue.
+class LogRespValue {
+ public:
+  LogRespValue(const Asn1Value& log_id, RespValue* resp) : log_id_(log_id.copy()), resp_(resp) {}
+  ~LogRespValue() { delete resp_; }
+  LogRespValue(const LogRespValue&) = delete;
+  LogRespValue& operator=(const LogRespValue&) = delete;
+
+  const Asn1Value& get_log_id() const { return log_id_; }
+  RespValue* get_resp_value() const { return resp_; }
+
+ private:
+  Asn1Value log_id_;
+  RespValue* resp_;
+};

@@ -1,0 +1,309 @@
+// The log mapper: keeps the logs of a management process and their log records in a
+// relational database and hands them back.
+//
+// One LogMapper stands for one log. It keeps the log's own attributes in a row of the
+// shared log table "Log" (and ten rows of the internal log table "QxLog"), and owns one
+// table object per record class (TABLE_TYPE), each keeping that class's records of the
+// log in a table of its own. Every table object is itself a LogMapper.
+//
+// Failure model: the operations a caller calls open their own exception scope, write
+// their message on the debug streams tolk_error / tolk_info and report by their result,
+// 1 for success and 0 for failure. A constructor that fails leaves the internal
+// record-table name empty (get_table_name() == "", created() false).
+//
+// Thread-safety: none. The registry of live mappers, the counters, the database handle
+// and the one shared connection are process-wide and unguarded: the library is used
+// from one thread at a time.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "oar_info.h"
+#include "platform/db/rw_cstring.h"
+#include "platform/value/asn1_value.h"
+#include "platform/value/callback.h"
+#include "platform/value/oid.h"
+#include "resp_value.h"
+
+class RWDBDatabase;
+class RWDBConnection;
+class RWDBReader;
+class RWDBStatus;
+class RWDBTable;
+class RWDBUpdater;
+class ACDbObject;
+
+class LogMapper;
+class OidPopValues_hash;
+class DataUnitRdrInfo_hash;
+class LogMapperImpl;
+class QxLogImpl;
+namespace qx {
+struct LogStatements;
+}
+
+// The record classes that have a table of their own, and the blob table for every
+// other class. Stored 16 bits wide where a record's type is kept.
+enum TABLE_TYPE : unsigned short {
+  QXALARM_TABLE = 0,
+  OBJCRT_TABLE = 1,
+  OBJDLT_TABLE = 2,
+  RELCHG_TABLE = 3,
+  ATTRVALCHG_TABLE = 4,
+  SECALM_TABLE = 5,
+  STATECHG_TABLE = 6,
+  INTRNET_TABLE = 7,
+  ZKALARM_TABLE = 8,
+  BLOB_TABLE = 9,
+};
+inline constexpr int NUM_TABLE_TYPES = 10;
+
+// Transaction mode of set_xact_mode: 0 auto-commit; 1 and 2 explicit transactions.
+enum COMMIT_MODE { AUTO_COMMIT = 0, EXPLICIT_COMMIT = 1, EXPLICIT_COMMIT_BATCH = 2 };
+
+// Argument of set_up_database; not used (every caller passes 1).
+enum DB_TYPE { DEFAULT_DB = 1 };
+
+inline constexpr int MAXATTRIBUTES = 40;
+inline constexpr int TOLK_MAXNAME_LEN = 30;
+
+using OidArray = std::vector<Oid>;
+using Asn1ValueArray = std::vector<Asn1Value>;
+
+// The registry of live mappers: log identifier value (by its encoding) to mapper. It
+// owns neither; a mapper registers itself and removes its entry in its destructor.
+class Asn1ValueLogMapper_hash {
+ public:
+  void store(const Asn1Value* log_id, LogMapper* mapper);
+  LogMapper* fetch(const Asn1Value* log_id) const;
+  void destroy(const Asn1Value* log_id);
+  size_t entries() const { return map_.size(); }
+
+ private:
+  std::unordered_map<std::string, LogMapper*> map_;
+};
+
+// The abstract base: the process-wide database handle and its one connection.
+class TolkMap {
+ public:
+  virtual ~TolkMap();
+
+  // The database, opened by LogMapper::set_up_database, and the connection every
+  // statement of the library runs on.
+  static RWDBDatabase& aDB_();
+  static RWDBConnection& aConnection();
+  // Default owner of the per-log access-control objects: GraphicString "root".
+  static const Asn1Value& def_owner_id();
+};
+
+class LogMapper : public TolkMap {
+ public:
+  // ---- Construction.
+
+  // A scratch mapper that reaches the two shared tables (creating them when missing).
+  // It registers nothing.
+  LogMapper();
+
+  // Creates the log named by `logInstance` (an INTEGER or GraphicString log
+  // identifier, a SEQUENCE holding the logId attribute, or a [2] distinguished name)
+  // with the attributes of `attributeList` (a SET of SEQUENCE {identifier, value}),
+  // its per-log access-control object owned by `ownerId` (the octets; "root" when
+  // empty). On failure nothing of the log is left in the database and the internal
+  // record-table name is empty.
+  LogMapper(const Asn1Value& logInstance, const Asn1Value& attributeList, RWCString name,
+            const Asn1Value ownerId);
+
+  // As above, with the log identifier taken from the first attribute of the list
+  // (which must be logId) and the owner "root".
+  LogMapper(const Asn1Value& attributeList, RWCString name);
+
+  // Removes the mapper from the registry; drops nothing in the database.
+  ~LogMapper() override;
+
+  LogMapper(const LogMapper&) = delete;
+  LogMapper& operator=(const LogMapper&) = delete;
+
+  // ---- Static entry points.
+
+  // Start-up: opens the database, rebuilds every stored log (registered mapper with its
+  // table objects), hands each log's attributes to logCb (a RespValue* that the callee
+  // owns; null ends the list). Returns 1, or 0 when already done or on failure.
+  static int init_log_handles(Callback& logCb, Callback& alarmCb);
+  // Hands a RespValue* of every stored log's attributes (logId first) to `cb`, deleted
+  // when the callback returns; then null. Returns 1, 0 on failure.
+  static int get_all_logs(Callback& cb);
+  // The live mapper of that log, or null.
+  static LogMapper* find_log_handle(const Asn1Value& logId);
+  // 0: auto-commit on; 1, 2: off; other values change nothing.
+  static void set_xact_mode(COMMIT_MODE mode);
+  // Commits (and begins the next transaction); does nothing in auto-commit mode. 1.
+  static int commit();
+  // Rolls back (and begins the next transaction). 1.
+  static int abort();
+
+  // Opens the database from the connection description (QXDB_URL). 1 on success.
+  int set_up_database(DB_TYPE type);
+
+  // ---- Log operations.
+
+  // Makes this scratch mapper into the mapper of the stored log `logId` and registers
+  // it (unless another mapper is registered under that identifier). 1 on success.
+  int load_table(const Asn1Value& logId);
+  // 1 when the log table holds a row of exactly this log's name, else 0.
+  int table_exists(const Asn1Value& logId);
+  // Changes the log's attributes; the array arguments are not read. 1 on success.
+  virtual int UpdateDB(const Asn1Value& attributeList, const OidArray& ids,
+                       const Asn1ValueArray& values);
+  // Deletes the log: its access-control object, record tables and synonyms, and, with
+  // keepRows 0, its rows of "Log" and "QxLog". 1 on success.
+  int deleteDB(char keepRows);
+
+  // Splits a SET of SEQUENCE {identifier, value}; false on a malformed list.
+  static bool DecomposeAVA(const Asn1Value& list, OidArray& ids, Asn1ValueArray& values);
+
+  // The log name: decimal INTEGER identifier, the octets of a string identifier, or
+  // the distinguished name.
+  const char* get_logid() const { return log_name_; }
+  // The identifier value of the log.
+  const Asn1Value& get_log_id_value() const { return log_id_; }
+  // The internal record-table name "qxi" + number; empty when construction failed.
+  const std::string& get_table_name() const { return table_name_; }
+  bool created() const { return !table_name_.empty(); }
+  uint32_t get_qxlogid() const { return qxlogid_; }
+  const std::string& get_logid_type() const { return logid_type_; }
+  // Size and count of the records loaded into the alarm state cache.
+  unsigned long get_initial_log_size() const { return log_size_; }
+  unsigned long get_initial_log_record_count() const { return num_records_; }
+  // The table object of a type, or null when that table class does not exist yet.
+  LogMapper* get_table(TABLE_TYPE type) const { return tables_[type].get(); }
+
+  // ---- Virtual operations (table objects override them).
+
+  virtual int Cook(int) { return 1; }
+  virtual void store_all_pop_funcs();
+  virtual void store_all_rdr_funcs();
+  virtual int get_all_log_recs(Callback& cb, int flag);
+  virtual int get_all_almsvc_recs(Callback& cb, int flag);
+  virtual int get_nominal_log_record_size() const { return default_log_record_size; }
+  virtual int get_all_log_recs(Callback& cb) { return get_all_log_recs(cb, 0); }
+  virtual int get_all_almsvc_recs(Callback& cb) { return get_all_almsvc_recs(cb, 1); }
+  virtual int WriteToDB(const int& id, const Oid& recordClass, const Oid& otherClass,
+                        const Asn1Value& attributes, OarInfo* entry);
+  virtual int deleteDB(const int& id);
+  virtual int ClearRecs() { return 1; }
+  virtual int ReadfromDB(const int& id, RespValue& response);
+  virtual int ReadfromDB() { return 1; }
+  // True when the attribute has a codec entry in this object's registry.
+  virtual bool is_attribute(const Oid& id) const;
+
+  // ---- Per-log database objects.
+
+  // The shared access-control object "LOG" over "Log" and "QxLog".
+  void Create_qxDbObject();
+  // The per-log object "LOG_" + name over the log's record tables.
+  void Create_qxDbObject(const char* logName, const Asn1Value ownerId);
+  void Delete_qxDbObject();
+  // The security view over the log's security alarm records, and its synonym. Raises
+  // ConflictX when the view cannot be made.
+  void create_views();
+  // Drops the security view and its synonym when they exist.
+  void delete_views();
+  // CREATE SYNONYM for `name` (result ignored); DROP SYNONYM (raises ProcessFailX).
+  void create_synonym(const std::string& name);
+  void delete_synonym(const std::string& name);
+  const std::string& get_sum_view_name() const { return sum_view_; }
+  const std::string& get_sec_view_name() const { return sec_view_; }
+
+  // ---- Codec registries of this object.
+  OidPopValues_hash& pop_hash() { return *pop_hash_; }
+  DataUnitRdrInfo_hash& rdr_hash() { return *rdr_hash_; }
+
+  // The mapper that owns this object (itself for a log's mapper).
+  LogMapper* get_owner() const { return owner_; }
+
+  static int default_log_record_size;
+  // Highest internal log number given out so far (after start-up: in use).
+  static uint32_t qxlogid_val;
+  // 1: explicit transactions (default); 0: auto-commit.
+  static uint8_t qxdb_log_tx;
+  static Asn1ValueLogMapper_hash* LogHandles;
+
+ protected:
+  // For table objects: a mapper part owned by `owner`, registering nothing.
+  explicit LogMapper(LogMapper* owner, int /*table_object*/);
+
+  // Registry and codec set-up shared by every constructor.
+  void common_start();
+  // Log name and identifier type from the identifier value (after log_find_ava).
+  bool derive_name(const Asn1Value& logInstance);
+  // Binds the shared tables and creates them when missing.
+  void CreateLogT(const std::string& name);
+  void CreateQxLogT(const std::string& name);
+  void bind_logvars(const std::string& name);
+  void bind_qxlogvars(const std::string& name);
+  // Inserts the log table row (refused with a trace when the log has one already).
+  int insert(OidArray& ids, Asn1ValueArray& values);
+  // Inserts the ten internal log table rows.
+  int qx_insert();
+  // Builds the table objects that exist, in TABLE_TYPE order.
+  void build_tables();
+  // Reads this log's row: the internal number; false when there is none.
+  bool find_row(uint32_t& qxlogid);
+  // Takes a new internal log number from the database (1 for "AlarmLog").
+  uint32_t allocate_qxlogid();
+  // Creation steps after the name is known, as one unit.
+  void create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Value& ownerId);
+  // Undoes what a failed creation left: rows, number, access-control object, registry.
+  void fail_creation();
+  // Whether the log table holds a row of exactly this log name.
+  bool row_with_name(const std::string& name);
+
+  // ---- Fields.
+  uint32_t qxlogid_ = 0;
+  std::string logid_type_;
+  std::string sum_view_;
+  std::string sec_view_;
+  std::unique_ptr<qx::LogStatements> stmts_;
+  std::unique_ptr<ACDbObject> db_object_;
+  bool created_db_object_ = false;
+  char log_name_[1024] = {0};
+  std::unique_ptr<LogMapperImpl> log_impl_;
+  std::unique_ptr<QxLogImpl> qxlog_impl_;
+  std::unique_ptr<OidPopValues_hash> pop_hash_;
+  std::unique_ptr<DataUnitRdrInfo_hash> rdr_hash_;
+  // Record bookkeeping.
+  unsigned long lowest_id_ = 0;
+  unsigned long highest_id_ = 0;
+  unsigned long log_size_ = 0;
+  unsigned long num_records_ = 0;
+  bool lowest_set_ = false;
+  Asn1Value log_id_;
+  // The alarm state cache: record identifier to entry.
+  std::unordered_map<uint32_t, OarInfo> oar_cache_;
+  LogMapper* owner_;
+  bool registered_ = false;
+  std::unique_ptr<RWDBTable> table_;
+  std::unique_ptr<RWDBTable> qxlog_table_;
+  std::string table_name_;
+  std::string synonym_name_;
+  std::array<std::unique_ptr<LogMapper>, NUM_TABLE_TYPES> tables_;
+};
+
+// Hash of a log identifier value (its encoding) and of a log record identifier.
+unsigned long hash_log_mapper(const Asn1Value& log_id);
+unsigned long hash_log_record(const unsigned long& id);
+
+// The database error handler: prints the eight-line report on standard output.
+void outputStatus(const RWDBStatus& status);
+
+// The function behind no_op_cb: does nothing unless the debug switch is on.
+void no_op_function(void* client, void* call_data);
+extern Callback no_op_cb;
+
+// Debug switch: with it on, trace lines go to standard output.
+extern int tolk_map_debug;

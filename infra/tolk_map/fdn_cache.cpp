@@ -1,0 +1,81 @@
+#include "infra/tolk_map/fdn_cache.h"
+
+#include <cstdlib>
+
+#include "platform/value/installation.h"
+
+Asn1ValueFdnCache_hash* FdnCache::p_fdn_cache = nullptr;
+FdnCacheQueue* FdnCache::p_q = nullptr;
+uint32_t FdnCache::num_entries = 0;
+uint32_t FdnCache::max_entries = 2000;
+uint32_t FdnCache::entries_to_flush = 1000;
+uint32_t FdnCache::hits = 0;
+uint32_t FdnCache::attempts = 0;
+
+std::string Asn1ValueFdnCache_hash::key(const Asn1Value* oi) {
+  return std::string(reinterpret_cast<const char*>(oi->encoding()), oi->size());
+}
+
+void Asn1ValueFdnCache_hash::store(const Asn1Value* oi, FdnCache* entry) { map_[key(oi)] = entry; }
+
+FdnCache* Asn1ValueFdnCache_hash::fetch(const Asn1Value* oi) const {
+  auto it = map_.find(key(oi));
+  return it == map_.end() ? nullptr : it->second;
+}
+
+void Asn1ValueFdnCache_hash::destroy(const Asn1Value* oi) { map_.erase(key(oi)); }
+
+Asn1ValueFdnCache_hash* FdnCache::init() {
+  if (p_fdn_cache != nullptr || p_q != nullptr) return nullptr;
+  num_entries = 0;
+  hits = 0;
+  attempts = 0;
+  p_fdn_cache = new Asn1ValueFdnCache_hash;
+  p_q = new FdnCacheQueue;
+  // A value that is no number gives 0; a negative one a very large limit.
+  const char* max = Installation::getenv("QX_LOG_MPA_FDN_CACHE_MAX_SIZE");
+  max_entries = max != nullptr ? static_cast<uint32_t>(std::atoi(max)) : 2000;
+  const char* flush = Installation::getenv("QX_LOG_MPA_FDN_CACHE_FLUSH_SIZE");
+  entries_to_flush = flush != nullptr ? static_cast<uint32_t>(std::atoi(flush)) : 1000;
+  return p_fdn_cache;
+}
+
+FdnCache::FdnCache(const Asn1Value& oi, const DataUnit& fdn) : oi_(oi.copy()), fdn_(fdn) {
+  // An entry under the same instance (possible only when a caller bypasses lookup)
+  // replaces the older one in the map; the older one stays queued and is flushed.
+  p_fdn_cache->store(&oi_, this);
+  pos_ = p_q->insert(p_q->end(), this);
+  ++num_entries;
+}
+
+FdnCache::~FdnCache() {
+  if (p_fdn_cache != nullptr && p_fdn_cache->fetch(&oi_) == this) p_fdn_cache->destroy(&oi_);
+  if (p_q != nullptr) p_q->erase(pos_);
+  --num_entries;
+}
+
+void FdnCache::flush() {
+  if (p_q == nullptr || num_entries <= max_entries) return;
+  for (uint32_t i = 0; i < entries_to_flush && !p_q->empty(); ++i) delete p_q->front();
+}
+
+FdnCache* FdnCache::lookup(const Asn1Value& oi) {
+  attempt();
+  if (p_fdn_cache == nullptr) return nullptr;
+  FdnCache* entry = p_fdn_cache->fetch(&oi);
+  if (entry != nullptr) hit();
+  return entry;
+}
+
+void FdnCache::reset() {
+  if (p_q != nullptr) {
+    while (!p_q->empty()) delete p_q->front();
+  }
+  delete p_fdn_cache;
+  delete p_q;
+  p_fdn_cache = nullptr;
+  p_q = nullptr;
+  num_entries = 0;
+  hits = 0;
+  attempts = 0;
+}

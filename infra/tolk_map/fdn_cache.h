@@ -1,0 +1,83 @@
+// FdnCache: a process-wide, bounded cache from a managed object instance to the text of
+// its full distinguished name, so that writing many records about the same object
+// converts its name only once.
+//
+// Each entry is an FdnCache object that registers itself in the map and at the tail of
+// the eviction queue on construction and unregisters on destruction. Eviction is first
+// in, first out: a hit does not move an entry.
+//
+// Thread-safety: none. The cache is shared by the whole process and must be used from
+// one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <string>
+#include <unordered_map>
+
+#include "platform/value/asn1_value.h"
+#include "platform/value/data_unit.h"
+
+class FdnCache;
+
+// Map from an object instance (by its encoding) to its entry. Entries delete
+// themselves; the map owns nothing.
+class Asn1ValueFdnCache_hash {
+ public:
+  void store(const Asn1Value* oi, FdnCache* entry);
+  FdnCache* fetch(const Asn1Value* oi) const;
+  void destroy(const Asn1Value* oi);
+  size_t entries() const { return map_.size(); }
+
+ private:
+  static std::string key(const Asn1Value* oi);
+  std::unordered_map<std::string, FdnCache*> map_;
+};
+
+// The entries in insertion order.
+using FdnCacheQueue = std::list<FdnCache*>;
+
+class FdnCache {
+ public:
+  // Creates the cache (map and queue) and reads its limits from
+  // QX_LOG_MPA_FDN_CACHE_MAX_SIZE (default 2000) and QX_LOG_MPA_FDN_CACHE_FLUSH_SIZE
+  // (default 1000). Returns the map, or null when the cache exists already (nothing
+  // is changed then).
+  static Asn1ValueFdnCache_hash* init();
+
+  // Creates an entry for (oi, fdn) with copies of both, stores it under its own copy of
+  // the instance and appends it to the queue. REQUIRES: init() has run.
+  FdnCache(const Asn1Value& oi, const DataUnit& fdn);
+  // Unregisters the entry from the map and the queue.
+  ~FdnCache();
+  FdnCache(const FdnCache&) = delete;
+  FdnCache& operator=(const FdnCache&) = delete;
+
+  // When more than max_entries entries are cached, deletes the entries_to_flush
+  // oldest ones (fewer when the queue runs empty).
+  static void flush();
+
+  const DataUnit& get_fdn() const { return fdn_; }
+  static void hit() { ++hits; }
+  static void attempt() { ++attempts; }
+
+  // Looks `oi` up, counting the attempt and a hit. Null when not cached or when the
+  // cache does not exist.
+  static FdnCache* lookup(const Asn1Value& oi);
+
+  // Deletes every entry and the cache itself (for tests and for unloading).
+  static void reset();
+
+  static Asn1ValueFdnCache_hash* p_fdn_cache;
+  static FdnCacheQueue* p_q;
+  static uint32_t num_entries;
+  static uint32_t max_entries;
+  static uint32_t entries_to_flush;
+  static uint32_t hits;
+  static uint32_t attempts;
+
+ private:
+  Asn1Value oi_;
+  DataUnit fdn_;
+  FdnCacheQueue::iterator pos_;
+};

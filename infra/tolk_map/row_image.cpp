@@ -1,0 +1,88 @@
+#include "infra/tolk_map/row_image.h"
+
+#include <algorithm>
+
+#include "platform/db/rwdb_expr.h"
+
+namespace qx {
+
+RowImage::RowImage(std::span<const ColumnDef> columns)
+    : columns_(columns), fields_(columns.size()) {
+  index_.fill(-1);
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    int a = columns_[i].attr;
+    if (a >= 0 && a < kMaxAttr) index_[a] = static_cast<int16_t>(i);
+  }
+  initialize();
+}
+
+void* RowImage::address(size_t i) {
+  Field& f = fields_[i];
+  switch (columns_[i].type) {
+    case RWDBValue::String:
+      return &f.text;
+    case RWDBValue::UnsignedLong:
+      return &f.u;
+    case RWDBValue::DateTime:
+      return &f.dt;
+    case RWDBValue::Blob:
+      return &f.blob;
+    default:
+      return &f.l;
+  }
+}
+
+void* RowImage::myColumn(ATTRIBUTES attr) {
+  int a = attr;
+  if (a < 0 || a >= kMaxAttr || index_[a] < 0) return nullptr;
+  return address(static_cast<size_t>(index_[a]));
+}
+
+void RowImage::initialize(std::span<const ATTRIBUTES> keep) {
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    if (std::find(keep.begin(), keep.end(), columns_[i].attr) != keep.end()) continue;
+    Field& f = fields_[i];
+    f.text = RWCString();
+    f.l = 0;
+    f.u = 0;
+    f.dt = invalid_rw_db_date_time;
+    f.blob.clear();
+  }
+}
+
+RWDBSchema RowImage::schema() const {
+  RWDBSchema s;
+  for (const ColumnDef& c : columns_) s.appendColumn(c.name, c.type, c.length, c.nullable);
+  return s;
+}
+
+void RowImage::bind(RWDBInserter& ins) {
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    Field& f = fields_[i];
+    switch (columns_[i].type) {
+      case RWDBValue::String:
+        ins[columns_[i].name] << RWDBBoundExpr(&f.text);
+        break;
+      case RWDBValue::UnsignedLong:
+        ins[columns_[i].name] << RWDBBoundExpr(&f.u);
+        break;
+      case RWDBValue::DateTime:
+        ins[columns_[i].name] << RWDBBoundExpr(&f.dt);
+        break;
+      case RWDBValue::Blob:
+        ins[columns_[i].name] << RWDBBoundExpr(&f.blob, &f.null);
+        break;
+      default:
+        ins[columns_[i].name] << RWDBBoundExpr(&f.l);
+        break;
+    }
+  }
+}
+
+void RowImage::set_nulls() {
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    if (columns_[i].type == RWDBValue::Blob) fields_[i].null = fields_[i].blob.length() == 0;
+  }
+}
+
+}  // namespace qx

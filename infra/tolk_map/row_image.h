@@ -1,0 +1,82 @@
+// RowImage: the program variables a prepared INSERT is bound to, one per column,
+// addressed by attribute number (ATTRIBUTES). A table class describes its columns once
+// (a ColumnDef table); the image, the creation schema and the insert binding all come
+// from that description, so table classes differ only in their data.
+//
+// Thread-safety: none; an image belongs to one table object.
+#pragma once
+
+#include <array>
+#include <span>
+#include <vector>
+
+#include "infra/tolk_map/codecs.h"
+#include "platform/db/rwdb_blob.h"
+#include "platform/db/rwdb_date_time.h"
+#include "platform/db/rwdb_inserter.h"
+#include "platform/db/rwdb_schema.h"
+#include "platform/db/rwdb_value.h"
+
+namespace qx {
+
+// One column of a table: its name, value type, storage length, NULL flag, and the
+// attribute number under which the image keeps its value.
+struct ColumnDef {
+  const char* name;
+  RWDBValue::ValueType type;
+  long length;
+  bool nullable;
+  ATTRIBUTES attr;
+};
+
+class RowImage {
+ public:
+  // REQUIRES: attribute numbers below kMaxAttr, each used once.
+  explicit RowImage(std::span<const ColumnDef> columns);
+  virtual ~RowImage() = default;
+  RowImage(const RowImage&) = delete;
+  RowImage& operator=(const RowImage&) = delete;
+
+  // The field of an attribute number (RWCString, long, unsigned long, RWDBDateTime or
+  // RWDBBlob, by the column's type), or null when the image has no such column.
+  void* myColumn(ATTRIBUTES attr);
+  RWCString* text(ATTRIBUTES attr) { return static_cast<RWCString*>(myColumn(attr)); }
+  unsigned long* unsigned_field(ATTRIBUTES attr) {
+    return static_cast<unsigned long*>(myColumn(attr));
+  }
+  RWDBDateTime* datetime(ATTRIBUTES attr) { return static_cast<RWDBDateTime*>(myColumn(attr)); }
+  RWDBBlob* blob(ATTRIBUTES attr) { return static_cast<RWDBBlob*>(myColumn(attr)); }
+
+  // Ready for the next row: texts and blobs empty, numbers 0, date-times the absent
+  // sentinel (bound as NULL). `keep` columns are left alone.
+  void initialize(std::span<const ATTRIBUTES> keep = {});
+
+  // The schema to create the table with, in column order.
+  RWDBSchema schema() const;
+  // Names every column in `ins` and binds it to its field. Blob columns are bound with
+  // a null indicator: call set_nulls() before each execution so that an empty blob is
+  // stored as NULL.
+  void bind(RWDBInserter& ins);
+  void set_nulls();
+
+  std::span<const ColumnDef> columns() const { return columns_; }
+
+  static constexpr int kMaxAttr = 128;
+
+ private:
+  struct Field {
+    RWCString text;
+    long l = 0;
+    unsigned long u = 0;
+    RWDBDateTime dt;
+    RWDBBlob blob;
+    RWDBNullIndicator null;
+  };
+  void* address(size_t i);
+
+  std::span<const ColumnDef> columns_;
+  std::vector<Field> fields_;  // never resized after construction: addresses are bound
+  std::array<int16_t, kMaxAttr> index_;
+};
+
+}  // namespace qx

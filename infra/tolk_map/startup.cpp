@@ -1,0 +1,171 @@
+// Start-up (every stored log rebuilt and registered, its attributes handed to the
+// caller) and the enumeration of stored logs.
+#include <iostream>
+#include <vector>
+
+#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/fdn_cache.h"
+#include "infra/tolk_map/log_tables.h"
+#include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/testing.h"
+#include "infra/tolk_map/trace.h"
+#include "platform/db/rwdb_connection.h"
+#include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_reader.h"
+#include "platform/db/rwdb_selector.h"
+#include "platform/db/rwdb_table.h"
+#include "platform/mgmt/platform_store.h"
+#include "platform/value/exception.h"
+#include "platform/value/installation.h"
+#include "tolk.h"
+
+namespace {
+
+// The identifier a log was created with: the stored encoding when there is one (so
+// that a log comes back under exactly the value it was created with: INTEGER,
+// GraphicString, OCTET STRING or distinguished name), else from its LogId text.
+bool read_log_identifier(RWDBReader& r, Asn1Value& id) {
+  ExceptionScope scope;
+  Oid none;
+  if (rdr_blob(nullptr, r, logidasn_col, none, id)) return true;
+  return rdr_logid(nullptr, r, logid_col, none, id);
+}
+
+// Adds every stored attribute of the row that `readers` can read.
+void read_log_attributes(LogMapper* m, RWDBReader& r, DataUnitRdrInfo_hash& readers,
+                         RespValue& resp, bool skip_discrim) {
+  readers.iterate();
+  DataUnit* key = nullptr;
+  RdrInfo* info = nullptr;
+  unsigned long index = 0;
+  while (readers.next(key, info, index)) {
+    if (skip_discrim && info->attr == discrimOid) continue;
+    ExceptionScope scope;  // a value that does not read back is left out
+    Asn1Value v;
+    if (info->rdr(m, r, info->column, info->attr, v) && v) {
+      resp.create_entry(info->attr, v, null_asn1_value);
+    }
+  }
+}
+
+}  // namespace
+
+int LogMapper::get_all_logs(Callback& cb) {
+  ExceptionScope scope;
+  LogMapper scratch;  // never registered; gone when this returns
+  if (Exception::pending() || !scratch.table_) {
+    cb.exec(nullptr);
+    return 0;
+  }
+  if (tolk_map_debug != 0) std::cout << "\n****NUMLOGS = 0\n" << std::endl;
+  RWDBSelector sel = aDB_().selector();
+  sel << *scratch.table_;
+  RWDBReader r = sel.reader(aConnection());
+  while (r()) {
+    Asn1Value id;
+    if (!read_log_identifier(r, id)) continue;
+    auto resp = std::make_unique<RespValue>();
+    resp->create_entry(logIdOid, id, null_asn1_value);
+    read_log_attributes(&scratch, r, *scratch.rdr_hash_, *resp, false);
+    cb.exec(resp.get());
+  }
+  cb.exec(nullptr);
+  return r.isValid() ? 1 : 0;
+}
+
+int LogMapper::init_log_handles(Callback& logCb, Callback& alarmCb) {
+  if (LogHandles != nullptr) return 0;
+  if (Installation::getenv("QX_TOLK_MAPPING_DEBUG") != nullptr) tolk_map_debug = 1;
+  LogHandles = new Asn1ValueLogMapper_hash;
+  qxdb_log_tx = Installation::getenv("QXDB_LOG_TX") != nullptr ? 0 : 1;
+  ExceptionScope scope;
+  struct Stored {
+    Asn1Value id;
+    std::unique_ptr<RespValue> resp;
+  };
+  std::vector<Stored> stored;
+  {
+    LogMapper scratch;
+    if (!Exception::pending() && scratch.table_) {
+      RWDBSelector sel = aDB_().selector();
+      sel << *scratch.table_;
+      RWDBReader r = sel.reader(aConnection());
+      while (r()) {
+        Stored s;
+        s.resp = std::make_unique<RespValue>();
+        {
+          ExceptionScope blob_scope;
+          Oid none;
+          Asn1Value discrim;
+          if (rdr_blob(&scratch, r, "discrimConstruct", none, discrim)) {
+            s.resp->create_entry(discrimOid, discrim, null_asn1_value);
+          }
+        }
+        RWCString log_text;
+        RWCString type;
+        unsigned long qxlogid = 0;
+        qx::read_text(r, logid_col, log_text);
+        qx::read_text(r, logidtype_col, type);
+        qx::read_unsigned(r, qxlogid_col, qxlogid);
+        if (tolk_map_debug != 0) {
+          std::cout << "the Log Id is " << log_text << "and log id type is : " << type
+                    << "and qxlogid is :" << qxlogid << std::endl;
+        }
+        if (!read_log_identifier(r, s.id)) continue;
+        tolk_error.print(152, "The asn1 value of the log is \n");
+        tolk_info.print_value(s.id);
+        s.resp->create_entry(logIdOid, s.id, null_asn1_value);
+        read_log_attributes(&scratch, r, *scratch.rdr_hash_, *s.resp, true);
+        stored.push_back(std::move(s));
+      }
+      if (!r.isValid()) ProcessFailX::raise("the log table cannot be read");
+    }
+    if (tolk_map_debug != 0) std::cout << "****NUMLOGS = %d";
+  }
+  for (Stored& s : stored) {
+    if (Exception::pending()) break;
+    auto m = std::make_unique<LogMapper>();
+    if (!m->load_table(s.id)) {
+      ProcessFailX::raise("stored log %s cannot be loaded", m->get_logid());
+      break;
+    }
+    m->Create_qxDbObject(m->get_logid(), def_owner_id());
+    if (Exception::pending()) break;
+    m->get_all_almsvc_recs(alarmCb, 1);
+    if (tolk_map_debug != 0) {
+      std::cout << "initial count  " << m->get_initial_log_record_count()
+                << " initial size : " << m->get_initial_log_size() << std::endl;
+    }
+    m.release();  // registered; the caller destroys it at shut-down
+    logCb.exec(s.resp.release());
+  }
+  if (const Exception* x = scope.caught()) {
+    if (tolk_map_debug != 0) {
+      std::cout << (x->type() == Exception::INVALID
+                        ? "The initialization of the log handles failed."
+                        : "Processing failure. Initialization failed.")
+                << std::endl;
+    }
+    return 0;
+  }
+  if (!stored.empty()) logCb.exec(nullptr);
+  return 1;
+}
+
+namespace qx {
+
+void tolk_reset_for_tests() {
+  if (LogMapper::LogHandles != nullptr && LogMapper::LogHandles->entries() == 0) {
+    delete LogMapper::LogHandles;
+    LogMapper::LogHandles = nullptr;
+  }
+  LogMapper::aConnection() = RWDBConnection();
+  LogMapper::aDB_() = RWDBDatabase();
+  LogMapper::qxlogid_val = 0;
+  LogMapper::qxdb_log_tx = 1;
+  reset_shared_table_flags();
+  FdnCache::reset();
+  qx::mgmt::reset_platform_database();
+}
+
+}  // namespace qx

@@ -1,0 +1,12 @@
+// The mapper's debug streams and its debug switch.
+#pragma once
+
+#include "platform/value/debug_stream.h"
+
+// Error and information traces of the mapper (off unless QX_DEBUG_STREAMS names them).
+extern ErrorI18n tolk_error;
+extern DebugI18n tolk_info;
+
+// With the debug switch (QX_TOLK_MAPPING_DEBUG) on, further trace lines go to standard
+// output.
+extern int tolk_map_debug;

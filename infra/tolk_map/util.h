@@ -1,0 +1,55 @@
+// Small utilities of the log core and the record tables: log identifier handling, the
+// event name fix-up, quote doubling in database object names, the alarm clear state,
+// and the safe quoting of names spliced into SQL texts.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/db/rw_cstring.h"
+#include "platform/value/asn1_value.h"
+
+class RWDBReader;
+
+// Doubles every occurrence of `quote` in `in` and appends the result to `out`.
+// Returns false (out unchanged) for an empty input. `c` only appears in the trace.
+bool dbobject_strfmt(const RWCString& in, const RWCString& quote, RWCString& out, char c);
+
+// Removes the first "globalForm:" marker (and only it) from the NUL-terminated text
+// held by the RWCString `text` points at. Returns `text`.
+void* fix_event_name(void* text);
+
+// With a [2]-tagged input (a distinguished name): `out` becomes its last component
+// (empty when it has none) and the result is true. Otherwise `out` becomes a copy of
+// `in` and the result is false.
+bool log_find_ava(const Asn1Value& in, Asn1Value& out);
+
+// Scans the reader's rows (columns "logidasn" and "logidtype") for the row of a log:
+// 1 when a row's stored identifier encodes exactly as `logId` and its type equals
+// `logIdType` (an empty type matches on the identifier alone); 0 when none does; -1
+// for an empty identifier. Raises nothing.
+int validate_logid(RWDBReader& reader, const Asn1Value& logId, const RWCString logIdType);
+
+// Reads an alarm row's clear state ("unCleared" 0 / "cleared" 1; other texts leave
+// `cleared` as it was) and perceived severity (indeterminate .. cleared = 0 .. 5).
+// False on a NULL column or an unknown severity.
+bool rdr_clear_severity(RWDBReader& reader, RWCString& stateColumn, RWCString& severityColumn,
+                        unsigned char& cleared, unsigned char& severity);
+
+extern const char* const GLBFORM_DELIM;  // "globalForm:"
+extern const char* const cleared_state;   // "cleared"
+extern const char* const uncleared_state; // "unCleared"
+
+namespace qx {
+
+// A name as the database layer stores it (folded to lower case), quoted as an SQL
+// identifier with embedded quotes doubled: any text is then a safe name inside an SQL
+// text the mapper builds itself.
+std::string quote_identifier(std::string_view name);
+
+// The log name of an identifier value: decimal text for an INTEGER, the octets
+// otherwise (cut at the first NUL). `type` becomes "integer" or "string". False when
+// the value does not decode.
+bool log_name_of(const Asn1Value& id, std::string& name, std::string& type);
+
+}  // namespace qx
