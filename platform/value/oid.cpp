@@ -52,6 +52,11 @@ void append_base128(std::string_view dec, std::string& out) {
 
 // Adds a small number to a decimal string.
 std::string add_decimal(std::string_view dec, unsigned add) {
+  if (dec.size() <= 18) {
+    uint64_t v = 0;
+    for (char ch : dec) v = v * 10 + static_cast<unsigned>(ch - '0');
+    return std::to_string(v + add);
+  }
   std::string s(dec);
   unsigned carry = add;
   for (size_t i = s.size(); i-- > 0 && carry != 0;) {
@@ -119,39 +124,35 @@ Oid::Oid(const char* dotted) {
 }
 
 bool Oid::parse(std::string_view dotted, Oid& out) {
-  std::vector<std::string_view> arcs;
-  size_t pos = 0;
+  auto fail = [&](const char* what, size_t arc) {
+    InvalidX::raise("object identifier \"%.60s\": %s%zu", std::string(dotted).c_str(), what, arc);
+    return false;
+  };
+  std::string bytes;
+  bytes.reserve(dotted.size());
+  std::string_view first_arc;
+  size_t arcs = 0, pos = 0;
   for (;;) {
     size_t dot = dotted.find('.', pos);
     std::string_view arc = dotted.substr(pos, dot == std::string_view::npos ? dotted.npos : dot - pos);
-    if (!all_digits(arc) || (arc.size() > 1 && arc[0] == '0')) {
-      InvalidX::raise("object identifier \"%.60s\": arc %zu is not a number",
-                      std::string(dotted).c_str(), arcs.size() + 1);
-      return false;
+    ++arcs;
+    if (!all_digits(arc) || (arc.size() > 1 && arc[0] == '0')) return fail("not a number: arc ", arcs);
+    if (arcs == 1) {
+      if (arc.size() != 1 || arc[0] > '2') return fail("first arc not 0, 1 or 2: arc ", arcs);
+      first_arc = arc;
+    } else if (arcs == 2) {
+      // The first two arcs share one subidentifier: 40 * arc1 + arc2.
+      unsigned first = static_cast<unsigned>(first_arc[0] - '0');
+      if (first < 2 && (arc.size() > 2 || (arc.size() == 2 && (arc[0] - '0') * 10 + (arc[1] - '0') >= 40)))
+        return fail("second arc not below 40: arc ", arcs);
+      append_base128(add_decimal(arc, first * 40), bytes);
+    } else {
+      append_base128(arc, bytes);
     }
-    arcs.push_back(arc);
     if (dot == std::string_view::npos) break;
     pos = dot + 1;
   }
-  if (arcs.size() < 2) {
-    InvalidX::raise("object identifier \"%.60s\": fewer than two arcs", std::string(dotted).c_str());
-    return false;
-  }
-  if (arcs[0].size() != 1 || arcs[0][0] > '2') {
-    InvalidX::raise("object identifier \"%.60s\": first arc not 0, 1 or 2",
-                    std::string(dotted).c_str());
-    return false;
-  }
-  unsigned first = static_cast<unsigned>(arcs[0][0] - '0');
-  if (first < 2 && (arcs[1].size() > 2 || std::stoi(std::string(arcs[1])) >= 40)) {
-    InvalidX::raise("object identifier \"%.60s\": second arc not below 40",
-                    std::string(dotted).c_str());
-    return false;
-  }
-  std::string bytes;
-  bytes.reserve(arcs.size() + 4);
-  append_base128(add_decimal(arcs[1], first * 40), bytes);
-  for (size_t i = 2; i < arcs.size(); ++i) append_base128(arcs[i], bytes);
+  if (arcs < 2) return fail("fewer than two arcs: ", arcs);
   out.contents_ = DataUnit(std::move(bytes));
   return true;
 }
