@@ -79,17 +79,28 @@ class Formatter {
         out_(out),
         registry_(AttributeTypeRegistry::instance()) {}
 
-  // Prints v as a value of t (nullptr: generic); the generic form when it
-  // does not fit.
-  void value(const Asn1Type* t, const Tlv& v, bool elide = false) {
+  // Prints v as a value of t; the generic form when it does not fit. An
+  // explicitly tagged type has no text of its own, so "<...>" in its place
+  // is read as its inner value: when the tagged element itself is malformed,
+  // value() prints nothing and returns false, and the enclosing value takes
+  // the generic form instead.
+  bool value(const Asn1Type* t, const Tlv& v, bool elide = false) {
     size_t mark = out_.size();
-    if (t && typed(t, v, elide)) return;
+    if (typed(t, v, elide)) return true;
     out_.resize(mark);
+    if (t->kind() == Kind::kExplicit) return false;
     hex(v);
+    return true;
+  }
+
+  void top(const Asn1Type* t, const Tlv& v) {
+    if (!value(t, v)) hex(v);
   }
 
   bool distinguished_name(const Tlv& v) {
-    if (!v.constructed) return false;
+    // A name inside the value of a name would run into the outer one's "/"
+    // and "+": it takes the generic form.
+    if (!v.constructed || in_name_ > 0) return false;
     size_t mark = out_.size();
     Children rdns(v);
     Tlv rdn;
@@ -113,7 +124,10 @@ class Formatter {
         first = false;
         identifier(id.contents());
         out_ += '=';
-        value(registry_.find_or_generic(id.contents()), val, /*elide=*/true);
+        ++in_name_;
+        bool ok = value(registry_.find_or_generic(id.contents()), val, /*elide=*/true);
+        --in_name_;
+        if (!ok) return undo(mark);
       }
       if (first) return undo(mark);  // a relative name without attributes
     }
@@ -178,12 +192,14 @@ class Formatter {
       case Kind::kChoice:
         return choice(t, v, elide);
       case Kind::kExplicit: {
+        // The generic form of the whole tagged element stands in its place
+        // when the inner value does not fit: the reader takes "<...>" there
+        // as the whole element, never as the inner one.
         if (!v.constructed) return false;
         Children c(v);
         Tlv inner, extra;
         if (!c.next(inner) || c.next(extra)) return false;
-        value(t->element(), inner);
-        return true;
+        return value(t->element(), inner);
       }
       case Kind::kAny:
         open_value(v);
@@ -316,7 +332,7 @@ class Formatter {
       if (ci == comps.size()) return false;
       seen[ci] = c;
       have[ci] = true;
-      component(comps[ci], c, seen, have, first);
+      if (!component(comps[ci], c, seen, have, first)) return false;
       ++ci;
     }
     for (; ci < comps.size(); ++ci) {
@@ -343,7 +359,7 @@ class Formatter {
       if (j == comps.size()) return false;
       seen[j] = c;
       have[j] = true;
-      component(comps[j], c, seen, have, first);
+      if (!component(comps[j], c, seen, have, first)) return false;
     }
     for (size_t j = 0; j < comps.size(); ++j) {
       if (!have[j] && !comps[j].optional) return false;
@@ -352,15 +368,16 @@ class Formatter {
     return true;
   }
 
-  void component(const Asn1Type::Component& comp, const Tlv& c, const Tlv* seen, const bool* have,
+  bool component(const Asn1Type::Component& comp, const Tlv& c, const Tlv* seen, const bool* have,
                  bool& first) {
     if (!first) out_ += ", ";
     first = false;
     out_ += comp.name;
     out_ += ' ';
     if (comp.defined_by >= 0 && have[comp.defined_by]) key_ = &seen[comp.defined_by];
-    value(comp.type, c);
+    bool ok = value(comp.type, c);
     key_ = nullptr;
+    return ok;
   }
 
   bool list(const Asn1Type* t, const Tlv& v) {
@@ -372,7 +389,7 @@ class Formatter {
     while (ch.next(c)) {
       if (!first) out_ += ", ";
       first = false;
-      value(t->element(), c);
+      if (!value(t->element(), c)) return false;
     }
     out_ += '}';
     return true;
@@ -386,8 +403,8 @@ class Formatter {
       out_ += alt.name;
       out_ += ':';
       size_t start = out_.size();
-      value(alt.type, v);
-      if (elide && out_.size() > start) {
+      if (!value(alt.type, v)) return false;
+      if (elide && out_.size() > start && !word_then_colon(start)) {
         unsigned cls = start_class_of(out_[start]);
         int candidates = 0;
         for (const auto& other : alts) {
@@ -400,16 +417,21 @@ class Formatter {
     return false;
   }
 
+  // Whether the text from start begins "word:" (a CHOICE's own text).
+  bool word_then_colon(size_t start) const {
+    size_t i = start;
+    while (i < out_.size() && notation::is_word_char(out_[i])) ++i;
+    return i > start && i < out_.size() && out_[i] == ':';
+  }
+
   // An open type: the type its attribute identifier gives, else generic.
   void open_value(const Tlv& v) {
     const Tlv* key = key_;
     key_ = nullptr;
     if (key && !key->constructed && (key->tag == TAG_OID || key->tag == TAG_CTX0) &&
         oid_text::valid_contents(key->contents())) {
-      if (const Asn1Type* t = registry_.find(key->contents())) {
-        value(t, v);
-        return;
-      }
+      const Asn1Type* t = registry_.find(key->contents());
+      if (t && value(t, v)) return;
     }
     generic(v);
   }
@@ -468,6 +490,7 @@ class Formatter {
   std::string& out_;
   const AttributeTypeRegistry& registry_;
   const Tlv* key_ = nullptr;  // the identifier deciding the next open type
+  int in_name_ = 0;           // inside the value of a distinguished name
 };
 
 }  // namespace
@@ -477,7 +500,7 @@ void format_element(const Asn1Type* type, std::string_view element, unsigned fla
   if (element.empty()) return;
   Formatter f(flags, out);
   Tlv v = read_tlv(reinterpret_cast<const uint8_t*>(element.data()));
-  f.value(type ? type : AttributeTypeRegistry::instance().generic(), v);
+  f.top(type ? type : AttributeTypeRegistry::instance().generic(), v);
 }
 
 bool format_distinguished_name(std::string_view element, unsigned flags, std::string& out) {

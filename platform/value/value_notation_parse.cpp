@@ -129,11 +129,13 @@ class Parser {
   }
 
   // ---- Values.
+  // "<...>" in the place of an explicitly tagged type is its inner value
+  // (the tagged type has no text of its own).
   bool value(const Asn1Type* t, bool elide = false) {
     if (++depth_ > notation::kMaxDepth) return fail("less deeply nested value");
     skip_blanks();
     bool ok;
-    if (peek() == '<') {
+    if (peek() == '<' && t->kind() != Kind::kExplicit) {
       ok = raw();
     } else {
       ok = typed(t, elide);
