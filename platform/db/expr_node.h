@@ -1,0 +1,79 @@
+#ifndef QX_PLATFORM_DB_EXPR_NODE_H_
+#define QX_PLATFORM_DB_EXPR_NODE_H_
+
+// The tree behind RWDBExpr and RWDBCriterion, and its rendering into SQL with
+// placeholders. Internal to the layer.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/db/driver.h"
+#include "platform/db/rw_cstring.h"
+#include "platform/db/rwdb_blob.h"
+#include "platform/db/rwdb_date_time.h"
+#include "platform/db/rwdb_null_indicator.h"
+
+namespace qx::db {
+
+struct ExprNode {
+  enum Kind { kConst, kBound, kColumn, kNull, kCompare, kLike, kIsNull, kAnd, kOr, kNot };
+  enum Var { vText, vInt, vLong, vULong, vDateTime, vBlob };
+  Kind kind = kNull;
+  // kConst: the value, in the form it is bound.
+  Param::Kind constKind = Param::kNull;
+  int64_t constInt = 0;
+  int32_t constOffset = 0;
+  std::string constBytes;
+  bool constOutOfRange = false;  // an unsigned constant above the integer range
+  // kBound
+  Var var = vText;
+  void* ptr = nullptr;
+  RWDBNullIndicator* indicator = nullptr;
+  // kColumn
+  std::string column;
+  // kCompare: "=", "<>", ">=", ">", "<=", "<"
+  const char* op = "";
+  std::shared_ptr<const ExprNode> left, right;
+};
+
+using NodePtr = std::shared_ptr<const ExprNode>;
+
+// Folds name to lower case (ASCII) and quotes it, doubling embedded quotes.
+// invalidName for an empty name, a NUL byte, or more than 63 bytes (the
+// longest name PostgreSQL keeps whole).
+RWDBStatus quote_identifier(const std::string& name, std::string* out);
+std::string fold_name(const std::string& name);
+
+// Builds the text of a statement, collecting the value nodes its
+// placeholders stand for.
+class SqlBuilder {
+ public:
+  explicit SqlBuilder(const Driver& d) : driver_(d) {}
+  // Appends a value (constant, bound variable or NULL) as a placeholder, or a
+  // column as its quoted name.
+  RWDBStatus value(const NodePtr& n);
+  RWDBStatus criterion(const NodePtr& n);
+  RWDBStatus identifier(const std::string& name);
+  SqlBuilder& text(const char* s) {
+    sql_ += s;
+    return *this;
+  }
+  std::string& sql() { return sql_; }
+  std::vector<NodePtr>& params() { return params_; }
+
+ private:
+  const Driver& driver_;
+  std::string sql_;
+  std::vector<NodePtr> params_;
+};
+
+// The parameter a value node stands for at this moment (reads bound
+// variables). typeConflict for an unsigned value above the integer range or a
+// text that is not UTF-8 or holds NUL bytes. Text and blob parameters point
+// into the node or the bound variable.
+RWDBStatus evaluate(const ExprNode& n, Param* out);
+
+}  // namespace qx::db
+
+#endif  // QX_PLATFORM_DB_EXPR_NODE_H_

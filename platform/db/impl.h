@@ -1,0 +1,161 @@
+#ifndef QX_PLATFORM_DB_IMPL_H_
+#define QX_PLATFORM_DB_IMPL_H_
+
+// The objects behind the RWDB* handles. Internal to the layer.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/db/driver.h"
+#include "platform/db/expr_node.h"
+#include "platform/db/rwdb_expr.h"
+#include "platform/db/rwdb_phrase_book.h"
+#include "platform/db/rwdb_result.h"
+#include "platform/db/rwdb_schema.h"
+#include "platform/db/rwdb_status.h"
+#include "platform/db/rwdb_tracer.h"
+
+namespace qx::db {
+
+class DatabaseImpl;
+
+// Calls the installed error handler with s when s is not valid; returns s.
+const RWDBStatus& report(const RWDBStatus& s);
+
+// One session and its transaction mode. Shared by every RWDBConnection handle
+// of it (and, on SQLite, by every connection of the process to one file).
+class ConnectionImpl {
+ public:
+  ConnectionImpl(std::shared_ptr<Driver> driver, std::weak_ptr<DatabaseImpl> db);
+
+  // Opens a transaction when auto-commit is off and none is open, so that
+  // work is always inside one. Not reported (the caller reports).
+  RWDBStatus beforeStatement();
+  Session* session() { return session_.get(); }
+  const RWDBStatus& status() const { return status_; }
+  const std::shared_ptr<Driver>& driver() const { return driver_; }
+  std::shared_ptr<DatabaseImpl> database() const { return db_.lock(); }
+  uint64_t id() const { return id_; }
+
+  bool autoCommit = true;
+
+ private:
+  std::shared_ptr<Driver> driver_;
+  std::weak_ptr<DatabaseImpl> db_;
+  std::unique_ptr<Session> session_;
+  RWDBStatus status_;
+  uint64_t id_;
+};
+
+class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
+ public:
+  RWDBStatus status;
+  std::string serverType, dbName;
+  std::shared_ptr<Driver> driver;
+  RWDBTracer tracer;
+  RWDBPhraseBook phraseBook;
+
+  std::shared_ptr<ConnectionImpl> newConnection();
+  std::shared_ptr<ConnectionImpl> defaultConnection();
+  // The connection most recently used for a statement, else the default one.
+  std::shared_ptr<ConnectionImpl> recentConnection();
+  void used(const std::shared_ptr<ConnectionImpl>& c) { recent_ = c; }
+  void trace(const std::string& text) {
+    if (tracer.isOn()) tracer.trace(text);
+  }
+
+  // Schemas known in this process, by folded table name.
+  std::map<std::string, RWDBSchema> schemas;
+
+ private:
+  std::shared_ptr<ConnectionImpl> default_;
+  std::weak_ptr<ConnectionImpl> recent_;
+};
+
+class TableImpl {
+ public:
+  std::shared_ptr<DatabaseImpl> db;
+  std::string name;
+  RWDBSchema schema;
+  bool schemaKnown = false;
+  RWDBStatus status;
+  // Makes the schema known (process cache, else a fetch); the fetch's status.
+  RWDBStatus ensureSchema();
+};
+
+class ReaderImpl;
+
+// An INSERT, UPDATE, DELETE or SELECT under construction and its prepared
+// form on the connection it last ran on.
+class StatementImpl {
+ public:
+  enum Kind { kInsert, kUpdate, kDelete, kSelect };
+  StatementImpl(Kind k, std::shared_ptr<DatabaseImpl> d, std::string t)
+      : kind(k), db(std::move(d)), table(std::move(t)) {}
+
+  Kind kind;
+  std::shared_ptr<DatabaseImpl> db;
+  std::string table;
+  RWDBStatus status;  // an error made while building (reported at execute)
+
+  // INSERT: columns (folded names, empty = next in table order) and values.
+  std::vector<std::pair<std::string, RWDBExpr>> values;
+  std::string nextColumn;
+  bool haveNextColumn = false;
+  // UPDATE
+  std::vector<std::pair<std::string, RWDBExpr>> sets;
+  // SELECT: folded names; empty = all columns.
+  std::vector<std::string> selectColumns;
+  RWDBCriterion where;
+  std::shared_ptr<ReaderImpl> pending;  // rows of execute() for reader()
+
+  void changed() { dirty_ = true; }
+  // Builds (when changed), prepares (when new or on another connection),
+  // evaluates the bound values and runs the statement.
+  RWDBResult execute(const std::shared_ptr<ConnectionImpl>& c);
+  // For SELECT: runs the query and returns its reader (never null).
+  std::shared_ptr<ReaderImpl> query(const std::shared_ptr<ConnectionImpl>& c);
+  RWCString sqlText();
+
+ private:
+  RWDBStatus build();
+  RWDBStatus prepareOn(const std::shared_ptr<ConnectionImpl>& c);
+  RWDBStatus bindValues();
+
+  bool dirty_ = true;
+  std::string sql_;
+  std::vector<NodePtr> nodes_;
+  std::vector<Param> params_;
+  uint64_t preparedOn_ = 0;
+  std::weak_ptr<ConnectionImpl> conn_;
+  std::string preparedSql_;
+  std::unique_ptr<Statement> stmt_;
+};
+
+class ReaderImpl {
+ public:
+  ReaderImpl() = default;
+  ReaderImpl(std::unique_ptr<Cursor> c, std::shared_ptr<ConnectionImpl> conn)
+      : cursor(std::move(c)), conn_(std::move(conn)) {}
+
+  std::unique_ptr<Cursor> cursor;
+  RWDBStatus status;  // of the query and the fetches
+  RWDBStatus access;  // of the last positioning or extraction; reset by each row
+  bool hasRow = false;
+  size_t position = 0;
+  bool positionValid = true;
+  std::map<std::string, size_t> byName;
+
+ private:
+  std::shared_ptr<ConnectionImpl> conn_;  // keeps the session open
+};
+
+// The connection a handle-less call uses.
+std::shared_ptr<ConnectionImpl> connection_of(const std::shared_ptr<DatabaseImpl>& db);
+
+}  // namespace qx::db
+
+#endif  // QX_PLATFORM_DB_IMPL_H_

@@ -1,0 +1,761 @@
+// The PostgreSQL driver: the only file that includes libpq-fe.h.
+//
+// Inside a transaction every statement runs between SAVEPOINT and RELEASE,
+// sent together with it in pipeline mode and synchronised once, so a failed
+// statement undoes only itself at no extra round trip; after a failure one
+// more round trip rolls back to the savepoint. Queries stream their rows in
+// single-row mode. A statement runs unnamed the first time and is prepared
+// (in the same pipeline) when it runs again.
+
+#include <libpq-fe.h>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/db/driver.h"
+#include "platform/db/rwdb_date_time.h"
+
+namespace qx::db {
+namespace {
+
+const char* field(const PGresult* r, int code) {
+  const char* f = r != nullptr ? PQresultErrorField(r, code) : nullptr;
+  return f != nullptr ? f : "";
+}
+
+std::string trimmed(const char* s) {
+  std::string m(s != nullptr ? s : "");
+  while (!m.empty() && (m.back() == '\n' || m.back() == ' ')) m.pop_back();
+  return m;
+}
+
+// The one place where PostgreSQL's errors become statuses. r may be null
+// (then the connection's message is used). inCommit: a broken connection
+// leaves the commit's outcome unknown.
+RWDBStatus translate(PGconn* pg, const PGresult* r, bool inCommit = false) {
+  const bool lost = pg == nullptr || PQstatus(pg) == CONNECTION_BAD;
+  std::string state = field(r, PG_DIAG_SQLSTATE);
+  std::string primary = r != nullptr && *field(r, PG_DIAG_MESSAGE_PRIMARY) != '\0'
+                            ? field(r, PG_DIAG_MESSAGE_PRIMARY)
+                            : trimmed(pg != nullptr ? PQerrorMessage(pg) : "no connection");
+  long vendor = r != nullptr ? static_cast<long>(PQresultStatus(r)) : 0;
+  if (lost || state.rfind("08", 0) == 0 || state == "57P01" || state == "57P02" ||
+      state == "57P03") {
+    if (inCommit)
+      return RWDBStatus(RWDBStatus::commitInDoubt,
+                        "the connection broke during commit; its outcome is unknown: " + primary,
+                        vendor, 0, primary, state, true);
+    return RWDBStatus(RWDBStatus::connectionLost, "the connection to the server is gone: " + primary,
+                      vendor, 0, primary, state, true);
+  }
+  RWDBStatus::ErrorCode code = RWDBStatus::serverError;
+  std::string text = "database error";
+  std::string constraint = field(r, PG_DIAG_CONSTRAINT_NAME);
+  if (state == "22001" || (state == "23514" && constraint.rfind("qxlen_", 0) == 0)) {
+    code = RWDBStatus::valueTooLong;
+    text = "value longer than the column's declared length";
+  } else if (state.rfind("23", 0) == 0) {
+    code = RWDBStatus::constraintViolation;
+    text = "constraint violation";
+  } else if (state == "42P01" || state == "42703" || state == "42704" || state == "42883") {
+    code = RWDBStatus::noSuchObject;
+    text = "no such object";
+  } else if (state == "55P03" || state == "40P01" || state == "40001" || state == "57014") {
+    code = RWDBStatus::locked;
+    text = "the database is locked";
+  } else if (state == "53100") {
+    code = RWDBStatus::diskFull;
+    text = "the database is full";
+  } else if (state == "53200") {
+    code = RWDBStatus::noMem;
+    text = "out of memory";
+  } else if (state == "25P02") {
+    code = RWDBStatus::transactionAborted;
+    text = "the transaction was aborted";
+  } else if (state.rfind("22", 0) == 0) {
+    code = RWDBStatus::typeConflict;
+    text = "value does not fit";
+  } else if (state.rfind("42", 0) == 0) {
+    text = "SQL error";
+  }
+  return RWDBStatus(code, text + ": " + primary, vendor, 0, primary, state, false);
+}
+
+RWDBStatus lost_status() {
+  return RWDBStatus(RWDBStatus::connectionLost, "the connection to the server is gone", 0, 0,
+                    "connection lost", "08006", true);
+}
+
+bool is_error(const PGresult* r) {
+  ExecStatusType t = PQresultStatus(r);
+  return t == PGRES_FATAL_ERROR || t == PGRES_BAD_RESPONSE || t == PGRES_NONFATAL_ERROR;
+}
+
+class PgCursor;
+
+// The connection, shared by the session, its statements and cursors.
+struct Conn {
+  PGconn* pg = nullptr;
+  bool dead = false;
+  bool inTx = false;
+  uint64_t names = 0;
+  std::vector<std::string> deallocate;  // prepared statements no longer used
+  PgCursor* active = nullptr;           // a query whose rows are still coming
+
+  ~Conn() {
+    if (pg != nullptr) PQfinish(pg);
+  }
+  void finishActive();
+  bool usable() {
+    if (!dead && (pg == nullptr || PQstatus(pg) == CONNECTION_BAD)) dead = true;
+    return !dead;
+  }
+  void noteTx() {
+    PGTransactionStatusType t = PQtransactionStatus(pg);
+    if (t == PQTRANS_INTRANS || t == PQTRANS_INERROR) {
+      inTx = true;
+    } else if (t == PQTRANS_IDLE) {
+      inTx = false;
+    }
+  }
+
+  // Reads the results of one command of the pipeline; keeps the first error
+  // in *err (owned by the caller). false when the connection broke.
+  bool readCommand(PGresult** err) {
+    for (;;) {
+      PGresult* r = PQgetResult(pg);
+      if (r == nullptr) return usable();
+      if (is_error(r) && *err == nullptr) {
+        *err = r;
+      } else {
+        PQclear(r);
+      }
+      if (!usable()) return false;
+    }
+  }
+  // Reads the synchronisation point and leaves pipeline mode.
+  bool readSync() {
+    for (;;) {
+      PGresult* r = PQgetResult(pg);
+      if (r == nullptr) {
+        if (!usable()) return false;
+        continue;  // the end of a command we did not count
+      }
+      ExecStatusType t = PQresultStatus(r);
+      PQclear(r);
+      if (t == PGRES_PIPELINE_SYNC) break;
+      if (!usable()) return false;
+    }
+    PQexitPipelineMode(pg);
+    noteTx();
+    return usable();
+  }
+  // After a failed statement inside a transaction: undo just it.
+  RWDBStatus rollbackToSavepoint() {
+    PGresult* r = PQexec(pg, "ROLLBACK TO SAVEPOINT qx_sp; RELEASE SAVEPOINT qx_sp");
+    RWDBStatus s = PQresultStatus(r) == PGRES_COMMAND_OK ? RWDBStatus() : translate(pg, r);
+    PQclear(r);
+    noteTx();
+    return s;
+  }
+  // Sends the deferred DEALLOCATEs into the current pipeline; returns how
+  // many commands were sent.
+  int sendDeallocate() {
+    int n = 0;
+    for (const std::string& name : deallocate) {
+      std::string sql = "DEALLOCATE \"" + name + "\"";
+      if (PQsendQueryParams(pg, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1) ++n;
+    }
+    deallocate.clear();
+    return n;
+  }
+};
+
+// Parameter values in the form libpq takes them. Text values point into the
+// caller's strings (NUL-terminated); numbers and times are formatted here.
+struct Values {
+  std::vector<const char*> values;
+  std::vector<int> lengths, formats;
+  std::vector<std::string> text;
+
+  void set(const std::vector<Param>& params) {
+    size_t n = params.size();
+    values.assign(n, nullptr);
+    lengths.assign(n, 0);
+    formats.assign(n, 0);
+    if (text.size() < n) text.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+      const Param& p = params[i];
+      switch (p.kind) {
+        case Param::kNull:
+          break;
+        case Param::kInt: {
+          char buf[24];
+          int len = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(p.i));
+          text[i].assign(buf, static_cast<size_t>(len));
+          values[i] = text[i].c_str();
+          break;
+        }
+        case Param::kText:
+          values[i] = p.size ? p.data : "";
+          break;
+        case Param::kBlob:
+          values[i] = p.size ? p.data : "";
+          lengths[i] = static_cast<int>(p.size);
+          formats[i] = 1;
+          break;
+        case Param::kDateTime:
+          text[i] = RWDBDateTime::fromMillisOffset(p.i, p.offset).asString().str();
+          values[i] = text[i].c_str();
+          break;
+      }
+    }
+  }
+};
+
+int hexval(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+class PgCursor : public Cursor {
+ public:
+  // first: the query's first result (a row, or the end); sp: the pipeline
+  // holds a RELEASE after the query.
+  PgCursor(std::shared_ptr<Conn> c, PGresult* first, bool sp, const uint64_t* generation)
+      : c_(std::move(c)), sp_(sp), generation_(generation), mine_(*generation) {
+    int n = PQnfields(first);
+    for (int i = 0; i < n; ++i) names_.push_back(PQfname(first, i));
+    c_->active = this;
+    take(first);
+  }
+  ~PgCursor() override {
+    if (c_->active == this) drain();
+    for (PGresult* r : rows_) PQclear(r);
+    if (row_ != nullptr) PQclear(row_);
+  }
+
+  bool next(RWDBStatus* status) override {
+    *status = RWDBStatus();
+    if (row_ != nullptr) {
+      PQclear(row_);
+      row_ = nullptr;
+    }
+    if (*generation_ != mine_) return false;
+    if (rows_.empty() && c_->active == this) pull();
+    if (!rows_.empty()) {
+      row_ = rows_.front();
+      rows_.pop_front();
+      return true;
+    }
+    *status = error_;
+    error_ = RWDBStatus();
+    return false;
+  }
+  int columnCount() const override { return static_cast<int>(names_.size()); }
+  const std::string& columnName(int i) const override { return names_[static_cast<size_t>(i)]; }
+  bool isNull(int i) override { return PQgetisnull(row_, 0, i) == 1; }
+  bool getInt(int i, int64_t* v) override {
+    const char* s = PQgetvalue(row_, 0, i);
+    char* end = nullptr;
+    errno = 0;
+    long long x = std::strtoll(s, &end, 10);
+    if (end == s || *end != '\0' || errno != 0) return false;
+    *v = x;
+    return true;
+  }
+  bool getText(int i, std::string* v) override {
+    v->assign(PQgetvalue(row_, 0, i), static_cast<size_t>(PQgetlength(row_, 0, i)));
+    return true;
+  }
+  bool getBlob(int i, std::string* v) override {
+    const char* s = PQgetvalue(row_, 0, i);
+    size_t n = static_cast<size_t>(PQgetlength(row_, 0, i));
+    if (PQftype(row_, i) != 17 /* bytea */ || n < 2 || s[0] != '\\' || s[1] != 'x') {
+      v->assign(s, n);
+      return true;
+    }
+    v->resize((n - 2) / 2);
+    for (size_t k = 0; k + 1 < n - 1 && 2 + 2 * k + 1 < n; ++k) {
+      int hi = hexval(s[2 + 2 * k]), lo = hexval(s[3 + 2 * k]);
+      if (hi < 0 || lo < 0) return false;
+      (*v)[k] = static_cast<char>(hi * 16 + lo);
+    }
+    return true;
+  }
+  bool getDateTime(int i, int64_t* millis, int32_t* offset) override {
+    RWDBDateTime d = RWDBDateTime::fromString(
+        RWCString(PQgetvalue(row_, 0, i), static_cast<size_t>(PQgetlength(row_, 0, i))));
+    if (!d.isValid()) return false;
+    *millis = d.millisSinceEpoch();
+    *offset = d.offsetSeconds();
+    return true;
+  }
+
+  // Takes every remaining row into memory and completes the pipeline, so
+  // that the connection can run other statements.
+  void drain() {
+    while (c_->active == this) pull();
+  }
+
+ private:
+  // Handles one result of the query.
+  void take(PGresult* r) {
+    ExecStatusType t = PQresultStatus(r);
+    if (t == PGRES_SINGLE_TUPLE) {
+      rows_.push_back(r);
+      return;
+    }
+    if (t == PGRES_TUPLES_OK) {
+      // A whole result (single-row mode was not available) or the end.
+      int n = PQntuples(r);
+      for (int k = 0; k < n; ++k) rows_.push_back(row_copy(r, k));
+      PQclear(r);
+      finish(nullptr);
+      return;
+    }
+    finish(r);
+  }
+  static PGresult* row_copy(PGresult* r, int k) {
+    PGresult* one = PQcopyResult(r, PG_COPYRES_ATTRS);
+    for (int i = 0; i < PQnfields(r); ++i) {
+      if (PQgetisnull(r, k, i)) {
+        PQsetvalue(one, 0, i, nullptr, -1);
+      } else {
+        PQsetvalue(one, 0, i, PQgetvalue(r, k, i), PQgetlength(r, k, i));
+      }
+    }
+    return one;
+  }
+  void pull() {
+    PGresult* r = PQgetResult(c_->pg);
+    if (r == nullptr) {
+      if (!c_->usable()) {
+        error_ = lost_status();
+        c_->active = nullptr;
+      }
+      return;
+    }
+    take(r);
+  }
+  // The query ended (err: how it failed, or null): read the rest of the
+  // pipeline and undo a failed query.
+  void finish(PGresult* err) {
+    c_->active = nullptr;
+    if (err != nullptr) error_ = translate(c_->pg, err);
+    PGresult* more = nullptr;
+    bool ok = c_->readCommand(&more);  // the query's closing null
+    if (err != nullptr) PQclear(err);
+    if (more != nullptr) PQclear(more);
+    more = nullptr;
+    if (ok && sp_) ok = c_->readCommand(&more);
+    if (more != nullptr) PQclear(more);
+    if (ok) ok = c_->readSync();
+    if (!ok) {
+      error_ = lost_status();
+      return;
+    }
+    if (!error_.isValid() && sp_) {
+      RWDBStatus s = c_->rollbackToSavepoint();
+      if (!s.isValid() && s.isTerminal()) error_ = s;
+    }
+  }
+
+  std::shared_ptr<Conn> c_;
+  bool sp_;
+  const uint64_t* generation_;
+  uint64_t mine_;
+  std::vector<std::string> names_;
+  std::deque<PGresult*> rows_;
+  PGresult* row_ = nullptr;
+  RWDBStatus error_;
+};
+
+void Conn::finishActive() {
+  if (active != nullptr) active->drain();
+}
+
+class PgStatement : public Statement {
+ public:
+  PgStatement(std::shared_ptr<Conn> c, std::string sql, size_t nparams)
+      : c_(std::move(c)), sql_(std::move(sql)), n_(static_cast<int>(nparams)),
+        generation_(std::make_unique<uint64_t>(0)) {}
+  ~PgStatement() override {
+    ++*generation_;
+    if (!name_.empty() && !c_->dead) c_->deallocate.push_back(name_);
+  }
+
+  RWDBStatus execute(const std::vector<Param>& params, int64_t* rows) override {
+    PGresult* result = nullptr;
+    RWDBStatus s = run(params, false, &result);
+    if (!s.isValid()) return s;
+    *rows = -1;
+    if (result != nullptr) {
+      const char* n = PQcmdTuples(result);
+      if (n != nullptr && *n != '\0') *rows = std::atoll(n);
+      PQclear(result);
+    }
+    return RWDBStatus();
+  }
+
+  RWDBStatus query(const std::vector<Param>& params, std::unique_ptr<Cursor>* cursor) override {
+    PGresult* first = nullptr;
+    RWDBStatus s = run(params, true, &first);
+    if (!s.isValid()) return s;
+    *cursor = std::make_unique<PgCursor>(c_, first, sp_, generation_.get());
+    return RWDBStatus();
+  }
+
+ private:
+  // Sends [DEALLOCATE...] [SAVEPOINT] [Parse] statement [RELEASE] and a
+  // sync. For a query, returns with the query's first result in *first and
+  // the rest of the pipeline still to be read (by the cursor); otherwise
+  // reads everything and returns the statement's result in *first.
+  RWDBStatus run(const std::vector<Param>& params, bool isQuery, PGresult** first) {
+    ++*generation_;
+    c_->finishActive();
+    if (!c_->usable()) return lost_status();
+    PGconn* pg = c_->pg;
+    values_.set(params);
+    sp_ = c_->inTx;
+    bool prepare = false;
+    if (name_.empty() && runs_ > 0) {
+      name_ = "qx_" + std::to_string(++c_->names);
+      prepare = true;
+    }
+    ++runs_;
+    if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
+    int before = c_->sendDeallocate();
+    bool sent = true;
+    if (sp_) sent = PQsendQueryPrepared(pg, "qx_savepoint", 0, nullptr, nullptr, nullptr, 0) == 1;
+    if (sent && prepare) sent = PQsendPrepare(pg, name_.c_str(), sql_.c_str(), n_, nullptr) == 1;
+    if (sent) {
+      sent = name_.empty()
+                 ? PQsendQueryParams(pg, sql_.c_str(), n_, nullptr, values_.values.data(),
+                                     values_.lengths.data(), values_.formats.data(), 0) == 1
+                 : PQsendQueryPrepared(pg, name_.c_str(), n_, values_.values.data(),
+                                       values_.lengths.data(), values_.formats.data(), 0) == 1;
+    }
+    if (sent && sp_) sent = PQsendQueryPrepared(pg, "qx_release", 0, nullptr, nullptr, nullptr, 0) == 1;
+    if (sent) sent = PQpipelineSync(pg) == 1;
+    if (!sent) {
+      RWDBStatus s = translate(pg, nullptr);
+      if (prepare) name_.clear();
+      c_->usable();
+      return s.isValid() ? lost_status() : s;
+    }
+    PGresult* err = nullptr;
+    bool ok = true;
+    for (int i = 0; ok && i < before; ++i) ok = c_->readCommand(&err);
+    if (ok && sp_) ok = c_->readCommand(&err);
+    if (ok && prepare) {
+      PGresult* perr = nullptr;
+      ok = c_->readCommand(&perr);
+      if (perr != nullptr) {
+        name_.clear();  // not prepared: try again next time
+        if (err == nullptr) err = perr; else PQclear(perr);
+      }
+    }
+    if (!ok) return fail(err, true);
+    // The statement's own result.
+    PGresult* r = nullptr;
+    if (err == nullptr) {
+      if (isQuery) PQsetSingleRowMode(pg);
+      r = PQgetResult(pg);
+      if (r == nullptr) return fail(nullptr, true);
+      if (is_error(r) || PQresultStatus(r) == PGRES_PIPELINE_ABORTED) {
+        err = r;
+        r = nullptr;
+      }
+    }
+    if (err != nullptr) return fail(err, false);
+    // The statement is complete: read the rest of the pipeline.
+    if (isQuery) {
+      // The first row (or the end): the cursor reads the rest of the pipeline.
+      *first = r;
+      return RWDBStatus();
+    }
+    PGresult* more = nullptr;
+    ok = c_->readCommand(&more);           // closing null of the statement
+    if (ok && sp_) ok = c_->readCommand(&more);
+    if (ok) ok = c_->readSync();
+    if (more != nullptr) {
+      PQclear(r);
+      return fail(more, !ok);
+    }
+    if (!ok) {
+      PQclear(r);
+      return lost_status();
+    }
+    *first = r;
+    return RWDBStatus();
+  }
+
+  // The statement failed (err: its error): finish the pipeline and undo it.
+  RWDBStatus fail(PGresult* err, bool broken) {
+    RWDBStatus s = err != nullptr ? translate(c_->pg, err) : lost_status();
+    if (err != nullptr) PQclear(err);
+    if (broken || !c_->usable()) return s.isTerminal() ? s : lost_status();
+    // Skip the rest of the aborted pipeline up to the sync.
+    if (!c_->readSync()) return lost_status();
+    if (sp_) {
+      RWDBStatus r = c_->rollbackToSavepoint();
+      if (!r.isValid() && r.isTerminal()) return r;
+    }
+    return s;
+  }
+
+  std::shared_ptr<Conn> c_;
+  std::string sql_;
+  int n_;
+  std::string name_;
+  uint64_t runs_ = 0;
+  bool sp_ = false;
+  Values values_;
+  std::unique_ptr<uint64_t> generation_;
+};
+
+class PgSession : public Session {
+ public:
+  explicit PgSession(std::shared_ptr<Conn> c) : c_(std::move(c)) {}
+
+  RWDBStatus prepare(const std::string& sql, size_t nparams,
+                     std::unique_ptr<Statement>* out) override {
+    *out = std::make_unique<PgStatement>(c_, sql, nparams);
+    return RWDBStatus();
+  }
+
+  RWDBStatus exec(const std::string& sql) override {
+    PgStatement st(c_, sql, 0);
+    int64_t rows;
+    return st.execute({}, &rows);
+  }
+
+  RWDBStatus begin() override { return simple("BEGIN", false); }
+  RWDBStatus commit() override { return simple("COMMIT", true); }
+  RWDBStatus rollback() override { return simple("ROLLBACK", false); }
+  bool inTransaction() const override { return c_->inTx; }
+  bool alive() const override { return c_->usable(); }
+
+  RWDBStatus tableExists(const std::string& name, bool* exists) override {
+    std::vector<std::vector<std::string>> rows;
+    RWDBStatus s = select(
+        "SELECT count(*) FROM pg_catalog.pg_class c WHERE c.relname = $1 "
+        "AND c.relkind IN ('r', 'v', 'p', 'm', 'f') AND pg_catalog.pg_table_is_visible(c.oid)",
+        name, &rows);
+    *exists = s.isValid() && !rows.empty() && rows[0][0] != "0";
+    return s;
+  }
+
+  RWDBStatus fetchSchema(const std::string& name, std::vector<ColumnInfo>* out) override {
+    out->clear();
+    std::vector<std::vector<std::string>> cols, checks;
+    RWDBStatus s = select(
+        "SELECT a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod), a.attnotnull, "
+        "a.attnum FROM pg_catalog.pg_attribute a JOIN pg_catalog.pg_class c ON c.oid = "
+        "a.attrelid WHERE c.relname = $1 AND pg_catalog.pg_table_is_visible(c.oid) AND "
+        "a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
+        name, &cols);
+    if (!s.isValid()) return s;
+    if (cols.empty()) return RWDBStatus(RWDBStatus::noSuchObject, "no such table: " + name);
+    s = select(
+        "SELECT k.conname, pg_catalog.pg_get_constraintdef(k.oid) FROM pg_catalog.pg_constraint "
+        "k JOIN pg_catalog.pg_class c ON c.oid = k.conrelid WHERE c.relname = $1 AND "
+        "pg_catalog.pg_table_is_visible(c.oid) AND k.contype = 'c'",
+        name, &checks);
+    if (!s.isValid()) return s;
+    for (const auto& row : cols) {
+      ColumnInfo c;
+      c.name = row[0];
+      const std::string& type = row[1];
+      c.nullAllowed = row[2] != "t";
+      size_t paren = type.find('(');
+      if (type == "bigint" || type == "integer" || type == "smallint") {
+        c.type = RWDBValue::Long;
+      } else if (type.rfind("timestamp", 0) == 0) {
+        c.type = RWDBValue::DateTime;
+      } else if (type.rfind("character varying", 0) == 0 || type == "text") {
+        c.type = RWDBValue::String;
+        if (paren != std::string::npos) c.length = std::atol(type.c_str() + paren + 1);
+      } else if (type == "bytea") {
+        c.type = RWDBValue::Blob;
+        for (const auto& k : checks) {
+          if (k[0] != "qxlen_" + row[3]) continue;
+          size_t le = k[1].find("<= ");
+          if (le != std::string::npos) c.length = std::atol(k[1].c_str() + le + 3);
+        }
+      }
+      out->push_back(c);
+    }
+    return RWDBStatus();
+  }
+
+ private:
+  RWDBStatus simple(const char* sql, bool isCommit) {
+    c_->finishActive();
+    if (!c_->usable()) return isCommit ? translate(c_->pg, nullptr, true) : lost_status();
+    PGresult* r = PQexec(c_->pg, sql);
+    RWDBStatus s;
+    if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+      s = translate(c_->pg, r, isCommit);
+    } else if (isCommit && std::strcmp(PQcmdStatus(r), "ROLLBACK") == 0) {
+      s = RWDBStatus(RWDBStatus::transactionAborted,
+                     "the server rolled the transaction back instead of committing it", 0, 0,
+                     "ROLLBACK", "25P02");
+    }
+    PQclear(r);
+    c_->usable();
+    if (!c_->dead) c_->noteTx();
+    return s;
+  }
+
+  RWDBStatus select(const char* sql, const std::string& arg,
+                    std::vector<std::vector<std::string>>* rows) {
+    PgStatement st(c_, sql, 1);
+    Param p;
+    p.kind = Param::kText;
+    p.data = arg.c_str();
+    p.size = arg.size();
+    std::unique_ptr<Cursor> cur;
+    RWDBStatus s = st.query({p}, &cur);
+    if (!s.isValid()) return s;
+    while (cur->next(&s)) {
+      std::vector<std::string> row(static_cast<size_t>(cur->columnCount()));
+      for (int i = 0; i < cur->columnCount(); ++i) cur->getText(i, &row[static_cast<size_t>(i)]);
+      rows->push_back(std::move(row));
+    }
+    return s;
+  }
+
+  std::shared_ptr<Conn> c_;
+};
+
+// The name of the process's time zone, for the session's TimeZone setting.
+std::string process_zone() {
+  const char* tz = std::getenv("TZ");
+  std::string z = tz != nullptr ? tz : "";
+  if (!z.empty() && z[0] == ':') z.erase(0, 1);
+  if (z.empty()) {
+    char buf[4096];
+    ssize_t n = readlink("/etc/localtime", buf, sizeof buf - 1);
+    if (n > 0) {
+      buf[n] = '\0';
+      z = buf;
+    }
+  }
+  size_t zi = z.find("zoneinfo/");
+  if (zi != std::string::npos) z = z.substr(zi + 9);
+  return z.empty() ? "UTC" : z;
+}
+
+class PgDriver : public Driver {
+ public:
+  explicit PgDriver(const OpenParams& p) : p_(p) {}
+  std::string serverType() const override { return "POSTGRESQL"; }
+  std::string placeholder(size_t n) const override { return "$" + std::to_string(n); }
+  std::string columnDefinition(const std::string& q, RWDBValue::ValueType type, long length,
+                               bool nullAllowed, size_t position) const override {
+    std::string d = q + " ";
+    switch (type) {
+      case RWDBValue::Long:
+      case RWDBValue::UnsignedLong:
+        d += "BIGINT";
+        break;
+      case RWDBValue::DateTime:
+        d += "TIMESTAMP(3) WITH TIME ZONE";
+        break;
+      case RWDBValue::String:
+        d += length > 0 ? "VARCHAR(" + std::to_string(length) + ")" : "TEXT";
+        break;
+      case RWDBValue::Blob:
+        d += "BYTEA";
+        break;
+      default:
+        return std::string();
+    }
+    if (!nullAllowed) d += " NOT NULL";
+    if (type == RWDBValue::Blob && length > 0) {
+      d += " CONSTRAINT \"qxlen_" + std::to_string(position) + "\" CHECK (octet_length(" + q +
+           ") <= " + std::to_string(length) + ")";
+    }
+    return d;
+  }
+  std::string sessionKey() const override { return std::string(); }
+
+  RWDBStatus connect(std::unique_ptr<Session>* out) override {
+    std::string host = p_.serverName, port;
+    size_t colon = host.rfind(':');
+    if (colon != std::string::npos && colon + 1 < host.size() &&
+        host.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
+      port = host.substr(colon + 1);
+      host.resize(colon);
+    }
+    std::vector<const char*> keys, vals;
+    auto add = [&](const char* k, const std::string& v) {
+      if (v.empty()) return;
+      keys.push_back(k);
+      vals.push_back(v.c_str());
+    };
+    std::string encoding = "UTF8", app = "logmapper";
+    std::string options = "-c DateStyle=ISO,YMD -c client_min_messages=warning";
+    add("host", host);
+    add("port", port);
+    add("user", p_.userName);
+    add("password", p_.password);
+    add("dbname", p_.databaseName);
+    add("client_encoding", encoding);
+    add("application_name", app);
+    add("options", options);
+    keys.push_back(nullptr);
+    vals.push_back(nullptr);
+    auto c = std::make_shared<Conn>();
+    c->pg = PQconnectdbParams(keys.data(), vals.data(), 0);
+    if (c->pg == nullptr) return RWDBStatus(RWDBStatus::noMem, "cannot allocate a connection");
+    if (PQstatus(c->pg) != CONNECTION_OK) {
+      std::string msg = trimmed(PQerrorMessage(c->pg));
+      return RWDBStatus(RWDBStatus::notConnected, "cannot connect: " + msg, 0, 0, msg, "08001");
+    }
+    PQsetNoticeProcessor(c->pg, [](void*, const char*) {}, nullptr);
+    // The session shows times in the process's zone, as people reading the
+    // database expect; instants are exact whatever it is.
+    std::string zone = process_zone();
+    const char* zv[] = {zone.c_str()};
+    PGresult* r = PQexecParams(c->pg, "SELECT pg_catalog.set_config('TimeZone', $1, false)", 1,
+                               nullptr, zv, nullptr, nullptr, 0);
+    PQclear(r);
+    // The statements around every statement of a transaction.
+    r = PQprepare(c->pg, "qx_savepoint", "SAVEPOINT qx_sp", 0, nullptr);
+    bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+    PQclear(r);
+    r = PQprepare(c->pg, "qx_release", "RELEASE SAVEPOINT qx_sp", 0, nullptr);
+    ok = ok && PQresultStatus(r) == PGRES_COMMAND_OK;
+    if (!ok) {
+      RWDBStatus s = translate(c->pg, r);
+      PQclear(r);
+      return s;
+    }
+    PQclear(r);
+    *out = std::make_unique<PgSession>(c);
+    return RWDBStatus();
+  }
+
+ private:
+  OpenParams p_;
+};
+
+}  // namespace
+
+std::unique_ptr<Driver> make_postgres_driver(const OpenParams& p) {
+  return std::make_unique<PgDriver>(p);
+}
+
+}  // namespace qx::db

@@ -1,0 +1,169 @@
+#include "platform/db/rwdb_reader.h"
+
+#include <limits>
+
+#include "platform/db/impl.h"
+
+using qx::db::report;
+
+namespace {
+
+RWDBStatus no_rows() { return RWDBStatus(RWDBStatus::notInitialized, "the reader has no query"); }
+
+}  // namespace
+
+bool RWDBReader::operator()() {
+  if (!impl_ || !impl_->cursor || !impl_->status.isValid()) return false;
+  impl_->position = 0;
+  impl_->positionValid = true;
+  impl_->access = RWDBStatus();
+  impl_->hasRow = impl_->cursor->next(&impl_->status);
+  if (!impl_->status.isValid()) {
+    report(impl_->status);
+    impl_->hasRow = false;
+  }
+  return impl_->hasRow;
+}
+
+RWDBReader& RWDBReader::operator[](size_t position) {
+  if (!impl_ || !impl_->cursor) return *this;
+  impl_->position = position;
+  impl_->positionValid = position < static_cast<size_t>(impl_->cursor->columnCount());
+  impl_->access = impl_->positionValid
+                      ? RWDBStatus()
+                      : RWDBStatus(RWDBStatus::invalidPosition,
+                                   "no column at position " + std::to_string(position));
+  return *this;
+}
+
+RWDBReader& RWDBReader::operator[](const RWCString& columnName) {
+  if (!impl_ || !impl_->cursor) return *this;
+  if (impl_->byName.empty()) {
+    for (int i = 0; i < impl_->cursor->columnCount(); ++i)
+      impl_->byName.emplace(impl_->cursor->columnName(i), static_cast<size_t>(i));
+  }
+  auto it = impl_->byName.find(qx::db::fold_name(columnName.str()));
+  if (it == impl_->byName.end()) {
+    impl_->positionValid = false;
+    impl_->access = RWDBStatus(RWDBStatus::invalidPosition, "no column named " + columnName);
+  } else {
+    impl_->position = it->second;
+    impl_->positionValid = true;
+    impl_->access = RWDBStatus();
+  }
+  return *this;
+}
+
+namespace {
+
+// The column at the reader's position, or -1 (no row, or no such column).
+int current(qx::db::ReaderImpl* r) {
+  if (r == nullptr || !r->cursor || !r->hasRow || !r->positionValid) return -1;
+  if (r->position >= static_cast<size_t>(r->cursor->columnCount())) {
+    r->positionValid = false;
+    r->access = RWDBStatus(RWDBStatus::invalidPosition,
+                           "no column at position " + std::to_string(r->position));
+    return -1;
+  }
+  return static_cast<int>(r->position);
+}
+
+template <class Get>
+void extract(qx::db::ReaderImpl* r, Get get) {
+  int i = current(r);
+  if (i < 0) return;
+  if (!r->cursor->isNull(i) && !get(i)) {
+    r->access = report(RWDBStatus(RWDBStatus::typeConflict, "column " + r->cursor->columnName(i) +
+                                                                 " does not convert to the variable"));
+  }
+  ++r->position;
+}
+
+bool to_int(qx::db::ReaderImpl* r, int i, int64_t lo, int64_t hi, int64_t* v) {
+  return r->cursor->getInt(i, v) && *v >= lo && *v <= hi;
+}
+
+}  // namespace
+
+RWDBReader& RWDBReader::operator>>(RWDBNullIndicator& n) {
+  int i = current(impl_.get());
+  n = i < 0 ? true : impl_->cursor->isNull(i);
+  return *this;
+}
+
+RWDBReader& RWDBReader::operator>>(RWCString& v) {
+  extract(impl_.get(), [&](int i) { return impl_->cursor->getText(i, &v.str()); });
+  return *this;
+}
+
+RWDBReader& RWDBReader::operator>>(int& v) {
+  extract(impl_.get(), [&](int i) {
+    int64_t x;
+    if (!to_int(impl_.get(), i, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), &x))
+      return false;
+    v = static_cast<int>(x);
+    return true;
+  });
+  return *this;
+}
+
+RWDBReader& RWDBReader::operator>>(long& v) {
+  extract(impl_.get(), [&](int i) {
+    int64_t x;
+    if (!impl_->cursor->getInt(i, &x)) return false;
+    v = static_cast<long>(x);
+    return true;
+  });
+  return *this;
+}
+
+RWDBReader& RWDBReader::operator>>(unsigned long& v) {
+  extract(impl_.get(), [&](int i) {
+    int64_t x;
+    if (!impl_->cursor->getInt(i, &x) || x < 0) return false;
+    v = static_cast<unsigned long>(x);
+    return true;
+  });
+  return *this;
+}
+
+RWDBReader& RWDBReader::operator>>(RWDBDateTime& v) {
+  extract(impl_.get(), [&](int i) {
+    int64_t ms;
+    int32_t off;
+    if (!impl_->cursor->getDateTime(i, &ms, &off)) return false;
+    v = RWDBDateTime::fromMillisOffset(ms, off);
+    return true;
+  });
+  return *this;
+}
+
+RWDBReader& RWDBReader::operator>>(RWDBBlob& v) {
+  extract(impl_.get(), [&](int i) { return impl_->cursor->getBlob(i, &v.bytes()); });
+  return *this;
+}
+
+bool RWDBReader::isNull(size_t position) const {
+  if (!impl_ || !impl_->cursor || !impl_->hasRow ||
+      position >= static_cast<size_t>(impl_->cursor->columnCount()))
+    return false;
+  return impl_->cursor->isNull(static_cast<int>(position));
+}
+
+size_t RWDBReader::numberOfColumns() const {
+  return impl_ && impl_->cursor ? static_cast<size_t>(impl_->cursor->columnCount()) : 0;
+}
+
+RWDBColumn RWDBReader::column(size_t position) const {
+  if (!impl_ || !impl_->cursor || position >= static_cast<size_t>(impl_->cursor->columnCount()))
+    return RWDBColumn::invalid(RWDBStatus(RWDBStatus::invalidPosition,
+                                          "no column at position " + std::to_string(position)));
+  return RWDBColumn(impl_->cursor->columnName(static_cast<int>(position)));
+}
+
+bool RWDBReader::isValid() const { return impl_ && impl_->cursor && status().isValid(); }
+
+RWDBStatus RWDBReader::status() const {
+  if (!impl_) return no_rows();
+  return impl_->status.isValid() ? impl_->access : impl_->status;
+}

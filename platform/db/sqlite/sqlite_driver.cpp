@@ -1,0 +1,430 @@
+// The SQLite driver: the only file that includes sqlite3.h.
+//
+// Every connection of the process to one file is one session (see
+// Driver::sessionKey), opened in WAL mode with synchronous=FULL, a busy
+// timeout and case-sensitive LIKE. A failed statement undoes only itself
+// (SQLite's statement journal), so no savepoints are needed.
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/db/driver.h"
+#include "platform/db/rwdb_date_time.h"
+
+namespace qx::db {
+namespace {
+
+bool is_check_length(const std::string& msg) { return msg.find("qxlen_") != std::string::npos; }
+
+// The one place where SQLite's errors become statuses.
+RWDBStatus translate(sqlite3* db, int rc, bool transactionLost = false) {
+  int ext = db != nullptr ? sqlite3_extended_errcode(db) : rc;
+  if ((ext & 0xff) != (rc & 0xff)) ext = rc;
+  std::string msg = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  RWDBStatus::ErrorCode code;
+  std::string text;
+  switch (rc & 0xff) {
+    case SQLITE_CONSTRAINT:
+      if (ext == SQLITE_CONSTRAINT_CHECK && is_check_length(msg)) {
+        code = RWDBStatus::valueTooLong;
+        text = "value longer than the column's declared length";
+      } else {
+        code = RWDBStatus::constraintViolation;
+        text = "constraint violation";
+      }
+      break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      code = RWDBStatus::locked;
+      text = "the database is locked";
+      break;
+    case SQLITE_FULL:
+      code = RWDBStatus::diskFull;
+      text = "the database is full";
+      break;
+    case SQLITE_NOMEM:
+      code = RWDBStatus::noMem;
+      text = "out of memory";
+      break;
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOTADB:
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+      code = RWDBStatus::notConnected;
+      text = "cannot use the database file";
+      break;
+    case SQLITE_MISMATCH:
+    case SQLITE_TOOBIG:
+    case SQLITE_RANGE:
+      code = RWDBStatus::typeConflict;
+      text = "value does not fit";
+      break;
+    case SQLITE_ERROR:
+      if (msg.rfind("no such table", 0) == 0 || msg.rfind("no such column", 0) == 0 ||
+          msg.rfind("no such view", 0) == 0 || msg.rfind("no such index", 0) == 0) {
+        code = RWDBStatus::noSuchObject;
+        text = "no such object";
+      } else {
+        code = RWDBStatus::serverError;
+        text = "SQL error";
+      }
+      break;
+    default:
+      code = RWDBStatus::serverError;
+      text = "database error";
+  }
+  text += ": " + msg;
+  if (transactionLost) text += " (transaction rolled back)";
+  return RWDBStatus(code, text, ext, rc & 0xff, msg, sqlite3_errstr(rc), false);
+}
+
+std::string lower(const char* s) {
+  std::string r(s != nullptr ? s : "");
+  for (char& c : r) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return r;
+}
+
+// The session's handle, shared by its statements so that it is closed only
+// when the last of them is gone.
+struct Db {
+  sqlite3* db = nullptr;
+  ~Db() {
+    if (db != nullptr) sqlite3_close_v2(db);
+  }
+};
+
+class SqliteStatement;
+
+class SqliteCursor : public Cursor {
+ public:
+  SqliteCursor(std::shared_ptr<Db> db, sqlite3_stmt* stmt, const uint64_t* generation)
+      : db_(std::move(db)), stmt_(stmt), generation_(generation), mine_(*generation) {
+    int n = sqlite3_column_count(stmt);
+    for (int i = 0; i < n; ++i) names_.push_back(lower(sqlite3_column_name(stmt, i)));
+  }
+  ~SqliteCursor() override {
+    if (live()) sqlite3_reset(stmt_);
+  }
+
+  bool next(RWDBStatus* status) override {
+    *status = RWDBStatus();
+    if (done_ || !live()) return false;
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    done_ = true;
+    if (rc == SQLITE_DONE) {
+      sqlite3_reset(stmt_);
+      return false;
+    }
+    sqlite3_reset(stmt_);
+    *status = translate(db_->db, rc);
+    return false;
+  }
+  int columnCount() const override { return static_cast<int>(names_.size()); }
+  const std::string& columnName(int i) const override { return names_[static_cast<size_t>(i)]; }
+  bool isNull(int i) override { return sqlite3_column_type(stmt_, i) == SQLITE_NULL; }
+  bool getInt(int i, int64_t* v) override {
+    int t = sqlite3_column_type(stmt_, i);
+    if (t == SQLITE_INTEGER) {
+      *v = sqlite3_column_int64(stmt_, i);
+      return true;
+    }
+    if (t == SQLITE_TEXT) {
+      const char* s = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
+      char* end = nullptr;
+      errno = 0;
+      long long x = std::strtoll(s, &end, 10);
+      if (end == s || *end != '\0' || errno != 0) return false;
+      *v = x;
+      return true;
+    }
+    return false;
+  }
+  bool getText(int i, std::string* v) override {
+    const unsigned char* s = sqlite3_column_text(stmt_, i);
+    int n = sqlite3_column_bytes(stmt_, i);
+    v->assign(reinterpret_cast<const char*>(s), static_cast<size_t>(n));
+    return true;
+  }
+  bool getBlob(int i, std::string* v) override {
+    const void* p = sqlite3_column_blob(stmt_, i);
+    int n = sqlite3_column_bytes(stmt_, i);
+    if (n == 0) {
+      v->clear();
+    } else {
+      v->assign(static_cast<const char*>(p), static_cast<size_t>(n));
+    }
+    return true;
+  }
+  bool getDateTime(int i, int64_t* millis, int32_t* offset) override {
+    if (sqlite3_column_type(stmt_, i) != SQLITE_TEXT) return false;
+    const char* s = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
+    RWDBDateTime d =
+        RWDBDateTime::fromString(RWCString(s, static_cast<size_t>(sqlite3_column_bytes(stmt_, i))));
+    if (!d.isValid()) return false;
+    *millis = d.millisSinceEpoch();
+    *offset = d.offsetSeconds();
+    return true;
+  }
+
+ private:
+  bool live() const { return *generation_ == mine_; }
+  std::shared_ptr<Db> db_;
+  sqlite3_stmt* stmt_;
+  const uint64_t* generation_;
+  uint64_t mine_;
+  bool done_ = false;
+  std::vector<std::string> names_;
+};
+
+class SqliteStatement : public Statement {
+ public:
+  SqliteStatement(std::shared_ptr<Db> db, sqlite3_stmt* stmt)
+      : db_(std::move(db)), stmt_(stmt), generation_(std::make_unique<uint64_t>(0)) {}
+  ~SqliteStatement() override {
+    ++*generation_;  // ends a cursor that is still around
+    sqlite3_finalize(stmt_);
+  }
+
+  RWDBStatus execute(const std::vector<Param>& params, int64_t* rows) override {
+    bool wasInTx = !sqlite3_get_autocommit(db_->db);
+    RWDBStatus s = start(params);
+    if (!s.isValid()) return s;
+    int rc;
+    while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
+    }
+    sqlite3_reset(stmt_);
+    if (rc != SQLITE_DONE) return translate(db_->db, rc, wasInTx && sqlite3_get_autocommit(db_->db));
+    *rows = sqlite3_changes64(db_->db);
+    return RWDBStatus();
+  }
+
+  RWDBStatus query(const std::vector<Param>& params, std::unique_ptr<Cursor>* cursor) override {
+    RWDBStatus s = start(params);
+    if (!s.isValid()) return s;
+    *cursor = std::make_unique<SqliteCursor>(db_, stmt_, generation_.get());
+    return RWDBStatus();
+  }
+
+ private:
+  RWDBStatus start(const std::vector<Param>& params) {
+    ++*generation_;
+    sqlite3_reset(stmt_);
+    if (texts_.size() < params.size()) texts_.resize(params.size());
+    for (size_t k = 0; k < params.size(); ++k) {
+      const Param& p = params[k];
+      int i = static_cast<int>(k) + 1, rc = SQLITE_OK;
+      switch (p.kind) {
+        case Param::kNull:
+          rc = sqlite3_bind_null(stmt_, i);
+          break;
+        case Param::kInt:
+          rc = sqlite3_bind_int64(stmt_, i, p.i);
+          break;
+        case Param::kText:
+          rc = sqlite3_bind_text64(stmt_, i, p.size ? p.data : "", p.size, SQLITE_STATIC,
+                                   SQLITE_UTF8);
+          break;
+        case Param::kBlob:
+          rc = p.size ? sqlite3_bind_blob64(stmt_, i, p.data, p.size, SQLITE_STATIC)
+                      : sqlite3_bind_zeroblob(stmt_, i, 0);
+          break;
+        case Param::kDateTime:
+          texts_[k] = RWDBDateTime::fromMillisOffset(p.i, p.offset).asString().str();
+          rc = sqlite3_bind_text64(stmt_, i, texts_[k].data(), texts_[k].size(), SQLITE_STATIC,
+                                   SQLITE_UTF8);
+          break;
+      }
+      if (rc != SQLITE_OK) return translate(db_->db, rc);
+    }
+    return RWDBStatus();
+  }
+
+  std::shared_ptr<Db> db_;
+  sqlite3_stmt* stmt_;
+  std::unique_ptr<uint64_t> generation_;  // stable address for cursors
+  std::vector<std::string> texts_;
+};
+
+class SqliteSession : public Session {
+ public:
+  explicit SqliteSession(std::shared_ptr<Db> db) : db_(std::move(db)) {}
+
+  RWDBStatus prepare(const std::string& sql, size_t, std::unique_ptr<Statement>* out) override {
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v3(db_->db, sql.c_str(), static_cast<int>(sql.size()),
+                                SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+    if (rc != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      return translate(db_->db, rc);
+    }
+    if (stmt == nullptr) return RWDBStatus(RWDBStatus::invalidUsage, "empty statement");
+    *out = std::make_unique<SqliteStatement>(db_, stmt);
+    return RWDBStatus();
+  }
+
+  RWDBStatus exec(const std::string& sql) override {
+    bool wasInTx = !sqlite3_get_autocommit(db_->db);
+    int rc = sqlite3_exec(db_->db, sql.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return translate(db_->db, rc, wasInTx && sqlite3_get_autocommit(db_->db));
+    return RWDBStatus();
+  }
+  RWDBStatus begin() override { return exec("BEGIN"); }
+  RWDBStatus commit() override {
+    int rc = sqlite3_exec(db_->db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) return RWDBStatus();
+    RWDBStatus s = translate(db_->db, rc);
+    // A commit that did not happen leaves nothing behind.
+    if (!sqlite3_get_autocommit(db_->db)) sqlite3_exec(db_->db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return s;
+  }
+  RWDBStatus rollback() override { return exec("ROLLBACK"); }
+  bool inTransaction() const override { return !sqlite3_get_autocommit(db_->db); }
+  bool alive() const override { return true; }
+
+  RWDBStatus tableExists(const std::string& name, bool* exists) override {
+    return query1(
+        "SELECT count(*) FROM sqlite_master WHERE type IN ('table','view') AND name = ?1 "
+        "COLLATE NOCASE",
+        name, [&](sqlite3_stmt* st) { *exists = sqlite3_column_int64(st, 0) > 0; });
+  }
+
+  RWDBStatus fetchSchema(const std::string& name, std::vector<ColumnInfo>* out) override {
+    out->clear();
+    RWDBStatus s = query1(
+        "SELECT name, type, \"notnull\" FROM pragma_table_info(?1)", name, [&](sqlite3_stmt* st) {
+          ColumnInfo c;
+          c.name = lower(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+          std::string type = lower(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
+          c.nullAllowed = sqlite3_column_int(st, 2) == 0;
+          size_t paren = type.find('(');
+          if (paren != std::string::npos) c.length = std::atol(type.c_str() + paren + 1);
+          if (type.rfind("integer", 0) == 0) {
+            c.type = RWDBValue::Long;
+          } else if (type.rfind("timestamp", 0) == 0) {
+            c.type = RWDBValue::DateTime;
+          } else if (type.rfind("text", 0) == 0) {
+            c.type = RWDBValue::String;
+          } else if (type.rfind("blob", 0) == 0) {
+            c.type = RWDBValue::Blob;
+          }
+          out->push_back(c);
+        });
+    if (s.isValid() && out->empty())
+      return RWDBStatus(RWDBStatus::noSuchObject, "no such table: " + name);
+    return s;
+  }
+
+ private:
+  template <class Row>
+  RWDBStatus query1(const char* sql, const std::string& arg, Row row) {
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db_->db, sql, -1, &st, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_finalize(st);
+      return translate(db_->db, rc);
+    }
+    sqlite3_bind_text(st, 1, arg.c_str(), static_cast<int>(arg.size()), SQLITE_TRANSIENT);
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE ? RWDBStatus() : translate(db_->db, rc);
+  }
+
+  std::shared_ptr<Db> db_;
+};
+
+std::atomic<uint64_t> g_memory_id{0};
+
+class SqliteDriver : public Driver {
+ public:
+  explicit SqliteDriver(const OpenParams& p) : p_(p) {
+    if (p_.databaseName == ":memory:") {
+      key_ = "sqlite-memory:" + std::to_string(++g_memory_id);
+    } else {
+      key_ = "sqlite:" + canonical(p_.databaseName);
+    }
+  }
+  std::string serverType() const override { return "SQLITE"; }
+  std::string placeholder(size_t n) const override { return "?" + std::to_string(n); }
+  std::string columnDefinition(const std::string& q, RWDBValue::ValueType type, long length,
+                               bool nullAllowed, size_t position) const override {
+    std::string d = q + " ";
+    std::string check;
+    switch (type) {
+      case RWDBValue::Long:
+      case RWDBValue::UnsignedLong:
+        d += "INTEGER";
+        break;
+      case RWDBValue::DateTime:
+        d += "TIMESTAMP TEXT";
+        break;
+      case RWDBValue::String:
+        d += length > 0 ? "TEXT(" + std::to_string(length) + ")" : "TEXT";
+        break;
+      case RWDBValue::Blob:
+        d += length > 0 ? "BLOB(" + std::to_string(length) + ")" : "BLOB";
+        break;
+      default:
+        return std::string();
+    }
+    if (!nullAllowed) d += " NOT NULL";
+    if (length > 0 && (type == RWDBValue::String || type == RWDBValue::Blob)) {
+      d += " CONSTRAINT \"qxlen_" + std::to_string(position) + "\" CHECK (length(" + q +
+           ") <= " + std::to_string(length) + ")";
+    }
+    return d;
+  }
+  std::string sessionKey() const override { return key_; }
+
+  RWDBStatus connect(std::unique_ptr<Session>* out) override {
+    auto db = std::make_shared<Db>();
+    int rc = sqlite3_open_v2(p_.databaseName.c_str(), &db->db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
+    if (rc != SQLITE_OK) {
+      RWDBStatus s = translate(db->db, rc);
+      return s;
+    }
+    sqlite3_extended_result_codes(db->db, 1);
+    sqlite3_busy_timeout(db->db, p_.busyTimeoutMs);
+    std::string pragmas = "PRAGMA case_sensitive_like = ON; PRAGMA synchronous = FULL;";
+    if (p_.databaseName != ":memory:") pragmas = "PRAGMA journal_mode = WAL; " + pragmas;
+    rc = sqlite3_exec(db->db, pragmas.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return translate(db->db, rc);
+    *out = std::make_unique<SqliteSession>(db);
+    return RWDBStatus();
+  }
+
+ private:
+  // The absolute, resolved path of a file that may not exist yet.
+  static std::string canonical(const std::string& path) {
+    char buf[PATH_MAX];
+    if (realpath(path.c_str(), buf) != nullptr) return buf;
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (dir.empty()) dir = "/";
+    if (realpath(dir.c_str(), buf) != nullptr) return std::string(buf) + "/" + base;
+    return path;
+  }
+
+  OpenParams p_;
+  std::string key_;
+};
+
+}  // namespace
+
+std::unique_ptr<Driver> make_sqlite_driver(const OpenParams& p) {
+  return std::make_unique<SqliteDriver>(p);
+}
+
+}  // namespace qx::db
