@@ -1,5 +1,7 @@
 #include "platform/value/attribute_type_registry.h"
 
+#include <algorithm>
+
 #include "platform/value/attribute_types.h"
 #include "platform/value/exception.h"
 #include "platform/value/oid_name_registry.h"
@@ -47,7 +49,9 @@ bool AttributeTypeRegistry::add(const Oid& attribute, const Asn1Type* type) {
 }
 
 std::vector<std::pair<std::string, const Asn1Type*>> AttributeTypeRegistry::entries() const {
-  return {types_.begin(), types_.end()};
+  std::vector<std::pair<std::string, const Asn1Type*>> out(types_.begin(), types_.end());
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 }  // namespace qx

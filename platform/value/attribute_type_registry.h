@@ -38,7 +38,7 @@ class AttributeTypeRegistry {
   bool add(const Oid& attribute, const Asn1Type* type);
   TypeArena& arena() { return arena_; }
 
-  // Every (attribute identifier contents, type).
+  // Every (attribute identifier contents, type), ordered by identifier.
   std::vector<std::pair<std::string, const Asn1Type*>> entries() const;
 
  private:
