@@ -44,16 +44,14 @@ inline Asn1Value Attr(const char* id, const Asn1Value& value) {
 }
 // A distinguished name [2] of three relative names.
 inline Asn1Value Name(const char* site, const char* shelf, long port) {
-  return Group(TAG_CTX2,
-               Group(TAG_SET, Group(TAG_SEQ, Ident("1.3.6.1.4.1.32473.4.1"), Text(site))),
+  return Group(TAG_CTX2, Group(TAG_SET, Group(TAG_SEQ, Ident("1.3.6.1.4.1.32473.4.1"), Text(site))),
                Group(TAG_SET, Group(TAG_SEQ, Ident("1.3.6.1.4.1.32473.4.2"), Text(shelf))),
                Group(TAG_SET, Group(TAG_SEQ, Ident("1.3.6.1.4.1.32473.4.3"), Prim(port))));
 }
 
 inline Asn1Value AlarmAttributes() {
   return Group(
-      TAG_SET,
-      Attr("2.9.3.2.7.14", Ident("2.9.3.2.10.2", TAG_CTX6)),             // eventType
+      TAG_SET, Attr("2.9.3.2.7.14", Ident("2.9.3.2.10.2", TAG_CTX6)),    // eventType
       Attr("2.9.3.2.7.13", Text("20261206083015.25Z", TAG_GENTIME)),     // eventTime
       Attr("2.9.3.2.7.60", Ident("1.3.6.1.4.1.32473.3.1.7", TAG_CTX0)),  // managedObjectClass
       Attr("2.9.3.2.7.61", Name("Berlin-Core-1", "shelf-1", 4)),         // managedObjectInstance
@@ -62,9 +60,9 @@ inline Asn1Value AlarmAttributes() {
       Attr("2.9.3.2.7.17", Prim(3, TAG_ENUM)),                           // perceivedSeverity
       Attr("2.9.3.2.7.27",                                               // specificProblems
            Group(TAG_SET, Ident("1.3.6.1.4.1.32473.5.12"), Prim(1042))),
-      Attr("2.9.3.2.7.11", Flag(false)),         // backedUpStatus
-      Attr("2.9.3.2.7.30", Prim(2, TAG_ENUM)),   // trendIndication
-      Attr("2.9.3.2.7.29",                       // thresholdInfo
+      Attr("2.9.3.2.7.11", Flag(false)),        // backedUpStatus
+      Attr("2.9.3.2.7.30", Prim(2, TAG_ENUM)),  // trendIndication
+      Attr("2.9.3.2.7.29",                      // thresholdInfo
            Group(TAG_SEQ, Ident("1.3.6.1.4.1.32473.2.9"), Prim(97),
                  Text("20261206080000Z", TAG_CTX2))),
       Attr("2.9.3.2.7.12",  // correlatedNotifications

@@ -39,9 +39,7 @@ size_t twos_complement(long v, uint8_t (&out)[9]) {
 
 Asn1Value::Asn1Value(const DataUnit& d) { decode(d.data(), d.size(), *this); }
 
-Asn1Value::Asn1Value(const std::shared_ptr<Buffer>& buf, size_t off) {
-  set_trusted(buf, off);
-}
+Asn1Value::Asn1Value(const std::shared_ptr<Buffer>& buf, size_t off) { set_trusted(buf, off); }
 
 void Asn1Value::set_trusted(std::shared_ptr<Buffer> buf, size_t off) {
   qx::ber::Header h = qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(buf->data()) + off);

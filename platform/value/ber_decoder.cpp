@@ -30,8 +30,8 @@ class Decoder {
 
   // Validates the element at pos, which must end by end. in_len: its length
   // in the input; content_out: the length of its canonical contents.
-  bool measure(size_t pos, size_t end, int depth, Asn1Tag& tag, size_t& in_len,
-               size_t& content_out, bool& canonical);
+  bool measure(size_t pos, size_t end, int depth, Asn1Tag& tag, size_t& in_len, size_t& content_out,
+               bool& canonical);
   // Writes the canonical form of the (validated) element at pos to out.
   // Returns its length in the input.
   size_t emit(size_t pos, size_t end, uint8_t*& out);
@@ -64,7 +64,8 @@ bool Decoder::read_header(size_t pos, size_t end, RawHeader& h) {
     for (;;) {
       if (i >= end) return fail(i, "unexpected end inside a long-form tag number");
       uint8_t b = in_[i++];
-      if (i - 1 == start && b == 0x80) return fail(start, "long-form tag number with a leading zero group");
+      if (i - 1 == start && b == 0x80)
+        return fail(start, "long-form tag number with a leading zero group");
       n = (n << 7) | (b & 0x7f);
       if (n > UINT32_MAX) return fail(start, "tag number beyond 32 bits");
       if (!(b & 0x80)) break;
@@ -101,7 +102,8 @@ bool Decoder::read_header(size_t pos, size_t end, RawHeader& h) {
   }
   h.header_len = i - pos;
   if (!h.indefinite && h.content_len > end - i)
-    return fail(len_at, format("length %zu exceeds the %zu octets available", h.content_len, end - i));
+    return fail(len_at,
+                format("length %zu exceeds the %zu octets available", h.content_len, end - i));
   return true;
 }
 
@@ -122,7 +124,8 @@ bool Decoder::measure(size_t pos, size_t end, int depth, Asn1Tag& tag, size_t& i
   size_t sum = 0;
   for (;;) {
     if (h.indefinite) {
-      if (cpos >= end) return fail(cpos, format("missing end-of-contents of the element at offset %zu", pos));
+      if (cpos >= end)
+        return fail(cpos, format("missing end-of-contents of the element at offset %zu", pos));
       if (in_[cpos] == 0x00) {
         if (cpos + 1 >= end) return fail(cpos + 1, "unexpected end inside end-of-contents");
         if (in_[cpos + 1] != 0x00) return fail(cpos + 1, "end-of-contents with a non-zero length");

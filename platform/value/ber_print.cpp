@@ -47,7 +47,8 @@ std::string quote_wide(std::string_view s, size_t unit) {
       out += '\\';
       out += static_cast<char>(cp);
     } else {
-      std::snprintf(buf, sizeof buf, cp > 0xffff ? "\\U%08x" : "\\u%04x", static_cast<unsigned>(cp));
+      std::snprintf(buf, sizeof buf, cp > 0xffff ? "\\U%08x" : "\\u%04x",
+                    static_cast<unsigned>(cp));
       out += buf;
     }
   }

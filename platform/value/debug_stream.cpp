@@ -7,7 +7,9 @@
 #include "platform/value/installation.h"
 
 DebugStream::DebugStream(const char* name, int flag, FILE* out)
-    : name_(name ? name : ""), flag_(flag), out_(out ? out : stderr),
+    : name_(name ? name : ""),
+      flag_(flag),
+      out_(out ? out : stderr),
       enabled_(switched_on(name_.c_str())) {}
 
 bool DebugStream::switched_on(const char* name) {

@@ -63,21 +63,21 @@ const Exception* Exception::current() { return current_exception.get(); }
 
 void Exception::clear() { current_exception.reset(); }
 
-#define QX_DEFINE_EXCEPTION(Name, TYPE)                                                     \
-  Name::Name(const char* fmt, ...) : Exception(TYPE, std::string()) {                       \
-    va_list ap;                                                                             \
-    va_start(ap, fmt);                                                                      \
-    *this = Name(vformat(fmt, ap));                                                         \
-    va_end(ap);                                                                             \
-  }                                                                                         \
-  void Name::raise(const char* fmt, ...) {                                                  \
-    if (Exception::pending()) return;                                                       \
-    va_list ap;                                                                             \
-    va_start(ap, fmt);                                                                      \
-    Name x(vformat(fmt, ap));                                                               \
-    va_end(ap);                                                                             \
-    current_exception = std::make_unique<Name>(std::move(x));                               \
-  }                                                                                         \
+#define QX_DEFINE_EXCEPTION(Name, TYPE)                               \
+  Name::Name(const char* fmt, ...) : Exception(TYPE, std::string()) { \
+    va_list ap;                                                       \
+    va_start(ap, fmt);                                                \
+    *this = Name(vformat(fmt, ap));                                   \
+    va_end(ap);                                                       \
+  }                                                                   \
+  void Name::raise(const char* fmt, ...) {                            \
+    if (Exception::pending()) return;                                 \
+    va_list ap;                                                       \
+    va_start(ap, fmt);                                                \
+    Name x(vformat(fmt, ap));                                         \
+    va_end(ap);                                                       \
+    current_exception = std::make_unique<Name>(std::move(x));         \
+  }                                                                   \
   std::unique_ptr<Exception> Name::clone() const { return std::make_unique<Name>(*this); }
 
 QX_DEFINE_EXCEPTION(InvalidX, INVALID)

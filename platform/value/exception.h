@@ -45,16 +45,16 @@ class Exception : public std::exception {
   std::string reason_;
 };
 
-#define QX_DECLARE_EXCEPTION(Name, TYPE)                                                \
-  class Name : public Exception {                                                       \
-   public:                                                                              \
-    explicit Name(const char* fmt, ...) __attribute__((format(printf, 2, 3)));          \
-    /* Sets the current exception to Name(fmt, ...) unless one is pending. */           \
-    static void raise(const char* fmt, ...) __attribute__((format(printf, 1, 2)));      \
-    std::unique_ptr<Exception> clone() const override;                                  \
-                                                                                        \
-   private:                                                                             \
-    explicit Name(std::string reason) : Exception(TYPE, std::move(reason)) {}            \
+#define QX_DECLARE_EXCEPTION(Name, TYPE)                                           \
+  class Name : public Exception {                                                  \
+   public:                                                                         \
+    explicit Name(const char* fmt, ...) __attribute__((format(printf, 2, 3)));     \
+    /* Sets the current exception to Name(fmt, ...) unless one is pending. */      \
+    static void raise(const char* fmt, ...) __attribute__((format(printf, 1, 2))); \
+    std::unique_ptr<Exception> clone() const override;                             \
+                                                                                   \
+   private:                                                                        \
+    explicit Name(std::string reason) : Exception(TYPE, std::move(reason)) {}      \
   };
 
 // Bad input: a malformed value, a value of the wrong type, a bad argument.

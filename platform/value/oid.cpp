@@ -134,16 +134,19 @@ bool Oid::parse(std::string_view dotted, Oid& out) {
   size_t arcs = 0, pos = 0;
   for (;;) {
     size_t dot = dotted.find('.', pos);
-    std::string_view arc = dotted.substr(pos, dot == std::string_view::npos ? dotted.npos : dot - pos);
+    std::string_view arc =
+        dotted.substr(pos, dot == std::string_view::npos ? dotted.npos : dot - pos);
     ++arcs;
-    if (!all_digits(arc) || (arc.size() > 1 && arc[0] == '0')) return fail("not a number: arc ", arcs);
+    if (!all_digits(arc) || (arc.size() > 1 && arc[0] == '0'))
+      return fail("not a number: arc ", arcs);
     if (arcs == 1) {
       if (arc.size() != 1 || arc[0] > '2') return fail("first arc not 0, 1 or 2: arc ", arcs);
       first_arc = arc;
     } else if (arcs == 2) {
       // The first two arcs share one subidentifier: 40 * arc1 + arc2.
       unsigned first = static_cast<unsigned>(first_arc[0] - '0');
-      if (first < 2 && (arc.size() > 2 || (arc.size() == 2 && (arc[0] - '0') * 10 + (arc[1] - '0') >= 40)))
+      if (first < 2 &&
+          (arc.size() > 2 || (arc.size() == 2 && (arc[0] - '0') * 10 + (arc[1] - '0') >= 40)))
         return fail("second arc not below 40: arc ", arcs);
       append_base128(add_decimal(arc, first * 40), bytes);
     } else {

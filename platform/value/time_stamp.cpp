@@ -82,8 +82,8 @@ bool local_to_seconds(const Tm& tm, int64_t& out) {
 
 bool Tm::operator==(const Tm& o) const {
   return tm_year == o.tm_year && tm_mon == o.tm_mon && tm_mday == o.tm_mday &&
-         tm_hour == o.tm_hour && tm_min == o.tm_min && tm_sec == o.tm_sec &&
-         tm_msec == o.tm_msec && tm_isdst == o.tm_isdst;
+         tm_hour == o.tm_hour && tm_min == o.tm_min && tm_sec == o.tm_sec && tm_msec == o.tm_msec &&
+         tm_isdst == o.tm_isdst;
 }
 
 TimeStamp::TimeStamp(int64_t seconds, int msec) {

@@ -5,13 +5,13 @@
 
 // A broken-down time, fields as in struct tm plus milliseconds.
 struct Tm {
-  int tm_year = 0;   // years since 1900
-  int tm_mon = 0;    // 0-11
-  int tm_mday = 1;   // 1-31
-  int tm_hour = 0;   // 0-23
-  int tm_min = 0;    // 0-59
-  int tm_sec = 0;    // 0-59
-  int tm_msec = 0;   // 0-999
+  int tm_year = 0;  // years since 1900
+  int tm_mon = 0;   // 0-11
+  int tm_mday = 1;  // 1-31
+  int tm_hour = 0;  // 0-23
+  int tm_min = 0;   // 0-59
+  int tm_sec = 0;   // 0-59
+  int tm_msec = 0;  // 0-999
   // Local times: > 0 daylight-saving time in effect, 0 standard time, < 0
   // unknown. Converting a local Tm to an instant uses it only to choose
   // between the two instants of a repeated hour; when it does not fit the

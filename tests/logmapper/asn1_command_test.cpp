@@ -17,12 +17,15 @@ class Asn1CommandTest : public ::testing::Test {
     args.insert(args.begin(), "asn1");
     return RunTool(args, Bytes(hex));
   }
-  static int Lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
+  static int Lines(const std::string& s) {
+    return static_cast<int>(std::count(s.begin(), s.end(), '\n'));
+  }
 };
 
 TEST_F(Asn1CommandTest, TextShowsEveryElement) {
-  ToolResult r = Asn1("30 80 a6 03 02 01 05 1a 02 4f 4b 05 00 01 01 ff 18 0f"
-                      "32 30 32 36 30 34 30 31 31 32 30 30 30 30 5a 00 00");
+  ToolResult r = Asn1(
+      "30 80 a6 03 02 01 05 1a 02 4f 4b 05 00 01 01 ff 18 0f"
+      "32 30 32 36 30 34 30 31 31 32 30 30 30 30 5a 00 00");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out,
@@ -51,8 +54,9 @@ TEST_F(Asn1CommandTest, JsonHasTheFixedShape) {
             "{\"class\": \"private\", \"tag\": 4294967295, \"constructed\": false, \"length\": 0, "
             "\"hex\": \"\"}\n");
   r = Asn1("7f 81 00 00", {"--json"});
-  EXPECT_EQ(r.out, "{\"class\": \"application\", \"tag\": 128, \"constructed\": true, "
-                   "\"length\": 0, \"components\": []}\n");
+  EXPECT_EQ(r.out,
+            "{\"class\": \"application\", \"tag\": 128, \"constructed\": true, "
+            "\"length\": 0, \"components\": []}\n");
 }
 
 TEST_F(Asn1CommandTest, BadInputExitsOneWithOneLine) {
@@ -63,12 +67,14 @@ TEST_F(Asn1CommandTest, BadInputExitsOneWithOneLine) {
       {"", "logmapper: asn1: offset 0: unexpected end: identifier octets expected\n"},
       {"30 05 02 01", "logmapper: asn1: offset 1: length 5 exceeds the 2 octets available\n"},
       {"02 01 05 00", "logmapper: asn1: offset 3: 1 octets after the element\n"},
-      {"30 80 02 01 05", "logmapper: asn1: offset 5: missing end-of-contents of the element at offset 0\n"},
+      {"30 80 02 01 05",
+       "logmapper: asn1: offset 5: missing end-of-contents of the element at offset 0\n"},
       {"1f 90 80 80 80 00 00", "logmapper: asn1: offset 1: tag number beyond 32 bits\n"},
   };
   for (const auto& c : cases) {
     for (bool json : {false, true}) {
-      ToolResult r = Asn1(c.hex, json ? std::vector<std::string>{"--json"} : std::vector<std::string>{});
+      ToolResult r =
+          Asn1(c.hex, json ? std::vector<std::string>{"--json"} : std::vector<std::string>{});
       EXPECT_EQ(r.status, 1) << c.hex;
       EXPECT_EQ(r.out, "") << c.hex;
       EXPECT_EQ(r.err, c.err);
@@ -92,7 +98,10 @@ TEST_F(Asn1CommandTest, FilesAndUsage) {
   EXPECT_NE(r.err.find("missing.ber"), std::string::npos);
 
   for (std::vector<std::string> args : {std::vector<std::string>{"asn1", "--bogus"},
-                                        {"asn1", "a", "b"}, {}, {"no-such-command"}, {"--db"}}) {
+                                        {"asn1", "a", "b"},
+                                        {},
+                                        {"no-such-command"},
+                                        {"--db"}}) {
     r = RunTool(args);
     EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
     EXPECT_NE(r.err, "");
@@ -102,9 +111,11 @@ TEST_F(Asn1CommandTest, FilesAndUsage) {
 
 // The sample the README's main job decodes is the benchmark's attribute list.
 TEST_F(Asn1CommandTest, SampleDecodes) {
-  std::string sample = ReadFile(std::string(LOGMAPPER_SOURCE_DIR) + "/samples/alarm-attributes.ber");
+  std::string sample =
+      ReadFile(std::string(LOGMAPPER_SOURCE_DIR) + "/samples/alarm-attributes.ber");
   EXPECT_EQ(sample, qx::sample::AlarmAttributes().to_data_unit().str());
-  ToolResult r = RunTool({"asn1", std::string(LOGMAPPER_SOURCE_DIR) + "/samples/alarm-attributes.ber"});
+  ToolResult r =
+      RunTool({"asn1", std::string(LOGMAPPER_SOURCE_DIR) + "/samples/alarm-attributes.ber"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("    context 6 primitive length 5 hex 5903020a02\n"), std::string::npos);
   EXPECT_NE(r.out.find("oid 2.9.3.2.7.14\n"), std::string::npos);

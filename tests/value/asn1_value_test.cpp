@@ -35,10 +35,17 @@ TEST_F(Asn1ValueTest, IntegersAreMinimalTwosComplement) {
   struct {
     long v;
     const char* hex;
-  } cases[] = {{0, "020100"},          {127, "02017f"},         {128, "02020080"},
-               {256, "02020100"},      {-128, "020180"},        {-129, "0202ff7f"},
-               {-1, "0201ff"},         {32767, "02027fff"},     {32768, "0203008000"},
-               {LONG_MAX, "02087fffffffffffffff"}, {LONG_MIN, "02088000000000000000"}};
+  } cases[] = {{0, "020100"},
+               {127, "02017f"},
+               {128, "02020080"},
+               {256, "02020100"},
+               {-128, "020180"},
+               {-129, "0202ff7f"},
+               {-1, "0201ff"},
+               {32767, "02027fff"},
+               {32768, "0203008000"},
+               {LONG_MAX, "02087fffffffffffffff"},
+               {LONG_MIN, "02088000000000000000"}};
   for (const auto& c : cases) {
     Asn1Value v = Int(c.v);
     EXPECT_EQ(Hex(v), c.hex) << c.v;
@@ -91,7 +98,9 @@ TEST_F(Asn1ValueTest, X690Examples) {
     b.encode_bool(true);
     return b;
   }());
-  EXPECT_EQ(Hex(seq), "300a1605536d697468" "0101ff");
+  EXPECT_EQ(Hex(seq),
+            "300a1605536d697468"
+            "0101ff");
   // Tagging: Type1 VisibleString "Jones", Type2 [APPLICATION 3] IMPLICIT,
   // Type3 [2] Type2, Type4 [APPLICATION 7] IMPLICIT Type3, Type5 [2] IMPLICIT Type2.
   Asn1Value t1 = Str("Jones", TAG_VISSTR);
@@ -142,7 +151,11 @@ TEST_F(Asn1ValueTest, BuildAndWalk) {
   Asn1Value set = Cons(TAG_SET, Int(1), Str("two", TAG_GRAPHSTR), Cons(TAG_SEQ, Int(3), Int(4)));
   EXPECT_TRUE(set.constructed());
   EXPECT_EQ(set.num_comps(), 3u);
-  EXPECT_EQ(Hex(set), "3110" "020101" "190374776f" "3006020103020104");
+  EXPECT_EQ(Hex(set),
+            "3110"
+            "020101"
+            "190374776f"
+            "3006020103020104");
 
   long n = 0;
   Asn1Value c = set.first_component();
@@ -173,7 +186,10 @@ TEST_F(Asn1ValueTest, ComponentsSurviveTheirParentAndChangesCopy) {
     Asn1Value second = seq.next_component();
     ASSERT_TRUE(second.retag(TAG_CTX1));
     EXPECT_EQ(Hex(second), "8103616263");
-    EXPECT_EQ(Hex(seq), "3008020107" "0403616263") << "retag of a component copies";
+    EXPECT_EQ(Hex(seq),
+              "3008020107"
+              "0403616263")
+        << "retag of a component copies";
     ASSERT_TRUE(seq.add_component(Int(8)));
     EXPECT_EQ(Hex(child), "020107");
   }
@@ -202,7 +218,9 @@ TEST_F(Asn1ValueTest, AddComponentGrowsTheLengthField) {
   // A value may be added to itself and to a component of itself.
   Asn1Value self = Cons(TAG_SEQ, Int(1));
   ASSERT_TRUE(self.add_component(self));
-  EXPECT_EQ(Hex(self), "3008020101" "3003020101");
+  EXPECT_EQ(Hex(self),
+            "3008020101"
+            "3003020101");
   ASSERT_TRUE(self.add_component(self.first_component()));
   EXPECT_EQ(self.num_comps(), 3u);
   // Components of decoded values grow too.
@@ -262,8 +280,8 @@ TEST_F(Asn1ValueTest, OctetsBooleansAndNull) {
 
 TEST_F(Asn1ValueTest, ConstructedStringsJoinTheirSegments) {
   // VisibleString "Jones", constructed, definite and indefinite.
-  for (const char* hex : {"3a0904034a6f6e04026573", "3a8004034a6f6e040265730000",
-                          "3a0d1a034a6f6e3a061a0265730400"}) {
+  for (const char* hex :
+       {"3a0904034a6f6e04026573", "3a8004034a6f6e040265730000", "3a0d1a034a6f6e3a061a0265730400"}) {
     Asn1Value v = Decode(hex);
     ASSERT_TRUE(v) << hex << " " << TakeReason();
     std::string s;

@@ -43,10 +43,10 @@ class BerDecodeTest : public ::testing::Test {
   // A realistic nested value: indefinite lengths, long tags and lengths.
   static std::string Nested() {
     return Bytes(
-        "31 80"                                      // SET, indefinite
+        "31 80"                                        // SET, indefinite
         "  30 0c 06 05 59 03 02 07 0e 86 03 2b 06 01"  // SEQ {eventType, [6] OID}
-        "  30 81 0a 06 03 55 04 03 18 03 31 32 33"   // SEQ with a long-form length
-        "  7f 81 00 80 04 02 61 62 00 00"            // [APPLICATION 128] indefinite
+        "  30 81 0a 06 03 55 04 03 18 03 31 32 33"     // SEQ with a long-form length
+        "  7f 81 00 80 04 02 61 62 00 00"              // [APPLICATION 128] indefinite
         "  3a 80 04 01 61 3a 80 04 01 62 00 00 00 00"  // nested constructed string
         "00 00");
   }
@@ -56,7 +56,9 @@ TEST_F(BerDecodeTest, IndefiniteAndLongFormsBecomeDefinite) {
   EXPECT_EQ(Canon("30 80 02 01 05 00 00"), "3003020105");
   EXPECT_EQ(Canon("04 81 03 61 62 63"), "0403616263");
   EXPECT_EQ(Canon("04 84 00 00 00 01 61"), "040161");
-  EXPECT_EQ(Canon("24 80 04 01 61 24 80 04 01 62 00 00 00 00"), "2408040161" "2403040162");
+  EXPECT_EQ(Canon("24 80 04 01 61 24 80 04 01 62 00 00 00 00"),
+            "2408040161"
+            "2403040162");
   EXPECT_EQ(Canon("5f 1f 00"), "5f1f00");
   EXPECT_EQ(Canon("5f 81 00 00"), "5f810000");
   EXPECT_EQ(Canon("30 00"), "3000");
@@ -73,7 +75,10 @@ TEST_F(BerDecodeTest, IndefiniteAndLongFormsBecomeDefinite) {
   EXPECT_EQ(Hex(c), "300a06035504031803313233");
   c = v.next_component();
   EXPECT_EQ(c.tag(), Asn1Tag::application(128));
-  EXPECT_EQ(Hex(c), "7f8100" "04" "04026162");
+  EXPECT_EQ(Hex(c),
+            "7f8100"
+            "04"
+            "04026162");
   c = v.next_component();
   std::string s;
   ASSERT_TRUE(c.decode_octets(s));
@@ -84,8 +89,9 @@ TEST_F(BerDecodeTest, IndefiniteAndLongFormsBecomeDefinite) {
 }
 
 TEST_F(BerDecodeTest, EveryTruncationFails) {
-  for (const std::string& whole : {Nested(), Int(-1000).to_data_unit().str(),
-                                   Str(std::string(300, 'z'), Asn1Tag::context(1000)).to_data_unit().str()}) {
+  for (const std::string& whole :
+       {Nested(), Int(-1000).to_data_unit().str(),
+        Str(std::string(300, 'z'), Asn1Tag::context(1000)).to_data_unit().str()}) {
     for (size_t n = 0; n < whole.size(); ++n) {
       std::string r = Fail(whole.substr(0, n));
       EXPECT_EQ(r.find("decoded"), std::string::npos) << "prefix " << n;
@@ -112,13 +118,15 @@ TEST_F(BerDecodeTest, MalformedHeaders) {
   EXPECT_EQ(FailHex("1f 1e 00"), "offset 1: tag number below 31 in long form");
   EXPECT_EQ(Canon("1f 8f ff ff ff 7f 00"), "1f8fffffff7f00") << "2^32 - 1 fits";
   EXPECT_EQ(FailHex("1f 90 80 80 80 00 00"), "offset 1: tag number beyond 32 bits");
-  EXPECT_EQ(FailHex("1f ff ff ff ff ff ff ff ff ff ff 7f 00"), "offset 1: tag number beyond 32 bits");
+  EXPECT_EQ(FailHex("1f ff ff ff ff ff ff ff ff ff ff 7f 00"),
+            "offset 1: tag number beyond 32 bits");
 }
 
 TEST_F(BerDecodeTest, MalformedStructure) {
   EXPECT_EQ(FailHex("00 00"), "offset 0: end-of-contents where an element is expected");
   EXPECT_EQ(FailHex("30 02 00 00"), "offset 2: end-of-contents where an element is expected");
-  EXPECT_EQ(FailHex("30 80 02 01 05"), "offset 5: missing end-of-contents of the element at offset 0");
+  EXPECT_EQ(FailHex("30 80 02 01 05"),
+            "offset 5: missing end-of-contents of the element at offset 0");
   EXPECT_EQ(FailHex("30 80 00 01 05"), "offset 3: end-of-contents with a non-zero length");
   EXPECT_EQ(FailHex("30 04 02 03 01 02"), "offset 3: length 3 exceeds the 2 octets available");
   EXPECT_EQ(FailHex("30 03 02 01 05 ff"), "offset 5: 1 octets after the element");
@@ -137,7 +145,8 @@ TEST_F(BerDecodeTest, DepthLimit) {
   std::string ok = v.to_data_unit().str();
   EXPECT_EQ(Fail(ok).substr(0, 8), "decoded:");
   std::string deep = Cons(TAG_SEQ, v).to_data_unit().str();
-  EXPECT_EQ(Fail(deep), "offset " + std::to_string(deep.size() - 2) + ": nesting deeper than 64 levels");
+  EXPECT_EQ(Fail(deep),
+            "offset " + std::to_string(deep.size() - 2) + ": nesting deeper than 64 levels");
 
   std::string indef = Bytes("05 00");
   for (int i = 0; i < 1000; ++i) indef = "\x30\x80" + indef;

@@ -25,9 +25,9 @@ class OidTest : public ::testing::Test {
 };
 
 TEST_F(OidTest, WellKnownIdentifiers) {
-  EXPECT_EQ(ContentsHex("2.9.3.2.7.14"), "590302070e");        // eventType
-  EXPECT_EQ(ContentsHex("2.5.4.3"), "550403");                 // commonName
-  EXPECT_EQ(ContentsHex("1.2.840.113549"), "2a864886f70d");    // RSA
+  EXPECT_EQ(ContentsHex("2.9.3.2.7.14"), "590302070e");      // eventType
+  EXPECT_EQ(ContentsHex("2.5.4.3"), "550403");               // commonName
+  EXPECT_EQ(ContentsHex("1.2.840.113549"), "2a864886f70d");  // RSA
   EXPECT_EQ(ContentsHex("1.3.6.1.4.1.32473"), "2b0601040181fd59");
   EXPECT_EQ(ContentsHex("2.100.3"), "813403");
   EXPECT_EQ(ContentsHex("2.999.3"), "883703");
@@ -49,14 +49,16 @@ TEST_F(OidTest, ArcsOfAnySizeRoundTrip) {
     ASSERT_TRUE(Oid::from_contents(o.contents().data(), o.contents().size(), back));
     EXPECT_EQ(back, o);
   }
-  EXPECT_EQ(ContentsHex("1.2.18446744073709551616"), "2a8280808080808080800" "0");
+  EXPECT_EQ(ContentsHex("1.2.18446744073709551616"),
+            "2a8280808080808080800"
+            "0");
   EXPECT_EQ(Oid("2.9.3.2.7.14").num_arcs(), 6u);
 }
 
 TEST_F(OidTest, MalformedTextIsRefused) {
-  for (const char* bad : {"", "1", "3.1", "1.40", "0.99", "1..2", ".1.2", "1.2.", "1.02",
-                          "01.2", "1.2.a", "1.2.-3", "+1.2", " 1.2", "1.2 ", "1,2", "1.2.3x",
-                          "2.3.99999999999999999999999999x"}) {
+  for (const char* bad :
+       {"", "1", "3.1", "1.40", "0.99", "1..2", ".1.2", "1.2.", "1.02", "01.2", "1.2.a", "1.2.-3",
+        "+1.2", " 1.2", "1.2 ", "1,2", "1.2.3x", "2.3.99999999999999999999999999x"}) {
     Oid o("1.2.3");
     EXPECT_FALSE(Oid::parse(bad, o)) << bad;
     EXPECT_EQ(o.format(), "1.2.3") << "left unchanged";
@@ -85,8 +87,9 @@ TEST_F(OidTest, ContentsAreValidated) {
 }
 
 TEST_F(OidTest, OrderEqualityAndHash) {
-  const char* sorted[] = {"0.0", "1.2", "1.2.3", "1.2.3.4", "1.2.127", "1.2.128", "1.2.16383",
-                          "1.2.16384", "1.3", "2.5.4.3", "2.47", "2.48", "2.999"};
+  const char* sorted[] = {"0.0",     "1.2",       "1.2.3",     "1.2.3.4", "1.2.127",
+                          "1.2.128", "1.2.16383", "1.2.16384", "1.3",     "2.5.4.3",
+                          "2.47",    "2.48",      "2.999"};
   for (size_t i = 0; i + 1 < std::size(sorted); ++i) {
     Oid a(sorted[i]), b(sorted[i + 1]);
     EXPECT_LT(cmpOid(a, b), 0) << sorted[i] << " < " << sorted[i + 1];

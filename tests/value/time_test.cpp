@@ -107,8 +107,9 @@ TEST_F(TimeTest, FromValues) {
 TEST_F(TimeTest, LocalBrokenDownTimeRoundTrips) {
   // Summer, winter, both instants of the repeated hour in October, and a day
   // before the epoch.
-  for (int64_t s : {Utc(2026, 7, 1, 12, 0, 0), Utc(2026, 1, 15, 3, 4, 5), Utc(2026, 10, 25, 0, 30, 0),
-                    Utc(2026, 10, 25, 1, 30, 0), int64_t{-86400}, Utc(1, 1, 1, 0, 0, 0)}) {
+  for (int64_t s :
+       {Utc(2026, 7, 1, 12, 0, 0), Utc(2026, 1, 15, 3, 4, 5), Utc(2026, 10, 25, 0, 30, 0),
+        Utc(2026, 10, 25, 1, 30, 0), int64_t{-86400}, Utc(1, 1, 1, 0, 0, 0)}) {
     TimeStamp ts(s, 7);
     Tm local = ts.to_local_tm();
     EXPECT_EQ(TimeStamp(local, true), ts) << s;

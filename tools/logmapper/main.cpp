@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "tools/logmapper/command.h"
@@ -39,7 +39,8 @@ void vreport(const char* command, const char* fmt, va_list ap) {
 
 void print_usage(FILE* out) {
   std::fprintf(out, "usage: logmapper [--db URL] COMMAND ...\n");
-  for (const Command& c : table()) std::fprintf(out, "  %s %s\n      %s\n", c.name, c.usage, c.summary);
+  for (const Command& c : table())
+    std::fprintf(out, "  %s %s\n      %s\n", c.name, c.usage, c.summary);
   std::fprintf(out,
                "--db URL overrides QXDB_URL. Exit status: 0 success, 1 failure (reason on "
                "standard error), 2 usage error.\n");
@@ -120,7 +121,10 @@ std::string json_string(std::string_view text) {
       ++i;
     } else {
       // Copy a valid UTF-8 sequence; replace anything else.
-      size_t len = c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
+      size_t len = c >= 0xc2 && c <= 0xdf   ? 2
+                   : c >= 0xe0 && c <= 0xef ? 3
+                   : c >= 0xf0 && c <= 0xf4 ? 4
+                                            : 0;
       bool ok = len != 0 && i + len <= n;
       for (size_t k = 1; ok && k < len; ++k) ok = (p[i + k] & 0xc0) == 0x80;
       if (ok && len == 3) {
