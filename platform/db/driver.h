@@ -17,7 +17,8 @@
 namespace qx::db {
 
 // One bound value, read from the program's variable at execution. text and
-// blob point into the caller's memory, valid for the duration of the call.
+// blob point into the caller's memory, valid for the duration of the call;
+// text is NUL-terminated and holds no NUL byte.
 struct Param {
   enum Kind { kNull, kInt, kText, kBlob, kDateTime };
   Kind kind = kNull;
@@ -63,9 +64,10 @@ class Statement {
   virtual RWDBStatus query(const std::vector<Param>& params, std::unique_ptr<Cursor>* cursor) = 0;
 };
 
-// A session with the server. Every statement that fails inside a transaction
-// undoes only itself (the transaction goes on), unless the status has
-// code transactionAborted... see inTransaction() after a failure.
+// A session with the server. A statement that fails inside a transaction
+// undoes only itself and the transaction goes on; where the server ends the
+// transaction anyway, inTransaction() is false afterwards and the status's
+// message says so.
 class Session {
  public:
   virtual ~Session() = default;
@@ -109,6 +111,7 @@ class Driver {
 struct OpenParams {
   std::string serverName, userName, password, databaseName;
   int busyTimeoutMs = 5000;
+  std::string applicationName = "logmapper";
 };
 
 std::unique_ptr<Driver> make_sqlite_driver(const OpenParams& p);

@@ -280,6 +280,7 @@ RWDBExpr::RWDBExpr(unsigned long v) {
 }
 RWDBExpr::RWDBExpr(const char* v) : node_(text_const(v ? v : "", v ? std::strlen(v) : 0)) {}
 RWDBExpr::RWDBExpr(const RWCString& v) : node_(text_const(v.data(), v.length())) {}
+RWDBExpr::RWDBExpr(const std::string& v) : node_(text_const(v.data(), v.size())) {}
 RWDBExpr::RWDBExpr(const RWDBDateTime& v) {
   if (!v.isValid()) {
     node_ = make(ExprNode::kNull);

@@ -21,9 +21,14 @@ class ConnectionImpl;
 // transaction and everything done before in it stay (PostgreSQL: a savepoint
 // around each statement, sent in one round trip with it). When the server
 // nevertheless ends the transaction (SQLite: some I/O and full-disk errors),
-// the status says so (transactionAborted is not used for the statement's
-// own code; the message ends with "transaction rolled back") and, with
-// auto-commit off, the next statement opens a new transaction.
+// the failed statement's message ends with "(transaction rolled back)" and,
+// with auto-commit off, the next statement opens a new transaction.
+//
+// SQLite: every connection of the process to one file is the same session,
+// so they share one transaction (and auto-commit mode). PostgreSQL: each
+// connection is a session of its own. A session whose server has gone stays
+// unusable (status connectionLost, isTerminal); it is not reopened behind
+// the caller's back, since its open transaction is lost.
 //
 // A handle: copies share the session. One thread at a time.
 class RWDBConnection {
@@ -35,11 +40,11 @@ class RWDBConnection {
   // Switches auto-commit on (committing an open transaction) or off.
   RWDBStatus autoCommit(bool on);
   bool isAutoCommit() const;
-  // Opens a transaction now. invalidUsage when one is open already and has
-  // done work.
+  // Opens a transaction now; when one is open already, it goes on.
   RWDBStatus beginTransaction(const RWCString& name = RWCString());
-  // Commits. A failed commit leaves no transaction open. commitInDoubt when
-  // the connection broke before the server answered.
+  // Commits (nothing to do without an open transaction). A failed commit
+  // leaves no transaction open: its work is gone. commitInDoubt when the
+  // connection broke before the server answered.
   RWDBStatus commitTransaction(const RWCString& name = RWCString());
   RWDBStatus rollbackTransaction(const RWCString& name = RWCString());
   bool inTransaction() const;

@@ -45,7 +45,7 @@ class RWDBDatabase {
   // The selector with a criterion.
   RWDBSelector selector(const RWDBCriterion& c) const;
 
-  // Runs the caller's raw SQL text (no bound values). Two forms are
+  // Runs the caller's raw SQL text: one statement, no bound values. Two forms are
   // translated, since neither server has synonyms:
   //   CREATE SYNONYM s FOR t   ->  a view s over t (SELECT * FROM t)
   //   DROP SYNONYM s           ->  dropping that view

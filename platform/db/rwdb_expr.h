@@ -29,6 +29,7 @@ class RWDBExpr {
   RWDBExpr(unsigned long v);              // NOLINT
   RWDBExpr(const char* v);                // NOLINT
   RWDBExpr(const RWCString& v);           // NOLINT
+  RWDBExpr(const std::string& v);         // NOLINT
   RWDBExpr(const RWDBDateTime& v);        // NOLINT: an invalid date-time binds NULL
   RWDBExpr(const RWDBBlob& v);            // NOLINT
 

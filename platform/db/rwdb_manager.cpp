@@ -65,6 +65,8 @@ RWDBDatabase RWDBManager::database(const RWCString& serverType, const RWCString&
   p.databaseName = databaseName.str();
   std::string timeout = property(propertyString.str(), "busy_timeout_ms");
   if (!timeout.empty()) p.busyTimeoutMs = std::atoi(timeout.c_str());
+  std::string app = property(propertyString.str(), "application_name");
+  if (!app.empty()) p.applicationName = app;
 
   std::string type = upper(serverType.str());
   std::unique_ptr<qx::db::Driver> driver;

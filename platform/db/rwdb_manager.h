@@ -18,7 +18,8 @@ class RWDBManager {
   // ":memory:") or "POSTGRESQL" (serverName = host or socket directory, with
   // ":port" when not the default; userName; password (may be empty: libpq's
   // password file is used); databaseName). propertyString: optional
-  // "key=value;..." settings: busy_timeout_ms (SQLite, default 5000).
+  // "key=value;..." settings: busy_timeout_ms (SQLite, default 5000),
+  // application_name (PostgreSQL, default logmapper).
   // On failure the database's status is notConnected (8) with the driver's
   // reason, and the error handler is called. Never throws.
   static RWDBDatabase database(const RWCString& serverType, const RWCString& serverName,

@@ -29,7 +29,11 @@ class ReaderImpl;
 // variable and moves to the next column. A NULL column leaves the variable
 // unchanged (test the indicator first). Integers read as text give their
 // decimal form. Reading past the last column, or naming a missing column, sets
-// the status to invalidPosition (11) and leaves the variable unchanged.
+// status() to invalidPosition (11), sets an indicator to NULL and leaves the
+// variable unchanged; the error handler is not called for it (it is how
+// callers find the end of the columns), and the next row clears it. A value
+// that does not convert (text into a number) gives typeConflict, which does
+// reach the error handler.
 //
 // A handle: copies share the same result. The reader ends (operator() returns
 // false) when the statement that produced it is executed again. Statements may
@@ -60,7 +64,8 @@ class RWDBReader {
   // invalidPosition (11) beyond the last column.
   RWDBColumn column(size_t position) const;
 
-  // Valid unless the query or a read failed (end of rows is not a failure).
+  // Valid unless the query, a fetch or the last positioning or extraction
+  // failed (the end of the rows is not a failure).
   bool isValid() const;
   RWDBStatus status() const;
 

@@ -705,7 +705,7 @@ class PgDriver : public Driver {
       keys.push_back(k);
       vals.push_back(v.c_str());
     };
-    std::string encoding = "UTF8", app = "logmapper";
+    std::string encoding = "UTF8", app = p_.applicationName;
     std::string options = "-c DateStyle=ISO,YMD -c client_min_messages=warning";
     add("host", host);
     add("port", port);

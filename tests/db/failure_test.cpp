@@ -1,0 +1,246 @@
+// Failures give a status that is not valid, reach the error handler, never
+// crash, and leave the connection and the open transaction usable where the
+// server allows: what was committed stays, what was rolled back is gone.
+
+#include <sqlite3.h>
+
+#include "db_fixture.h"
+
+namespace qx::test {
+namespace {
+
+class FailureTest : public DbTest {
+ protected:
+  void SetUp() override {
+    DbTest::SetUp();
+    if (IsSkipped()) return;
+    RWDBSchema s;
+    s.appendColumn("id", RWDBValue::UnsignedLong, 0, false);
+    s.appendColumn("txt", RWDBValue::String, 8);
+    s.appendColumn("data", RWDBValue::Blob, 4);
+    t_ = make("f", s);
+    RWDBSchema key;
+    key.appendColumn("id");
+    ASSERT_TRUE(t_.createIndex(T("f_key"), key, conn_, true).isValid());
+    ins_ = t_.inserter();
+    ins_["id"] << RWDBBoundExpr(&id_);
+    ins_["txt"] << RWDBBoundExpr(&txt_);
+    ins_["data"] << RWDBBoundExpr(&data_);
+    codes();
+  }
+  RWDBResult put(unsigned long id) {
+    id_ = id;
+    return ins_.execute(conn_);
+  }
+
+  RWDBTable t_;
+  RWDBInserter ins_;
+  unsigned long id_ = 0;
+  RWCString txt_ = "t";
+  RWDBBlob data_;
+};
+
+TEST_P(FailureTest, FailedStatementsLeaveTheTransactionUsable) {
+  ASSERT_TRUE(conn_.autoCommit(false).isValid());
+  ASSERT_TRUE(put(1).isValid());
+  EXPECT_EQ(put(1).status().errorCode(), RWDBStatus::constraintViolation);  // duplicate
+  txt_ = "123456789";
+  EXPECT_EQ(put(2).status().errorCode(), RWDBStatus::valueTooLong);
+  txt_ = "ok";
+  data_ = RWDBBlob("12345", 5);
+  EXPECT_EQ(put(3).status().errorCode(), RWDBStatus::valueTooLong);
+  data_ = RWDBBlob("1234", 4);
+  RWDBInserter missing = db_.table(T("missing")).inserter();
+  missing["id"] << 1L;
+  EXPECT_EQ(missing.execute(conn_).status().errorCode(), RWDBStatus::noSuchObject);
+  RWDBUpdater up = t_.updater();
+  up.set("txt", "far too long").where(t_["id"] == 1UL);
+  EXPECT_EQ(up.execute(conn_).status().errorCode(), RWDBStatus::valueTooLong);
+  RWDBSelector bad = db_.selector();
+  bad << db_.table(T("missing"))["x"];
+  RWDBReader r = bad.reader(conn_);
+  EXPECT_FALSE(r());
+  EXPECT_EQ(r.status().errorCode(), RWDBStatus::noSuchObject);
+  ASSERT_TRUE(put(4).isValid());
+  EXPECT_TRUE(conn_.inTransaction());
+  ASSERT_TRUE(conn_.commitTransaction().isValid());
+
+  EXPECT_EQ(codes(), (std::vector<int>{RWDBStatus::constraintViolation, RWDBStatus::valueTooLong,
+                                       RWDBStatus::valueTooLong, RWDBStatus::noSuchObject,
+                                       RWDBStatus::valueTooLong, RWDBStatus::noSuchObject}));
+  EXPECT_EQ(count("f"), 2);  // rows 1 and 4
+}
+
+TEST_P(FailureTest, StatusesCarryTheDriversCodeAndMessage) {
+  ASSERT_TRUE(put(1).isValid());
+  RWDBStatus s = put(1).status();
+  EXPECT_FALSE(s.isValid());
+  EXPECT_FALSE(s.isTerminal());
+  EXPECT_FALSE(s.vendorMessage1().isNull());
+  if (pg()) {
+    EXPECT_EQ(s.vendorMessage2(), "23505");
+  } else {
+    EXPECT_EQ(s.vendorError1(), SQLITE_CONSTRAINT_UNIQUE);
+  }
+}
+
+TEST_P(FailureTest, RolledBackWorkIsGone) {
+  ASSERT_TRUE(conn_.autoCommit(false).isValid());
+  ASSERT_TRUE(put(1).isValid());
+  ASSERT_TRUE(conn_.commitTransaction().isValid());
+  ASSERT_TRUE(put(2).isValid());
+  ASSERT_TRUE(conn_.rollbackTransaction().isValid());
+  EXPECT_EQ(count("f"), 1);
+}
+
+TEST_P(FailureTest, UnopenedAndUnreachableDatabases) {
+  RWDBDatabase none;
+  EXPECT_EQ(none.status().errorCode(), RWDBStatus::notInitialized);  // 2
+  EXPECT_EQ(none.table("x").inserter().execute().status().errorCode(),
+            RWDBStatus::notInitialized);
+  RWDBDatabase bad = pg() ? RWDBManager::database("POSTGRESQL", "/nonexistent/socket", "u", "",
+                                                  "nodb")
+                          : RWDBManager::database("SQLITE", "", "", "", "/nonexistent/dir/x.db");
+  EXPECT_EQ(bad.status().errorCode(), RWDBStatus::notConnected);  // 8
+  EXPECT_EQ(RWDBManager::database("ORACLE", "", "", "", "x").status().errorCode(),
+            RWDBStatus::notConnected);
+  EXPECT_FALSE(bad.table("x").exists());
+  EXPECT_GE(codes().size(), 3u);
+}
+
+QX_BACKENDS(FailureTest);
+
+// ---- injected faults ----
+
+class InjectedFaultTest : public FaultTest {};
+
+TEST_P(InjectedFaultTest, FailedStatementIsReportedAndTheRestCommits) {
+  RWDBSchema s;
+  s.appendColumn("id", RWDBValue::Long);
+  RWDBTable t = make("inj", s);
+  ASSERT_TRUE(conn_.autoCommit(false).isValid());
+  long id = 0;
+  RWDBInserter ins = t.inserter();
+  ins["id"] << RWDBBoundExpr(&id);
+  plan_->failStatement = 2;
+  std::vector<bool> ok;
+  for (id = 1; id <= 3; ++id) ok.push_back(ins.execute(conn_).isValid());
+  EXPECT_EQ(ok, (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(codes(), std::vector<int>{RWDBStatus::serverError});
+  ASSERT_TRUE(conn_.commitTransaction().isValid());
+  EXPECT_EQ(count("inj"), 2);
+}
+
+TEST_P(InjectedFaultTest, FailedCommitLeavesNothingHalfWritten) {
+  RWDBSchema s;
+  s.appendColumn("id", RWDBValue::Long);
+  RWDBTable t = make("inj", s);
+  ASSERT_TRUE(conn_.autoCommit(false).isValid());
+  RWDBInserter ins = t.inserter();
+  ins["id"] << 1L;
+  ASSERT_TRUE(ins.execute(conn_).isValid());
+  ASSERT_TRUE(ins.execute(conn_).isValid());
+  plan_->failCommit = 1;
+  RWDBStatus st = conn_.commitTransaction();
+  EXPECT_FALSE(st.isValid());
+  EXPECT_EQ(plan_->injected, 1);
+  EXPECT_FALSE(conn_.inTransaction());
+  EXPECT_EQ(count("inj"), 0);
+  ASSERT_TRUE(ins.execute(conn_).isValid());  // and work goes on
+  ASSERT_TRUE(conn_.commitTransaction().isValid());
+  EXPECT_EQ(count("inj"), 1);
+}
+
+TEST_P(InjectedFaultTest, ExecuteThenReaderRunsTheQueryOnce) {
+  RWDBSchema s;
+  s.appendColumn("id", RWDBValue::Long);
+  RWDBTable t = make("inj", s);
+  RWDBSelector sel = db_.selector();
+  sel << t["id"];
+  int before = plan_->statements;
+  ASSERT_TRUE(sel.execute(conn_).isValid());
+  RWDBReader r = sel.reader(conn_);
+  EXPECT_FALSE(r());
+  EXPECT_TRUE(r.status().isValid());
+  EXPECT_EQ(plan_->statements - before, 1);
+}
+
+QX_BACKENDS(InjectedFaultTest);
+
+// ---- server-specific failures ----
+
+TEST_P(FailureTest, LockedSqliteDatabase) {
+  if (pg()) GTEST_SKIP() << "SQLite only";
+  ASSERT_TRUE(db_.executeSql("PRAGMA busy_timeout = 50", conn_).isValid());
+  // Within a process every connection to the file is one session, so the
+  // competing writer is a separate handle outside the layer.
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  ASSERT_TRUE(conn_.autoCommit(false).isValid());
+  RWDBStatus s = put(1).status();
+  EXPECT_EQ(s.errorCode(), RWDBStatus::locked);
+  EXPECT_EQ(codes(), std::vector<int>{RWDBStatus::locked});
+  ASSERT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(other);
+  EXPECT_TRUE(put(2).isValid());
+  EXPECT_TRUE(conn_.commitTransaction().isValid());
+  EXPECT_EQ(count("f"), 1);
+}
+
+TEST_P(FailureTest, FullSqliteDatabase) {
+  if (pg()) GTEST_SKIP() << "SQLite only";
+  RWDBSchema s;
+  s.appendColumn("b", RWDBValue::Blob, 0);
+  RWDBTable big = make("big", s);
+  ASSERT_TRUE(put(1).isValid());
+  ASSERT_TRUE(db_.executeSql("PRAGMA max_page_count = 10", conn_).isValid());
+  ASSERT_TRUE(conn_.autoCommit(false).isValid());
+  ASSERT_TRUE(put(2).isValid());
+  RWDBBlob blob(std::string(64 * 1024, 'z').data(), 64 * 1024);
+  RWDBInserter ins = big.inserter();
+  ins["b"] << RWDBBoundExpr(&blob);
+  RWDBStatus st = ins.execute(conn_).status();
+  EXPECT_EQ(st.errorCode(), RWDBStatus::diskFull);
+  EXPECT_EQ(codes(), std::vector<int>{RWDBStatus::diskFull});
+  // The transaction goes on (SQLite undid just the statement) or, where it
+  // could not, the status said so and a new one is open.
+  bool lost = st.message().contains("transaction rolled back");
+  ASSERT_TRUE(db_.executeSql("PRAGMA max_page_count = 100000", conn_).isValid());
+  ASSERT_TRUE(put(3).isValid());
+  ASSERT_TRUE(conn_.commitTransaction().isValid());
+  EXPECT_EQ(count("f"), lost ? 2 : 3);
+}
+
+TEST_P(FailureTest, PostgresServerGoneMidSession) {
+  if (!pg()) GTEST_SKIP() << "PostgreSQL only";
+  std::string app = "qx_victim_" + std::to_string(getpid());
+  RWDBDatabase victimDb = open("application_name=" + app);
+  ASSERT_TRUE(victimDb.isValid());
+  RWDBConnection victim = victimDb.connection();
+  ASSERT_TRUE(victim.autoCommit(false).isValid());
+  RWDBInserter ins = db_.table(T("f")).inserter();
+  ins["id"] << 1UL;
+  ASSERT_TRUE(ins.execute(victim).isValid());
+  // The server ends the victim's sessions (as when it stops).
+  ASSERT_TRUE(db_.executeSql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                             "application_name = '" + app + "'", conn_)
+                  .isValid());
+  codes();
+  RWDBStatus s = ins.execute(victim).status();
+  EXPECT_EQ(s.errorCode(), RWDBStatus::connectionLost);
+  EXPECT_TRUE(s.isTerminal());
+  EXPECT_FALSE(victim.isValid());
+  RWDBStatus c = victim.commitTransaction();
+  EXPECT_FALSE(c.isValid());
+  EXPECT_TRUE(c.isTerminal());
+  RWDBSelector sel = victimDb.selector();
+  sel << db_.table(T("f"));
+  RWDBReader r = sel.reader(victim);
+  EXPECT_FALSE(r());
+  EXPECT_GE(codes().size(), 3u);
+  EXPECT_EQ(count("f"), 0);  // the uncommitted row is gone with the session
+}
+
+}  // namespace
+}  // namespace qx::test

@@ -1,0 +1,115 @@
+// Tables, their schemas, indexes and synonyms.
+
+#include "db_fixture.h"
+
+namespace qx::test {
+namespace {
+
+using SchemaTest = DbTest;
+
+RWDBSchema log_schema() {
+  RWDBSchema s;
+  s.appendColumn("LogId", RWDBValue::String, 254, false);
+  s.appendColumn("QxLogId", RWDBValue::UnsignedLong);
+  s.appendColumn("startTime", RWDBValue::DateTime);
+  s.appendColumn("discrimConstruct", RWDBValue::Blob, 43000);
+  s.appendColumn("counter", RWDBValue::Long, 0, false);
+  return s;
+}
+
+TEST_P(SchemaTest, FetchedSchemaOfAnExistingTable) {
+  make("Log", log_schema());
+  RWDBDatabase other = open();  // nothing cached there
+  RWDBTable t = other.table(T("LOG"));
+  ASSERT_TRUE(t.fetchSchema(other.defaultConnection()).isValid());
+  const RWDBSchema& s = t.schema();
+  ASSERT_EQ(s.entries(), 5u);
+  struct {
+    const char* name;
+    RWDBValue::ValueType type;
+    long length;
+    bool null;
+  } want[] = {{"logid", RWDBValue::String, 254, false},
+              {"qxlogid", RWDBValue::Long, 0, true},  // integers report as Long
+              {"starttime", RWDBValue::DateTime, 0, true},
+              {"discrimconstruct", RWDBValue::Blob, 43000, true},
+              {"counter", RWDBValue::Long, 0, false}};
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(s[i].name(), want[i].name);
+    EXPECT_EQ(s[i].type(), want[i].type) << want[i].name;
+    EXPECT_EQ(s[i].storageLength(), want[i].length) << want[i].name;
+    EXPECT_EQ(s[i].nullAllowed(), want[i].null) << want[i].name;
+  }
+  EXPECT_EQ(s.index("LOGID"), 0u);
+  EXPECT_EQ(t["QXLOGID"].type(), RWDBValue::Long);
+
+  RWDBTable missing = other.table(T("nothere"));
+  EXPECT_EQ(missing.fetchSchema(other.defaultConnection()).errorCode(), RWDBStatus::noSuchObject);
+}
+
+TEST_P(SchemaTest, ExistsDropAndIndexes) {
+  RWDBTable t = make("Log", log_schema());
+  EXPECT_TRUE(t.exists(conn_));
+  RWDBSchema idx;
+  idx.appendColumn("LogId");
+  EXPECT_TRUE(t.createIndex(T("Logalmid"), idx, conn_).isValid());
+  RWDBSchema uniq;
+  uniq.appendColumn("counter");
+  EXPECT_TRUE(t.createIndex(T("LogUniq"), uniq, conn_, true).isValid());
+  RWDBInserter ins = t.inserter();
+  ins["logid"] << "a";
+  ins["counter"] << 1L;
+  EXPECT_TRUE(ins.execute(conn_).isValid());
+  EXPECT_EQ(ins.execute(conn_).status().errorCode(), RWDBStatus::constraintViolation);
+  EXPECT_TRUE(t.drop(conn_).isValid());
+  EXPECT_FALSE(t.exists(conn_));
+  EXPECT_EQ(t.drop(conn_).errorCode(), RWDBStatus::noSuchObject);
+}
+
+TEST_P(SchemaTest, UnsupportedTypesAndEmptySchemasAreRefused) {
+  RWDBSchema s;
+  s.appendColumn("f", RWDBValue::Double);
+  EXPECT_EQ(db_.createTable(T("bad"), s, conn_).errorCode(), RWDBStatus::notSupported);
+  EXPECT_EQ(db_.createTable(T("bad"), RWDBSchema(), conn_).errorCode(), RWDBStatus::invalidUsage);
+  EXPECT_FALSE(db_.table(T("bad")).exists(conn_));
+}
+
+TEST_P(SchemaTest, SynonymsAreViews) {
+  RWDBTable t = make("qxi3ObCre", log_schema());
+  RWDBInserter ins = t.inserter();
+  ins["logid"] << "x";
+  ins["counter"] << 7L;
+  ASSERT_TRUE(ins.execute(conn_).isValid());
+  std::string syn = T("qxi3obcre_syn");
+  ASSERT_TRUE(db_.executeSql("CREATE SYNONYM " + syn + " FOR " + T("qxi3ObCre"), conn_).isValid());
+  RWDBTable view = db_.table(syn);
+  EXPECT_TRUE(view.exists(conn_));
+  RWDBSelector sel = db_.selector();
+  sel << view["counter"];
+  RWDBReader r = sel.reader(conn_);
+  long c = 0;
+  ASSERT_TRUE(r());
+  r >> c;
+  EXPECT_EQ(c, 7);
+  // A second synonym of the same name fails; the first stays.
+  EXPECT_FALSE(db_.executeSql("create synonym " + syn + " for " + T("qxi3ObCre"), conn_).isValid());
+  EXPECT_TRUE(db_.executeSql("  DROP   SYNONYM \"" + syn + "\" ;", conn_).isValid());
+  EXPECT_FALSE(view.exists(conn_));
+  EXPECT_FALSE(db_.executeSql("DROP SYNONYM " + syn, conn_).isValid());
+}
+
+TEST_P(SchemaTest, ViewsFromQueryText) {
+  RWDBTable t = make("base", log_schema());
+  std::string sql = "SELECT logid AS securityLogId, counter FROM \"" + T("base") + "\"";
+  ASSERT_TRUE(db_.createView(T("base_sec"), sql, conn_).isValid());
+  made_.push_back(T("base_sec"));
+  RWDBTable v = db_.table(T("base_sec"));
+  EXPECT_TRUE(v.exists(conn_));
+  EXPECT_EQ(v.column(0).name(), "securitylogid");
+  db_.executeSql("DROP VIEW \"" + T("base_sec") + "\"", conn_);
+}
+
+QX_BACKENDS(SchemaTest);
+
+}  // namespace
+}  // namespace qx::test

@@ -1,0 +1,170 @@
+// Prepared statements bound to program variables: prepared once, executed
+// many times, rebound; updaters with set() and deleters with criteria.
+
+#include <map>
+
+#include "db_fixture.h"
+
+namespace qx::test {
+namespace {
+
+class StatementTest : public DbTest {
+ protected:
+  void SetUp() override {
+    DbTest::SetUp();
+    if (IsSkipped()) return;
+    RWDBSchema s;
+    s.appendColumn("logRecordId", RWDBValue::UnsignedLong, 0, false);
+    s.appendColumn("eventTime", RWDBValue::DateTime);
+    s.appendColumn("clearState", RWDBValue::String, 13);
+    t_ = make("qxi1qxAlm", s);
+  }
+
+  // clearState of every row, by id.
+  std::map<unsigned long, std::string> states() {
+    std::map<unsigned long, std::string> out;
+    RWDBSelector sel = db_.selector();
+    sel << t_["logrecordid"] << t_["clearstate"];
+    RWDBReader r = sel.reader(conn_);
+    RWDBNullIndicator n;
+    while (r()) {
+      unsigned long id;
+      RWCString st;
+      r >> id >> n >> st;
+      out[id] = n ? "NULL" : st.str();
+    }
+    return out;
+  }
+
+  RWDBTable t_;
+};
+
+TEST_P(StatementTest, BoundInsertRereadsVariablesAndRebindsToNullAndBack) {
+  unsigned long id = 0;
+  RWDBDateTime when;
+  RWCString state;
+  RWDBInserter ins = t_.inserter();
+  ins["logRecordId"] << RWDBBoundExpr(&id);
+  ins["eventTime"] << RWDBBoundExpr(&when);
+  ins["clearState"] << RWDBBoundExpr(&state);
+  const RWCString sql = ins.asString();
+
+  when = RWDBDateTime(2020, 5, 1, 12, 0, 0, 0);
+  for (id = 1; id <= 3; ++id) {
+    state = "s" + std::to_string(id);
+    ASSERT_TRUE(ins.execute(conn_).isValid());
+  }
+  ins["EVENTTIME"] << rwdbNull;  // rebind for one execution
+  id = 4;
+  ASSERT_TRUE(ins.execute(conn_).isValid());
+  ins["eventTime"] << RWDBBoundExpr(&when);
+  id = 5;
+  ASSERT_TRUE(ins.execute(conn_).isValid());
+  EXPECT_EQ(ins.asString(), sql);  // rebinding leaves the statement as prepared
+
+  RWDBSelector sel = db_.selector();
+  sel << t_["logrecordid"];
+  sel.where(t_["eventtime"].isNull());
+  RWDBReader r = sel.reader(conn_);
+  ASSERT_TRUE(r());
+  unsigned long nullId = 0;
+  r >> nullId;
+  EXPECT_EQ(nullId, 4u);
+  EXPECT_FALSE(r());
+  EXPECT_EQ(states().size(), 5u);
+  EXPECT_EQ(states()[3], "s3");
+}
+
+TEST_P(StatementTest, UpdaterSetsWithBoundCriterion) {
+  for (unsigned long id = 1; id <= 3; ++id) {
+    RWDBInserter ins = t_.inserter();
+    ins["logrecordid"] << id;
+    ins["clearstate"] << "unCleared";
+    ASSERT_TRUE(ins.execute(conn_).isValid());
+  }
+  unsigned long target = 0;
+  RWCString state;
+  RWDBDateTime when = RWDBDateTime(2021, 1, 2, 3, 4, 5, 6);
+  RWDBUpdater up = t_.updater();
+  up << t_["clearstate"].assign("overwritten");
+  up << t_["clearState"].assign(RWDBBoundExpr(&state));  // the last assignment holds
+  up.set("eventTime", RWDBBoundExpr(&when));
+  up.where(t_["logRecordId"] == RWDBBoundExpr(&target));
+  EXPECT_EQ(up.entries(), 2u);
+
+  target = 2;
+  state = "cleared";
+  RWDBResult res = up.execute(conn_);
+  ASSERT_TRUE(res.isValid());
+  EXPECT_EQ(res.rowCount(), 1);
+  target = 99;
+  res = up.execute(conn_);
+  ASSERT_TRUE(res.isValid());
+  EXPECT_EQ(res.rowCount(), 0);
+  EXPECT_EQ(states(), (std::map<unsigned long, std::string>{
+                          {1, "unCleared"}, {2, "cleared"}, {3, "unCleared"}}));
+
+  // An updater without assignments touches nothing.
+  RWDBUpdater empty = t_.updater();
+  EXPECT_TRUE(empty.execute(conn_).isValid());
+  // Assigning NULL.
+  RWDBUpdater nulls = t_.updater();
+  nulls.set("clearstate", rwdbNull).where(t_["logrecordid"] == 3UL);
+  ASSERT_TRUE(nulls.execute(conn_).isValid());
+  EXPECT_EQ(states()[3], "NULL");
+}
+
+TEST_P(StatementTest, DeleterWithBoundCriterionAndWithout) {
+  for (unsigned long id = 1; id <= 4; ++id) {
+    RWDBInserter ins = t_.inserter();
+    ins["logrecordid"] << id;
+    ASSERT_TRUE(ins.execute(conn_).isValid());
+  }
+  unsigned long victim = 0;
+  RWDBDeleter del = t_.deleter();
+  del.where(t_["logrecordid"] == RWDBBoundExpr(&victim));
+  victim = 2;
+  EXPECT_EQ(del.execute(conn_).rowCount(), 1);
+  victim = 2;
+  EXPECT_EQ(del.execute(conn_).rowCount(), 0);
+  victim = 4;
+  EXPECT_EQ(del.execute(conn_).rowCount(), 1);
+  EXPECT_EQ(count("qxi1qxAlm"), 2);
+  RWDBDeleter all = t_.deleter();
+  EXPECT_EQ(all.execute(conn_).rowCount(), 2);
+  EXPECT_EQ(count("qxi1qxAlm"), 0);
+}
+
+TEST_P(StatementTest, TransactionsCommitAndRollBack) {
+  ASSERT_TRUE(conn_.autoCommit(false).isValid());
+  RWDBInserter ins = t_.inserter();
+  unsigned long id = 1;
+  ins["logrecordid"] << RWDBBoundExpr(&id);
+  ASSERT_TRUE(ins.execute(conn_).isValid());
+  EXPECT_TRUE(conn_.inTransaction());
+  ASSERT_TRUE(conn_.commitTransaction().isValid());
+  EXPECT_FALSE(conn_.inTransaction());
+  id = 2;
+  ASSERT_TRUE(ins.execute(conn_).isValid());  // opens the next transaction itself
+  ASSERT_TRUE(conn_.rollbackTransaction().isValid());
+  ASSERT_TRUE(conn_.beginTransaction().isValid());
+  id = 3;
+  ASSERT_TRUE(ins.execute(conn_).isValid());
+  ASSERT_TRUE(conn_.commitTransaction().isValid());
+  EXPECT_EQ(states().size(), 2u);
+  EXPECT_EQ(states().count(2), 0u);
+  // Another connection sees only committed work.
+  if (pg()) {
+    RWDBConnection other = db_.connection();
+    id = 4;
+    ASSERT_TRUE(ins.execute(conn_).isValid());
+    EXPECT_EQ(count("qxi1qxAlm", other), 2);
+    conn_.commitTransaction();
+    EXPECT_EQ(count("qxi1qxAlm", other), 3);
+  }
+}
+
+QX_BACKENDS(StatementTest);
+
+}  // namespace
+}  // namespace qx::test
