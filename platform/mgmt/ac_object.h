@@ -41,6 +41,8 @@ class ACObject {
 
  protected:
   bool fail(const RWCString& what, const RWDBStatus& s);
+  // The table list as stored ("a,b,c"); empty for a plain object.
+  virtual RWCString tableText() const;
   RWCString kind_ = "object";
   RWCString name_;
   RWCString owner_ = "root";
@@ -57,6 +59,9 @@ class ACDbObject : public ACObject {
   bool set_db_object_table_list(RWTValSlist<RWCString>& tables);
   const RWTValSlist<RWCString>& get_db_object_table_list() const { return tables_; }
   bool create() override;
+
+ protected:
+  RWCString tableText() const override;
 
  private:
   RWTValSlist<RWCString> tables_;

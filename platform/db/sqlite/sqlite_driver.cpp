@@ -6,6 +6,7 @@
 // (SQLite's statement journal), so no savepoints are needed.
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -350,7 +351,8 @@ class SqliteDriver : public Driver {
     if (p_.databaseName == ":memory:") {
       key_ = "sqlite-memory:" + std::to_string(++g_memory_id);
     } else {
-      key_ = "sqlite:" + canonical(p_.databaseName);
+      // The process id keeps a forked child off its parent's handle.
+      key_ = "sqlite:" + std::to_string(getpid()) + ":" + canonical(p_.databaseName);
     }
   }
   std::string serverType() const override { return "SQLITE"; }
