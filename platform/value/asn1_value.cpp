@@ -37,7 +37,9 @@ size_t twos_complement(long v, uint8_t (&out)[9]) {
 
 }  // namespace
 
-Asn1Value::Asn1Value(const DataUnit& d) { decode(d.data(), d.size(), *this); }
+Asn1Value::Asn1Value(const DataUnit& d) {
+  if (!d.empty()) decode(d.data(), d.size(), *this);
+}
 
 Asn1Value::Asn1Value(const std::shared_ptr<Buffer>& buf, size_t off) { set_trusted(buf, off); }
 
@@ -235,6 +237,33 @@ bool read_integer(const Asn1Value& v, const char* what, bool is_unsigned, uint64
   return true;
 }
 
+// Tags whose constructed form is a string in segments: the universal string
+// types and any tag outside the universal class (implicitly tagged strings).
+bool string_tag(Asn1Tag t) {
+  if (t.cls != Asn1Tag::UNIVERSAL) return true;
+  switch (t.number) {
+    case 3:
+    case 4:
+    case 7:
+    case 12:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
+    case 22:
+    case 23:
+    case 24:
+    case 25:
+    case 26:
+    case 27:
+    case 28:
+    case 30:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Joins the segments of a constructed string: each is primitive or
 // constructed in turn, tagged OCTET STRING or as the whole.
 bool join_segments(const Asn1Value& v, Asn1Tag outer, std::string& out) {
@@ -306,6 +335,10 @@ bool Asn1Value::decode_octets(std::string& out) const {
   if (!constructed_) {
     out.assign(contents());
     return true;
+  }
+  if (!string_tag(tag_)) {
+    InvalidX::raise("decode_octets: a constructed [UNIVERSAL %u] is not a string", tag_.number);
+    return false;
   }
   std::string joined;
   if (!join_segments(*this, tag_, joined)) return false;

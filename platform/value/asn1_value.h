@@ -37,7 +37,9 @@ class Asn1Value {
 
   Asn1Value() = default;
   // Rebuilds a value from its encoding (see decode; the unit must hold exactly
-  // one element). On failure the value is empty and InvalidX is raised.
+  // one element). On failure the value is empty and InvalidX is raised. An
+  // empty unit gives an empty value and raises nothing (the conversion of an
+  // empty value).
   explicit Asn1Value(const DataUnit& d);
 
   // True when the value holds something.
@@ -67,7 +69,9 @@ class Asn1Value {
   bool decode_enum(long& out) const;
   bool decode_bool(bool& out) const;
   bool decode_null() const;
-  // Primitive contents, or the joined segments of a constructed string.
+  // Primitive contents, or the joined segments of a constructed string (a
+  // universal string type or a non-universal tag; the segments tagged OCTET
+  // STRING or as the whole).
   bool decode_octets(std::string& out) const;
   // As above into buf. Contents longer than capacity are refused
   // (ResourceLimX), never cut; on success len is the number of octets copied.

@@ -75,7 +75,6 @@ std::string describe(const Asn1Value& v) {
       if (v.decode_int(n)) return kind + std::to_string(n);
       unsigned long u;
       if (v.decode_unsigned(u)) return kind + std::to_string(u);
-      scope.close();
       return std::string(kind) + "(malformed or out of range)";
     }
     case 5:

@@ -70,11 +70,12 @@ QX_DECLARE_EXCEPTION(ProcessFailX, PROCESS_FAIL)
 
 // An exception scope (RAII). Construction saves the thread's current
 // exception and clears it, so what is raised inside is seen on its own;
-// caught() is that exception (null when nothing was raised). close() (or the
-// destructor) consumes the inner exception and restores the outer one.
-// release() instead leaves the inner exception pending for the enclosing
-// scope (unless the outer one was pending already: the first failure wins).
-// A scope is closed once; close() and release() after that do nothing.
+// caught() is that exception while the scope is open (null when nothing was
+// raised). close() (or the destructor) consumes the inner exception and
+// restores the outer one. release() instead leaves the inner exception
+// pending for the enclosing scope (unless the outer one was pending already:
+// the first failure wins). A scope is closed once; close() and release()
+// after that do nothing. Scopes nest; close them in reverse order.
 class ExceptionScope {
  public:
   ExceptionScope();

@@ -32,6 +32,11 @@ GeneralizedTime::GeneralizedTime(std::string_view text) : text_(text) { parse();
 
 GeneralizedTime::GeneralizedTime(const Asn1Value& v) {
   ExceptionScope scope;  // a bad value is reported through error()
+  // An explicitly tagged time ([0] around a GeneralizedTime) reads as the time.
+  if (v.constructed() && v.num_comps() == 1 && v.first_component().tag() == TAG_GENTIME) {
+    *this = GeneralizedTime(v.first_component());
+    return;
+  }
   if (!v.decode_octets(text_)) {
     error_ = scope.caught() ? scope.caught()->reason() : "not a string value";
     return;

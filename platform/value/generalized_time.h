@@ -23,8 +23,9 @@ class GeneralizedTime {
 
   GeneralizedTime();  // error(): "no time"
   explicit GeneralizedTime(std::string_view text);
-  // The octets of v (primitive or a constructed string); the tag is not
-  // checked.
+  // The octets of v (primitive or a constructed string), or of v's only
+  // component when that is a GeneralizedTime (an explicit tag such as [0]);
+  // the tag is not checked.
   explicit GeneralizedTime(const Asn1Value& v);
   // An invalid stamp gives error() "invalid time stamp". The fraction is
   // written only when the milliseconds are not 0, without trailing zeros.

@@ -251,6 +251,8 @@ TEST_F(Asn1ValueTest, DataUnitRoundTrip) {
   Asn1Value back(d);
   EXPECT_EQ(back, seq);
   EXPECT_EQ(DataUnit(back), d);
+  EXPECT_FALSE(Asn1Value(DataUnit()));
+  EXPECT_FALSE(Exception::pending()) << "empty converts back to empty";
   Asn1Value bad(DataUnit("\x30\x05\x02\x01"));
   EXPECT_FALSE(bad);
   EXPECT_NE(TakeReason().find("offset"), std::string::npos);
@@ -290,6 +292,10 @@ TEST_F(Asn1ValueTest, ConstructedStringsJoinTheirSegments) {
   }
   std::string s = "keep";
   EXPECT_FALSE(Decode("3a03020100").decode_octets(s)) << "an INTEGER is no segment";
+  EXPECT_FALSE(Decode("3003040161").decode_octets(s)) << "a SEQUENCE is no string";
+  EXPECT_TRUE(Decode("a403040161").decode_octets(s)) << "an implicitly tagged string";
+  EXPECT_EQ(s, "a");
+  s = "keep";
   EXPECT_EQ(s, "keep");
   Exception::clear();
 }

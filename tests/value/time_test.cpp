@@ -99,6 +99,9 @@ TEST_F(TimeTest, WritesTimeStamps) {
 
 TEST_F(TimeTest, FromValues) {
   EXPECT_EQ(GeneralizedTime(Str("20260101000000Z", TAG_CTX0)).error(), "") << "tag not checked";
+  Asn1Value explicit_time = Cons(TAG_CTX0, Str("20260101000000Z", TAG_GENTIME));
+  EXPECT_EQ(GeneralizedTime(explicit_time).to_time_stamp().seconds(), Utc(2026, 1, 1, 0, 0, 0));
+  EXPECT_NE(GeneralizedTime(Cons(TAG_CTX1, Int(0))).error(), "");
   EXPECT_NE(GeneralizedTime(Int(5)).error(), "");
   EXPECT_NE(GeneralizedTime(Asn1Value()).error(), "");
   EXPECT_FALSE(Exception::pending());

@@ -1,8 +1,9 @@
 // logmapper asn1 [--json] [--attr NAME] [FILE]: decodes one BER element from
 // FILE or standard input and prints its structure (see qx::ber::print_text
 // and print_json for the formats); with --attr, the element as a value of the
-// attribute NAME in the value notation (with --json as a JSON string). Malformed input, or octets after the element:
-// exit 1 with one line on stderr giving the offset and what is wrong.
+// attribute NAME in the value notation (with --json as a JSON string).
+// Malformed input, or octets after the element: exit 1 with one line on
+// stderr giving the offset and what is wrong.
 
 #include <iostream>
 #include <string>
