@@ -57,6 +57,8 @@ std::string quote_wide(std::string_view s, size_t unit) {
   return out;
 }
 
+constexpr size_t kMaxShownArc = 1024;  // octets of one subidentifier
+
 // " <kind> <text>" for universal tags that say what the contents are.
 std::string describe(const Asn1Value& v) {
   Asn1Tag t = v.tag();
@@ -80,6 +82,13 @@ std::string describe(const Asn1Value& v) {
     case 5:
       return c.empty() ? " null" : " null (malformed)";
     case 6: {
+      // Exact formatting of an arc costs the square of its length: arcs
+      // beyond any real use are not shown as numbers.
+      size_t run = 0;
+      for (unsigned char b : c) {
+        run = (b & 0x80) ? run + 1 : 0;
+        if (run > kMaxShownArc) return " oid (an arc too large to show)";
+      }
       Oid oid;
       return v.decode_oid(oid) ? " oid " + oid.format() : " oid (malformed)";
     }

@@ -1,6 +1,7 @@
 #include "platform/value/oid.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -30,21 +31,26 @@ void append_base128(std::string_view dec, std::string& out) {
     out += tmp[0];
     return;
   }
-  // Long division by 128 of the decimal digits, collecting remainders.
-  std::vector<uint8_t> digits;
-  digits.reserve(dec.size());
-  for (char ch : dec) digits.push_back(static_cast<uint8_t>(ch - '0'));
+  // Long division by 128 of the number in base-10^9 limbs (most significant
+  // first), collecting remainders.
+  std::vector<uint32_t> limbs;
+  size_t head = dec.size() % 9 == 0 ? 9 : dec.size() % 9;
+  for (size_t pos = 0, len = head; pos < dec.size(); pos += len, len = 9) {
+    uint32_t v = 0;
+    for (size_t k = pos; k < pos + len; ++k) v = v * 10 + static_cast<uint32_t>(dec[k] - '0');
+    limbs.push_back(v);
+  }
   std::string groups;  // least significant first
   size_t start = 0;
-  while (start < digits.size()) {
-    unsigned rem = 0;
-    for (size_t i = start; i < digits.size(); ++i) {
-      unsigned cur = rem * 10 + digits[i];
-      digits[i] = static_cast<uint8_t>(cur / 128);
+  while (start < limbs.size()) {
+    uint64_t rem = 0;
+    for (size_t i = start; i < limbs.size(); ++i) {
+      uint64_t cur = rem * 1000000000u + limbs[i];
+      limbs[i] = static_cast<uint32_t>(cur / 128);
       rem = cur % 128;
     }
     groups += static_cast<char>(rem);
-    while (start < digits.size() && digits[start] == 0) ++start;
+    while (start < limbs.size() && limbs[start] == 0) ++start;
   }
   for (size_t i = groups.size(); i-- > 1;) out += static_cast<char>(groups[i] | 0x80);
   out += groups[0];
@@ -94,22 +100,22 @@ std::string group_decimal(const unsigned char* p, size_t n) {
     for (size_t i = 0; i < n; ++i) v = (v << 7) | (p[i] & 0x7f);
     return std::to_string(v);
   }
-  std::vector<uint8_t> digits{0};  // least significant first
+  std::vector<uint32_t> limbs{0};  // base 10^9, least significant first
   for (size_t i = 0; i < n; ++i) {
-    unsigned carry = p[i] & 0x7f;
-    for (uint8_t& d : digits) {
-      unsigned cur = d * 128u + carry;
-      d = static_cast<uint8_t>(cur % 10);
-      carry = cur / 10;
+    uint64_t carry = p[i] & 0x7f;
+    for (uint32_t& l : limbs) {
+      uint64_t cur = uint64_t{l} * 128 + carry;
+      l = static_cast<uint32_t>(cur % 1000000000u);
+      carry = cur / 1000000000u;
     }
-    while (carry != 0) {
-      digits.push_back(static_cast<uint8_t>(carry % 10));
-      carry /= 10;
-    }
+    if (carry != 0) limbs.push_back(static_cast<uint32_t>(carry));
   }
-  while (digits.size() > 1 && digits.back() == 0) digits.pop_back();
-  std::string s;
-  for (size_t i = digits.size(); i-- > 0;) s += static_cast<char>('0' + digits[i]);
+  std::string s = std::to_string(limbs.back());
+  char buf[16];
+  for (size_t i = limbs.size() - 1; i-- > 0;) {
+    std::snprintf(buf, sizeof buf, "%09u", static_cast<unsigned>(limbs[i]));
+    s += buf;
+  }
   return s;
 }
 
