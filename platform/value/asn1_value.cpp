@@ -172,14 +172,15 @@ bool Asn1Value::add_component(const Asn1Value& c) {
   }
   // c may share this buffer (even be this value): keep its octets alive and
   // where they are while this value moves to a buffer of its own.
-  std::shared_ptr<Buffer> keep = c.buf_;
+  const bool shared = c.buf_ == buf_;
+  std::shared_ptr<Buffer> keep = shared ? c.buf_ : nullptr;
   const char* src = c.buf_->data() + c.off_;
   size_t n = c.len_;
   size_t content = len_ - hdr_;
   size_t new_content = content + n;
   size_t hs = qx::ber::header_size(tag_, new_content);
-  bool in_place = keep != buf_ && buf_.use_count() == 1 && off_ + len_ == buf_->size() &&
-                  content_offset() >= hs;
+  bool in_place =
+      !shared && buf_.use_count() == 1 && off_ + len_ == buf_->size() && content_offset() >= hs;
   if (!in_place) make_private(qx::ber::kMaxHeader);
   size_t cstart = content_offset();
   buf_->append(src, n);
