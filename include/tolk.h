@@ -106,7 +106,7 @@ class LogMapper : public TolkMap {
   // ---- Construction.
 
   // A scratch mapper that reaches the two shared tables (creating them when missing).
-  // It registers nothing.
+  // It registers nothing and does not create the registry of live mappers.
   LogMapper();
 
   // Creates the log named by `logInstance` (an INTEGER or GraphicString log
@@ -200,6 +200,60 @@ class LogMapper : public TolkMap {
   virtual int ReadfromDB() { return 1; }
   // True when the attribute has a codec entry in this object's registry.
   virtual bool is_attribute(const Oid& id) const;
+
+  // ---- Record operations dispatched by record identifier through the alarm state
+  // cache (a record that is not cached fails with 0 and touches no table).
+
+  // Changes attributes of a record; the variant with `response` also reports each
+  // named attribute with its new and stored value.
+  virtual int UpdateDB(const int& id, const Asn1Value& attributes);
+  virtual int UpdateDB(const int& id, const Asn1Value& attributes, RespValue& response);
+  // Clearing and acknowledging alarms (the alarm tables do the database work); the
+  // cached clear state follows a successful clear.
+  virtual int UpdateDBClear(const int& id, const Asn1Value& value, RespValue& response);
+  virtual int UpdateDBClear(const int& id);
+  virtual int UpdateDBClearAlarms(const int id, const Oid& recordClass, const Asn1Value& value);
+  virtual int UpdateDBAck(const int& id, const Asn1Value& value, RespValue& response);
+  virtual int getOarInfo(const int id, const Oid& recordClass, const Asn1Value& value,
+                         RWDBReader& reader);
+  virtual int getOarInfo(const int id, const Oid& recordClass, RWDBReader& reader);
+  // The cached entry's managed object, clear state and severity; 0 when not cached.
+  virtual int ReadOarInfo(const int& id, unsigned long& moiid, unsigned char& state,
+                          unsigned char& severity);
+  // The record class kept by the blob table for a record; 1 in the base.
+  virtual int getBlobMOCInfo(const int& id, Oid& recordClass) const;
+
+  // ---- The alarm state cache and the record bookkeeping (kept on the owner).
+
+  // Enters (or replaces) a record's entry in the owner's cache and counts it: number
+  // of records + 1, lowest/highest identifier, log size + nominal record size. 1.
+  int update_log_record_hash(unsigned long id, unsigned short type, unsigned long moiid,
+                             unsigned char state, unsigned char severity);
+  // Sets the cached clear state of a record of this mapper; 0 when not cached.
+  int update_logrec_clear_state(unsigned long id, unsigned char state);
+  // The smallest cached identifier (1), or 0 with id = 0 for an empty cache.
+  int get_lowest_log_record_id(unsigned long& id);
+  // The cached table type / record class of a record; 0 when not cached.
+  int get_table_type(const unsigned long id, unsigned short& type) const;
+  int get_log_record_class(const unsigned long id, Oid& recordClass) const;
+  // Number of cached records.
+  size_t cached_records() const { return oar_cache_.size(); }
+  unsigned long get_lowest_id() const { return lowest_id_; }
+  unsigned long get_highest_id() const { return highest_id_; }
+
+  // ---- Read-back helpers of every table object.
+
+  // Adds the list-valued attributes stored in the blob of record `id` of this object's
+  // table: 1, or 0 when there is no such row or the blob does not decode. A row whose
+  // blob is NULL has no list values (1).
+  virtual int read_blob_column(int id, RespValue& response);
+  // Appends SEQUENCE {identifier, value} of every element of `response` to `list`
+  // (of the list-valued elements only: append_blob_values). 1, or 0 when a step fails.
+  int append_values(Asn1Value& list, RespValue& response);
+  int append_blob_values(Asn1Value& list, RespValue& response);
+  // Adds (id, value, the value `old` holds under id or empty) to `response`.
+  int Fill_response(RespValue& response, Oid& id, const Asn1Value& value,
+                    const RespValue& old);
 
   // ---- Per-log database objects.
 

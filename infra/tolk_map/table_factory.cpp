@@ -1,11 +1,36 @@
 #include "infra/tolk_map/table_factory.h"
 
+#include "infra/tolk_map/attrvalchg.h"
+#include "infra/tolk_map/objcrt.h"
+#include "infra/tolk_map/objdlt.h"
+#include "infra/tolk_map/relchg.h"
+#include "infra/tolk_map/secalm.h"
+#include "infra/tolk_map/statechg.h"
+
 namespace qx {
+
+namespace {
+template <class T>
+LogMapper* make(LogMapper* owner) {
+  return new T(owner);
+}
+}  // namespace
 
 TableFactory table_factory(TABLE_TYPE type) {
   switch (type) {
-    // Each record-table class adds its line here, e.g.
-    //   case OBJCRT_TABLE: return [](LogMapper* o) -> LogMapper* { return new ObjcrtT(o); };
+    case OBJCRT_TABLE:
+      return &make<ObjcrtT>;
+    case OBJDLT_TABLE:
+      return &make<ObjdltT>;
+    case RELCHG_TABLE:
+      return &make<RelChgT>;
+    case ATTRVALCHG_TABLE:
+      return &make<AttrValChgT>;
+    case SECALM_TABLE:
+      return &make<SecAlmT>;
+    case STATECHG_TABLE:
+      return &make<StateChgT>;
+    // Each further record-table class adds its line here.
     default:
       return nullptr;
   }

@@ -1,0 +1,521 @@
+#include "infra/tolk_map/eventlog.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+
+#include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/storage.h"
+#include "infra/tolk_map/trace.h"
+#include "infra/tolk_map/util.h"
+#include "platform/db/rwdb_connection.h"
+#include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_reader.h"
+#include "platform/db/rwdb_result.h"
+#include "platform/db/rwdb_schema.h"
+#include "platform/db/rwdb_selector.h"
+#include "platform/db/rwdb_table.h"
+#include "platform/db/rwdb_updater.h"
+#include "platform/mgmt/create_table.h"
+#include "platform/value/exception.h"
+
+const Oid eventTypeOid("2.9.3.2.7.14");
+const Oid objectClassOid("2.9.3.2.7.65");
+const Oid mocOid("2.9.3.2.7.60");
+const Oid eventTimeOid("2.9.3.2.7.13");
+const Oid notificationIdOid("2.9.3.2.7.16");
+const Oid correlatedNotifsOid("2.9.3.2.7.12");
+const Oid additionalTextOid("2.9.3.2.7.7");
+const Oid additionalInfoOid("2.9.3.2.7.6");
+const Oid sourceIndicatorOid("2.9.3.2.7.26");
+const Oid attributeListOid("2.9.3.2.7.9");
+const Oid attributeIdListOid("2.9.3.2.7.8");
+const Oid relChangeDefOid("2.9.3.2.7.20");
+const Oid attrValChangeDefOid("2.9.3.2.7.10");
+const Oid stateChangeDefOid("2.9.3.2.7.28");
+const Oid securityAlarmCauseOid("2.9.3.2.7.21");
+const Oid securityAlarmSeverityOid("2.9.3.2.7.23");
+const Oid securityAlarmDetectorOid("2.9.3.2.7.22");
+const Oid serviceUserOid("2.9.3.2.7.25");
+const Oid serviceProviderOid("2.9.3.2.7.24");
+
+const char* const logrecid_col = "logrecordid";
+const char* const blob_col = "blob";
+
+namespace qx {
+namespace {
+
+// The common attributes. Identifiers are referenced by address: the registries are
+// filled at run time, after every identifier is built.
+const CodecSpec kCommonCodecs[] = {
+    {&loggingTimeOid, pop_time, ins_time, "loggingTime", ATTR_LOGGING_TIME},
+    {&eventTypeOid, pop_formatedVal, ins_formatedVal, "eventName", ATTR_EVENT_NAME},
+    {&objectClassOid, pop_oid, ins_oid, "logRecType", ATTR_LOG_REC_TYPE},
+    {&mocOid, pop_qxlist, ins_qxlist, "MOC", ATTR_MOC},
+    {&moiOid, pop_qxlist, ins_qxlist, "MOI", ATTR_MOI},
+    {&eventTimeOid, pop_time, ins_time, "eventTime", ATTR_EVENT_TIME},
+    {&notificationIdOid, pop_unsigned, ins_unsigned, "notificationId", ATTR_NOTIFICATION_ID},
+    {&correlatedNotifsOid, pop_qxlist, ins_qxlist, "correlatedNotifications",
+     ATTR_CORRELATED_NOTIFS},
+    {&additionalTextOid, pop_qxlist, ins_qxlist, "additionalText", ATTR_ADDITIONAL_TEXT},
+    {&additionalInfoOid, pop_qxlist, ins_qxlist, "additionalInfo", ATTR_ADDITIONAL_INFO},
+};
+
+const ReaderSpec kCommonReaders[] = {
+    {"logrecordid", rdr_unsigned, "logRecordId", &logRecordIdOid},
+    {"loggingtime", rdr_time, "loggingTime", &loggingTimeOid},
+    {"eventname", rdr_eventType, "eventName", &eventTypeOid},
+    {"moc_s", rdr_qxlist, "MOC_s", &mocOid},
+    {"moi_s", rdr_qxlist, "MOI_s", &moiOid},
+    {"eventtime", rdr_time, "eventTime", &eventTimeOid},
+    {"notificationid", rdr_unsigned, "notificationId", &notificationIdOid},
+    {"correlatednotifs", rdr_qxlist, "correlatedNotifications_s", &correlatedNotifsOid},
+    {"additionaltext", rdr_qxlist, "additionalText", &additionalTextOid},
+    {"additionalinfo_s", rdr_qxlist, "additionalInfo_s", &additionalInfoOid},
+    {"logrectype", rdr_oid, "logRecType", &objectClassOid},
+};
+
+// The identifier of an attribute pair (carried as OBJECT IDENTIFIER or under another
+// tag), without copying.
+bool pair_identifier(const Asn1Value& idv, Oid& out) {
+  if (!idv || idv.constructed()) return false;
+  std::string_view c = idv.contents();
+  return Oid::from_contents(reinterpret_cast<const unsigned char*>(c.data()), c.size(), out);
+}
+
+// One attribute of a list: its identifier, its value and the pair as the blob keeps it.
+struct Attribute {
+  Oid id;
+  Asn1Value value;
+  Asn1Value pair;  // SEQUENCE {OBJECT IDENTIFIER, value}
+};
+
+// Takes one component of an attribute list apart. False (ResourceLimX raised unless
+// the value library raised first) for a component that is not a pair or whose
+// identifier does not decode.
+bool take_pair(const Asn1Value& component, Attribute& a) {
+  if (!component.constructed() || component.num_comps() < 2) {
+    ResourceLimX::raise("attribute list component is not an attribute");
+    return false;
+  }
+  Asn1Value idv = component.first_component();
+  Asn1Value value = component.next_component();
+  if (!value || !pair_identifier(idv, a.id)) {
+    ResourceLimX::raise("attribute identifier does not decode");
+    return false;
+  }
+  a.value = value;
+  if (component.tag() == TAG_SEQ && idv.tag() == TAG_OID && component.num_comps() == 2) {
+    a.pair = component;  // already the stored form
+    return true;
+  }
+  Asn1Value oid;
+  if (!oid.encode_oid(a.id) || !a.pair.start_construct(TAG_SEQ) || !a.pair.add_component(oid) ||
+      !a.pair.add_component(value)) {
+    ResourceLimX::raise("attribute pair cannot be built");
+    return false;
+  }
+  return true;
+}
+
+// The whole list taken apart, or false for a malformed one.
+bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out) {
+  if (!attributes || !attributes.constructed()) {
+    ResourceLimX::raise("attribute list is not a SET or SEQUENCE");
+    return false;
+  }
+  out.reserve(attributes.num_comps());
+  for (const Asn1Value& c : attributes.components()) {
+    out.emplace_back();
+    if (!take_pair(c, out.back())) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::span<const CodecSpec> common_event_codecs() { return kCommonCodecs; }
+std::span<const ReaderSpec> common_event_readers() { return kCommonReaders; }
+
+const Asn1Value& empty_blob_value() {
+  static const Asn1Value v = [] {
+    Asn1Value set;
+    set.start_construct(TAG_SET);
+    return set;
+  }();
+  return v;
+}
+
+}  // namespace qx
+
+// ---- The row image.
+
+EventLogImpl::EventLogImpl(std::span<const qx::ColumnDef> columns)
+    : RowImage(columns), nulls_(columns.size()), given_(columns.size(), 0) {}
+
+void EventLogImpl::start_row() {
+  initialize();
+  std::fill(given_.begin(), given_.end(), 0);
+}
+
+void EventLogImpl::given(ATTRIBUTES attr) {
+  for (size_t i = 0; i < columns().size(); ++i) {
+    if (columns()[i].attr == attr) given_[i] = 1;
+  }
+}
+
+void EventLogImpl::bind_all(RWDBInserter& ins) {
+  for (size_t i = 0; i < columns().size(); ++i) {
+    const qx::ColumnDef& c = columns()[i];
+    void* f = myColumn(c.attr);
+    switch (c.type) {
+      case RWDBValue::String:
+        ins[c.name] << RWDBBoundExpr(static_cast<RWCString*>(f), &nulls_[i]);
+        break;
+      case RWDBValue::UnsignedLong:
+        ins[c.name] << RWDBBoundExpr(static_cast<unsigned long*>(f), &nulls_[i]);
+        break;
+      case RWDBValue::DateTime:  // the absent sentinel binds as NULL
+        ins[c.name] << RWDBBoundExpr(static_cast<RWDBDateTime*>(f));
+        break;
+      case RWDBValue::Blob:
+        ins[c.name] << RWDBBoundExpr(static_cast<RWDBBlob*>(f), &nulls_[i]);
+        break;
+      default:
+        ins[c.name] << RWDBBoundExpr(static_cast<long*>(f));
+        break;
+    }
+  }
+}
+
+void EventLogImpl::set_nulls() {
+  for (size_t i = 0; i < columns().size(); ++i) {
+    const qx::ColumnDef& c = columns()[i];
+    if (c.type == RWDBValue::String) {
+      nulls_[i] = static_cast<RWCString*>(myColumn(c.attr))->isNull();
+    } else if (c.type == RWDBValue::Blob) {
+      nulls_[i] = static_cast<RWDBBlob*>(myColumn(c.attr))->length() == 0;
+    } else if (c.type == RWDBValue::UnsignedLong) {
+      nulls_[i] = given_[i] == 0 && c.attr != ATTR_LOG_RECORD_ID && c.attr != ATTR_MOI_ID;
+    }
+  }
+}
+
+// ---- Construction.
+
+EventLogT::EventLogT(LogMapper* owner, const qx::EventClass& cls)
+    : LogMapper(owner, 0), cls_(cls) {
+  store_all_pop_funcs();
+  store_all_rdr_funcs();
+  table_name_ = owner->get_table_name() + cls.stem;
+  for (const qx::ColumnDef& c : cls.columns) has_moi_id_ |= c.attr == ATTR_MOI_ID;
+  CreateLogT(table_name_, owner);
+  bind_variables();
+  init_alarmsvc_variables();
+}
+
+EventLogT::~EventLogT() = default;
+
+void EventLogT::store_all_pop_funcs() {
+  register_codecs(*pop_hash_, qx::common_event_codecs());
+  register_codecs(*pop_hash_, cls_.codecs);
+}
+
+void EventLogT::store_all_rdr_funcs() {
+  register_readers(*rdr_hash_, qx::common_event_readers());
+  register_readers(*rdr_hash_, cls_.readers);
+}
+
+void EventLogT::CreateLogT(const std::string& tableName, const LogMapper* owner) {
+  table_ = std::make_unique<RWDBTable>(aDB_().table(tableName));
+  if (table_->exists(aConnection())) {
+    if (!table_->fetchSchema(aConnection()).isValid()) {
+      if (tolk_map_debug != 0) std::cout << "ERROR: schema fetch failed" << std::endl;
+      ConflictX::raise("schema of %s cannot be fetched", tableName.c_str());
+    }
+    return;
+  }
+  RWDBSchema schema;
+  for (const qx::ColumnDef& c : cls_.columns) schema.appendColumn(c.name, c.type, c.length, c.nullable);
+  Storage storage;
+  get_storage(owner->get_logid(), tableName.c_str(), storage);
+  RWDBStatus s =
+      create_table(tableName, schema, storage, 0, aDB_().phraseBook(), aConnection(), 0);
+  if (!s.isValid()) {
+    ConflictX::raise("record table %s cannot be created", tableName.c_str());
+    return;
+  }
+  std::string base = tableName.substr(0, tableName.size() - std::strlen(cls_.stem));
+  for (const qx::IndexDef& ix : cls_.indexes) {
+    RWDBSchema columns;
+    columns.appendColumn(ix.column);
+    table_->createIndex(base + ix.suffix, columns, aConnection());  // result ignored
+  }
+  synonym_name_ = std::string(owner->get_logid()) + "_" + cls_.synonym_suffix;
+  std::string sql = "CREATE SYNONYM " + qx::quote_identifier(synonym_name_) + " FOR " +
+                    qx::quote_identifier(tableName);
+  if (!aDB_().executeSql(sql, aConnection()).isValid()) {
+    tolk_error.print("Synonym creation failure: DB SQL: %s\n", sql.c_str());
+    synonym_name_.clear();
+  }
+}
+
+void EventLogT::bind_variables() {
+  image_ = std::make_unique<EventLogImpl>(cls_.columns);
+  inserter_ = table_->inserter();
+  image_->bind_all(inserter_);
+  deleter_ = table_->deleter();
+  deleter_.where((*table_)[logrecid_col] == RWDBBoundExpr(&delete_id_));
+}
+
+void EventLogT::init_alarmsvc_variables() {
+  alarmsvc_selector_ = aDB_().selector();
+  alarmsvc_selector_ << (*table_)[logrecid_col];
+}
+
+// ---- Writing.
+
+int EventLogT::WriteToDB(const int& id, const Oid&, const Oid&, const Asn1Value& attributes,
+                         OarInfo* entry) {
+  ExceptionScope scope;
+  EventLogImpl& img = *image_;
+  img.start_row();
+  *img.unsigned_field(ATTR_LOG_RECORD_ID) = static_cast<unsigned int>(id);
+  if (has_moi_id_) *img.unsigned_field(ATTR_MOI_ID) = entry != nullptr ? entry->get_moiid() : 0;
+
+  std::vector<qx::Attribute> attrs;
+  if (!qx::take_list(attributes, attrs)) return 0;
+  Asn1Value blob = qx::empty_blob_value();
+  for (qx::Attribute& a : attrs) {
+    PopValues* pv = pop_hash_->fetch(&a.id);
+    if (pv == nullptr) continue;  // not an attribute of this class
+    void* field = img.myColumn(pv->attr);
+    if (pv->ins == ins_qxlist) {
+      if (!blob.add_component(a.pair)) {
+        ResourceLimX::raise("blob cannot be built");
+        return 0;
+      }
+      if (field != nullptr) ins_formatedVal(this, field, a.id, a.value);
+    } else if (field != nullptr) {
+      // A value that its codec refuses leaves the column empty, as an absent one.
+      if (pv->ins(this, field, a.id, a.value)) img.given(pv->attr);
+    }
+  }
+  // Every record has its blob: an empty SET when it has no list values, so that no
+  // record carries another's list values and every record reads back.
+  Oid none;
+  ins_blob(this, img.myColumn(ATTR_BLOB), none, blob);
+  fix_event_name(img.myColumn(ATTR_EVENT_NAME));
+  img.set_nulls();
+  // The row is always written: a record whose write succeeded must read back.
+  RWDBResult res = inserter_.execute(aConnection());
+  if (!res.isValid()) ProcessFailX::raise("insert into %s refused", table_name_.c_str());
+  if (scope.caught() != nullptr) {
+    tolk_error.print(cls_.messages.write[0], "Error in writing to the Database \n");
+    tolk_error.print(cls_.messages.write[1], "Attribute List not in correct format \n");
+    return 0;
+  }
+  return 1;
+}
+
+// ---- Updating.
+
+namespace {
+// Prints the two failure lines of an update.
+int update_failed(const int (&numbers)[2]) {
+  tolk_error.print(numbers[0], "Error in updating to the Database \n");
+  tolk_error.print(numbers[1], "Attribute List not in correct format \n");
+  return 0;
+}
+}  // namespace
+
+int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes) {
+  ExceptionScope scope;
+  std::vector<qx::Attribute> attrs;
+  if (!qx::take_list(attributes, attrs)) return 0;
+  RWDBUpdater up = table_->updater();
+  unsigned long key = static_cast<unsigned int>(id);
+  up.where((*table_)[logrecid_col] == RWDBExpr(key));
+  Asn1Value blob = qx::empty_blob_value();
+  RespValue old;
+  bool list_seen = false;
+  for (qx::Attribute& a : attrs) {
+    PopValues* pv = pop_hash_->fetch(&a.id);
+    if (pv == nullptr) continue;
+    if (pv->pop == pop_qxlist) {
+      if (!blob.add_component(a.pair)) {
+        ResourceLimX::raise("blob cannot be built");
+        return 0;
+      }
+      if (!list_seen) read_blob_column(id, old);
+      list_seen = true;
+      old.remove(a.id);
+    } else {
+      pv->pop(this, up, pv->column, a.id, a.value);
+    }
+  }
+  if (list_seen) {
+    if (!append_values(blob, old)) return 0;
+    Oid none;
+    pop_blob(this, up, blob_col, none, blob);
+  }
+  if (Exception::pending()) return update_failed(cls_.messages.update);
+  if (up.entries() == 0) return 1;
+  RWDBResult res = up.execute(aConnection());
+  if (!res.isValid()) {
+    ProcessFailX::raise("update of %s refused", table_name_.c_str());
+    return update_failed(cls_.messages.update);
+  }
+  return 1;
+}
+
+int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& response) {
+  ExceptionScope scope;
+  RespValue old;
+  if (ReadfromDB(id, old) != 1) return 0;
+  std::vector<qx::Attribute> attrs;
+  if (!qx::take_list(attributes, attrs)) return 0;
+  RWDBUpdater up = table_->updater();
+  unsigned long key = static_cast<unsigned int>(id);
+  up.where((*table_)[logrecid_col] == RWDBExpr(key));
+  Asn1Value blob = qx::empty_blob_value();
+  bool list_seen = false;
+  RespValue report;
+  for (qx::Attribute& a : attrs) {
+    Fill_response(report, a.id, a.value, old);
+    old.remove(a.id);
+    PopValues* pv = pop_hash_->fetch(&a.id);
+    if (pv == nullptr) continue;
+    if (pv->pop == pop_qxlist) {
+      if (!blob.add_component(a.pair)) {
+        ResourceLimX::raise("blob cannot be built");
+        return 0;
+      }
+      list_seen = true;
+    } else {
+      pv->pop(this, up, pv->column, a.id, a.value);
+    }
+  }
+  if (list_seen) {
+    if (!append_blob_values(blob, old)) return 0;
+    Oid none;
+    pop_blob(this, up, blob_col, none, blob);
+  }
+  if (Exception::pending()) return update_failed(cls_.messages.update_response);
+  if (up.entries() > 0) {
+    RWDBResult res = up.execute(aConnection());
+    if (!res.isValid()) {
+      ProcessFailX::raise("update of %s refused", table_name_.c_str());
+      return update_failed(cls_.messages.update_response);
+    }
+  }
+  for (const auto& e : report) response.create_entry(e->id(), e->value(), e->old_value());
+  return 1;
+}
+
+// ---- Deleting.
+
+int EventLogT::deleteDB(const int& id) {
+  delete_id_ = static_cast<unsigned int>(id);
+  return deleter_.execute(aConnection()).isValid() ? 1 : 0;
+}
+
+// ---- Reading.
+
+std::vector<std::pair<std::string, RdrInfo*>> EventLogT::column_readers(RWDBReader& r) {
+  std::vector<std::pair<std::string, RdrInfo*>> out;
+  size_t n = r.numberOfColumns();
+  for (size_t i = 0; i < n; ++i) {
+    RWDBColumn c = r.column(i);
+    if (!c.isValid()) break;
+    RdrInfo* info = rdr_hash_->fetch(std::string_view(c.name().str()));
+    if (info == nullptr || info->rdr == rdr_qxlist) continue;
+    out.emplace_back(c.name().str(), info);
+  }
+  return out;
+}
+
+bool EventLogT::read_row(RWDBReader& r,
+                         const std::vector<std::pair<std::string, RdrInfo*>>& readers,
+                         RespValue& values) {
+  Asn1Value blob;
+  r[blob_col] >> nullval;
+  if (!nullval.isNull()) {
+    Oid none;
+    if (!rdr_blob(this, r, blob_col, none, blob)) {
+      ResourceLimX::raise("stored blob does not decode");
+      return false;
+    }
+  }
+  for (const auto& [name, info] : readers) {
+    Asn1Value v;
+    if (info->rdr(this, r, info->column, info->attr, v) && v) {
+      values.create_entry(info->attr, v, null_asn1_value);
+    }
+  }
+  if (!blob) return true;  // NULL blob: a row of an older version, no list values
+  for (const Asn1Value& pair : blob.components()) {
+    Asn1Value idv = pair.first_component();
+    Asn1Value value = pair.next_component();
+    Oid attr;
+    if (!pair.constructed() || !value || !qx::pair_identifier(idv, attr)) {
+      ResourceLimX::raise("stored blob holds a malformed attribute");
+      return false;
+    }
+    values.create_entry(attr, value, null_asn1_value);
+  }
+  return true;
+}
+
+int EventLogT::ReadfromDB(const int& id, RespValue& values) {
+  RWDBSelector sel = aDB_().selector();
+  sel << *table_;
+  unsigned long key = static_cast<unsigned int>(id);
+  sel.where((*table_)[logrecid_col] == RWDBExpr(key));
+  RWDBReader r = sel.reader(aConnection());
+  if (!r()) return 0;
+  if (!read_row(r, column_readers(r), values)) return 0;
+  if (cls_.single_row_read && r()) {
+    std::cout << "\n***ERROR - more than one logrecordid " << id << "\n" << std::endl;
+    return 0;
+  }
+  return 1;
+}
+
+int EventLogT::get_all_log_recs(Callback& cb, int withLogId) {
+  RWDBSelector sel = aDB_().selector();
+  sel << *table_;
+  RWDBReader r = sel.reader(aConnection());
+  if (!r.isValid()) outputStatus(r.status());
+  std::vector<std::pair<std::string, RdrInfo*>> readers;
+  bool first = true;
+  while (r()) {
+    if (first) readers = column_readers(r);
+    first = false;
+    auto values = std::make_unique<RespValue>();
+    if (!read_row(r, readers, *values)) return 0;
+    if (withLogId != 0) {
+      unsigned long id = 0;
+      qx::read_unsigned(r, logrecid_col, id);
+      update_log_record_hash(id, cls_.type, 0, 0, 0);
+      LogRespValue lrv(owner_->get_log_id_value(), values.release());
+      cb.exec(&lrv);
+    } else {
+      cb.exec(values.get());
+    }
+  }
+  return 1;
+}
+
+int EventLogT::get_all_almsvc_recs(Callback&, int flag) {
+  RWDBReader r = alarmsvc_selector_.reader(aConnection());
+  if (!r.isValid()) return 0;
+  while (r()) {
+    if (tolk_map_debug != 0) std::cout << "The column is " << r.column(0).name() << std::endl;
+    unsigned long id = 0;
+    if (flag != 0 && qx::read_unsigned(r, logrecid_col, id)) {
+      update_log_record_hash(id, cls_.type, 0, 0, 0);
+    }
+  }
+  return 1;
+}

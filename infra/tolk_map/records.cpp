@@ -1,0 +1,296 @@
+// The record side of a log's mapper: the alarm state cache and the record bookkeeping,
+// the record operations that find their table object through the cache, and the
+// read-back helpers every table object shares (blob column, attribute lists, change
+// reports).
+#include <iostream>
+
+#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/eventlog.h"
+#include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/trace.h"
+#include "platform/db/rwdb_connection.h"
+#include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_reader.h"
+#include "platform/db/rwdb_selector.h"
+#include "platform/db/rwdb_table.h"
+#include "platform/value/exception.h"
+#include "tolk.h"
+
+// ---- The alarm state cache.
+
+int LogMapper::update_log_record_hash(unsigned long id, unsigned short type,
+                                      unsigned long moiid, unsigned char state,
+                                      unsigned char severity) {
+  ExceptionScope scope;
+  OarInfo entry;
+  unsigned char t = static_cast<unsigned char>(type & 0xff);
+  entry.set_table_type(t);
+  entry.set_moiid(moiid);
+  entry.set_clear_severity(state, severity);
+  if (owner_ == nullptr) {
+    InvalidX::raise("table object without owner");
+    tolk_error.print(152, "The log record hash creation failed. \n");
+    return 0;
+  }
+  LogMapper& o = *owner_;
+  // A later write or load of the same identifier replaces the entry (the map holds
+  // entries by value: nothing is left behind).
+  o.oar_cache_[static_cast<uint32_t>(id)] = entry;
+  ++o.num_records_;
+  if (!o.lowest_set_) {
+    o.lowest_id_ = id;
+    o.lowest_set_ = true;
+  } else if (id < o.lowest_id_) {
+    o.lowest_id_ = id;
+  }
+  if (id > o.highest_id_) o.highest_id_ = id;
+  o.log_size_ += static_cast<unsigned long>(get_nominal_log_record_size());
+  return 1;
+}
+
+int LogMapper::update_logrec_clear_state(unsigned long id, unsigned char state) {
+  auto it = oar_cache_.find(static_cast<uint32_t>(id));
+  if (it == oar_cache_.end()) {
+    ExceptionScope scope;
+    ProcessFailX::raise("record %lu not cached", id);
+    tolk_error.print(154, "Processing failure. Hash clear failed.\n");
+    return 0;
+  }
+  it->second.set_clear_state(state);
+  return 1;
+}
+
+int LogMapper::get_lowest_log_record_id(unsigned long& id) {
+  id = 0;
+  if (oar_cache_.empty()) return 0;
+  bool first = true;
+  for (const auto& [key, entry] : oar_cache_) {
+    if (first || key < id) id = key;
+    first = false;
+  }
+  return 1;
+}
+
+int LogMapper::get_table_type(const unsigned long id, unsigned short& type) const {
+  auto it = oar_cache_.find(static_cast<uint32_t>(id));
+  if (it == oar_cache_.end()) return 0;
+  type = it->second.get_table_type();
+  return 1;
+}
+
+int LogMapper::get_log_record_class(const unsigned long id, Oid& recordClass) const {
+  auto it = oar_cache_.find(static_cast<uint32_t>(id));
+  if (it == oar_cache_.end()) return 0;
+  unsigned type = it->second.get_table_type();
+  if (type > BLOB_TABLE) return 0;
+  if (type == BLOB_TABLE) {
+    LogMapper* blob = tables_[BLOB_TABLE].get();
+    return blob != nullptr ? blob->getBlobMOCInfo(static_cast<int>(id), recordClass) : 0;
+  }
+  recordClass = record_class_of(TABLE_TYPE(type));
+  return 1;
+}
+
+int LogMapper::ReadOarInfo(const int& id, unsigned long& moiid, unsigned char& state,
+                           unsigned char& severity) {
+  auto it = oar_cache_.find(static_cast<uint32_t>(id));
+  if (it == oar_cache_.end()) {
+    ExceptionScope scope;
+    ProcessFailX::raise("record %d not cached", id);
+    tolk_error.print(149, "Could not find the hashed entry.\n");
+    return 0;
+  }
+  moiid = it->second.get_moiid();
+  it->second.get_clear_severity(state, severity);
+  return 1;
+}
+
+int LogMapper::getBlobMOCInfo(const int&, Oid&) const { return 1; }
+
+// ---- Dispatch by record identifier.
+
+namespace {
+
+// The table object of a cached record, or null (ProcessFailX raised) when the record
+// is not cached or its table class is not built.
+LogMapper* cached_table(const std::unordered_map<uint32_t, OarInfo>& cache,
+                        const std::array<std::unique_ptr<LogMapper>, NUM_TABLE_TYPES>& tables,
+                        int id) {
+  auto it = cache.find(static_cast<uint32_t>(id));
+  if (it == cache.end()) {
+    ProcessFailX::raise("record %d not cached", id);
+    return nullptr;
+  }
+  LogMapper* t = tables[it->second.get_table_type() % NUM_TABLE_TYPES].get();
+  if (t == nullptr) ProcessFailX::raise("record %d has no table object", id);
+  return t;
+}
+
+void debug_failure(const char* what) {
+  if (tolk_map_debug != 0) std::cout << what << std::endl;
+}
+
+}  // namespace
+
+int LogMapper::UpdateDB(const int& id, const Asn1Value& attributes) {
+  ExceptionScope scope;
+  LogMapper* t = cached_table(oar_cache_, tables_, id);
+  if (t == nullptr) {
+    debug_failure("Processing failure. Record update failed.");
+    return 0;
+  }
+  return t->UpdateDB(id, attributes);
+}
+
+int LogMapper::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& response) {
+  ExceptionScope scope;
+  LogMapper* t = cached_table(oar_cache_, tables_, id);
+  if (t == nullptr) {
+    debug_failure("Processing failure. Record update failed.");
+    return 0;
+  }
+  return t->UpdateDB(id, attributes, response);
+}
+
+int LogMapper::UpdateDBClear(const int& id, const Asn1Value& value, RespValue& response) {
+  ExceptionScope scope;
+  LogMapper* t = cached_table(oar_cache_, tables_, id);
+  if (t != nullptr && t->UpdateDBClear(id, value, response) == 1) {
+    unsigned char cleared = 1;
+    oar_cache_[static_cast<uint32_t>(id)].set_clear_state(cleared);
+    return 1;
+  }
+  ResourceLimX::raise("record %d not cleared", id);
+  debug_failure("Processing failure. Clear failed.");
+  return 0;
+}
+
+int LogMapper::UpdateDBClear(const int& id) {
+  ExceptionScope scope;
+  auto it = oar_cache_.find(static_cast<uint32_t>(id));
+  if (it == oar_cache_.end()) {
+    ProcessFailX::raise("record %d not cached", id);
+    debug_failure("Processing failure. Clear failed.");
+    return 0;
+  }
+  unsigned char cleared = 1;
+  it->second.set_clear_state(cleared);
+  return 1;
+}
+
+int LogMapper::UpdateDBAck(const int& id, const Asn1Value& value, RespValue& response) {
+  ExceptionScope scope;
+  LogMapper* t = cached_table(oar_cache_, tables_, id);
+  if (t == nullptr) {
+    debug_failure("Processing failure. Acknowledge failed.");
+    return 0;
+  }
+  return t->UpdateDBAck(id, value, response);
+}
+
+// ---- Dispatch by record class.
+
+int LogMapper::UpdateDBClearAlarms(const int id, const Oid& recordClass, const Asn1Value& value) {
+  ExceptionScope scope;
+  LogMapper* t = tables_[tolk_oid_to_table.get_table_type(recordClass)].get();
+  if (t == nullptr || t->UpdateDBClearAlarms(id, recordClass, value) != 1) {
+    ProcessFailX::raise("clearing the alarms of class %s failed", recordClass.format().c_str());
+  }
+  if (const Exception* x = scope.caught()) {
+    tolk_error.print("%s", x->type() == Exception::PROCESS_FAIL
+                               ? "Processing failure. Clear all alarms has failed.\n"
+                               : "Clearing the all the alarmss has failed.\n");
+    return 0;
+  }
+  return 1;
+}
+
+int LogMapper::getOarInfo(const int id, const Oid& recordClass, const Asn1Value& value,
+                          RWDBReader& reader) {
+  ExceptionScope scope;
+  LogMapper* t = tables_[tolk_oid_to_table.get_table_type(recordClass)].get();
+  if (t == nullptr || t->getOarInfo(id, recordClass, value, reader) != 1) {
+    ProcessFailX::raise("OAR info of class %s failed", recordClass.format().c_str());
+    debug_failure("Processing failure. The OAR info operation failed.");
+    return 0;
+  }
+  return 1;
+}
+
+int LogMapper::getOarInfo(const int id, const Oid& recordClass, RWDBReader& reader) {
+  ExceptionScope scope;
+  LogMapper* t = tables_[tolk_oid_to_table.get_table_type(recordClass)].get();
+  if (t == nullptr || t->getOarInfo(id, recordClass, reader) != 1) {
+    ProcessFailX::raise("OAR info of class %s failed", recordClass.format().c_str());
+    debug_failure("Processing failure. The OAR info operation failed.");
+    return 0;
+  }
+  return 1;
+}
+
+// ---- Read-back helpers.
+
+int LogMapper::read_blob_column(int id, RespValue& response) {
+  if (!table_) return 0;
+  RWDBSelector sel = aDB_().selector();
+  sel << (*table_)[blob_col];
+  unsigned long key = static_cast<unsigned int>(id);
+  sel.where((*table_)[logrecid_col] == RWDBExpr(key));
+  RWDBReader r = sel.reader(aConnection());
+  if (!r()) return 0;
+  r[blob_col] >> nullval;
+  if (nullval.isNull()) return 1;  // a row of an older version: no list values
+  Oid none;
+  Asn1Value blob;
+  if (!rdr_blob(this, r, blob_col, none, blob)) {
+    ResourceLimX::raise("blob of record %d does not decode", id);
+    return 0;
+  }
+  for (const Asn1Value& pair : blob.components()) {
+    Asn1Value idv = pair.first_component();
+    Asn1Value value = pair.next_component();
+    Oid attr;
+    if (!pair.constructed() || !idv || !value || idv.constructed() || !idv.decode_oid(attr)) {
+      ResourceLimX::raise("blob of record %d holds a malformed attribute", id);
+      return 0;
+    }
+    response.create_entry(attr, value, null_asn1_value);
+  }
+  return 1;
+}
+
+namespace {
+bool append_pair(Asn1Value& list, const RespValueElement& e) {
+  Asn1Value idv;
+  Asn1Value seq;
+  if (!idv.encode_oid(e.id()) || !seq.start_construct(TAG_SEQ) || !seq.add_component(idv) ||
+      !seq.add_component(e.value()) || !list.add_component(seq)) {
+    ResourceLimX::raise("attribute %s cannot be added to the list", e.id().format().c_str());
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
+int LogMapper::append_values(Asn1Value& list, RespValue& response) {
+  for (const auto& e : response) {
+    if (!append_pair(list, *e)) return 0;
+  }
+  return 1;
+}
+
+int LogMapper::append_blob_values(Asn1Value& list, RespValue& response) {
+  for (const auto& e : response) {
+    PopValues* pv = pop_hash_->fetch(&e->id());
+    if (pv == nullptr || pv->ins != ins_qxlist) continue;
+    if (!append_pair(list, *e)) return 0;
+  }
+  return 1;
+}
+
+int LogMapper::Fill_response(RespValue& response, Oid& id, const Asn1Value& value,
+                             const RespValue& old) {
+  Asn1Value previous;
+  old.find_value(id, previous);
+  return response.create_entry(id, value, previous);
+}

@@ -1,0 +1,505 @@
+// The six event record tables on both stores: every record class round-trips through
+// its table (by record, by walk, after a restart), the tables are what the catalogue
+// says, and bad input writes nothing.
+#include <map>
+
+#include "infra/tolk_map/eventlog.h"
+#include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/secalm.h"
+#include "platform/db/rwdb_connection.h"
+#include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_reader.h"
+#include "platform/db/rwdb_selector.h"
+#include "platform/db/rwdb_table.h"
+#include "platform/value/generalized_time.h"
+#include "tests/tolk_map/store_fixture.h"
+
+namespace qx::test {
+namespace {
+
+Asn1Value Oidv(const char* dotted, Asn1Tag tag = TAG_OID) {
+  Asn1Value v;
+  v.encode_oid(Oid(dotted), tag);
+  return v;
+}
+
+Asn1Value Set(std::initializer_list<Asn1Value> items, Asn1Tag tag = TAG_SET) {
+  Asn1Value s;
+  s.start_construct(tag);
+  for (const Asn1Value& i : items) s.add_component(i);
+  return s;
+}
+
+// A distinguished name [2] of one RDN commonName=text.
+Asn1Value Dn(const std::string& cn) {
+  return Set({Set({Set({Oidv("2.5.4.3"), Graph(cn)}, TAG_SEQ)})}, TAG_CTX2);
+}
+
+// The instant of a GeneralizedTime, to compare times written in one form and read in
+// another (the reader gives local time with its offset).
+long long Millis(const Asn1Value& t) { return GeneralizedTime(t).to_time_stamp().millis(); }
+
+using Attrs = std::vector<std::pair<Oid, Asn1Value>>;
+using Record = std::vector<std::pair<Oid, Asn1Value>>;
+
+struct ClassCase {
+  const Oid* record_class;
+  TABLE_TYPE type;
+  const char* stem;
+  std::vector<const char*> index_suffixes;
+  const char* synonym;
+  Attrs own;  // the class's own attributes (list-valued and column)
+};
+
+// Attributes common to every event record: columns and list values.
+Attrs CommonAttrs(const Oid& record_class, int n) {
+  return {
+      {loggingTimeOid, GenTime("20240301101500.250Z")},
+      {eventTypeOid, Oidv("2.9.3.2.10.6", TAG_CTX6)},
+      {objectClassOid, [&] {
+         Asn1Value v;
+         v.encode_oid(record_class);
+         return v;
+       }()},
+      {mocOid, Set({Oidv("2.9.3.2.3.8", TAG_CTX0)}, TAG_CTX0)},
+      {moiOid, Dn("node-" + std::to_string(n))},
+      {eventTimeOid, GenTime("20240301101459Z")},
+      {notificationIdOid, Int(1000 + n)},
+      {correlatedNotifsOid, Set({Int(7), Int(8)})},
+      {additionalTextOid, Graph("written by the test")},
+      {additionalInfoOid, Set({Set({Oidv("1.2.3.4"), Bool(true), Int(5)}, TAG_SEQ)})},
+  };
+}
+
+std::vector<ClassCase> Classes() {
+  Asn1Value attr_list = Set({Set({Oidv("2.9.3.2.7.31"), Enum(1)}, TAG_SEQ)});
+  Asn1Value id_list = Set({Oidv("2.9.3.2.7.35"), Oidv("2.9.3.2.7.31")});
+  Asn1Value change_def = Set({Set({Oidv("2.9.3.2.7.35"), Enum(0), Enum(1)}, TAG_SEQ)});
+  return {
+      {&objcrtOid, OBJCRT_TABLE, "obcre", {"obcid"}, "objcrt",
+       {{sourceIndicatorOid, Enum(1)}, {attributeListOid, attr_list}}},
+      {&objdltOid, OBJDLT_TABLE, "obdel", {"obdid"}, "objdlt",
+       {{sourceIndicatorOid, Enum(0)}, {attributeListOid, attr_list}}},
+      {&relchgOid, RELCHG_TABLE, "relch", {"relid"}, "relchg",
+       {{relChangeDefOid, change_def}, {sourceIndicatorOid, Enum(2)},
+        {attributeIdListOid, id_list}}},
+      {&attrvalchgOid, ATTRVALCHG_TABLE, "avchr", {"attid"}, "avchg",
+       {{attrValChangeDefOid, change_def}, {sourceIndicatorOid, Enum(1)},
+        {attributeIdListOid, id_list}}},
+      {&secalmOid, SECALM_TABLE, "secur", {"secid", "smoid"}, "secalm",
+       {{securityAlarmCauseOid, Oidv("2.9.3.2.0.0.1")},
+        {securityAlarmSeverityOid, Enum(2)},
+        {securityAlarmDetectorOid, Set({Oidv("1.2.3")}, TAG_CTX0)},
+        {serviceUserOid, Set({Oidv("1.2.4")}, TAG_CTX0)},
+        {serviceProviderOid, Set({Oidv("1.2.5")}, TAG_CTX0)}}},
+      {&statechgOid, STATECHG_TABLE, "stchg", {"stcid"}, "stchg",
+       {{stateChangeDefOid, change_def}, {sourceIndicatorOid, Enum(0)},
+        {attributeIdListOid, id_list}}},
+  };
+}
+
+bool IsList(const Oid& id) {
+  for (const Oid* o : {&mocOid, &moiOid, &correlatedNotifsOid, &additionalTextOid,
+                       &additionalInfoOid, &attributeListOid, &attributeIdListOid,
+                       &relChangeDefOid, &attrValChangeDefOid, &stateChangeDefOid,
+                       &securityAlarmCauseOid, &securityAlarmDetectorOid, &serviceUserOid,
+                       &serviceProviderOid}) {
+    if (*o == id) return true;
+  }
+  return false;
+}
+
+class EventRecordsTest : public StoreTest {
+ protected:
+  LogMapper* NewLog(long id = 7) {
+    LogMapper* m = Keep(new LogMapper(Int(id), AttrList({}), "", Graph("root")));
+    EXPECT_TRUE(m->created());
+    return m;
+  }
+  int Write(LogMapper* m, int id, const Oid& cls, const Attrs& attrs, unsigned long moi = 0) {
+    auto* entry = new OarInfo;
+    entry->set_moiid(moi);
+    int rc = m->WriteToDB(id, cls, cls, AttrList(attrs), entry);
+    if (rc != 1) delete entry;
+    return rc;
+  }
+  static Record ToRecord(const RespValue& r) {
+    Record out;
+    for (const auto& e : r) out.emplace_back(e->id(), e->value().copy());
+    return out;
+  }
+  Record Read(LogMapper* m, int id, int* rc = nullptr) {
+    RespValue r;
+    int result = m->ReadfromDB(id, r);
+    if (rc != nullptr) *rc = result;
+    return ToRecord(r);
+  }
+  // Every record of every table: id -> record.
+  std::map<unsigned long, Record> Walk(LogMapper* m, int flag = 0) {
+    struct Out {
+      std::map<unsigned long, Record> records;
+      int nulls = 0;
+      int flag;
+    } out{{}, 0, flag};
+    Callback cb(
+        [](void* client, void* data) {
+          auto* o = static_cast<Out*>(client);
+          if (data == nullptr) {
+            ++o->nulls;
+            return;
+          }
+          RespValue* r = o->flag != 0 ? static_cast<LogRespValue*>(data)->get_resp_value()
+                                      : static_cast<RespValue*>(data);
+          Asn1Value id;
+          unsigned long n = 0;
+          if (r->find_value(logRecordIdOid, id)) id.decode_unsigned(n);
+          o->records[n] = ToRecord(*r);
+        },
+        &out);
+    EXPECT_EQ(m->get_all_log_recs(cb, flag), 1);
+    EXPECT_EQ(out.nulls, 1);
+    return out.records;
+  }
+  // Whether the catalogue has an index of that name on that table, over `column`.
+  bool IndexExists(const std::string& index, const std::string& table,
+                   const std::string& column) {
+    bool pg = postgres();
+    RWDBTable cat = LogMapper::aDB_().table(pg ? "pg_indexes" : "sqlite_master");
+    RWDBSelector sel = LogMapper::aDB_().selector();
+    sel << cat[pg ? "indexname" : "name"] << cat[pg ? "tablename" : "tbl_name"]
+        << cat[pg ? "indexdef" : "sql"];
+    RWDBReader r = sel.reader(LogMapper::aConnection());
+    while (r()) {
+      RWCString name, tbl, def;
+      r >> name >> tbl >> def;
+      if (name == toLower(RWCString(index)) && tbl == toLower(RWCString(table))) {
+        return def.str().find(column) != std::string::npos;
+      }
+    }
+    return false;
+  }
+  // Checks that `got` holds every written attribute: column values in the form their
+  // reader gives, list values byte for byte and in the order written, after them.
+  void ExpectRecord(const Record& got, int id, const Attrs& written) {
+    std::map<Oid, Asn1Value> by_id;
+    for (const auto& [oid, v] : got) by_id[oid] = v;
+    Asn1Value v;
+    ASSERT_TRUE(by_id.count(logRecordIdOid));
+    unsigned long n = 0;
+    by_id[logRecordIdOid].decode_unsigned(n);
+    EXPECT_EQ(n, static_cast<unsigned long>(id));
+    std::vector<Oid> list_order;
+    for (const auto& [oid, value] : written) {
+      SCOPED_TRACE(oid.format());
+      ASSERT_TRUE(by_id.count(oid)) << "missing";
+      const Asn1Value& g = by_id[oid];
+      if (IsList(oid)) {
+        EXPECT_EQ(g, value);
+        list_order.push_back(oid);
+      } else if (oid == loggingTimeOid || oid == eventTimeOid) {
+        EXPECT_EQ(g.tag(), TAG_GENTIME);
+        EXPECT_EQ(Millis(g), Millis(value));
+      } else if (oid == objectClassOid) {
+        Oid a, b;
+        ASSERT_TRUE(g.decode_oid(a) && value.decode_oid(b));
+        EXPECT_EQ(a, b);
+        EXPECT_EQ(g.tag(), TAG_CTX0);
+      } else if (oid == notificationIdOid) {
+        EXPECT_EQ(g, value);
+      } else {  // enumerations and the event type come back as written
+        EXPECT_EQ(g, value);
+      }
+    }
+    // List values follow the columns, in the order written.
+    std::vector<Oid> got_lists;
+    for (const auto& [oid, value] : got)
+      if (IsList(oid)) got_lists.push_back(oid);
+    EXPECT_EQ(got_lists, list_order);
+  }
+};
+
+TEST_P(EventRecordsTest, EveryClassRoundTripsByRecordByWalkAndAfterRestart) {
+  LogMapper* m = NewLog();
+  std::vector<ClassCase> classes = Classes();
+  std::map<int, Attrs> written;
+  int id = 100;
+  for (const ClassCase& c : classes) {
+    Attrs attrs = CommonAttrs(*c.record_class, id);
+    attrs.insert(attrs.end(), c.own.begin(), c.own.end());
+    ASSERT_EQ(Write(m, id, *c.record_class, attrs, 4242), 1) << c.stem;
+    written[id] = attrs;
+    unsigned short type = 99;
+    EXPECT_EQ(m->get_table_type(id, type), 1);
+    EXPECT_EQ(type, c.type);
+    ++id;
+  }
+  LogMapper::commit();
+  for (const auto& [rid, attrs] : written) {
+    SCOPED_TRACE(rid);
+    int rc = 0;
+    Record r = Read(m, rid, &rc);
+    EXPECT_EQ(rc, 1);
+    ExpectRecord(r, rid, attrs);
+  }
+  auto all = Walk(m);
+  ASSERT_EQ(all.size(), written.size());
+  for (const auto& [rid, attrs] : written) ExpectRecord(all[rid], rid, attrs);
+
+  Restart();
+  ASSERT_EQ(LogMapper::init_log_handles(no_op_cb, no_op_cb), 1);
+  LogMapper* again = LogMapper::find_log_handle(Int(7));
+  ASSERT_NE(again, nullptr);
+  Keep(again);
+  EXPECT_EQ(again->get_initial_log_record_count(), written.size());
+  EXPECT_EQ(again->get_initial_log_size(), 500 * written.size());
+  for (const auto& [rid, attrs] : written) {
+    SCOPED_TRACE(rid);
+    ExpectRecord(Read(again, rid), rid, attrs);
+  }
+}
+
+TEST_P(EventRecordsTest, TablesIndexesAndSynonymsAreInTheCatalogue) {
+  LogMapper* m = NewLog(31);
+  std::string prefix = m->get_table_name();
+  for (const ClassCase& c : Classes()) {
+    SCOPED_TRACE(c.stem);
+    auto* t = dynamic_cast<EventLogT*>(m->get_table(c.type));
+    ASSERT_NE(t, nullptr);
+    RWDBTable table = LogMapper::aDB_().table(prefix + c.stem);
+    ASSERT_TRUE(table.fetchSchema(LogMapper::aConnection()).isValid());
+    const auto& expected = t->event_class().columns;
+    ASSERT_EQ(table.schema().entries(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      RWDBColumn col = table.schema()[i];
+      EXPECT_EQ(col.name(), toLower(RWCString(expected[i].name)));
+      if (expected[i].type == RWDBValue::UnsignedLong) {  // integers may read back signed
+        EXPECT_TRUE(col.type() == RWDBValue::UnsignedLong || col.type() == RWDBValue::Long)
+            << col.name() << " " << col.type();
+      } else {
+        EXPECT_EQ(col.type(), expected[i].type) << col.name();
+      }
+      EXPECT_EQ(col.nullAllowed(), expected[i].nullable) << col.name();
+      if (expected[i].type == RWDBValue::String) {
+        EXPECT_EQ(col.storageLength(), expected[i].length) << col.name();
+      }
+    }
+    for (const qx::IndexDef& ix : t->event_class().indexes) {
+      EXPECT_TRUE(IndexExists(prefix + ix.suffix, prefix + c.stem,
+                              toLower(RWCString(ix.column)).str()))
+          << ix.suffix;
+    }
+    ASSERT_EQ(t->event_class().indexes.size(), c.index_suffixes.size());
+    for (size_t i = 0; i < c.index_suffixes.size(); ++i) {
+      EXPECT_STREQ(t->event_class().indexes[i].suffix, c.index_suffixes[i]);
+    }
+    EXPECT_TRUE(Exists(std::string("31_") + c.synonym));
+    EXPECT_EQ(t->get_synonym_name(), std::string("31_") + t->event_class().synonym_suffix);
+  }
+}
+
+TEST_P(EventRecordsTest, RecordWithoutListValuesGetsAnEmptyBlobNotTheLastOne) {
+  LogMapper* m = NewLog();
+  Attrs with_lists = CommonAttrs(objcrtOid, 1);
+  ASSERT_EQ(Write(m, 1, objcrtOid, with_lists), 1);
+  Attrs columns_only = {{sourceIndicatorOid, Enum(2)}, {notificationIdOid, Int(9)}};
+  ASSERT_EQ(Write(m, 2, objcrtOid, columns_only), 1);
+  // Only list values, or nothing at all: the row is still written and reads back.
+  Attrs lists_only = {{additionalTextOid, Graph("only a list value")}};
+  ASSERT_EQ(Write(m, 3, objcrtOid, lists_only), 1);
+  ASSERT_EQ(Write(m, 4, objcrtOid, {}), 1);
+  LogMapper::commit();
+  Record r2 = Read(m, 2);
+  for (const auto& [oid, v] : r2) EXPECT_FALSE(IsList(oid)) << oid.format();
+  ExpectRecord(r2, 2, columns_only);
+  ExpectRecord(Read(m, 3), 3, lists_only);
+  int rc = 0;
+  Record r4 = Read(m, 4, &rc);
+  EXPECT_EQ(rc, 1);
+  EXPECT_EQ(r4.size(), 1u);  // its identifier
+  EXPECT_EQ(CountRows((m->get_table_name() + "ObCre").c_str(), "logRecordId", 4ul), 1);
+}
+
+TEST_P(EventRecordsTest, NullBlobOfAnOlderRowReadsAsNoListValues) {
+  LogMapper* m = NewLog();
+  ASSERT_EQ(Write(m, 5, statechgOid, {{sourceIndicatorOid, Enum(1)}}), 1);
+  ASSERT_EQ(Write(m, 6, statechgOid, CommonAttrs(statechgOid, 6)), 1);
+  RWDBTable t = LogMapper::aDB_().table(m->get_table_name() + "stChg");
+  RWDBUpdater up = t.updater();
+  up.set("blob", RWDBExpr(rwdbNull));
+  up.where(t["logRecordId"] == RWDBExpr(5ul));
+  ASSERT_TRUE(up.execute(LogMapper::aConnection()).isValid());
+  LogMapper::commit();
+  int rc = 0;
+  ExpectRecord(Read(m, 5, &rc), 5, {{sourceIndicatorOid, Enum(1)}});
+  EXPECT_EQ(rc, 1);
+  EXPECT_EQ(Walk(m).size(), 2u);  // one such row does not stop the walk
+  // A list update of that record starts its blob afresh.
+  ASSERT_EQ(m->UpdateDB(5, AttrList({{additionalTextOid, Graph("later")}})), 1);
+  ExpectRecord(Read(m, 5), 5, {{additionalTextOid, Graph("later")}});
+}
+
+TEST_P(EventRecordsTest, UpdatesChangeColumnsAndBlobKeepingOtherListValues) {
+  LogMapper* m = NewLog();
+  Attrs attrs = CommonAttrs(relchgOid, 3);
+  attrs.push_back({sourceIndicatorOid, Enum(0)});
+  ASSERT_EQ(Write(m, 3, relchgOid, attrs), 1);
+  ASSERT_EQ(m->UpdateDB(3, AttrList({{additionalTextOid, Graph("changed")},
+                                     {sourceIndicatorOid, Enum(2)},
+                                     {logRecordIdOid, Int(99)}})),
+            1);
+  Record r = Read(m, 3);
+  std::map<Oid, Asn1Value> got(r.begin(), r.end());
+  EXPECT_EQ(got[additionalTextOid], Graph("changed"));
+  EXPECT_EQ(got[sourceIndicatorOid], Enum(2));
+  EXPECT_EQ(got[moiOid], Dn("node-3"));        // other list values stay
+  EXPECT_EQ(got[correlatedNotifsOid], Set({Int(7), Int(8)}));
+  // The text column of a list value keeps its first text.
+  EXPECT_EQ(CountRows((m->get_table_name() + "relCh").c_str(), "additionalText",
+                      std::string("\"written by the test\"")) +
+                CountRows((m->get_table_name() + "relCh").c_str(), "additionalText",
+                          std::string("written by the test")),
+            1);
+
+  RespValue resp;
+  ASSERT_EQ(m->UpdateDB(3, AttrList({{notificationIdOid, Int(77)}, {mocOid, Oidv("1.2.9")}}),
+                        resp),
+            1);
+  Asn1Value now, before;
+  ASSERT_EQ(resp.find_value(notificationIdOid, now), 1);
+  ASSERT_EQ(resp.find_old_value(notificationIdOid, before), 1);
+  EXPECT_EQ(now, Int(77));
+  EXPECT_EQ(before, Int(1003));
+  ASSERT_EQ(resp.find_old_value(mocOid, before), 1);
+  EXPECT_EQ(before, Set({Oidv("2.9.3.2.3.8", TAG_CTX0)}, TAG_CTX0));
+  got.clear();
+  for (auto& [oid, v] : Read(m, 3)) got[oid] = v;
+  EXPECT_EQ(got[mocOid], Oidv("1.2.9"));
+  EXPECT_EQ(got[moiOid], Dn("node-3"));
+  EXPECT_EQ(got[notificationIdOid], Int(77));
+
+  // Records that were never written: nothing to dispatch to.
+  RespValue none;
+  EXPECT_EQ(m->UpdateDB(4, AttrList({{sourceIndicatorOid, Enum(1)}})), 0);
+  EXPECT_EQ(m->UpdateDB(4, AttrList({{sourceIndicatorOid, Enum(1)}}), none), 0);
+  EXPECT_TRUE(none.empty());
+}
+
+TEST_P(EventRecordsTest, DeleteRemovesRowAndCacheEntry) {
+  LogMapper* m = NewLog();
+  ASSERT_EQ(Write(m, 8, objdltOid, CommonAttrs(objdltOid, 8)), 1);
+  ASSERT_EQ(m->deleteDB(8), 1);
+  EXPECT_EQ(CountRows((m->get_table_name() + "ObDel").c_str(), "logRecordId", 8ul), 0);
+  unsigned short type = 0;
+  EXPECT_EQ(m->get_table_type(8, type), 0);
+  EXPECT_EQ(m->deleteDB(8), 0);  // no longer cached
+  int rc = 1;
+  Read(m, 8, &rc);
+  EXPECT_EQ(rc, 0);
+}
+
+TEST_P(EventRecordsTest, MalformedListsWriteNothing) {
+  LogMapper* m = NewLog();
+  std::string table = m->get_table_name() + "ObCre";
+  Asn1Value not_a_pair = Set({Int(1)});
+  Asn1Value primitive = Int(3);
+  Asn1Value truncated_oid;
+  truncated_oid.encode_octets(std::string("\x88"), TAG_OID);
+  Asn1Value bad_oid = Set({Set({truncated_oid, Int(6)}, TAG_SEQ)});
+  int id = 20;
+  for (const Asn1Value& list : {not_a_pair, primitive, bad_oid, Asn1Value()}) {
+    auto* entry = new OarInfo;
+    int rc = m->WriteToDB(id, objcrtOid, objcrtOid, list, entry);
+    EXPECT_EQ(rc, 0) << id;
+    if (rc != 1) delete entry;
+    EXPECT_EQ(CountRows(table.c_str(), "logRecordId", static_cast<unsigned long>(id)), 0);
+    ++id;
+  }
+  // Unknown attributes and values of the wrong syntax are left out; the rest is kept.
+  ASSERT_EQ(Write(m, 30, objcrtOid,
+                  {{Oid("1.2.3.4.5"), Int(1)},
+                   {sourceIndicatorOid, Graph("not an enumeration")},
+                   {notificationIdOid, Int(3)}}),
+            1);
+  Record r = Read(m, 30);
+  std::map<Oid, Asn1Value> got(r.begin(), r.end());
+  EXPECT_EQ(got.count(Oid("1.2.3.4.5")), 0u);
+  EXPECT_EQ(got.count(sourceIndicatorOid), 0u);
+  EXPECT_EQ(got[notificationIdOid], Int(3));
+  EXPECT_EQ(m->UpdateDB(30, not_a_pair), 0);
+  EXPECT_EQ(m->UpdateDB(30, primitive), 0);
+}
+
+TEST_P(EventRecordsTest, SecurityAlarmKeepsTheManagedObjectNumberOutOfItsAttributes) {
+  LogMapper* m = NewLog();
+  ASSERT_EQ(Write(m, 40, secalmOid, {{securityAlarmSeverityOid, Enum(1)}}, 31337), 1);
+  EXPECT_EQ(CountRows((m->get_table_name() + "secur").c_str(), "moi_id", 31337ul), 1);
+  Record r = Read(m, 40);
+  EXPECT_EQ(r.size(), 2u);  // logRecordId and the severity
+  unsigned long moi = 0;
+  unsigned char state = 9, severity = 9;
+  ASSERT_EQ(m->ReadOarInfo(40, moi, state, severity), 1);
+  EXPECT_EQ(moi, 31337ul);
+  // The security view reads the log's security alarm table.
+  m->create_views();
+  EXPECT_TRUE(Exists(m->get_sec_view_name()));
+  RWDBTable view = LogMapper::aDB_().table(m->get_sec_view_name());
+  RWDBSelector sel = LogMapper::aDB_().selector();
+  sel << view["securityRecordId"] << view["securityAlmSeverty"];
+  RWDBReader rd = sel.reader(LogMapper::aConnection());
+  ASSERT_TRUE(rd());
+  unsigned long rid = 0;
+  RWCString sev;
+  rd >> rid >> sev;
+  EXPECT_EQ(rid, 40ul);
+  EXPECT_EQ(sev, RWCString("critical"));
+}
+
+TEST_P(EventRecordsTest, StateChangeDuplicateIdentifierFailsReadButWalkDeliversBoth) {
+  LogMapper* m = NewLog();
+  ASSERT_EQ(Write(m, 50, statechgOid, {{sourceIndicatorOid, Enum(0)}}), 1);
+  ASSERT_EQ(Write(m, 50, statechgOid, {{sourceIndicatorOid, Enum(1)}}), 1);
+  int rc = 1;
+  Read(m, 50, &rc);
+  EXPECT_EQ(rc, 0);
+  int rows = 0;
+  Callback cb([](void* c, void* d) { *static_cast<int*>(c) += d != nullptr; }, &rows);
+  ASSERT_EQ(m->get_all_log_recs(cb, 0), 1);
+  EXPECT_EQ(rows, 2);
+  // The other classes read the first row.
+  ASSERT_EQ(Write(m, 51, objcrtOid, {{sourceIndicatorOid, Enum(0)}}), 1);
+  ASSERT_EQ(Write(m, 51, objcrtOid, {{sourceIndicatorOid, Enum(1)}}), 1);
+  Read(m, 51, &rc);
+  EXPECT_EQ(rc, 1);
+}
+
+TEST_P(EventRecordsTest, CacheBookkeepingAfterRestart) {
+  LogMapper* m = NewLog();
+  for (int id : {5, 2, 8}) ASSERT_EQ(Write(m, id, objcrtOid, {{notificationIdOid, Int(id)}}), 1);
+  ASSERT_EQ(m->cached_records(), 3u);
+  unsigned long lowest = 0;
+  ASSERT_EQ(m->get_lowest_log_record_id(lowest), 1);
+  EXPECT_EQ(lowest, 2ul);
+  Oid cls;
+  ASSERT_EQ(m->get_log_record_class(8, cls), 1);
+  EXPECT_EQ(cls, objcrtOid);
+  LogMapper::commit();
+  Restart();
+  ASSERT_EQ(LogMapper::init_log_handles(no_op_cb, no_op_cb), 1);
+  LogMapper* again = Keep(LogMapper::find_log_handle(Int(7)));
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->get_initial_log_record_count(), 3ul);
+  EXPECT_EQ(again->get_initial_log_size(), 1500ul);
+  EXPECT_EQ(again->get_lowest_id(), 2ul);
+  EXPECT_EQ(again->get_highest_id(), 8ul);
+  // Writing an identifier again replaces its entry.
+  ASSERT_EQ(Write(again, 8, objdltOid, {{notificationIdOid, Int(1)}}), 1);
+  EXPECT_EQ(again->cached_records(), 3u);
+  unsigned short type = 0;
+  ASSERT_EQ(again->get_table_type(8, type), 1);
+  EXPECT_EQ(type, OBJDLT_TABLE);
+}
+
+QX_STORE_TESTS(EventRecordsTest);
+
+}  // namespace
+}  // namespace qx::test
