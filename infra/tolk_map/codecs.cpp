@@ -187,6 +187,7 @@ bool decode_text(const Asn1Value& v, std::string& text) {
 
 bool decode_oid_text(const Asn1Value& v, std::string& text) {
   if (!v || v.constructed()) return false;
+  if (v.tag() != TAG_OID && v.tag().cls != Asn1Tag::CONTEXT) return false;
   ExceptionScope scope;
   Oid oid;
   if (!v.decode_oid(oid)) return false;

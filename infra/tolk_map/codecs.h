@@ -231,12 +231,16 @@ bool time_to_datetime(const Asn1Value& value, RWDBDateTime& out, bool& absent);
 // A stored date-time back as a GeneralizedTime value (local time with its offset).
 bool datetime_to_time(const RWDBDateTime& dt, Asn1Value& out);
 
+// The distinguished-name text of an object instance, through the name cache, cut to
+// 255 characters.
+bool instance_fdn(const Asn1Value& oi, std::string& text);
+
 // Capacity threshold text: "%d " per component; false when `value` is not a SET (text
 // empty then) or a component is not an INTEGER (skipped).
 bool convert_text(const Asn1Value& value, std::string& text);
 
 // The formatted text (value notation) of an attribute value, cut to 255 characters.
-bool format_attribute(const Oid& attr, const Asn1Value& value, std::string& text);
+bool formatted_text(const Oid& attr, const Asn1Value& value, std::string& text);
 
 // Adapters onto the database layer, in one place.
 void assign(RWDBUpdater& u, const RWCString& column, const RWDBExpr& value);

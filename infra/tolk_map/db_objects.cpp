@@ -118,8 +118,10 @@ void LogMapper::create_views() {
 // keep the server from dropping the log's security alarm table.
 void LogMapper::delete_views() {
   std::string synonym = sec_view_ + "table";
-  if (aDB_().table(synonym).exists(aConnection())) delete_synonym(synonym);
-  if (!sec_view_.empty() && aDB_().table(sec_view_).exists(aConnection())) {
+  if (qx::valid_name(synonym) && aDB_().table(synonym).exists(aConnection())) {
+    delete_synonym(synonym);
+  }
+  if (qx::valid_name(sec_view_) && aDB_().table(sec_view_).exists(aConnection())) {
     RWDBResult r =
         aDB_().executeSql("DROP VIEW " + qx::quote_identifier(sec_view_), aConnection());
     if (!r.isValid()) ProcessFailX::raise("security view %s not dropped", sec_view_.c_str());

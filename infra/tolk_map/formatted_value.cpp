@@ -13,26 +13,20 @@
 #include "platform/db/rwdb_updater.h"
 #include "platform/value/asn1_type.h"
 #include "platform/value/exception.h"
+#include "platform/value/oi2fdn.h"
 #include "platform/value/oid_name_registry.h"
+#include "platform/value/value_notation.h"
 
 namespace qx {
 
 namespace {
 constexpr size_t kMaxFormatted = 255;
-
-const Asn1Type* attribute_type(const Oid& attr) {
-  Asn1Value id;
-  if (attr.empty() || !id.encode_oid(attr, TAG_OID)) return nullptr;
-  return Asn1Type::lookup_type(DataUnit("attributeValue"), DataUnit("attributeId"), id);
-}
 }  // namespace
 
-bool format_attribute(const Oid& attr, const Asn1Value& value, std::string& text) {
+bool formatted_text(const Oid& attr, const Asn1Value& value, std::string& text) {
   if (!value) return false;
   ExceptionScope scope;
-  const Asn1Type* type = attribute_type(attr);
-  if (type == nullptr) type = Asn1Type::generic();
-  std::string out = type->format_value(value, FORMAT_NAMES);
+  std::string out = ::format_attribute(attr, value, FORMAT_NAMES);
   if (out.size() > kMaxFormatted) out.resize(kMaxFormatted);
   text = std::move(out);
   return true;
@@ -45,7 +39,8 @@ bool instance_fdn(const Asn1Value& oi, std::string& text) {
   if (FdnCache* hit = FdnCache::lookup(oi)) {
     text = hit->get_fdn().str();
   } else {
-    if (!format_attribute(moiOid, oi, text)) return false;
+    if (!oi) return false;
+    text = oi2fdn(oi);
     if (FdnCache::p_fdn_cache != nullptr) {
       FdnCache::flush();
       new FdnCache(oi, DataUnit(text));
@@ -77,7 +72,7 @@ bool convert_text(const Asn1Value& value, std::string& text) {
 bool pop_formatedVal(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid& id,
                      Asn1Value& value) {
   std::string text;
-  if (!qx::format_attribute(id, value, text)) return false;
+  if (!qx::formatted_text(id, value, text)) return false;
   if (tolk_map_debug != 0) std::cout << "pop formatedVal " << text << " length " << text.size() << std::endl;
   qx::assign(u, column, RWCString(text));
   return true;
@@ -86,7 +81,7 @@ bool pop_formatedVal(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid& i
 bool ins_formatedVal(LogMapper*, void* field, Oid& id, Asn1Value& value) {
   if (field == nullptr) return false;
   std::string text;
-  bool ok = id == moiOid ? qx::instance_fdn(value, text) : qx::format_attribute(id, value, text);
+  bool ok = id == moiOid ? qx::instance_fdn(value, text) : qx::formatted_text(id, value, text);
   if (!ok) return false;
   if (tolk_map_debug != 0) std::cout << "ins formatedVal " << text << " length " << text.size() << std::endl;
   RWCString& dest = *static_cast<RWCString*>(field);
@@ -106,13 +101,9 @@ bool rdr_formatedVal(LogMapper*, RWDBReader& r, const RWCString& column, Oid& id
     ResourceLimX::raise("attribute %s has no registered name", id.format().c_str());
     return false;
   }
-  const Asn1Type* type = qx::attribute_type(id);
-  if (type == nullptr) {
-    InvalidX::raise("Failed to find syntax for attribute");
-    return false;
-  }
   Asn1Value parsed;
-  if (!type->parse_value(text.str(), parsed)) {
+  std::string error;
+  if (!parse_attribute(id, text.str(), parsed, &error)) {
     InvalidX::raise("failed to parse attribute_value");
     return false;
   }
@@ -155,8 +146,6 @@ bool rdr_convert(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1V
 
 // ---- Event type: stored as its registered name (or dotted text) and read back as
 // the [6] alternative.
-
-bool pop_eventType_name(LogMapper*, RWDBUpdater&, const RWCString&, Oid&, Asn1Value&);
 
 bool rdr_eventType(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1Value& value) {
   RWCString text;

@@ -19,6 +19,7 @@
 #include "platform/mgmt/ac_object.h"
 #include "platform/mgmt/create_table.h"
 #include "platform/value/exception.h"
+#include "platform/value/oi2fdn.h"
 #include "tolk.h"
 
 namespace {
@@ -27,13 +28,24 @@ namespace {
 bool g_log_table_ready = false;
 bool g_qxlog_table_ready = false;
 
-// In auto-commit mode a log is still created or changed as one unit: the unit opens
-// an explicit transaction for its statements and ends it, so that a failure leaves
-// nothing half-written.
+// A log is created, changed or deleted as one unit of work. In auto-commit mode the
+// unit opens an explicit transaction for its statements and ends it, so that a failure
+// leaves nothing half-written; in transaction mode it starts from a fresh transaction.
+// Its first statement takes the store's write lock (a no-op write): on the embedded
+// store a transaction that read first could not write after another process's
+// commit, and the unit's reads (highest number in use, existing names) must see every
+// other process's committed logs.
 class Unit {
  public:
   Unit() : auto_(LogMapper::aConnection().isValid() && LogMapper::aConnection().isAutoCommit()) {
-    if (auto_) LogMapper::aConnection().autoCommit(false);
+    if (auto_) {
+      LogMapper::aConnection().autoCommit(false);
+    } else {
+      LogMapper::commit();
+    }
+    LogMapper::aDB_().executeSql(std::string("UPDATE ") + qx::quote_identifier(qx::kLogNumberTable) +
+                                     " SET qxlogid = qxlogid WHERE qxlogid = 0",
+                                 LogMapper::aConnection());
   }
   ~Unit() {
     if (!done_) rollback();
@@ -55,7 +67,6 @@ class Unit {
     LogMapper::aConnection().rollbackTransaction();
     LogMapper::aConnection().autoCommit(true);
   }
-
  private:
   bool auto_;
   bool done_ = false;
@@ -113,11 +124,18 @@ namespace {
 
 // The identifier inside a distinguished name's last RDN (a SET of one
 // AttributeValueAssertion {logId, value}), or inside a {logId, value} pair.
-Asn1Value identifier_of(const Asn1Value& v) {
+Asn1Value identifier_of(const Asn1Value& v, bool from_rdn) {
   Asn1Value av = v;
-  if (av.constructed() && av.tag() == TAG_SET && av.num_comps() == 1) av = av.first_component();
-  if (av.constructed() && av.num_comps() == 2 && av.first_component().tag() == TAG_OID) {
-    return av.next_component();
+  if (from_rdn && av.constructed() && av.tag() == TAG_SET && av.num_comps() == 1) {
+    av = av.first_component();
+  }
+  if (av.constructed() && av.num_comps() == 2) {
+    Asn1Value id = av.first_component();
+    Oid oid;
+    ExceptionScope scope;
+    if (id.tag() == TAG_OID && id.decode_oid(oid) && (from_rdn || oid == logIdOid)) {
+      return av.next_component();
+    }
   }
   return av;
 }
@@ -131,16 +149,17 @@ bool name_of_instance(const Asn1Value& logInstance, std::string& name, std::stri
     return false;
   }
   if (logInstance.tag() == TAG_CTX2) {
-    if (!qx::format_attribute(moiOid, logInstance, name) || name.empty() || name[0] != '/') {
+    name = oi2fdn(logInstance);
+    if (name.empty() || name[0] != '/') {
       InvalidX::raise("the log's distinguished name cannot be formatted");
       return false;
     }
     tolk_info.print(155, "The logId from the fdn is: %s\n", name.c_str());
   }
   Asn1Value ava;
-  log_find_ava(logInstance, ava);
+  bool from_rdn = log_find_ava(logInstance, ava);
   std::string id_name;
-  if (!qx::log_name_of(identifier_of(ava), id_name, type)) {
+  if (!qx::log_name_of(identifier_of(ava, from_rdn), id_name, type)) {
     InvalidX::raise("Log Id not found");
     return false;
   }
@@ -274,13 +293,13 @@ void LogMapper::bind_qxlogvars(const std::string& name) {
 // "AlarmLog" always has number 1. Every other log takes a number that the database
 // hands out: one above the highest in use, entered in the number table under a unique
 // index, so that two processes creating logs at the same moment cannot take the same
-// one (the later insert fails and tries the next number). The number is committed at
-// once, on its own.
+// one (the later insert waits for the earlier unit and, when that took the number,
+// fails and tries the next). It runs inside the creating unit, so a failed creation
+// gives its number back.
 uint32_t LogMapper::allocate_qxlogid() {
   if (std::strcmp(log_name_, "AlarmLog") == 0) return 1;
   RWDBTable numbers = aDB_().table(qx::kLogNumberTable);
   RWDBTable log = shared_table("Log");
-  commit();
   for (int attempt = 0; attempt < 50; ++attempt) {
     unsigned long highest = 1;
     for (RWDBTable* t : {&numbers, &log}) {
@@ -299,12 +318,8 @@ uint32_t LogMapper::allocate_qxlogid() {
     unsigned long next = highest + 1;
     RWDBInserter ins = numbers.inserter();
     ins["qxlogid"] << RWDBExpr(next);
-    RWDBResult res = ins.execute(aConnection());
-    if (res.isValid() && (qxdb_log_tx == 0 || commit() == 1)) {
-      if (next > qxlogid_val) qxlogid_val = static_cast<uint32_t>(next);
-      return static_cast<uint32_t>(next);
-    }
-    abort();
+    // A failed insert (another process took the number first) undoes only itself.
+    if (ins.execute(aConnection()).isValid()) return static_cast<uint32_t>(next);
   }
   ProcessFailX::raise("no internal log number could be allocated");
   return 0;
@@ -486,11 +501,6 @@ void LogMapper::create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Valu
   if (Exception::pending()) return;
   CreateQxLogT("QxLog");
   if (Exception::pending()) return;
-  if (row_with_name(log_name_)) {
-    tolk_error.print("The log already exists in the log table.\n");
-    InvalidX::raise("a log named %s exists already", log_name_);
-    return;
-  }
   // Check every attribute before anything is written.
   {
     LogMapperImpl probe;
@@ -503,25 +513,33 @@ void LogMapper::create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Valu
       if (!check_codec(ok, ids[i])) return;
     }
   }
+  Unit unit;
+  if (row_with_name(log_name_)) {
+    tolk_error.print("The log already exists in the log table.\n");
+    InvalidX::raise("a log named %s exists already", log_name_);
+    return;
+  }
   qxlogid_ = allocate_qxlogid();
   if (qxlogid_ == 0) return;
   table_name_ = "qxi" + std::to_string(qxlogid_);
   synonym_name_ = table_name_;
+  if (LogHandles == nullptr) LogHandles = new Asn1ValueLogMapper_hash;
   if (!registered_ && LogHandles->fetch(&log_id_) == nullptr) {
     LogHandles->store(&log_id_, this);
     registered_ = true;
   }
-  Unit unit;
   bind_logvars("Log");
   bind_qxlogvars("QxLog");
   build_tables();
   if (Exception::pending()) return;
-  if (!insert(ids, values) || !qx_insert()) return;
+  if (!qx_insert() || !insert(ids, values)) return;
   Create_qxDbObject(log_name_, ownerId);
   if (Exception::pending()) return;
   if (!unit.commit()) {
     ProcessFailX::raise("the log could not be committed");
+    return;
   }
+  if (qxlogid_ > qxlogid_val) qxlogid_val = qxlogid_;
 }
 
 void LogMapper::fail_creation() {
@@ -530,14 +548,6 @@ void LogMapper::fail_creation() {
   }
   db_object_.reset();
   for (auto& t : tables_) t.reset();
-  if (qxlogid_ > 1) {
-    // Give the number back; the log never existed.
-    RWDBDeleter del = aDB_().table(qx::kLogNumberTable).deleter();
-    unsigned long n = qxlogid_;
-    del.where(aDB_().table(qx::kLogNumberTable)["qxlogid"] == RWDBExpr(n));
-    del.execute(aConnection());
-    commit();
-  }
   if (registered_ && LogHandles != nullptr && LogHandles->fetch(&log_id_) == this) {
     LogHandles->destroy(&log_id_);
   }
@@ -551,7 +561,9 @@ int LogMapper::load_table(const Asn1Value& logId) {
   ExceptionScope scope;
   if (!logId) return 0;
   for (auto& t : tables_) t.reset();
-  if (registered_ && LogHandles->fetch(&log_id_) == this) LogHandles->destroy(&log_id_);
+  if (registered_ && LogHandles != nullptr && LogHandles->fetch(&log_id_) == this) {
+    LogHandles->destroy(&log_id_);
+  }
   registered_ = false;
   log_id_ = logId.copy();
   log_name_[0] = '\0';
@@ -572,6 +584,7 @@ int LogMapper::load_table(const Asn1Value& logId) {
   qxlogid_ = n;
   table_name_ = "qxi" + std::to_string(n);
   synonym_name_ = table_name_;
+  if (LogHandles == nullptr) LogHandles = new Asn1ValueLogMapper_hash;
   if (LogHandles->fetch(&log_id_) == nullptr) {
     LogHandles->store(&log_id_, this);
     registered_ = true;
@@ -640,7 +653,10 @@ int LogMapper::deleteDB(char keepRows) {
     for (int t = 0; t < NUM_TABLE_TYPES && !Exception::pending(); ++t) {
       // By the names the log's objects have, whether or not a table object is
       // loaded for them (after a restart the table objects know no synonym).
-      delete_synonym(qx::record_synonym_name(log_name_, TABLE_TYPE(t)));
+      std::string synonym = qx::record_synonym_name(log_name_, TABLE_TYPE(t));
+      if (qx::valid_name(synonym) && aDB_().table(synonym).exists(aConnection())) {
+        delete_synonym(synonym);
+      }
       if (Exception::pending()) break;
       RWDBTable rt = aDB_().table(qx::record_table_name(table_name_, TABLE_TYPE(t)));
       bool dropped = !rt.exists(aConnection()) || rt.drop(aConnection()).isValid();

@@ -179,7 +179,6 @@ int LogMapper::abort() {
 // ---- Construction and destruction.
 
 void LogMapper::common_start() {
-  if (LogHandles == nullptr) LogHandles = new Asn1ValueLogMapper_hash;
   pop_hash_ = std::make_unique<OidPopValues_hash>();
   rdr_hash_ = std::make_unique<DataUnitRdrInfo_hash>();
   LogMapper::store_all_pop_funcs();

@@ -73,6 +73,10 @@ std::string quote_identifier(std::string_view name) {
   return q;
 }
 
+bool valid_name(std::string_view name) {
+  return !name.empty() && name.size() <= 63 && name.find('\0') == std::string_view::npos;
+}
+
 bool log_name_of(const Asn1Value& id, std::string& name, std::string& type) {
   if (!id) return false;
   ExceptionScope scope;  // a value that does not decode is a plain false here

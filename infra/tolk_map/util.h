@@ -47,6 +47,10 @@ namespace qx {
 // text the mapper builds itself.
 std::string quote_identifier(std::string_view name);
 
+// Whether the database layer takes `name` as a name (not empty, no NUL, at most 63
+// bytes); asking about any other name would only report an error.
+bool valid_name(std::string_view name);
+
 // The log name of an identifier value: decimal text for an INTEGER, the octets
 // otherwise (cut at the first NUL). `type` becomes "integer" or "string". False when
 // the value does not decode.

@@ -1,0 +1,207 @@
+// The insert and update encoders on their own (the readers are exercised through the
+// stores in log_lifecycle_test): what each stores, and that a value of another syntax
+// stores nothing.
+#include <gtest/gtest.h>
+
+#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/oids.h"
+#include "platform/db/rwdb_updater.h"
+#include "platform/value/exception.h"
+#include "tests/tolk_map/store_fixture.h"
+
+namespace qx::test {
+namespace {
+
+class CodecTest : public ::testing::Test {
+ protected:
+  // Runs an insert encoder on a text field that starts as `start`.
+  bool InsText(InsFunc f, Asn1Value v, RWCString& field) {
+    Oid id("2.9.3.2.7.31");
+    return f(nullptr, &field, id, v);
+  }
+  std::string Text(InsFunc f, Asn1Value v) {
+    RWCString field;
+    EXPECT_TRUE(InsText(f, v, field));
+    return field.str();
+  }
+  // A value and what it left: nothing raised outside the codec either.
+  void ExpectRefused(InsFunc f, Asn1Value v) {
+    RWCString field("before");
+    ExceptionScope scope;
+    EXPECT_FALSE(InsText(f, v, field)) << v.to_string();
+    EXPECT_EQ(field.str(), "before");
+    EXPECT_EQ(scope.caught(), nullptr);
+  }
+};
+
+TEST_F(CodecTest, EnumeratedSyntaxesStoreTheirNames) {
+  EXPECT_EQ(Text(ins_adminstate, Enum(2)), "shuttingDown");
+  EXPECT_EQ(Text(ins_opstate, Enum(0)), "disabled");
+  EXPECT_EQ(Text(ins_logfull, Enum(1)), "halt");
+  EXPECT_EQ(Text(ins_perceivedSeverity, Enum(5)), "cleared");
+  EXPECT_EQ(Text(ins_srcind, Enum(2)), "unknown");
+  EXPECT_EQ(Text(ins_adminstate, Int(1)), "unlocked");  // INTEGER contents are taken
+  ExpectRefused(ins_adminstate, Enum(3));
+  ExpectRefused(ins_adminstate, Enum(-1));
+  ExpectRefused(ins_opstate, Octets("\x01"));
+  ExpectRefused(ins_opstate, IntSet({1}));
+  ExpectRefused(ins_opstate, Asn1Value());
+}
+
+TEST_F(CodecTest, BackedUpStatusTakesTheStandardsBoolean) {
+  EXPECT_EQ(Text(ins_backedUpStatus, Bool(true)), "backedup");
+  EXPECT_EQ(Text(ins_backedUpStatus, Bool(false)), "not backedup");
+  EXPECT_EQ(Text(ins_backedUpStatus, Enum(1)), "backedup");
+  ExpectRefused(ins_ackState, Bool(true));
+}
+
+TEST_F(CodecTest, AvailabilityStatusJoinsNamesAndMarksBadOnes) {
+  EXPECT_EQ(Text(ins_avstatus, IntSet({0, 8})), "inTest, logFull");
+  EXPECT_EQ(Text(ins_avstatus, IntSet({})), "");
+  RWCString field;
+  Oid id;
+  Asn1Value bad = IntSet({1, 42, 2});
+  EXPECT_FALSE(ins_avstatus(nullptr, &field, id, bad));
+  Asn1Value v;
+  ASSERT_TRUE(qx::avstatus_value("inTest, logFull", v));
+  EXPECT_EQ(v, IntSet({0, 8}));
+  ASSERT_TRUE(qx::avstatus_value("", v));
+  EXPECT_EQ(v, IntSet({}));
+  EXPECT_FALSE(qx::avstatus_value("inTest, bogus", v));
+}
+
+TEST_F(CodecTest, TextsAreCutAtNulAnd255AndAppended) {
+  EXPECT_EQ(Text(ins_text, Octets(std::string("ab\0cd", 5))), "ab");
+  EXPECT_EQ(Text(ins_text, Graph(std::string(300, 'x'))).size(), 255u);
+  RWCString field("a");
+  ASSERT_TRUE(InsText(ins_text, Octets("b"), field));
+  EXPECT_EQ(field.str(), "ab");
+  ExpectRefused(ins_text, Octets(""));
+  ExpectRefused(ins_text, IntSet({1}));
+}
+
+TEST_F(CodecTest, IdentifiersPrintDottedAndAreCut) {
+  Asn1Value oid;
+  oid.encode_oid(Oid("2.9.3.2.7.14"));
+  EXPECT_EQ(Text(ins_oid, oid), "2.9.3.2.7.14");
+  std::string dotted = "1.2";
+  while (dotted.size() < 300) dotted += ".123456";
+  Asn1Value longer;
+  longer.encode_oid(Oid(dotted.c_str()));
+  EXPECT_EQ(Text(ins_oid, longer), dotted.substr(0, 255));
+  EXPECT_EQ(Text(ins_oidChoice, Int(42)), "42");
+  EXPECT_EQ(Text(ins_oidChoice, oid), "2.9.3.2.7.14");
+  ExpectRefused(ins_oid, Octets("1.2.3"));
+  Asn1Value global = oid;
+  global.retag(TAG_CTX6);
+  EXPECT_EQ(Text(ins_eventType, global), "2.9.3.2.7.14");
+}
+
+TEST_F(CodecTest, NumbersStoreOnlyDecodedValues) {
+  unsigned long u = 77;
+  Oid id;
+  Asn1Value v = Int(-1);
+  EXPECT_FALSE(ins_unsigned(nullptr, &u, id, v));
+  EXPECT_EQ(u, 77u);
+  v = Octets("xx");
+  EXPECT_FALSE(ins_unsigned(nullptr, &u, id, v));
+  v = Int(123456789);
+  EXPECT_TRUE(ins_unsigned(nullptr, &u, id, v));
+  EXPECT_EQ(u, 123456789u);
+  long l = 3;
+  v = GenTime("20240101000000Z");
+  EXPECT_FALSE(ins_int(nullptr, &l, id, v));
+  EXPECT_EQ(l, 3);
+}
+
+TEST_F(CodecTest, TimesAndTheAbsentSentinel) {
+  RWDBDateTime dt = RWDBDateTime::now();
+  Oid id;
+  Asn1Value v = GenTime("20240131120000.250Z");
+  ASSERT_TRUE(ins_time(nullptr, &dt, id, v));
+  Asn1Value back;
+  ASSERT_TRUE(qx::datetime_to_time(dt, back));
+  EXPECT_EQ(back, GenTime("20240131120000.25Z"));
+  // The [0] alternative, primitive or holding the time.
+  Asn1Value ctx0 = GenTime("20240131120000Z");
+  ctx0.retag(TAG_CTX0);
+  EXPECT_TRUE(ins_time(nullptr, &dt, id, ctx0));
+  Asn1Value wrapped;
+  wrapped.start_construct(TAG_CTX0);
+  wrapped.add_component(GenTime("20240131120000Z"));
+  EXPECT_TRUE(ins_time(nullptr, &dt, id, wrapped));
+  EXPECT_TRUE(dt.isValid());
+  Asn1Value absent;
+  absent.encode_null(TAG_CTX1);
+  EXPECT_TRUE(ins_time(nullptr, &dt, id, absent));
+  EXPECT_FALSE(dt.isValid());
+  dt = RWDBDateTime::now();
+  Asn1Value bad = GenTime("2024");
+  EXPECT_FALSE(ins_time(nullptr, &dt, id, bad));
+  EXPECT_FALSE(dt.isValid());
+  RWDBDateTime kept = RWDBDateTime::now();
+  dt = kept;
+  Asn1Value other = Int(5);
+  EXPECT_FALSE(ins_time(nullptr, &dt, id, other));
+  EXPECT_EQ(dt, kept);
+}
+
+TEST_F(CodecTest, BlobHoldsExactlyTheLastValue) {
+  RWDBBlob blob;
+  Oid id;
+  Asn1Value big = Octets(std::string(1000, 'a'));
+  Asn1Value small = Int(1);
+  ASSERT_TRUE(ins_blob(nullptr, &blob, id, big));
+  ASSERT_TRUE(ins_blob(nullptr, &blob, id, small));
+  EXPECT_EQ(blob.length(), small.size());
+  EXPECT_EQ(0, memcmp(blob.data(), small.encoding(), small.size()));
+}
+
+TEST_F(CodecTest, CapacityThresholdText) {
+  std::string text;
+  EXPECT_TRUE(qx::convert_text(IntSet({10, 50, 90}), text));
+  EXPECT_EQ(text, "10 50 90 ");
+  EXPECT_FALSE(qx::convert_text(Int(10), text));
+  EXPECT_EQ(text, "");
+  RWCString field("keep");
+  Oid id;
+  Asn1Value v = Int(10);
+  EXPECT_FALSE(ins_convert(nullptr, &field, id, v));
+  EXPECT_EQ(field.str(), "keep");
+}
+
+TEST_F(CodecTest, UpdateEncodersAddOnlyGoodAssignments) {
+  RWDBUpdater up;
+  Oid id;
+  Asn1Value v = Enum(3);
+  EXPECT_FALSE(pop_adminstate(nullptr, up, "administrativeSt", id, v));
+  v = IntSet({0, 99});
+  EXPECT_FALSE(pop_avstatus(nullptr, up, "availabilitySt", id, v));
+  v = Int(-5);
+  EXPECT_FALSE(pop_unsigned(nullptr, up, "maxLogSize", id, v));
+}
+
+TEST_F(CodecTest, FormattedValuesAppendAndCut) {
+  RWCString field;
+  Oid ext("2.9.3.2.7.7");  // additionalText, a GraphicString
+  Asn1Value v = Graph("cron");
+  ASSERT_TRUE(ins_formatedVal(nullptr, &field, ext, v));
+  EXPECT_EQ(field.str(), "\"cron\"");
+  ASSERT_TRUE(ins_formatedVal(nullptr, &field, ext, v));
+  EXPECT_EQ(field.str(), "\"cron\"\"cron\"");
+  RWCString longer;
+  Asn1Value big = Graph(std::string(400, 'z'));
+  ASSERT_TRUE(ins_formatedVal(nullptr, &longer, ext, big));
+  EXPECT_EQ(longer.length(), 255u);
+}
+
+TEST(RecordClassMap, ClassesWithoutTableGoToTheBlobTable) {
+  EXPECT_EQ(tolk_oid_to_table.get_table_type(objcrtOid), OBJCRT_TABLE);
+  EXPECT_EQ(tolk_oid_to_table.get_table_type(qxalarmOid), QXALARM_TABLE);
+  EXPECT_EQ(tolk_oid_to_table.get_table_type(zkalarmOid), ZKALARM_TABLE);
+  EXPECT_EQ(tolk_oid_to_table.get_table_type(Oid("1.2.3")), BLOB_TABLE);
+  EXPECT_EQ(record_class_of(STATECHG_TABLE), statechgOid);
+}
+
+}  // namespace
+}  // namespace qx::test

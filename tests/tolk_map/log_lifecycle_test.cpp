@@ -1,0 +1,390 @@
+// A log's life on both stores: creation with its attributes and internal number,
+// finding it again after a restart, changing and deleting it, and bad input.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
+
+#include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/testing.h"
+#include "platform/mgmt/ac_object.h"
+#include "platform/value/value_notation.h"
+#include "tests/tolk_map/store_fixture.h"
+
+namespace qx::test {
+namespace {
+
+class LogLifecycleTest : public StoreTest {
+ protected:
+  // Creates a log with the first creating constructor, owned by "root".
+  LogMapper* Create(const Asn1Value& id, const Asn1Value& attrs) {
+    return Keep(new LogMapper(id, attrs, "", Graph("root")));
+  }
+  Asn1Value Parse(const Oid& attr, const char* text) {
+    Asn1Value v;
+    std::string error;
+    EXPECT_TRUE(parse_attribute(attr, text, v, &error)) << text << ": " << error;
+    return v;
+  }
+  static const StoreTest::Log* Find(const std::vector<StoreTest::Log>& logs,
+                                    const Asn1Value& id) {
+    for (const auto& l : logs)
+      if (l.id == id) return &l;
+    return nullptr;
+  }
+};
+
+TEST_P(LogLifecycleTest, IntegerLogGetsRowsNumberAndName) {
+  LogMapper* m = Create(Int(7), AttrList({{adminStateOid, Enum(1)}, {maxlogszOid, Int(100000)}}));
+  ASSERT_TRUE(m->created());
+  EXPECT_STREQ(m->get_logid(), "7");
+  EXPECT_EQ(m->get_logid_type(), "integer");
+  EXPECT_GE(m->get_qxlogid(), 2u);  // 1 stays for AlarmLog
+  EXPECT_EQ(m->get_table_name(), "qxi" + std::to_string(m->get_qxlogid()));
+  EXPECT_EQ(LogMapper::find_log_handle(Int(7)), m);
+  EXPECT_EQ(CountRows("Log", "LogId", std::string("7")), 1);
+  EXPECT_EQ(CountRows("QxLog", "qxlogid", static_cast<unsigned long>(m->get_qxlogid())), 10);
+  EXPECT_TRUE(ACDbObject("LOG_7", 1).exists());
+  EXPECT_EQ(m->table_exists(Int(7)), 1);
+  EXPECT_EQ(m->table_exists(Int(8)), 0);
+}
+
+TEST_P(LogLifecycleTest, StringLogIsNamedByItsOctets) {
+  LogMapper* m = Create(Graph("abc"), AttrList({}));
+  ASSERT_TRUE(m->created());
+  EXPECT_STREQ(m->get_logid(), "abc");
+  EXPECT_EQ(m->get_logid_type(), "string");
+}
+
+TEST_P(LogLifecycleTest, SecondConstructorTakesTheIdentifierFromTheList) {
+  LogMapper* m = Keep(new LogMapper(AttrList({{logIdOid, Int(12)}, {opstateOid, Enum(0)}}), ""));
+  ASSERT_TRUE(m->created());
+  EXPECT_STREQ(m->get_logid(), "12");
+  LogMapper* bad = Keep(new LogMapper(AttrList({{opstateOid, Enum(0)}, {logIdOid, Int(13)}}), ""));
+  EXPECT_FALSE(bad->created());
+  EXPECT_EQ(CountRows("Log", "LogId", std::string("13")), 0);
+}
+
+TEST_P(LogLifecycleTest, NumbersAreNeverSharedAndAlarmLogKeepsOne) {
+  LogMapper* a = Create(Graph("AlarmLog"), AttrList({}));
+  LogMapper* b = Create(Int(1), AttrList({}));
+  LogMapper* c = Create(Graph("AlarmLogToo"), AttrList({}));
+  ASSERT_TRUE(a->created() && b->created() && c->created());
+  EXPECT_EQ(a->get_qxlogid(), 1u);
+  EXPECT_EQ(b->get_qxlogid(), 2u);
+  EXPECT_EQ(c->get_qxlogid(), 3u);
+  Restart();
+  // A process that creates a log before loading the store still takes a new number.
+  LogMapper* d = Create(Int(4), AttrList({}));
+  ASSERT_TRUE(d->created());
+  EXPECT_EQ(d->get_qxlogid(), 4u);
+}
+
+TEST_P(LogLifecycleTest, TwoProcessesCreatingAtOnceTakeDistinctNumbers) {
+  {
+    LogMapper scratch;  // the shared tables exist before the race
+  }
+  qx::tolk_reset_for_tests();
+  constexpr int kPerChild = 4;
+  std::vector<pid_t> children;
+  for (int c = 0; c < 2; ++c) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int ok = 0;
+      for (int i = 0; i < kPerChild; ++i) {
+        LogMapper m(Int(100 * (c + 1) + i), AttrList({}), "", Graph("root"));
+        ok += m.created() ? 1 : 0;
+      }
+      _exit(ok == kPerChild ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::set<uint32_t> numbers;
+  for (int c = 0; c < 2; ++c) {
+    for (int i = 0; i < kPerChild; ++i) {
+      LogMapper* m = Keep(new LogMapper());
+      ASSERT_EQ(m->load_table(Int(100 * (c + 1) + i)), 1);
+      numbers.insert(m->get_qxlogid());
+    }
+  }
+  EXPECT_EQ(numbers.size(), 2u * kPerChild);
+  EXPECT_EQ(numbers.count(1), 0u);
+}
+
+TEST_P(LogLifecycleTest, EveryAttributeComesBackAfterRestart) {
+  Asn1Value av = IntSet({0, 8});
+  Asn1Value discrim = Parse(discrimOid, "and:{}");
+  Asn1Value intervals = Parse(dayintrvalsOid, "{{intervalStart {hour 8, minute 0}, intervalEnd {hour 17, minute 30}}}");
+  Asn1Value week = Parse(weekmaskOid, "{{daysOfWeek '1111100'B, intervalsOfDay {{intervalStart {hour 8, minute 0}, intervalEnd {hour 12, minute 0}}}}}");
+  Asn1Value sched = Parse(externschedOid, "distinguishedName:/logId=1");
+  std::vector<std::pair<Oid, Asn1Value>> attrs = {
+      {adminStateOid, Enum(2)},     {opstateOid, Enum(1)},
+      {avstatusOid, av},            {logfullOid, Enum(1)},
+      {starttmOid, GenTime("20240131120000Z")},
+      {stoptmOid, GenTime("20241231235959.5Z")},
+      {maxlogszOid, Int(100000)},   {currlogszOid, Int(12)},
+      {numrecsOid, Int(3)},         {dayintrvalsOid, intervals},
+      {weekmaskOid, week},          {externschedOid, sched},
+      {discrimOid, discrim},        {capacityAlarmThresholdOid, IntSet({10, 50, 90})},
+  };
+  LogMapper* m = Create(Int(7), AttrList(attrs));
+  ASSERT_TRUE(m->created());
+  uint32_t number = m->get_qxlogid();
+  Restart();
+  auto logs = AllLogs();
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_EQ(logs[0].id, Int(7));
+  for (const auto& [id, value] : attrs) {
+    Asn1Value got;
+    ASSERT_TRUE(logs[0].find(id, got)) << id.format();
+    EXPECT_EQ(format_attribute(id, got), format_attribute(id, value)) << id.format();
+  }
+  EXPECT_EQ(logs[0].attrs.size(), attrs.size());
+
+  // Start-up registers the log under its identifier with its number.
+  std::vector<RespValue*> seen;
+  Callback log_cb(
+      [](void* client, void* data) {
+        static_cast<std::vector<RespValue*>*>(client)->push_back(static_cast<RespValue*>(data));
+      },
+      &seen);
+  Callback alarm_cb;
+  ASSERT_EQ(LogMapper::init_log_handles(log_cb, alarm_cb), 1);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1], nullptr);
+  Asn1Value got;
+  EXPECT_TRUE(seen[0]->find_value(discrimOid, got));
+  EXPECT_EQ(got, discrim);
+  delete seen[0];
+  LogMapper* loaded = Keep(LogMapper::find_log_handle(Int(7)));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->get_qxlogid(), number);
+  EXPECT_EQ(LogMapper::qxlogid_val, number);
+  EXPECT_EQ(LogMapper::init_log_handles(log_cb, alarm_cb), 0);
+}
+
+TEST_P(LogLifecycleTest, LogsComeBackUnderTheirIdentifiers) {
+  ASSERT_TRUE(Create(Int(3), AttrList({}))->created());
+  ASSERT_TRUE(Create(Graph("graph"), AttrList({}))->created());
+  ASSERT_TRUE(Create(Octets("octets"), AttrList({}))->created());
+  Asn1Value dn = Parse(moiOid, "distinguishedName:/logId=42");
+  LogMapper* by_name = Create(dn, AttrList({}));
+  ASSERT_TRUE(by_name->created());
+  EXPECT_EQ(by_name->get_logid()[0], '/');
+  Restart();
+  auto logs = AllLogs();
+  EXPECT_EQ(logs.size(), 4u);
+  for (const Asn1Value& id : {Int(3), Graph("graph"), Octets("octets"), dn}) {
+    EXPECT_NE(Find(logs, id), nullptr) << id.to_string();
+    LogMapper* m = Keep(new LogMapper());
+    EXPECT_EQ(m->load_table(id), 1) << id.to_string();
+    EXPECT_EQ(LogMapper::find_log_handle(id), m);
+  }
+}
+
+TEST_P(LogLifecycleTest, LogWithoutOrdinaryAttributesStillHasItsRow) {
+  Asn1Value intervals = Parse(dayintrvalsOid, "{{intervalStart {hour 1, minute 0}, intervalEnd {hour 2, minute 0}}}");
+  ASSERT_TRUE(Create(Int(5), AttrList({{dayintrvalsOid, intervals}}))->created());
+  ASSERT_TRUE(Keep(new LogMapper(AttrList({{logIdOid, Int(6)}}), ""))->created());
+  Restart();
+  auto logs = AllLogs();
+  ASSERT_EQ(logs.size(), 2u);
+  const Log* five = Find(logs, Int(5));
+  ASSERT_NE(five, nullptr);
+  Asn1Value got;
+  ASSERT_TRUE(five->find(dayintrvalsOid, got));
+  EXPECT_EQ(got, intervals);
+}
+
+TEST_P(LogLifecycleTest, AbsentAndInvalidTimesAreStoredAsNull) {
+  Asn1Value absent;
+  absent.encode_null(TAG_CTX1);
+  ASSERT_TRUE(Create(Int(9), AttrList({{starttmOid, absent}}))->created());
+  EXPECT_FALSE(Create(Int(10), AttrList({{stoptmOid, GenTime("2024133")}}))->created());
+  Restart();
+  auto logs = AllLogs();
+  ASSERT_EQ(logs.size(), 1u);
+  Asn1Value got;
+  EXPECT_FALSE(logs[0].find(starttmOid, got));
+  EXPECT_FALSE(logs[0].find(stoptmOid, got));
+}
+
+TEST_P(LogLifecycleTest, HostileNamesAreOnlyNames) {
+  const std::string hostile = "x\"; DROP TABLE \"Log";
+  LogMapper* h = Create(Graph(hostile), AttrList({{adminStateOid, Enum(0)}}));
+  ASSERT_TRUE(h->created());
+  LogMapper* pct = Create(Graph("1%"), AttrList({{adminStateOid, Enum(0)}}));
+  LogMapper* abc = Create(Graph("abc"), AttrList({{adminStateOid, Enum(0)}}));
+  LogMapper* a_c = Create(Graph("a_c"), AttrList({{adminStateOid, Enum(0)}}));
+  ASSERT_TRUE(pct->created() && abc->created() && a_c->created());
+  EXPECT_TRUE(Exists("Log"));
+  EXPECT_EQ(h->table_exists(Graph("a%")), 0);
+  EXPECT_EQ(h->table_exists(Graph("1_")), 0);
+  // Changing a_c changes a_c alone.
+  ASSERT_EQ(a_c->UpdateDB(AttrList({{adminStateOid, Enum(1)}}), {}, {}), 1);
+  LogMapper::commit();
+  EXPECT_TRUE(ACDbObject("LOG_" + hostile, 1).exists());
+  for (const auto& log : AllLogs()) {
+    Asn1Value got;
+    ASSERT_TRUE(log.find(adminStateOid, got));
+    EXPECT_EQ(got, Enum(log.id == Graph("a_c") ? 1 : 0)) << log.id.to_string();
+  }
+  ASSERT_EQ(h->deleteDB(char(0)), 1);
+  LogMapper::commit();
+  EXPECT_EQ(AllLogs().size(), 3u);
+}
+
+TEST_P(LogLifecycleTest, DiscriminatorChangeKeepsTheRow) {
+  LogMapper* m = Create(Int(7), AttrList({{adminStateOid, Enum(1)}, {maxlogszOid, Int(500)}}));
+  ASSERT_TRUE(m->created());
+  Asn1Value discrim = Parse(discrimOid, "or:{}");
+  ASSERT_EQ(m->UpdateDB(AttrList({{discrimOid, discrim}}), {}, {}), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  auto logs = AllLogs();
+  ASSERT_EQ(logs.size(), 1u);
+  Asn1Value got;
+  ASSERT_TRUE(logs[0].find(discrimOid, got));
+  EXPECT_EQ(got, discrim);
+  ASSERT_TRUE(logs[0].find(maxlogszOid, got));
+  EXPECT_EQ(got, Int(500));
+  ASSERT_TRUE(logs[0].find(adminStateOid, got));
+  EXPECT_EQ(got, Enum(1));
+  EXPECT_EQ(CountRows("Log", "QxLogId", static_cast<unsigned long>(m->get_qxlogid())), 1);
+}
+
+TEST_P(LogLifecycleTest, UpdatesEveryKindOfAttribute) {
+  LogMapper* m = Create(Int(7), AttrList({{avstatusOid, IntSet({0})}}));
+  ASSERT_TRUE(m->created());
+  Asn1Value week = Parse(weekmaskOid, "{{daysOfWeek '0000011'B, intervalsOfDay {}}}");
+  ASSERT_EQ(m->UpdateDB(AttrList({{avstatusOid, IntSet({1, 3})},
+                                  {weekmaskOid, week},
+                                  {starttmOid, GenTime("20250101000000Z")},
+                                  {capacityAlarmThresholdOid, IntSet({70})}}),
+                        {}, {}),
+            1);
+  LogMapper::commit();
+  auto logs = AllLogs();
+  ASSERT_EQ(logs.size(), 1u);
+  Asn1Value got;
+  ASSERT_TRUE(logs[0].find(avstatusOid, got));
+  EXPECT_EQ(got, IntSet({1, 3}));
+  ASSERT_TRUE(logs[0].find(weekmaskOid, got));
+  EXPECT_EQ(got, week);
+  ASSERT_TRUE(logs[0].find(capacityAlarmThresholdOid, got));
+  EXPECT_EQ(got, IntSet({70}));
+  ASSERT_TRUE(logs[0].find(starttmOid, got));
+  EXPECT_EQ(format_attribute(starttmOid, got), "\"20250101000000Z\"");
+}
+
+TEST_P(LogLifecycleTest, WrongSyntaxChangesNothing) {
+  LogMapper* m = Create(Int(7), AttrList({{adminStateOid, Enum(1)}, {maxlogszOid, Int(5)}}));
+  ASSERT_TRUE(m->created());
+  EXPECT_EQ(m->UpdateDB(AttrList({{maxlogszOid, Int(6)}, {adminStateOid, Octets("\x01")}}), {}, {}),
+            0);
+  EXPECT_EQ(m->UpdateDB(AttrList({{adminStateOid, Enum(3)}}), {}, {}), 0);
+  EXPECT_EQ(m->UpdateDB(Int(1), {}, {}), 0);
+  LogMapper::commit();
+  Asn1Value got;
+  auto logs = AllLogs();
+  ASSERT_TRUE(logs[0].find(maxlogszOid, got));
+  EXPECT_EQ(got, Int(5));
+}
+
+TEST_P(LogLifecycleTest, BadInputLeavesNothingBehind) {
+  struct Case {
+    Asn1Value id;
+    Asn1Value attrs;
+  } cases[] = {
+      {Int(20), Int(1)},                                               // not a list
+      {Int(21), AttrList({{adminStateOid, Octets("locked")}})},        // wrong syntax
+      {Int(22), AttrList({{avstatusOid, IntSet({0, 9})}})},            // out of range
+      {Graph(""), AttrList({})},                                       // empty identifier
+      {Asn1Value(), AttrList({})},                                     // no identifier
+      {IntSet({1}), AttrList({})},                                     // not an identifier
+  };
+  for (const Case& c : cases) {
+    LogMapper* m = Create(c.id, c.attrs);
+    EXPECT_FALSE(m->created()) << c.id.to_string();
+    EXPECT_EQ(LogMapper::find_log_handle(c.id), nullptr);
+  }
+  // A pair that is not a pair.
+  Asn1Value list;
+  list.start_construct(TAG_SET);
+  list.add_component(Int(1));
+  EXPECT_FALSE(Create(Int(23), list)->created());
+  Restart();
+  EXPECT_TRUE(AllLogs().empty());
+  EXPECT_EQ(CountRows("QxLog", "qxlogrecordtype", std::string("ObCre")), 0);
+}
+
+TEST_P(LogLifecycleTest, DuplicateLogIsRefusedAndTheFirstStays) {
+  LogMapper* first = Create(Int(7), AttrList({{maxlogszOid, Int(1)}}));
+  ASSERT_TRUE(first->created());
+  LogMapper* again = Create(Int(7), AttrList({{maxlogszOid, Int(2)}}));
+  EXPECT_FALSE(again->created());
+  EXPECT_EQ(LogMapper::find_log_handle(Int(7)), first);
+  // A string identifier with the same name would share its database objects.
+  EXPECT_FALSE(Create(Graph("7"), AttrList({}))->created());
+  auto logs = AllLogs();
+  ASSERT_EQ(logs.size(), 1u);
+  Asn1Value got;
+  ASSERT_TRUE(logs[0].find(maxlogszOid, got));
+  EXPECT_EQ(got, Int(1));
+}
+
+TEST_P(LogLifecycleTest, DeleteRemovesRowsAndObjectsAlsoAfterRestart) {
+  LogMapper* m = Create(Int(7), AttrList({}));
+  LogMapper* other = Create(Int(8), AttrList({}));
+  ASSERT_TRUE(m->created() && other->created());
+  uint32_t n = m->get_qxlogid();
+  ASSERT_EQ(m->deleteDB(char(0)), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  EXPECT_EQ(CountRows("Log", "LogId", std::string("7")), 0);
+  EXPECT_EQ(CountRows("QxLog", "qxlogid", static_cast<unsigned long>(n)), 0);
+  EXPECT_FALSE(ACDbObject("LOG_7", 1).exists());
+  EXPECT_TRUE(ACDbObject("LOG_8", 1).exists());
+  Restart();
+  LogMapper* loaded = Keep(new LogMapper());
+  ASSERT_EQ(loaded->load_table(Int(8)), 1);
+  ASSERT_EQ(loaded->deleteDB(char(0)), 1);
+  LogMapper::commit();
+  EXPECT_TRUE(AllLogs().empty());
+  EXPECT_EQ(Keep(new LogMapper())->load_table(Int(8)), 0);
+}
+
+TEST_P(LogLifecycleTest, DeleteKeepingRowsLeavesThem) {
+  LogMapper* m = Create(Int(7), AttrList({}));
+  ASSERT_TRUE(m->created());
+  ASSERT_EQ(m->deleteDB(char(1)), 1);
+  LogMapper::commit();
+  EXPECT_EQ(CountRows("Log", "LogId", std::string("7")), 1);
+  EXPECT_FALSE(ACDbObject("LOG_7", 1).exists());
+}
+
+TEST_P(LogLifecycleTest, GetAllLogsLeavesTheRegistryAlone) {
+  ASSERT_TRUE(Create(Int(7), AttrList({}))->created());
+  Restart();
+  EXPECT_EQ(AllLogs().size(), 1u);
+  // No mapper of get_all_logs survives it, registered or not.
+  EXPECT_EQ(LogMapper::find_log_handle(Int(7)), nullptr);
+  EXPECT_TRUE(LogMapper::LogHandles == nullptr || LogMapper::LogHandles->entries() == 0);
+}
+
+TEST_P(LogLifecycleTest, OwnerOfTheAccessObject) {
+  ASSERT_TRUE(Keep(new LogMapper(Int(7), AttrList({}), "", Graph("alice")))->created());
+  ASSERT_TRUE(Keep(new LogMapper(Int(8), AttrList({}), "", Graph("")))->created());
+  EXPECT_TRUE(ACDbObject("LOG_7", 1).exists());
+  EXPECT_TRUE(ACDbObject("LOG_8", 1).exists());
+  EXPECT_TRUE(ACDbObject("LOG", 1).exists());
+}
+
+QX_STORE_TESTS(LogLifecycleTest);
+
+}  // namespace
+}  // namespace qx::test

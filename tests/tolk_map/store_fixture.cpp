@@ -1,0 +1,195 @@
+#include "tests/tolk_map/store_fixture.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "infra/tolk_map/testing.h"
+#include "platform/db/rwdb_connection.h"
+#include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_manager.h"
+#include "platform/db/rwdb_reader.h"
+#include "platform/db/rwdb_selector.h"
+#include "platform/db/rwdb_table.h"
+#include "platform/mgmt/qxdb_connect_info.h"
+
+namespace qx::test {
+
+Asn1Value Int(long v) {
+  Asn1Value a;
+  a.encode_int(v);
+  return a;
+}
+Asn1Value Unsigned(unsigned long v) {
+  Asn1Value a;
+  a.encode_unsigned(v);
+  return a;
+}
+Asn1Value Enum(long v) {
+  Asn1Value a;
+  a.encode_enum(v);
+  return a;
+}
+Asn1Value Graph(const std::string& s) {
+  Asn1Value a;
+  a.encode_octets(s, TAG_GRAPHSTR);
+  return a;
+}
+Asn1Value Octets(const std::string& s) {
+  Asn1Value a;
+  a.encode_octets(s, TAG_OCTSTR);
+  return a;
+}
+Asn1Value Bool(bool b) {
+  Asn1Value a;
+  a.encode_bool(b);
+  return a;
+}
+Asn1Value GenTime(const std::string& text) {
+  Asn1Value a;
+  a.encode_octets(text, TAG_GENTIME);
+  return a;
+}
+Asn1Value IntSet(const std::vector<long>& v) {
+  Asn1Value set;
+  set.start_construct(TAG_SET);
+  for (long n : v) set.add_component(Int(n));
+  return set;
+}
+Asn1Value AttrList(const std::vector<std::pair<Oid, Asn1Value>>& attrs) {
+  Asn1Value list;
+  list.start_construct(TAG_SET);
+  for (const auto& [id, value] : attrs) {
+    Asn1Value pair;
+    pair.start_construct(TAG_SEQ);
+    Asn1Value oid;
+    oid.encode_oid(id);
+    pair.add_component(oid);
+    pair.add_component(value);
+    list.add_component(pair);
+  }
+  return list;
+}
+
+namespace {
+
+RWDBDatabase open_url(const std::string& url) {
+  QXDBConnectInfo info = QXDBConnectInfo::from_url(url);
+  return RWDBManager::database(info.get_server_type(), info.get_server_name(),
+                               info.get_user_name(), info.get_user_password(),
+                               info.get_database_name(), "");
+}
+
+std::atomic<int> g_counter{0};
+
+}  // namespace
+
+void StoreTest::SetUp() {
+  int n = g_counter++;
+  if (postgres()) {
+    const char* base = std::getenv("QXDB_TEST_PG_URL");
+    if (base == nullptr || *base == '\0') GTEST_SKIP() << "QXDB_TEST_PG_URL is not set";
+    pg_base_url_ = base;
+    pg_db_ = "tolk_" + std::to_string(getpid()) + "_" + std::to_string(n);
+    RWDBDatabase admin = open_url(pg_base_url_);
+    ASSERT_TRUE(admin.isValid()) << admin.status().message();
+    RWDBResult r = admin.executeSql("CREATE DATABASE " + pg_db_, admin.connection());
+    ASSERT_TRUE(r.isValid()) << r.status().message();
+    url_ = pg_base_url_.substr(0, pg_base_url_.rfind('/') + 1) + pg_db_;
+  } else {
+    file_ = (std::filesystem::temp_directory_path() /
+             ("tolk_" + std::to_string(getpid()) + "_" + std::to_string(n) + ".db"))
+                .string();
+    std::filesystem::remove(file_);
+    url_ = "sqlite:" + file_;
+  }
+  setenv("QXDB_URL", url_.c_str(), 1);
+  qx::tolk_reset_for_tests();
+}
+
+void StoreTest::TearDown() {
+  kept_.clear();
+  qx::tolk_reset_for_tests();
+  if (!pg_db_.empty()) {
+    RWDBDatabase admin = open_url(pg_base_url_);
+    admin.executeSql("DROP DATABASE IF EXISTS " + pg_db_ + " WITH (FORCE)", admin.connection());
+  }
+  if (!file_.empty()) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+      std::filesystem::remove(file_ + suffix);
+  }
+}
+
+void StoreTest::Restart() {
+  kept_.clear();
+  qx::tolk_reset_for_tests();
+}
+
+LogMapper* StoreTest::Keep(LogMapper* m) {
+  kept_.emplace_back(m);
+  return m;
+}
+
+namespace {
+template <class T>
+long count_rows(const char* table, const char* column, const T& value) {
+  RWDBTable t = LogMapper::aDB_().table(table);
+  RWDBSelector sel = LogMapper::aDB_().selector();
+  sel << t[column];
+  sel.where(t[column] == RWDBExpr(value));
+  RWDBReader r = sel.reader(LogMapper::aConnection());
+  long n = 0;
+  while (r()) ++n;
+  return n;
+}
+}  // namespace
+
+long StoreTest::CountRows(const char* table, const char* column, const std::string& value) {
+  return count_rows(table, column, RWCString(value));
+}
+
+long StoreTest::CountRows(const char* table, const char* column, unsigned long value) {
+  return count_rows(table, column, value);
+}
+
+bool StoreTest::Exists(const std::string& name) {
+  return LogMapper::aDB_().table(name).exists(LogMapper::aConnection());
+}
+
+bool StoreTest::Log::find(const Oid& attr, Asn1Value& v) const {
+  for (const auto& [id, value] : attrs) {
+    if (id == attr) {
+      v = value;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<StoreTest::Log> StoreTest::AllLogs() {
+  std::vector<Log> logs;
+  static const Oid kLogId("2.9.3.2.7.2");
+  Callback cb(
+      [](void* client, void* data) {
+        auto* out = static_cast<std::vector<Log>*>(client);
+        if (data == nullptr) return;
+        auto* resp = static_cast<RespValue*>(data);
+        Log log;
+        for (const auto& e : *resp) {
+          if (e->id() == kLogId) {
+            log.id = e->value().copy();
+          } else {
+            log.attrs.emplace_back(e->id(), e->value().copy());
+          }
+        }
+        out->push_back(std::move(log));
+      },
+      &logs);
+  EXPECT_EQ(LogMapper::get_all_logs(cb), 1);
+  return logs;
+}
+
+}  // namespace qx::test

@@ -1,0 +1,72 @@
+// One test body, several stores: a fixture parameterised by the store kind. Each test
+// gets a store of its own (a temporary SQLite file, or a PostgreSQL database created
+// for it on the server of QXDB_TEST_PG_URL, skipped when that is unset), and can
+// "restart": forget every mapper and all process-wide state and open the store again.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/value/asn1_value.h"
+#include "platform/value/oid.h"
+#include "tolk.h"
+
+namespace qx::test {
+
+// Value builders.
+Asn1Value Int(long v);
+Asn1Value Unsigned(unsigned long v);
+Asn1Value Enum(long v);
+Asn1Value Graph(const std::string& s);
+Asn1Value Octets(const std::string& s);
+Asn1Value Bool(bool b);
+Asn1Value GenTime(const std::string& text);
+Asn1Value IntSet(const std::vector<long>& v);
+// A SET of SEQUENCE {identifier, value}.
+Asn1Value AttrList(const std::vector<std::pair<Oid, Asn1Value>>& attrs);
+
+class StoreTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Forgets every mapper made with Keep() and all process-wide state, as a new
+  // process would find it; the store stays.
+  void Restart();
+  // Keeps a mapper alive until Restart or the end of the test.
+  LogMapper* Keep(LogMapper* m);
+
+  // The number of rows of a table whose column `column` equals `value` (texts).
+  long CountRows(const char* table, const char* column, const std::string& value);
+  long CountRows(const char* table, const char* column, unsigned long value);
+  // Whether a table or view exists.
+  bool Exists(const std::string& name);
+
+  // Every stored log, as get_all_logs hands them: (log identifier, RespValue).
+  struct Log {
+    Asn1Value id;
+    std::vector<std::pair<Oid, Asn1Value>> attrs;
+    bool find(const Oid& attr, Asn1Value& v) const;
+  };
+  std::vector<Log> AllLogs();
+
+  bool postgres() const { return GetParam() == "postgresql"; }
+  const std::string& url() const { return url_; }
+
+ private:
+  std::string url_;
+  std::string file_;
+  std::string pg_base_url_;
+  std::string pg_db_;
+  std::vector<std::unique_ptr<LogMapper>> kept_;
+};
+
+// Instantiates a StoreTest-derived suite on both stores.
+#define QX_STORE_TESTS(Suite) \
+  INSTANTIATE_TEST_SUITE_P(Stores, Suite, ::testing::Values("sqlite", "postgresql"), \
+                           [](const auto& store) { return store.param; })
+
+}  // namespace qx::test

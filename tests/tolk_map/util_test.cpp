@@ -1,0 +1,165 @@
+// The small services: name cache, storage extents, quoting of names, the event-name
+// fix-up, distinguished-name parts, and the RespValue / OarInfo containers.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "infra/tolk_map/fdn_cache.h"
+#include "infra/tolk_map/storage.h"
+#include "infra/tolk_map/util.h"
+#include "oar_info.h"
+#include "resp_value.h"
+#include "tests/tolk_map/store_fixture.h"
+
+namespace qx::test {
+namespace {
+
+class FdnCacheTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FdnCache::reset();
+    unsetenv("QX_LOG_MPA_FDN_CACHE_MAX_SIZE");
+    unsetenv("QX_LOG_MPA_FDN_CACHE_FLUSH_SIZE");
+  }
+  void TearDown() override { FdnCache::reset(); }
+  // A miss as the formatted-value encoder handles it: flush, then a new entry.
+  void Miss(long n) {
+    FdnCache::flush();
+    new FdnCache(Int(n), DataUnit(std::to_string(n).c_str()));
+  }
+};
+
+TEST_F(FdnCacheTest, FlushesTheOldestWhenOverTheLimit) {
+  ASSERT_NE(FdnCache::init(), nullptr);
+  EXPECT_EQ(FdnCache::init(), nullptr);  // once only
+  for (long i = 0; i < 2001; ++i) Miss(i);
+  EXPECT_EQ(FdnCache::num_entries, 2001u);
+  Miss(5000);  // the 2002nd miss removes the 1000 oldest first
+  EXPECT_EQ(FdnCache::num_entries, 1002u);
+  EXPECT_EQ(FdnCache::lookup(Int(999)), nullptr);
+  ASSERT_NE(FdnCache::lookup(Int(1000)), nullptr);
+  EXPECT_EQ(FdnCache::lookup(Int(1000))->get_fdn(), DataUnit("1000"));
+  EXPECT_EQ(FdnCache::hits, 2u);
+  EXPECT_EQ(FdnCache::attempts, 3u);
+}
+
+TEST_F(FdnCacheTest, LimitsComeFromTheEnvironment) {
+  setenv("QX_LOG_MPA_FDN_CACHE_MAX_SIZE", "2", 1);
+  setenv("QX_LOG_MPA_FDN_CACHE_FLUSH_SIZE", "0", 1);
+  ASSERT_NE(FdnCache::init(), nullptr);
+  for (long i = 0; i < 10; ++i) Miss(i);
+  EXPECT_EQ(FdnCache::num_entries, 10u);  // a flush of 0 never removes anything
+}
+
+TEST_F(FdnCacheTest, AHitDoesNotMoveTheEntry) {
+  setenv("QX_LOG_MPA_FDN_CACHE_MAX_SIZE", "2", 1);
+  setenv("QX_LOG_MPA_FDN_CACHE_FLUSH_SIZE", "1", 1);
+  ASSERT_NE(FdnCache::init(), nullptr);
+  Miss(1);
+  Miss(2);
+  Miss(3);
+  ASSERT_NE(FdnCache::lookup(Int(1)), nullptr);
+  Miss(4);
+  EXPECT_EQ(FdnCache::lookup(Int(1)), nullptr);
+  EXPECT_NE(FdnCache::lookup(Int(2)), nullptr);
+}
+
+TEST(StorageTest, LogSpecificBeforeKindDefaultBeforeSixteen) {
+  unsetenv("QX_LOG_MPA_ABC_BLOB_FIRST_EXTENT");
+  unsetenv("QX_LOG_MPA_DEFAULT_BLOB_FIRST_EXTENT");
+  Storage s;
+  get_storage("abc", "qxi3_blob", s);
+  EXPECT_EQ(s.first_extent, 16);
+  EXPECT_EQ(s.next_extent, 16);
+  setenv("QX_LOG_MPA_DEFAULT_BLOB_FIRST_EXTENT", "64", 1);
+  EXPECT_EQ(get_extent("abc", "qxi3_blob", "FIRST"), 64);
+  setenv("QX_LOG_MPA_ABC_BLOB_FIRST_EXTENT", "128", 1);
+  EXPECT_EQ(get_extent("abc", "qxi3_blob", "FIRST"), 128);
+  EXPECT_EQ(get_extent("abc", "qxi3_blob", "NEXT"), 16);
+  unsetenv("QX_LOG_MPA_ABC_BLOB_FIRST_EXTENT");
+  unsetenv("QX_LOG_MPA_DEFAULT_BLOB_FIRST_EXTENT");
+  EXPECT_EQ(get_extent("abc", "Log", "FIRST"), 16);  // a short name is its own suffix
+}
+
+TEST(NameTest, QuotesAreDoubled) {
+  RWCString out("LOG_");
+  ASSERT_TRUE(dbobject_strfmt("/a=\"x\"", "\"", out, '"'));
+  EXPECT_EQ(out.str(), "LOG_/a=\"\"x\"\"");
+  RWCString plain;
+  ASSERT_TRUE(dbobject_strfmt("abc", "\"", plain, '"'));
+  EXPECT_EQ(plain.str(), "abc");
+  RWCString untouched("u");
+  EXPECT_FALSE(dbobject_strfmt("", "\"", untouched, '"'));
+  EXPECT_EQ(untouched.str(), "u");
+  EXPECT_EQ(qx::quote_identifier("Ab\"c"), "\"ab\"\"c\"");
+}
+
+TEST(NameTest, EventNameLosesItsGlobalFormMarker) {
+  RWCString s("globalForm:2.9.3.2.10.1");
+  fix_event_name(&s);
+  EXPECT_EQ(s.str(), "2.9.3.2.10.1");
+  RWCString plain("communicationsAlarm");
+  fix_event_name(&plain);
+  EXPECT_EQ(plain.str(), "communicationsAlarm");
+}
+
+TEST(NameTest, LastComponentOfADistinguishedName) {
+  Asn1Value dn;
+  dn.start_construct(TAG_CTX2);
+  dn.add_component(IntSet({1}));
+  dn.add_component(IntSet({2}));
+  dn.add_component(IntSet({3}));
+  Asn1Value out;
+  EXPECT_TRUE(log_find_ava(dn, out));
+  EXPECT_EQ(out, IntSet({3}));
+  EXPECT_FALSE(log_find_ava(Int(7), out));
+  EXPECT_EQ(out, Int(7));
+}
+
+TEST(RespValueTest, ValuesOldValuesAndCount) {
+  RespValue r;
+  Oid a("1.2.3");
+  Oid b("1.2.4");
+  ASSERT_EQ(r.update_value(a, Int(1)), 1);
+  Asn1Value v;
+  ASSERT_EQ(r.find_old_value(a, v), 1);
+  EXPECT_FALSE(v);
+  ASSERT_EQ(r.update_value(a, Int(2)), 1);
+  ASSERT_EQ(r.find_old_value(a, v), 1);
+  EXPECT_EQ(v, Int(1));
+  ASSERT_EQ(r.find_value(a, v), 1);
+  EXPECT_EQ(v, Int(2));
+  EXPECT_EQ(r.find_value(b, v), 0);
+  r.create_entry(b, Int(3), Asn1Value());
+  EXPECT_EQ(r.remove(b), 1);
+  EXPECT_EQ(r.remove(b), 1);
+  EXPECT_EQ(r.count(), 2u);
+  EXPECT_EQ(r.size(), 1u);
+}
+
+TEST(RespValueTest, KeepsCreationOrder) {
+  RespValue r;
+  for (const char* id : {"1.2.9", "1.2.1", "1.2.5"}) r.create_entry(Oid(id), Int(0), Asn1Value());
+  std::vector<std::string> order;
+  for (const auto& e : r) order.push_back(e->id().format());
+  EXPECT_EQ(order, (std::vector<std::string>{"1.2.9", "1.2.1", "1.2.5"}));
+}
+
+TEST(OarInfoTest, ClearStateAndSeverityShareOneByte) {
+  OarInfo o;
+  EXPECT_EQ(o.get_table_type(), 1);
+  unsigned char state = 1, severity = 5;
+  o.set_clear_severity(state, severity);
+  EXPECT_EQ(o.get_state_byte(), 0x85);
+  unsigned char zero = 0;
+  o.set_clear_state(zero);
+  EXPECT_EQ(o.get_state_byte(), 0x05);
+  unsigned char s = 9, v = 9;
+  o.get_clear_severity(s, v);
+  EXPECT_EQ(s, 0);
+  EXPECT_EQ(v, 5);
+  EXPECT_LE(sizeof(OarInfo), 8u);
+}
+
+}  // namespace
+}  // namespace qx::test
