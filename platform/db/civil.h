@@ -1,6 +1,7 @@
 #ifndef QX_PLATFORM_DB_CIVIL_H_
 #define QX_PLATFORM_DB_CIVIL_H_
 
+#include <cstddef>
 #include <cstdint>
 
 // Proleptic Gregorian calendar arithmetic for the date classes of this layer.
@@ -16,6 +17,15 @@ inline int64_t floor_div(int64_t a, int64_t b) {
   return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
 inline int64_t floor_mod(int64_t a, int64_t b) { return a - floor_div(a, b) * b; }
+
+// Writes "YYYY-MM-DD HH:MM:SS.mmm+HH:MM" (":SS" added to the offset when it
+// has seconds) of the instant millis shown offset seconds east of UTC;
+// returns the length. REQUIRES: out holds 40 bytes; the year is 0 to 9999.
+size_t format_date_time(int64_t millis, int32_t offset, char* out);
+// Parses that form (also "T" for the blank, 0 to 6 fraction digits, "+HH",
+// "+HH:MM[:SS]", "Z" or no offset). false when the text is not such a time
+// or a field is out of range.
+bool parse_date_time(const char* p, size_t n, int64_t* millis, int32_t* offset);
 
 }  // namespace qx::db
 

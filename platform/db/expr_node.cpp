@@ -110,6 +110,14 @@ namespace {
 bool clean_utf8(const char* p, size_t n) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(p);
   size_t i = 0;
+  // Eight ASCII bytes at a time, none of them NUL.
+  constexpr uint64_t kHigh = 0x8080808080808080ULL, kOnes = 0x0101010101010101ULL;
+  while (i + 8 <= n) {
+    uint64_t w;
+    std::memcpy(&w, s + i, 8);
+    if ((w & kHigh) != 0 || ((w - kOnes) & ~w & kHigh) != 0) break;
+    i += 8;
+  }
   while (i < n) {
     unsigned char c = s[i];
     if (c < 0x80) {

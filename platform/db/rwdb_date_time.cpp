@@ -1,6 +1,5 @@
 #include "platform/db/rwdb_date_time.h"
 
-#include <cstdio>
 #include <ctime>
 
 #include "platform/db/civil.h"
@@ -126,77 +125,13 @@ unsigned RWDBDateTime::milliSecond() const { return local_fields(millis_).ms; }
 
 RWCString RWDBDateTime::asString() const {
   if (!valid_) return RWCString();
-  Fields f = fields_at(millis_, offset_);
-  int32_t off = offset_ < 0 ? -offset_ : offset_;
   char buf[48];
-  int n = std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u.%03u%c%02d:%02d",
-                        static_cast<int>(f.year), f.month, f.day, f.hour, f.minute, f.second,
-                        f.ms, offset_ < 0 ? '-' : '+', off / 3600, off / 60 % 60);
-  if (off % 60 != 0) std::snprintf(buf + n, sizeof buf - static_cast<size_t>(n), ":%02d", off % 60);
-  return RWCString(buf);
+  return RWCString(buf, qx::db::format_date_time(millis_, offset_, buf));
 }
-
-namespace {
-
-bool digits(const char*& p, const char* end, int n, int* out) {
-  int v = 0;
-  for (int i = 0; i < n; ++i) {
-    if (p >= end || *p < '0' || *p > '9') return false;
-    v = v * 10 + (*p++ - '0');
-  }
-  *out = v;
-  return true;
-}
-
-}  // namespace
 
 RWDBDateTime RWDBDateTime::fromString(const RWCString& text) {
-  const char* p = text.data();
-  const char* end = p + text.length();
-  int y, mo, d, h, mi, s, ms = 0;
-  if (!digits(p, end, 4, &y) || p >= end || *p++ != '-' || !digits(p, end, 2, &mo) || p >= end ||
-      *p++ != '-' || !digits(p, end, 2, &d) || p >= end || (*p != ' ' && *p != 'T'))
-    return RWDBDateTime();
-  ++p;
-  if (!digits(p, end, 2, &h) || p >= end || *p++ != ':' || !digits(p, end, 2, &mi) || p >= end ||
-      *p++ != ':' || !digits(p, end, 2, &s))
-    return RWDBDateTime();
-  if (p < end && *p == '.') {
-    ++p;
-    int scale = 100, nd = 0;
-    while (p < end && *p >= '0' && *p <= '9') {
-      if (nd++ < 3) ms += (*p - '0') * scale, scale /= 10;
-      ++p;
-    }
-    if (nd == 0) return RWDBDateTime();
-  }
-  int32_t off = 0;
-  if (p < end) {
-    char sign = *p++;
-    if (sign == 'Z') {
-      if (p != end) return RWDBDateTime();
-    } else {
-      if (sign != '+' && sign != '-') return RWDBDateTime();
-      int oh, om = 0, os = 0;
-      if (!digits(p, end, 2, &oh)) return RWDBDateTime();
-      if (p < end && *p == ':') {
-        ++p;
-        if (!digits(p, end, 2, &om)) return RWDBDateTime();
-        if (p < end && *p == ':') {
-          ++p;
-          if (!digits(p, end, 2, &os)) return RWDBDateTime();
-        }
-      }
-      if (p != end) return RWDBDateTime();
-      off = oh * 3600 + om * 60 + os;
-      if (sign == '-') off = -off;
-    }
-  }
-  if (!fields_ok(y, static_cast<unsigned>(mo), static_cast<unsigned>(d), static_cast<unsigned>(h),
-                 static_cast<unsigned>(mi), static_cast<unsigned>(s), static_cast<unsigned>(ms)))
-    return RWDBDateTime();
-  int64_t wall = qx::db::days_from_civil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) *
-                     86400 +
-                 h * 3600 + mi * 60 + s;
-  return fromMillisOffset((wall - off) * 1000 + ms, off);
+  int64_t ms;
+  int32_t off;
+  if (!qx::db::parse_date_time(text.data(), text.length(), &ms, &off)) return RWDBDateTime();
+  return fromMillisOffset(ms, off);
 }

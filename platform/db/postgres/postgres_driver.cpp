@@ -11,7 +11,9 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,8 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/db/civil.h"
 #include "platform/db/driver.h"
-#include "platform/db/rwdb_date_time.h"
 
 namespace qx::db {
 namespace {
@@ -183,7 +185,7 @@ struct Conn {
 struct Values {
   std::vector<const char*> values;
   std::vector<int> lengths, formats;
-  std::vector<std::string> text;
+  std::vector<std::array<char, 48>> text;
 
   void set(const std::vector<Param>& params) {
     size_t n = params.size();
@@ -197,10 +199,9 @@ struct Values {
         case Param::kNull:
           break;
         case Param::kInt: {
-          char buf[24];
-          int len = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(p.i));
-          text[i].assign(buf, static_cast<size_t>(len));
-          values[i] = text[i].c_str();
+          char* b = text[i].data();
+          *std::to_chars(b, b + 40, p.i).ptr = '\0';
+          values[i] = b;
           break;
         }
         case Param::kText:
@@ -211,10 +212,12 @@ struct Values {
           lengths[i] = static_cast<int>(p.size);
           formats[i] = 1;
           break;
-        case Param::kDateTime:
-          text[i] = RWDBDateTime::fromMillisOffset(p.i, p.offset).asString().str();
-          values[i] = text[i].c_str();
+        case Param::kDateTime: {
+          char* b = text[i].data();
+          b[format_date_time(p.i, p.offset, b)] = '\0';
+          values[i] = b;
           break;
+        }
       }
     }
   }
@@ -284,21 +287,19 @@ class PgCursor : public Cursor {
       v->assign(s, n);
       return true;
     }
+    if (n % 2 != 0) return false;
     v->resize((n - 2) / 2);
-    for (size_t k = 0; k + 1 < n - 1 && 2 + 2 * k + 1 < n; ++k) {
-      int hi = hexval(s[2 + 2 * k]), lo = hexval(s[3 + 2 * k]);
-      if (hi < 0 || lo < 0) return false;
+    const char* h = s + 2;
+    for (size_t k = 0; k < v->size(); ++k, h += 2) {
+      int hi = hexval(h[0]), lo = hexval(h[1]);
+      if ((hi | lo) < 0) return false;
       (*v)[k] = static_cast<char>(hi * 16 + lo);
     }
     return true;
   }
   bool getDateTime(int i, int64_t* millis, int32_t* offset) override {
-    RWDBDateTime d = RWDBDateTime::fromString(
-        RWCString(PQgetvalue(row_, 0, i), static_cast<size_t>(PQgetlength(row_, 0, i))));
-    if (!d.isValid()) return false;
-    *millis = d.millisSinceEpoch();
-    *offset = d.offsetSeconds();
-    return true;
+    return parse_date_time(PQgetvalue(row_, 0, i), static_cast<size_t>(PQgetlength(row_, 0, i)),
+                           millis, offset);
   }
 
   // Takes every remaining row into memory and completes the pipeline, so

@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -15,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/db/civil.h"
 #include "platform/db/driver.h"
-#include "platform/db/rwdb_date_time.h"
 
 namespace qx::db {
 namespace {
@@ -168,12 +169,7 @@ class SqliteCursor : public Cursor {
   bool getDateTime(int i, int64_t* millis, int32_t* offset) override {
     if (sqlite3_column_type(stmt_, i) != SQLITE_TEXT) return false;
     const char* s = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
-    RWDBDateTime d =
-        RWDBDateTime::fromString(RWCString(s, static_cast<size_t>(sqlite3_column_bytes(stmt_, i))));
-    if (!d.isValid()) return false;
-    *millis = d.millisSinceEpoch();
-    *offset = d.offsetSeconds();
-    return true;
+    return parse_date_time(s, static_cast<size_t>(sqlite3_column_bytes(stmt_, i)), millis, offset);
   }
 
  private:
@@ -238,11 +234,12 @@ class SqliteStatement : public Statement {
           rc = p.size ? sqlite3_bind_blob64(stmt_, i, p.data, p.size, SQLITE_STATIC)
                       : sqlite3_bind_zeroblob(stmt_, i, 0);
           break;
-        case Param::kDateTime:
-          texts_[k] = RWDBDateTime::fromMillisOffset(p.i, p.offset).asString().str();
-          rc = sqlite3_bind_text64(stmt_, i, texts_[k].data(), texts_[k].size(), SQLITE_STATIC,
-                                   SQLITE_UTF8);
+        case Param::kDateTime: {
+          char* buf = texts_[k].data();
+          size_t n = format_date_time(p.i, p.offset, buf);
+          rc = sqlite3_bind_text64(stmt_, i, buf, n, SQLITE_STATIC, SQLITE_UTF8);
           break;
+        }
       }
       if (rc != SQLITE_OK) return translate(db_->db, rc);
     }
@@ -252,7 +249,7 @@ class SqliteStatement : public Statement {
   std::shared_ptr<Db> db_;
   sqlite3_stmt* stmt_;
   std::unique_ptr<uint64_t> generation_;  // stable address for cursors
-  std::vector<std::string> texts_;
+  std::vector<std::array<char, 48>> texts_;  // formatted date-times
 };
 
 class SqliteSession : public Session {
