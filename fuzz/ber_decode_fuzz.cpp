@@ -29,7 +29,9 @@ void exercise(const Asn1Value& v, int depth) {
   v.decode_bool(b);
   v.decode_null();
   if (v.decode_octets(s)) GeneralizedTime{std::string_view(s)}.to_time_stamp();
-  if (v.decode_oid(oid)) {
+  bool is_oid = v.decode_oid(oid);
+  check(is_oid || v.tag() != TAG_OID);  // decode let no bad identifier through
+  if (is_oid) {
     Oid back;
     check(Oid::parse(oid.format(), back) && back == oid);
   }

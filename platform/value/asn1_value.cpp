@@ -19,6 +19,22 @@ bool usable_tag(Asn1Tag t) {
   return true;
 }
 
+// Whether contents may carry tag t: a universal OBJECT IDENTIFIER always
+// holds a valid identifier (decode refuses anything else).
+bool fitting_contents(Asn1Tag t, bool constructed, const void* p, size_t n) {
+  if (t != TAG_OID) return true;
+  if (constructed) {
+    InvalidX::raise("an OBJECT IDENTIFIER cannot be constructed");
+    return false;
+  }
+  size_t at = 0;
+  if (const char* why = qx::ber::check_oid_contents(static_cast<const uint8_t*>(p), n, &at)) {
+    InvalidX::raise("%s (octet %zu)", why, at);
+    return false;
+  }
+  return true;
+}
+
 // Minimal two's complement of v, big-endian, into out[0..9); returns the
 // first octet used.
 size_t twos_complement(long v, uint8_t (&out)[9]) {
@@ -123,6 +139,7 @@ bool Asn1Value::encode_octets(const void* p, size_t n, Asn1Tag t) {
     InvalidX::raise("encode_octets: no octets");
     return false;
   }
+  if (!fitting_contents(t, false, p, n)) return false;
   set_primitive(t, p, n);
   return true;
 }
@@ -142,7 +159,7 @@ bool Asn1Value::encode_oid(const Oid& oid, Asn1Tag t) {
 }
 
 bool Asn1Value::start_construct(Asn1Tag t) {
-  if (!usable_tag(t)) return false;
+  if (!usable_tag(t) || !fitting_contents(t, true, nullptr, 0)) return false;
   // Spare room before the header lets add_component grow the length octets
   // without moving the contents.
   uint8_t head[qx::ber::kMaxHeader];
@@ -421,6 +438,7 @@ bool Asn1Value::retag(Asn1Tag t) {
   }
   if (!usable_tag(t)) return false;
   size_t content = len_ - hdr_;
+  if (!fitting_contents(t, constructed_, buf_->data() + off_ + hdr_, content)) return false;
   uint8_t head[qx::ber::kMaxHeader];
   size_t hs = qx::ber::write_header(head, t, constructed_, content);
   if (hs == hdr_ && buf_.use_count() == 1) {

@@ -46,7 +46,9 @@ class Asn1Value {
   explicit operator bool() const { return buf_ != nullptr; }
 
   // ---- Building: each replaces the current content and returns true; a tag
-  // of class universal and number 0 (reserved for end-of-contents) is refused.
+  // of class universal and number 0 (reserved for end-of-contents) is refused,
+  // and so are contents that are no valid identifier under TAG_OID (a value
+  // tagged OBJECT IDENTIFIER always holds a valid one, here and in decode).
   bool encode_int(long v, Asn1Tag t = TAG_INT);
   bool encode_unsigned(unsigned long v, Asn1Tag t = TAG_INT);
   bool encode_enum(long v, Asn1Tag t = TAG_ENUM);
@@ -97,7 +99,8 @@ class Asn1Value {
   // ---- Tag and size.
   Asn1Tag tag() const { return tag_; }  // universal 0 for an empty value
   // Changes the tag in place, keeping the form and contents. Fails on an empty
-  // value or the reserved tag universal 0.
+  // value, the reserved tag universal 0, or TAG_OID for contents that are no
+  // valid identifier.
   bool retag(Asn1Tag t);
   size_t size() const { return len_; }  // the encoding's length (0 when empty)
   size_t header_size() const { return hdr_; }

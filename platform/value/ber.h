@@ -58,6 +58,30 @@ inline size_t write_header(uint8_t* out, Asn1Tag t, bool constructed, size_t len
   return i;
 }
 
+// Checks the contents octets of an OBJECT IDENTIFIER: at least one
+// subidentifier, each minimal (no leading 0x80 group) and complete. Returns
+// null when valid; otherwise the reason, with the offending octet's index in
+// *at.
+inline const char* check_oid_contents(const uint8_t* p, size_t n, size_t* at) {
+  if (n == 0) {
+    *at = 0;
+    return "object identifier with no contents octets";
+  }
+  bool group_start = true;
+  for (size_t i = 0; i < n; ++i) {
+    if (group_start && p[i] == 0x80) {
+      *at = i;
+      return "object identifier subidentifier not minimal";
+    }
+    group_start = !(p[i] & 0x80);
+  }
+  if (p[n - 1] & 0x80) {
+    *at = n - 1;
+    return "object identifier ends inside a subidentifier";
+  }
+  return nullptr;
+}
+
 struct Header {
   Asn1Tag tag;
   bool constructed = false;

@@ -115,6 +115,14 @@ bool Decoder::measure(size_t pos, size_t end, int depth, Asn1Tag& tag, size_t& i
   if (!h.minimal) canonical = false;
   tag = h.tag;
   size_t cpos = pos + h.header_len;
+  if (h.tag == TAG_OID) {
+    // An identifier's contents are checked here, so that every stored value
+    // tagged OBJECT IDENTIFIER holds a valid one.
+    if (h.constructed) return fail(pos, "constructed object identifier");
+    size_t at = 0;
+    if (const char* why = check_oid_contents(in_ + cpos, h.content_len, &at))
+      return fail(h.content_len == 0 ? pos : cpos + at, why);
+  }
   if (!h.constructed) {
     in_len = h.header_len + h.content_len;
     content_out = h.content_len;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/value/ber.h"
 #include "platform/value/exception.h"
 
 namespace {
@@ -167,20 +168,9 @@ bool Oid::parse(std::string_view dotted, Oid& out) {
 }
 
 bool Oid::from_contents(const unsigned char* p, size_t n, Oid& out) {
-  if (n == 0) {
-    InvalidX::raise("object identifier: no contents octets");
-    return false;
-  }
-  bool group_start = true;
-  for (size_t i = 0; i < n; ++i) {
-    if (group_start && p[i] == 0x80) {
-      InvalidX::raise("object identifier: subidentifier at octet %zu not minimal", i);
-      return false;
-    }
-    group_start = !(p[i] & 0x80);
-  }
-  if (p[n - 1] & 0x80) {
-    InvalidX::raise("object identifier: last subidentifier incomplete");
+  size_t at = 0;
+  if (const char* why = qx::ber::check_oid_contents(p, n, &at)) {
+    InvalidX::raise("%s (octet %zu)", why, at);
     return false;
   }
   out.contents_.assign(p, n);

@@ -130,6 +130,11 @@ TEST_F(BerDecodeTest, MalformedStructure) {
   EXPECT_EQ(FailHex("30 80 00 01 05"), "offset 3: end-of-contents with a non-zero length");
   EXPECT_EQ(FailHex("30 04 02 03 01 02"), "offset 3: length 3 exceeds the 2 octets available");
   EXPECT_EQ(FailHex("30 03 02 01 05 ff"), "offset 5: 1 octets after the element");
+  EXPECT_EQ(FailHex("30 05 06 03 2a 80 01"),
+            "offset 5: object identifier subidentifier not minimal");
+  EXPECT_EQ(FailHex("06 02 2a 86"), "offset 3: object identifier ends inside a subidentifier");
+  EXPECT_EQ(FailHex("30 02 06 00"), "offset 2: object identifier with no contents octets");
+  EXPECT_EQ(FailHex("26 03 06 01 2a"), "offset 0: constructed object identifier");
   Asn1Value v;
   std::string b = Bytes("30 03 02 01 05 ff 00");
   size_t used = 0;

@@ -80,10 +80,23 @@ TEST_F(OidTest, ContentsAreValidated) {
     EXPECT_TRUE(o.empty());
     Exception::clear();
   }
-  Asn1Value v = Decode("06 03 2a 80 01");
-  ASSERT_TRUE(v) << "the structure is fine";
-  EXPECT_FALSE(v.decode_oid(o));
-  EXPECT_FALSE(Decode("26 03 06 01 2a").decode_oid(o)) << "constructed";
+  // A value tagged OBJECT IDENTIFIER always holds a valid one.
+  Asn1Value v;
+  EXPECT_FALSE(v.encode_octets(Bytes("2a 86"), TAG_OID));
+  EXPECT_FALSE(Decode("06 03 2a 80 01"));
+  EXPECT_FALSE(Decode("26 03 06 01 2a")) << "constructed";
+  EXPECT_FALSE(Decode("06 00"));
+  Asn1Value octets = Str(Bytes("2a 80 01"));
+  EXPECT_FALSE(octets.retag(TAG_OID));
+  EXPECT_EQ(octets.tag(), TAG_OCTSTR);
+  Exception::clear();
+  // Under another tag the contents are checked when decoded as an identifier.
+  Asn1Value other = Decode("80 03 2a 80 01");
+  ASSERT_TRUE(other);
+  EXPECT_FALSE(other.decode_oid(o));
+  EXPECT_NE(TakeReason().find("not minimal"), std::string::npos);
+  ASSERT_TRUE(Decode("80 03 2a 86 48").decode_oid(o));
+  EXPECT_EQ(o.format(), "1.2.840");
 }
 
 TEST_F(OidTest, OrderEqualityAndHash) {
