@@ -1,7 +1,10 @@
 # Project warning flags, applied per target so that third-party code is not affected.
 function(logmapper_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local
-                         -Wnon-virtual-dtor -Wno-unused-parameter)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wnon-virtual-dtor
+                         -Wno-unused-parameter)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wshadow=local)
+  endif()
   if(LOGMAPPER_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
