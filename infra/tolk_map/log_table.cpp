@@ -381,6 +381,10 @@ int LogMapper::insert(OidArray& ids, Asn1ValueArray& values) {
   Oid none;
   Asn1Value id = log_id_;
   ins_blob(this, img.myColumn(ATTR_LOG_ID_ASN), none, id);
+  // Columns of attributes the log was not given are NULL, so that they read back as
+  // absent rather than as empty texts and zeros.
+  std::vector<ATTRIBUTES> present = {ATTR_LOG_ID, ATTR_QXLOG_ID, ATTR_LOG_ID_TYPE,
+                                     ATTR_LAST_LOG_REC_ID, ATTR_LOG_ID_ASN};
   for (size_t i = 0; i < ids.size(); ++i) {
     PopValues* pv = pop_hash_->fetch(&ids[i]);
     if (pv == nullptr) continue;
@@ -388,10 +392,11 @@ int LogMapper::insert(OidArray& ids, Asn1ValueArray& values) {
     bool ok = pv->ins == ins_qxlist ? ins_formatedVal(this, field, ids[i], values[i])
                                     : pv->ins(this, field, ids[i], values[i]);
     if (!check_codec(ok, ids[i])) return 0;
+    present.push_back(pv->attr);
   }
   // The row is written whatever the list held: a log without its row would vanish at
   // the next start-up and leave its tables behind.
-  img.set_nulls();
+  img.set_nulls(present);
   RWDBResult res = stmts_->log_inserter.execute(aConnection());
   if (tolk_map_debug != 0) std::cout << (res.isValid() ? "Log insert OK " : "Log insert NOT OK ") << std::endl;
   if (!res.isValid()) {
@@ -412,6 +417,7 @@ int LogMapper::qx_insert() {
     *img.text(ATTR_QXLOG_RECORD_TYPE) =
         RWCString(name.size() > 5 ? name.substr(name.size() - 5) : name);
     *img.unsigned_field(ATTR_QXLOG_ID) = qxlogid_;
+    img.set_nulls();
     RWDBResult res = stmts_->qxlog_inserter.execute(aConnection());
     if (!res.isValid()) {
       ProcessFailX::raise("internal log row not inserted");

@@ -61,19 +61,19 @@ void RowImage::bind(RWDBInserter& ins) {
     Field& f = fields_[i];
     switch (columns_[i].type) {
       case RWDBValue::String:
-        ins[columns_[i].name] << RWDBBoundExpr(&f.text);
+        ins[columns_[i].name] << RWDBBoundExpr(&f.text, &f.null);
         break;
       case RWDBValue::UnsignedLong:
-        ins[columns_[i].name] << RWDBBoundExpr(&f.u);
+        ins[columns_[i].name] << RWDBBoundExpr(&f.u, &f.null);
         break;
       case RWDBValue::DateTime:
-        ins[columns_[i].name] << RWDBBoundExpr(&f.dt);
+        ins[columns_[i].name] << RWDBBoundExpr(&f.dt, &f.null);
         break;
       case RWDBValue::Blob:
         ins[columns_[i].name] << RWDBBoundExpr(&f.blob, &f.null);
         break;
       default:
-        ins[columns_[i].name] << RWDBBoundExpr(&f.l);
+        ins[columns_[i].name] << RWDBBoundExpr(&f.l, &f.null);
         break;
     }
   }
@@ -81,7 +81,17 @@ void RowImage::bind(RWDBInserter& ins) {
 
 void RowImage::set_nulls() {
   for (size_t i = 0; i < fields_.size(); ++i) {
-    if (columns_[i].type == RWDBValue::Blob) fields_[i].null = fields_[i].blob.length() == 0;
+    fields_[i].null = columns_[i].type == RWDBValue::Blob && fields_[i].blob.length() == 0;
+  }
+}
+
+void RowImage::set_nulls(std::span<const ATTRIBUTES> present) {
+  set_nulls();
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    if (columns_[i].nullable &&
+        std::find(present.begin(), present.end(), columns_[i].attr) == present.end()) {
+      fields_[i].null = true;
+    }
   }
 }
 

@@ -53,11 +53,13 @@ class RowImage {
 
   // The schema to create the table with, in column order.
   RWDBSchema schema() const;
-  // Names every column in `ins` and binds it to its field. Blob columns are bound with
-  // a null indicator: call set_nulls() before each execution so that an empty blob is
-  // stored as NULL.
+  // Names every column in `ins` and binds it to its field, with a null indicator:
+  // call set_nulls() before each execution.
   void bind(RWDBInserter& ins);
+  // An empty blob is stored as NULL; with `present`, so is every nullable column whose
+  // attribute number is not in it (an attribute the row was not given).
   void set_nulls();
+  void set_nulls(std::span<const ATTRIBUTES> present);
 
   std::span<const ColumnDef> columns() const { return columns_; }
 
