@@ -41,11 +41,11 @@ class ValueGenerator {
         }
         return prim(tag, integer(random_long()));
       case K::kReal: {
-        static const char* reals[] = {"", "\x40", "\x41", "\x80\x01\x03",
-                                      "\x03"
-                                      "1E3"};
-        const char* r = reals[uniform(0, 4)];
-        return prim(tag, std::string(r, r == reals[3] ? 3 : r == reals[4] ? 4 : r[0] ? 1 : 0));
+        // Zero, the infinities, and encodings kept in the generic form.
+        static const std::string reals[] = {std::string(), std::string("\x40"),
+                                            std::string("\x41"), std::string("\x80\x01\x03"),
+                                            std::string("\x03") + "1E3"};
+        return prim(tag, reals[uniform(0, 4)]);
       }
       case K::kNull:
         return prim(tag, "");
