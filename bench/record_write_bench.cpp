@@ -7,15 +7,23 @@
 //                                same columns and indexes, with the store's settings;
 //   read_all_vs_raw_sqlite       get_all_log_recs over 100,000 records against a raw
 //                                scan of the same table reading every column;
+//   write_<class>_vs_raw_pg      the same on PostgreSQL against plain libpq calls
+//                                (PQprepare / PQexecPrepared), when QXDB_BENCH_PG_URL or
+//                                QXDB_TEST_PG_URL names a server database;
 //   alarm_cache_bytes_per_record the heap taken by the alarm state cache per record with
 //                                a million cached records.
 // Rates are records per second; a ratio of 1 means as fast as the raw calls.
 //
 //   record_write_bench [--quick]
+// libpq names its object identifier type Oid, as the value library names its class.
+#define Oid PgOid
+#include <libpq-fe.h>
+#undef Oid
 #include <malloc.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,12 +41,17 @@
 #include "infra/tolk_map/relchg.h"
 #include "infra/tolk_map/secalm.h"
 #include "infra/tolk_map/statechg.h"
+#include "infra/tolk_map/testing.h"
 #include "platform/db/rwdb_connection.h"
 #include "tolk.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Managed objects the records are about (QX_BENCH_MO_POOL, default 3,000). The name
+// cache keeps 2,000 distinguished names by default (QX_LOG_MPA_FDN_CACHE_MAX_SIZE).
+int g_pool = 3000;
 
 double seconds_since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
@@ -108,7 +121,7 @@ Asn1Value make_record(TABLE_TYPE type, const Oid& cls, int n) {
   list.add_component(pair(eventTypeOid, oidv(kEvents[n % 4], TAG_CTX6)));
   list.add_component(pair(objectClassOid, oidv(cls)));
   list.add_component(pair(mocOid, oidv(Oid(("1.3.6.1.4.1.32473.3.1." + std::to_string(n % 12)).c_str()), TAG_CTX0)));
-  list.add_component(pair(moiOid, managed_object(n % 3000)));
+  list.add_component(pair(moiOid, managed_object(n % g_pool)));
   list.add_component(pair(eventTimeOid, gentime(when)));
   list.add_component(pair(notificationIdOid, intv(n)));
   list.add_component(pair(correlatedNotifsOid, construct(TAG_SET, {intv(n - 1), intv(n - 2)})));
@@ -236,6 +249,112 @@ double raw_write(const std::string& path, const qx::EventClass& cls, const Rows&
   return rate;
 }
 
+// ---- PostgreSQL.
+
+PGconn* pg_connect(const std::string& url) {
+  PGconn* c = PQconnectdb(url.c_str());
+  if (PQstatus(c) != CONNECTION_OK) {
+    std::fprintf(stderr, "postgres: %s\n", PQerrorMessage(c));
+    std::exit(1);
+  }
+  return c;
+}
+
+void pg_exec(PGconn* c, const std::string& sql) {
+  PGresult* r = PQexec(c, sql.c_str());
+  if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK) {
+    std::fprintf(stderr, "%s: %s\n", sql.c_str(), PQerrorMessage(c));
+    std::exit(1);
+  }
+  PQclear(r);
+}
+
+// The rows of a table in binary form, and their columns' declared types.
+struct PgRows {
+  std::vector<std::string> columns;
+  std::vector<std::string> types;
+  std::vector<std::vector<std::string>> values;
+  std::vector<std::vector<char>> nulls;
+};
+
+void pg_read_rows(PGconn* c, const std::string& table, PgRows& out) {
+  PGresult* t = PQexec(c, ("SELECT column_name, CASE WHEN data_type = 'character varying' THEN "
+                           "'varchar(' || character_maximum_length || ')' WHEN data_type LIKE "
+                           "'timestamp%' THEN 'timestamp(3) with time zone' ELSE data_type END "
+                           "FROM information_schema.columns WHERE table_name = '" +
+                           table + "' ORDER BY ordinal_position")
+                              .c_str());
+  for (int i = 0; i < PQntuples(t); ++i) {
+    out.columns.push_back(PQgetvalue(t, i, 0));
+    out.types.push_back(PQgetvalue(t, i, 1));
+  }
+  PQclear(t);
+  PGresult* r = PQexecParams(c, ("SELECT * FROM \"" + table + "\"").c_str(), 0, nullptr, nullptr,
+                             nullptr, nullptr, 1);
+  for (int i = 0; i < PQntuples(r); ++i) {
+    std::vector<std::string> row;
+    std::vector<char> nulls;
+    for (int j = 0; j < PQnfields(r); ++j) {
+      nulls.push_back(static_cast<char>(PQgetisnull(r, i, j)));
+      row.emplace_back(PQgetvalue(r, i, j), static_cast<size_t>(PQgetlength(r, i, j)));
+    }
+    out.values.push_back(std::move(row));
+    out.nulls.push_back(std::move(nulls));
+  }
+  PQclear(r);
+}
+
+// Inserts the same rows into a fresh table of the same columns and indexes, 1,000 per
+// transaction, with a statement prepared once; rows per second.
+double pg_raw_write(PGconn* c, const qx::EventClass& cls, const PgRows& rows) {
+  pg_exec(c, "DROP TABLE IF EXISTS raw_bench");
+  std::string ddl = "CREATE TABLE raw_bench (";
+  std::string ins = "INSERT INTO raw_bench (";
+  std::string qs;
+  for (size_t i = 0; i < rows.columns.size(); ++i) {
+    ddl += std::string(i ? ", " : "") + "\"" + rows.columns[i] + "\" " + rows.types[i] +
+           (cls.columns[i].nullable ? "" : " NOT NULL");
+    ins += std::string(i ? ", " : "") + "\"" + rows.columns[i] + "\"";
+    qs += (i ? ", $" : "$") + std::to_string(i + 1);
+  }
+  pg_exec(c, ddl + ")");
+  for (const qx::IndexDef& ix : cls.indexes) {
+    std::string col = ix.column;
+    for (char& ch : col) ch = static_cast<char>(std::tolower(ch));
+    pg_exec(c, "CREATE INDEX raw_bench_" + std::string(ix.suffix) + " ON raw_bench (\"" + col + "\")");
+  }
+  PGresult* p = PQprepare(c, "raw_ins", (ins + ") VALUES (" + qs + ")").c_str(), 0, nullptr);
+  PQclear(p);
+  size_t n = rows.columns.size();
+  std::vector<const char*> vals(n);
+  std::vector<int> lens(n), fmts(n, 1);
+  auto t0 = Clock::now();
+  pg_exec(c, "BEGIN");
+  size_t k = 0;
+  for (size_t r = 0; r < rows.values.size(); ++r) {
+    for (size_t i = 0; i < n; ++i) {
+      vals[i] = rows.nulls[r][i] ? nullptr : rows.values[r][i].data();
+      lens[i] = static_cast<int>(rows.values[r][i].size());
+    }
+    PGresult* res = PQexecPrepared(c, "raw_ins", static_cast<int>(n), vals.data(), lens.data(),
+                                   fmts.data(), 0);
+    if (PQresultStatus(res) != PGRES_COMMAND_OK) {
+      std::fprintf(stderr, "raw insert: %s\n", PQerrorMessage(c));
+      std::exit(1);
+    }
+    PQclear(res);
+    if (++k % 1000 == 0) {
+      pg_exec(c, "COMMIT");
+      pg_exec(c, "BEGIN");
+    }
+  }
+  pg_exec(c, "COMMIT");
+  double rate = static_cast<double>(rows.values.size()) / seconds_since(t0);
+  pg_exec(c, "DEALLOCATE raw_ins");
+  pg_exec(c, "DROP TABLE raw_bench");
+  return rate;
+}
+
 struct ClassCase {
   const char* name;
   TABLE_TYPE type;
@@ -247,6 +366,7 @@ struct ClassCase {
 
 int main(int argc, char** argv) {
   bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+  if (const char* pool = std::getenv("QX_BENCH_MO_POOL")) g_pool = std::max(1, std::atoi(pool));
   const int records = quick ? 5000 : 20000;
   const int scan_records = quick ? 20000 : 100000;
   const long cache_records = quick ? 200000 : 1000000;
@@ -357,13 +477,58 @@ int main(int argc, char** argv) {
   }
   sqlite3_close(reader);
 
+  // The same writes on PostgreSQL, when a server is named.
+  const char* pg_url = std::getenv("QXDB_BENCH_PG_URL");
+  if (pg_url == nullptr || *pg_url == '\0') pg_url = std::getenv("QXDB_TEST_PG_URL");
+  if (pg_url != nullptr && *pg_url != '\0') {
+    delete log;
+    qx::tolk_reset_for_tests();
+    setenv("QXDB_URL", pg_url, 1);
+    Asn1Value pg_id;
+    pg_id.encode_octets("bench_" + std::to_string(getpid()), TAG_GRAPHSTR);
+    log = new LogMapper(pg_id, empty, "", TolkMap::def_owner_id());
+    if (!log->created()) {
+      std::fprintf(stderr, "log not created on postgresql\n");
+      return 1;
+    }
+    PGconn* raw = pg_connect(pg_url);
+    const int pg_records = quick ? 2000 : 10000;
+    for (const ClassCase& c : classes) {
+      std::vector<Asn1Value> lists;
+      for (int i = 0; i < pg_records; ++i) lists.push_back(make_record(c.type, *c.cls, next_id + i));
+      LogMapper::commit();
+      auto t0 = Clock::now();
+      for (int i = 0; i < pg_records; ++i) {
+        auto* entry = new OarInfo;
+        if (log->WriteToDB(next_id + i, *c.cls, *c.cls, lists[static_cast<size_t>(i)], entry) != 1) {
+          std::fprintf(stderr, "write failed on postgresql\n");
+          return 1;
+        }
+        if ((i + 1) % 1000 == 0) LogMapper::commit();
+      }
+      LogMapper::commit();
+      double lib = pg_records / seconds_since(t0);
+      next_id += pg_records;
+      PgRows rows;
+      std::string table = log->get_table_name() + c.description().stem;
+      for (char& ch : table) ch = static_cast<char>(std::tolower(ch));
+      pg_read_rows(raw, table, rows);
+      double rate = pg_raw_write(raw, c.description(), rows);
+      std::printf("write %-10s library %9.0f rec/s   raw libpq   %9.0f rec/s\n", c.name, lib, rate);
+      std::snprintf(line, sizeof line, "write_%s_vs_raw_pg: %.2f", c.name, lib / rate);
+      headlines.push_back(line);
+    }
+    log->deleteDB(static_cast<char>(0));
+    LogMapper::commit();
+    PQfinish(raw);
+  }
+
   // The alarm state cache: heap per cached record.
   {
-    Asn1Value id = intv(8);
-    auto* m = new LogMapper(id, empty, "", TolkMap::def_owner_id());
+    LogMapper* m = log;
     size_t before = mallinfo2().uordblks;
     for (long i = 1; i <= cache_records; ++i) {
-      m->update_log_record_hash(static_cast<unsigned long>(i * 7 + 1), QXALARM_TABLE,
+      m->update_log_record_hash(static_cast<unsigned long>(10000000 + i * 7), QXALARM_TABLE,
                                 static_cast<unsigned long>(i % 3000), 0, 3);
     }
     size_t after = mallinfo2().uordblks;
@@ -371,7 +536,6 @@ int main(int argc, char** argv) {
     std::printf("alarm cache: %ld records, %.1f bytes per record\n", cache_records, per);
     std::snprintf(line, sizeof line, "alarm_cache_bytes_per_record: %.1f", per);
     headlines.push_back(line);
-    delete m;
   }
   delete log;
   std::filesystem::remove_all(dir);
