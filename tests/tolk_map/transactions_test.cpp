@@ -1,0 +1,92 @@
+// Transactions, the database error report and the per-log views, on both stores.
+#include "infra/tolk_map/log_tables.h"
+#include "infra/tolk_map/oids.h"
+#include "platform/db/rwdb_status.h"
+#include "platform/value/exception.h"
+#include "tests/tolk_map/store_fixture.h"
+
+namespace qx::test {
+namespace {
+
+class TransactionTest : public StoreTest {
+ protected:
+  LogMapper* Create(long id, const Asn1Value& attrs) {
+    return Keep(new LogMapper(Int(id), attrs, "", Graph("root")));
+  }
+  long MaxLogSize() {
+    auto logs = AllLogs();
+    Asn1Value v;
+    long n = -1;
+    if (logs.size() == 1 && logs[0].find(maxlogszOid, v)) v.decode_int(n);
+    return n;
+  }
+};
+
+TEST_P(TransactionTest, AbortUndoesAChangeAndCommitKeepsIt) {
+  LogMapper* m = Create(7, AttrList({{maxlogszOid, Int(1)}}));
+  ASSERT_TRUE(m->created());
+  ASSERT_EQ(m->UpdateDB(AttrList({{maxlogszOid, Int(2)}}), {}, {}), 1);
+  EXPECT_EQ(LogMapper::abort(), 1);
+  EXPECT_EQ(MaxLogSize(), 1);
+  ASSERT_EQ(m->UpdateDB(AttrList({{maxlogszOid, Int(3)}}), {}, {}), 1);
+  EXPECT_EQ(LogMapper::commit(), 1);
+  Restart();
+  EXPECT_EQ(MaxLogSize(), 3);
+}
+
+TEST_P(TransactionTest, AutoCommitStoresAtOnceAndStillCreatesLogsWhole) {
+  LogMapper::qxdb_log_tx = 0;  // as QXDB_LOG_TX set in the environment
+  LogMapper* m = Create(7, AttrList({{maxlogszOid, Int(1)}}));
+  ASSERT_TRUE(m->created());
+  ASSERT_EQ(m->UpdateDB(AttrList({{maxlogszOid, Int(5)}}), {}, {}), 1);
+  EXPECT_EQ(LogMapper::abort(), 1);  // nothing to undo: the change is stored
+  EXPECT_FALSE(Create(8, AttrList({{adminStateOid, Enum(9)}}))->created());
+  Restart();
+  EXPECT_EQ(MaxLogSize(), 5);
+  EXPECT_EQ(CountRows("Log", "LogId", std::string("8")), 0);
+}
+
+TEST_P(TransactionTest, SecurityViewAndItsSynonymComeAndGoWithTheLog) {
+  LogMapper* m = Create(7, AttrList({}));
+  ASSERT_TRUE(m->created());
+  if (m->get_table(SECALM_TABLE) == nullptr) GTEST_SKIP() << "no security alarm table";
+  ExceptionScope scope;
+  m->create_views();
+  ASSERT_EQ(scope.caught(), nullptr);
+  LogMapper::commit();
+  EXPECT_TRUE(Exists("qx_7_sec"));
+  EXPECT_TRUE(Exists("qx_7_sectable"));
+  ASSERT_EQ(m->deleteDB(char(0)), 1);
+  LogMapper::commit();
+  EXPECT_FALSE(Exists("qx_7_sec"));
+  EXPECT_FALSE(Exists("qx_7_sectable"));
+  EXPECT_FALSE(Exists(qx::record_table_name(m->get_table_name(), SECALM_TABLE)));
+}
+
+TEST_P(TransactionTest, LogTableHasItsIndexAndSynonym) {
+  ASSERT_TRUE(Create(7, AttrList({}))->created());
+  EXPECT_TRUE(Exists("Logtable"));
+  EXPECT_TRUE(Exists("QxLog"));
+}
+
+QX_STORE_TESTS(TransactionTest);
+
+TEST(OutputStatusTest, EightLinesWithEveryInformixReplaced) {
+  RWDBStatus s(RWDBStatus::serverError, "INFORMIX said INFORMIX", 42, 7, "vendor one",
+               "vendor two", true);
+  testing::internal::CaptureStdout();
+  outputStatus(s);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out,
+            "Component:        Tolk Mapper\n"
+            "Error code:       6\n"
+            "Error message     database said database\n"
+            "Is terminal:      Yes\n"
+            "Vendor error 1:   42\n"
+            "Vendor error 2:   7\n"
+            "Vendor message 1: vendor one\n"
+            "Vendor message 2: vendor two\n");
+}
+
+}  // namespace
+}  // namespace qx::test
