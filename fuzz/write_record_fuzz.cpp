@@ -1,0 +1,55 @@
+// Feeds arbitrary attribute lists to the record path of a log on an in-memory store:
+// the first octet picks the record class and the record identifier, the rest is taken
+// as the BER encoding of an attribute list (a SET of SEQUENCE {identifier, value}) and
+// written, updated (both forms) and read back. Nothing may crash, leak or read out of
+// bounds, whatever the list holds.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "infra/tolk_map/oids.h"
+#include "platform/value/asn1_value.h"
+#include "platform/value/exception.h"
+#include "tolk.h"
+
+namespace {
+
+LogMapper* the_log() {
+  static LogMapper* log = [] {
+    setenv("QXDB_URL", "sqlite::memory:", 1);
+    Asn1Value id;
+    id.encode_int(7);
+    Asn1Value empty;
+    empty.start_construct(TAG_SET);
+    auto* m = new LogMapper(id, empty, "", TolkMap::def_owner_id());
+    if (!m->created()) std::abort();
+    return m;
+  }();
+  return log;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  LogMapper* log = the_log();
+  static const Oid* const kClasses[] = {&objcrtOid, &objdltOid,    &relchgOid,
+                                        &attrvalchgOid, &secalmOid, &statechgOid};
+  const Oid& cls = *kClasses[data[0] % 6];
+  int id = data[0] >> 3;
+  ExceptionScope scope;
+  Asn1Value list;
+  if (!Asn1Value::decode(data + 1, size - 1, list)) return 0;
+  auto* entry = new OarInfo;
+  if (log->WriteToDB(id, cls, cls, list, entry) != 1) delete entry;
+  log->UpdateDB(id, list);
+  RespValue response;
+  log->UpdateDB(id, list, response);
+  RespValue values;
+  log->ReadfromDB(id, values);
+  LogMapper::commit();
+  // Keep the store small: forget the record again.
+  log->deleteDB(id);
+  LogMapper::commit();
+  return 0;
+}
