@@ -52,8 +52,10 @@ bool Asn1Type::format_value(const Asn1Value& value, char*& cursor, size_t capaci
     return false;
   }
   if (!value) return false;
-  // A work string keeps the printer simple; the callers' buffers are large.
-  std::string text;
+  // The printer appends to a string; one kept per thread spares the
+  // allocation on every call.
+  static thread_local std::string text;
+  text.clear();
   append_value(value, flags, text);
   size_t n = text.size() <= capacity ? text.size() : capacity;
   std::memcpy(cursor, text.data(), n);
