@@ -599,6 +599,7 @@ bool PrepareReadTable(bool pg) {
 // Keeps the items per second of every run, by benchmark name.
 class Collector : public benchmark::ConsoleReporter {
  public:
+  Collector() : ConsoleReporter(OO_None) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
       if (r.error_occurred || r.run_type != Run::RT_Iteration) continue;
@@ -625,6 +626,8 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--quick") == 0) {
       g_quick = true;
     } else {
+      if (std::strcmp(argv[i], "--help") == 0)
+        std::printf("db_alarm_bench [--quick] [benchmark options]\n");
       args.push_back(argv[i]);
     }
   }

@@ -62,7 +62,12 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   std::shared_ptr<ConnectionImpl> defaultConnection();
   // The connection most recently used for a statement, else the default one.
   std::shared_ptr<ConnectionImpl> recentConnection();
-  void used(const std::shared_ptr<ConnectionImpl>& c) { recent_ = c; }
+  void used(const std::shared_ptr<ConnectionImpl>& c) {
+    if (recentId_ != c->id()) {
+      recent_ = c;
+      recentId_ = c->id();
+    }
+  }
   void trace(const std::string& text) {
     if (tracer.isOn()) tracer.trace(text);
   }
@@ -73,6 +78,7 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
  private:
   std::shared_ptr<ConnectionImpl> default_;
   std::weak_ptr<ConnectionImpl> recent_;
+  uint64_t recentId_ = 0;
 };
 
 class TableImpl {
@@ -126,11 +132,11 @@ class StatementImpl {
   RWDBStatus bindValues();
 
   bool dirty_ = true;
+  bool rebuilt_ = false;  // sql_ changed since the last prepareOn
   std::string sql_;
   std::vector<NodePtr> nodes_;
   std::vector<Param> params_;
   uint64_t preparedOn_ = 0;
-  std::weak_ptr<ConnectionImpl> conn_;
   std::string preparedSql_;
   std::unique_ptr<Statement> stmt_;
 };
@@ -139,9 +145,22 @@ class ReaderImpl {
  public:
   ReaderImpl() = default;
   ReaderImpl(std::unique_ptr<Cursor> c, std::shared_ptr<ConnectionImpl> conn)
-      : cursor(std::move(c)), conn_(std::move(conn)) {}
+      : cursor(std::move(c)), columns(cursor->columnCount()), conn_(std::move(conn)) {}
+
+  // Whether column i of the current row is NULL; remembers the last answer,
+  // since callers ask for the indicator and then take the value.
+  bool isNull(int i) {
+    if (i != nullPos) {
+      nullPos = i;
+      nullValue = cursor->isNull(i);
+    }
+    return nullValue;
+  }
 
   std::unique_ptr<Cursor> cursor;
+  int columns = 0;
+  int nullPos = -1;
+  bool nullValue = false;
   RWDBStatus status;  // of the query and the fetches
   RWDBStatus access;  // of the last positioning or extraction; reset by each row
   bool hasRow = false;

@@ -17,6 +17,7 @@ bool RWDBReader::operator()() {
   impl_->position = 0;
   impl_->positionValid = true;
   impl_->access = RWDBStatus();
+  impl_->nullPos = -1;
   impl_->hasRow = impl_->cursor->next(&impl_->status);
   if (!impl_->status.isValid()) {
     report(impl_->status);
@@ -28,7 +29,7 @@ bool RWDBReader::operator()() {
 RWDBReader& RWDBReader::operator[](size_t position) {
   if (!impl_ || !impl_->cursor) return *this;
   impl_->position = position;
-  impl_->positionValid = position < static_cast<size_t>(impl_->cursor->columnCount());
+  impl_->positionValid = position < static_cast<size_t>(impl_->columns);
   impl_->access = impl_->positionValid
                       ? RWDBStatus()
                       : RWDBStatus(RWDBStatus::invalidPosition,
@@ -39,7 +40,7 @@ RWDBReader& RWDBReader::operator[](size_t position) {
 RWDBReader& RWDBReader::operator[](const RWCString& columnName) {
   if (!impl_ || !impl_->cursor) return *this;
   if (impl_->byName.empty()) {
-    for (int i = 0; i < impl_->cursor->columnCount(); ++i)
+    for (int i = 0; i < impl_->columns; ++i)
       impl_->byName.emplace(impl_->cursor->columnName(i), static_cast<size_t>(i));
   }
   auto it = impl_->byName.find(qx::db::fold_name(columnName.str()));
@@ -59,7 +60,7 @@ namespace {
 // The column at the reader's position, or -1 (no row, or no such column).
 int current(qx::db::ReaderImpl* r) {
   if (r == nullptr || !r->cursor || !r->hasRow || !r->positionValid) return -1;
-  if (r->position >= static_cast<size_t>(r->cursor->columnCount())) {
+  if (r->position >= static_cast<size_t>(r->columns)) {
     r->positionValid = false;
     r->access = RWDBStatus(RWDBStatus::invalidPosition,
                            "no column at position " + std::to_string(r->position));
@@ -72,7 +73,7 @@ template <class Get>
 void extract(qx::db::ReaderImpl* r, Get get) {
   int i = current(r);
   if (i < 0) return;
-  if (!r->cursor->isNull(i) && !get(i)) {
+  if (!r->isNull(i) && !get(i)) {
     r->access = report(RWDBStatus(RWDBStatus::typeConflict, "column " + r->cursor->columnName(i) +
                                                                  " does not convert to the variable"));
   }
@@ -87,7 +88,7 @@ bool to_int(qx::db::ReaderImpl* r, int i, int64_t lo, int64_t hi, int64_t* v) {
 
 RWDBReader& RWDBReader::operator>>(RWDBNullIndicator& n) {
   int i = current(impl_.get());
-  n = i < 0 ? true : impl_->cursor->isNull(i);
+  n = i < 0 ? true : impl_->isNull(i);
   return *this;
 }
 
@@ -145,17 +146,17 @@ RWDBReader& RWDBReader::operator>>(RWDBBlob& v) {
 
 bool RWDBReader::isNull(size_t position) const {
   if (!impl_ || !impl_->cursor || !impl_->hasRow ||
-      position >= static_cast<size_t>(impl_->cursor->columnCount()))
+      position >= static_cast<size_t>(impl_->columns))
     return false;
-  return impl_->cursor->isNull(static_cast<int>(position));
+  return impl_->isNull(static_cast<int>(position));
 }
 
 size_t RWDBReader::numberOfColumns() const {
-  return impl_ && impl_->cursor ? static_cast<size_t>(impl_->cursor->columnCount()) : 0;
+  return impl_ && impl_->cursor ? static_cast<size_t>(impl_->columns) : 0;
 }
 
 RWDBColumn RWDBReader::column(size_t position) const {
-  if (!impl_ || !impl_->cursor || position >= static_cast<size_t>(impl_->cursor->columnCount()))
+  if (!impl_ || !impl_->cursor || position >= static_cast<size_t>(impl_->columns))
     return RWDBColumn::invalid(RWDBStatus(RWDBStatus::invalidPosition,
                                           "no column at position " + std::to_string(position)));
   return RWDBColumn(impl_->cursor->columnName(static_cast<int>(position)));

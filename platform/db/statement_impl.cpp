@@ -68,14 +68,19 @@ RWDBStatus StatementImpl::build() {
     if (!(s = b.criterion(where.node())).isValid()) return s;
   }
   sql_ = std::move(b.sql());
+  rebuilt_ = true;
   nodes_ = std::move(b.params());
   params_.resize(nodes_.size());
   return RWDBStatus();
 }
 
 RWDBStatus StatementImpl::prepareOn(const std::shared_ptr<ConnectionImpl>& c) {
-  if (stmt_ && preparedOn_ == c->id() && preparedSql_ == sql_ && !conn_.expired())
+  // Rebuilding after a rebind gives the same text: keep the statement.
+  if (stmt_ && preparedOn_ == c->id() && (!rebuilt_ || preparedSql_ == sql_)) {
+    rebuilt_ = false;
     return RWDBStatus();
+  }
+  rebuilt_ = false;
   stmt_.reset();
   RWDBStatus s = c->session()->prepare(sql_, nodes_.size(), &stmt_);
   if (!s.isValid()) {
@@ -84,7 +89,6 @@ RWDBStatus StatementImpl::prepareOn(const std::shared_ptr<ConnectionImpl>& c) {
   }
   preparedOn_ = c->id();
   preparedSql_ = sql_;
-  conn_ = c;
   return s;
 }
 
