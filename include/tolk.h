@@ -252,8 +252,7 @@ class LogMapper : public TolkMap {
   int append_values(Asn1Value& list, RespValue& response);
   int append_blob_values(Asn1Value& list, RespValue& response);
   // Adds (id, value, the value `old` holds under id or empty) to `response`.
-  int Fill_response(RespValue& response, Oid& id, const Asn1Value& value,
-                    const RespValue& old);
+  int Fill_response(RespValue& response, Oid& id, const Asn1Value& value, const RespValue& old);
 
   // ---- Per-log database objects.
 

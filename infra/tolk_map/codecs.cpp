@@ -38,8 +38,8 @@ void DataUnitRdrInfo_hash::store(const DataUnit* key, RdrInfo* info) {
     return;
   }
   index_.emplace(std::move(k), order_.size());
-  order_.push_back(Entry{std::unique_ptr<DataUnit>(const_cast<DataUnit*>(key)),
-                         std::unique_ptr<RdrInfo>(info)});
+  order_.push_back(
+      Entry{std::unique_ptr<DataUnit>(const_cast<DataUnit*>(key)), std::unique_ptr<RdrInfo>(info)});
 }
 
 RdrInfo* DataUnitRdrInfo_hash::fetch(const DataUnit* key) const { return fetch(key->view()); }
@@ -213,7 +213,7 @@ const char* enum_name(const char* const* names, size_t count, long n) {
 // ---- Availability status.
 
 namespace {
-const char* const kAvStatus[] = {"inTest",  "failed",     "powerOff", "offLine", "offDuty",
+const char* const kAvStatus[] = {"inTest",     "failed",   "powerOff",     "offLine", "offDuty",
                                  "dependency", "degraded", "notInstalled", "logFull"};
 constexpr size_t kNumAvStatus = sizeof(kAvStatus) / sizeof(kAvStatus[0]);
 }  // namespace
@@ -367,7 +367,8 @@ const char* const kClear[] = {"unCleared", "cleared"};
 const char* const kDisplay[] = {"unDisplayed", "displayed"};
 const char* const kSrcInd[] = {"resourceOperation", "managementOperation", "unknown"};
 
-#define QX_ENUM(arr, label, boolean) EnumSyntax{arr, sizeof(arr) / sizeof(arr[0]), label, boolean}
+#define QX_ENUM(arr, label, boolean) \
+  EnumSyntax { arr, sizeof(arr) / sizeof(arr[0]), label, boolean }
 const EnumSyntax kAdminSyntax = QX_ENUM(kAdminState, "adminstate", false);
 const EnumSyntax kOpSyntax = QX_ENUM(kOpState, "opstate", false);
 const EnumSyntax kLogFullSyntax = QX_ENUM(kLogFull, "logfull ", false);
@@ -383,17 +384,15 @@ const EnumSyntax kSrcIndSyntax = QX_ENUM(kSrcInd, "src_ind ", false);
 
 }  // namespace
 
-#define QX_ENUM_FAMILY(syntax, table)                                                      \
-  bool pop_##syntax(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&,            \
-                    Asn1Value& value) {                                                    \
-    return pop_enum(table, u, column, value);                                              \
-  }                                                                                        \
-  bool ins_##syntax(LogMapper*, void* field, Oid&, Asn1Value& value) {                     \
-    return ins_enum(table, field, value);                                                  \
-  }                                                                                        \
-  bool rdr_##syntax(LogMapper*, RWDBReader& r, const RWCString& column, Oid&,              \
-                    Asn1Value& value) {                                                    \
-    return rdr_enum(table, r, column, value);                                              \
+#define QX_ENUM_FAMILY(syntax, table)                                                              \
+  bool pop_##syntax(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn1Value& value) { \
+    return pop_enum(table, u, column, value);                                                      \
+  }                                                                                                \
+  bool ins_##syntax(LogMapper*, void* field, Oid&, Asn1Value& value) {                             \
+    return ins_enum(table, field, value);                                                          \
+  }                                                                                                \
+  bool rdr_##syntax(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1Value& value) {  \
+    return rdr_enum(table, r, column, value);                                                      \
   }
 
 QX_ENUM_FAMILY(adminstate, kAdminSyntax)
@@ -457,8 +456,7 @@ bool ins_time(LogMapper*, void* field, Oid&, Asn1Value& value) {
   }
   Asn1Value t = value;
   if (value && value.tag() == TAG_CTX0 && value.constructed()) t = value.first_component();
-  if (!value || (value.tag() != TAG_GENTIME && value.tag() != TAG_CTX0) || !t ||
-      t.constructed()) {
+  if (!value || (value.tag() != TAG_GENTIME && value.tag() != TAG_CTX0) || !t || t.constructed()) {
     return false;
   }
   GeneralizedTime gt(t);
@@ -641,7 +639,9 @@ bool pop_ack_text(void* field, Oid&, Asn1Value& value) {
   return true;
 }
 
-bool pop_clear_text(void* field, Oid& id, Asn1Value& value) { return pop_ack_text(field, id, value); }
+bool pop_clear_text(void* field, Oid& id, Asn1Value& value) {
+  return pop_ack_text(field, id, value);
+}
 
 bool pop_ack_state(void* field, Oid&, Asn1Value& value) {
   long n = -1;

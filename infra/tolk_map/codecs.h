@@ -170,9 +170,9 @@ unsigned long tolk_asnhash(Asn1Value* key);
 int tolk_asncmp(void* a, void* b);
 void tolk_asndel(void* key);
 
-#define QX_CODEC_FAMILY(syntax)                                                         \
-  bool pop_##syntax(LogMapper*, RWDBUpdater&, const RWCString&, Oid&, Asn1Value&);      \
-  bool ins_##syntax(LogMapper*, void*, Oid&, Asn1Value&);                               \
+#define QX_CODEC_FAMILY(syntax)                                                    \
+  bool pop_##syntax(LogMapper*, RWDBUpdater&, const RWCString&, Oid&, Asn1Value&); \
+  bool ins_##syntax(LogMapper*, void*, Oid&, Asn1Value&);                          \
   bool rdr_##syntax(LogMapper*, RWDBReader&, const RWCString&, Oid&, Asn1Value&);
 
 QX_CODEC_FAMILY(adminstate)
@@ -206,11 +206,11 @@ bool rdr_qx_time(LogMapper*, RWDBReader&, const RWCString&, Oid&, Asn1Value&);
 bool rdr_logid(LogMapper*, RWDBReader&, const RWCString& column, Oid&, Asn1Value& value);
 
 // Field setters of the alarm tables' acknowledgement and clearing.
-bool pop_ack_time(void* field, Oid&, Asn1Value&);       // RWDBDateTime
-bool pop_clear_time(void* field, Oid&, Asn1Value&);     // RWDBDateTime
-bool pop_ack_text(void* field, Oid&, Asn1Value&);       // RWCString
-bool pop_clear_text(void* field, Oid&, Asn1Value&);     // RWCString
-bool pop_ack_state(void* field, Oid&, Asn1Value&);      // RWCString: unAcked / acked
+bool pop_ack_time(void* field, Oid&, Asn1Value&);          // RWDBDateTime
+bool pop_clear_time(void* field, Oid&, Asn1Value&);        // RWDBDateTime
+bool pop_ack_text(void* field, Oid&, Asn1Value&);          // RWCString
+bool pop_clear_text(void* field, Oid&, Asn1Value&);        // RWCString
+bool pop_ack_state(void* field, Oid&, Asn1Value&);         // RWCString: unAcked / acked
 bool pop_clear_clearState(void* field, Oid&, Asn1Value&);  // RWCString
 
 namespace qx {

@@ -88,8 +88,7 @@ void LogMapper::Delete_qxDbObject() {
     if (!db_object_name(log_name_, name)) return;
     db_object_ = std::make_unique<ACDbObject>(name, 1);
   }
-  tolk_info.print("Going to delete the qxDbObject : %s \n",
-                  db_object_->get_object_name().data());
+  tolk_info.print("Going to delete the qxDbObject : %s \n", db_object_->get_object_name().data());
   if (!db_object_->exists()) {
     if (!db_object_->get_error_string().isNull()) return raise_ac(*db_object_);
     db_object_.reset();  // nothing stored under this name
@@ -122,8 +121,7 @@ void LogMapper::delete_views() {
     delete_synonym(synonym);
   }
   if (qx::valid_name(sec_view_) && aDB_().table(sec_view_).exists(aConnection())) {
-    RWDBResult r =
-        aDB_().executeSql("DROP VIEW " + qx::quote_identifier(sec_view_), aConnection());
+    RWDBResult r = aDB_().executeSql("DROP VIEW " + qx::quote_identifier(sec_view_), aConnection());
     if (!r.isValid()) ProcessFailX::raise("security view %s not dropped", sec_view_.c_str());
   }
 }
@@ -132,8 +130,8 @@ void LogMapper::create_synonym(const std::string& name) {
   std::string synonym = name + "table";
   size_t dot = name.find('.');
   if (dot != std::string::npos) synonym = name.substr(dot) + "table";
-  std::string sql = "CREATE SYNONYM " + qx::quote_identifier(synonym) + " FOR " +
-                    qx::quote_identifier(name);
+  std::string sql =
+      "CREATE SYNONYM " + qx::quote_identifier(synonym) + " FOR " + qx::quote_identifier(name);
   aDB_().executeSql(sql, aConnection());
 }
 

@@ -73,7 +73,8 @@ bool pop_formatedVal(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid& i
                      Asn1Value& value) {
   std::string text;
   if (!qx::formatted_text(id, value, text)) return false;
-  if (tolk_map_debug != 0) std::cout << "pop formatedVal " << text << " length " << text.size() << std::endl;
+  if (tolk_map_debug != 0)
+    std::cout << "pop formatedVal " << text << " length " << text.size() << std::endl;
   qx::assign(u, column, RWCString(text));
   return true;
 }
@@ -83,7 +84,8 @@ bool ins_formatedVal(LogMapper*, void* field, Oid& id, Asn1Value& value) {
   std::string text;
   bool ok = id == moiOid ? qx::instance_fdn(value, text) : qx::formatted_text(id, value, text);
   if (!ok) return false;
-  if (tolk_map_debug != 0) std::cout << "ins formatedVal " << text << " length " << text.size() << std::endl;
+  if (tolk_map_debug != 0)
+    std::cout << "ins formatedVal " << text << " length " << text.size() << std::endl;
   RWCString& dest = *static_cast<RWCString*>(field);
   if (dest.isNull()) {
     dest = RWCString(text);

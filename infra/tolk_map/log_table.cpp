@@ -43,7 +43,8 @@ class Unit {
     } else {
       LogMapper::commit();
     }
-    LogMapper::aDB_().executeSql(std::string("UPDATE ") + qx::quote_identifier(qx::kLogNumberTable) +
+    LogMapper::aDB_().executeSql(std::string("UPDATE ") +
+                                     qx::quote_identifier(qx::kLogNumberTable) +
                                      " SET qxlogid = qxlogid WHERE qxlogid = 0",
                                  LogMapper::aConnection());
   }
@@ -67,6 +68,7 @@ class Unit {
     LogMapper::aConnection().rollbackTransaction();
     LogMapper::aConnection().autoCommit(true);
   }
+
  private:
   bool auto_;
   bool done_ = false;
@@ -201,8 +203,7 @@ void LogMapper::CreateLogT(const std::string& name) {
     RWDBSchema schema;
     for (const qx::ColumnDef& c : LogMapperImpl::columns())
       schema.appendColumn(c.name, c.type, c.length, c.nullable);
-    RWDBStatus s =
-        create_table(name, schema, storage, 0, aDB_().phraseBook(), aConnection(), 0);
+    RWDBStatus s = create_table(name, schema, storage, 0, aDB_().phraseBook(), aConnection(), 0);
     if (!s.isValid() && !table_->exists(aConnection())) {
       // Another process may have created it at the same moment: only a table that
       // is still missing is a failure.
@@ -233,8 +234,7 @@ void LogMapper::CreateQxLogT(const std::string& name) {
     }
     Storage storage;
     get_storage(get_logid(), tname.c_str(), storage);
-    RWDBStatus s =
-        create_table(tname, schema, storage, 0, aDB_().phraseBook(), aConnection(), 0);
+    RWDBStatus s = create_table(tname, schema, storage, 0, aDB_().phraseBook(), aConnection(), 0);
     if (!s.isValid() && !t.exists(aConnection())) {
       ConflictX::raise("table %s cannot be created", tname.c_str());
     }
@@ -398,7 +398,8 @@ int LogMapper::insert(OidArray& ids, Asn1ValueArray& values) {
   // the next start-up and leave its tables behind.
   img.set_nulls(present);
   RWDBResult res = stmts_->log_inserter.execute(aConnection());
-  if (tolk_map_debug != 0) std::cout << (res.isValid() ? "Log insert OK " : "Log insert NOT OK ") << std::endl;
+  if (tolk_map_debug != 0)
+    std::cout << (res.isValid() ? "Log insert OK " : "Log insert NOT OK ") << std::endl;
   if (!res.isValid()) {
     tolk_error.print("Processing failure. Insertion failed.\n");
     ProcessFailX::raise("log row not inserted: %s", res.status().message().data());
@@ -410,8 +411,8 @@ int LogMapper::insert(OidArray& ids, Asn1ValueArray& values) {
 int LogMapper::qx_insert() {
   QxLogImpl& img = *qxlog_impl_;
   for (int t = 0; t < NUM_TABLE_TYPES; ++t) {
-    std::string name = tables_[t] ? tables_[t]->table_name_
-                                  : qx::record_table_name(table_name_, TABLE_TYPE(t));
+    std::string name =
+        tables_[t] ? tables_[t]->table_name_ : qx::record_table_name(table_name_, TABLE_TYPE(t));
     img.initialize();
     *img.text(ATTR_QXLOG_NAME) = RWCString(name);
     *img.text(ATTR_QXLOG_RECORD_TYPE) =
@@ -624,9 +625,8 @@ int LogMapper::UpdateDB(const Asn1Value& attributeList, const OidArray&, const A
       // The discriminator construct is changed in place: the row, its other
       // attributes and its internal number stay. List-valued schedule attributes
       // keep their formatted text in their own columns.
-      bool done = pv->pop == pop_qxlist
-                      ? pop_formatedVal(this, up, pv->column, ids[i], values[i])
-                      : pv->pop(this, up, pv->column, ids[i], values[i]);
+      bool done = pv->pop == pop_qxlist ? pop_formatedVal(this, up, pv->column, ids[i], values[i])
+                                        : pv->pop(this, up, pv->column, ids[i], values[i]);
       ok = check_codec(done, ids[i]);
     }
     if (ok && up.entries() > 0) {

@@ -85,8 +85,8 @@ const ReaderSpec kLogReaders[] = {
 
 const char* const kStems[NUM_TABLE_TYPES] = {"qxAlm", "ObCre", "ObDel", "relCh", "AVChR",
                                              "secur", "stChg", "qxInt", "ZkvCt", "_blob"};
-const char* const kSynonyms[NUM_TABLE_TYPES] = {"qxAlm", "objcrt", "objdlt", "relChg", "avChg",
-                                                "secAlm", "stChg", "intAlm", "zkvAlm", "blob"};
+const char* const kSynonyms[NUM_TABLE_TYPES] = {"qxAlm",  "objcrt", "objdlt", "relChg", "avChg",
+                                                "secAlm", "stChg",  "intAlm", "zkvAlm", "blob"};
 
 }  // namespace
 

@@ -7,21 +7,21 @@
 #include <span>
 #include <string>
 
-#include "tolk.h"
 #include "infra/tolk_map/codecs.h"
 #include "infra/tolk_map/row_image.h"
 #include "platform/db/rwdb_deleter.h"
 #include "platform/db/rwdb_inserter.h"
 #include "platform/db/rwdb_selector.h"
 #include "platform/db/rwdb_table.h"
+#include "tolk.h"
 
 // Column names of the shared tables.
-extern const char* const logid_col;       // "LogId"
-extern const char* const qxlogid_col;     // "QxLogId"
-extern const char* const logidtype_col;   // "LogIdType"
-extern const char* const logidasn_col;    // "logidasn"
-extern const char* const qxlogname_col;   // "qxlogName"
-extern const char* const qxlogrectype_col;  // "qxlogrecordtype"
+extern const char* const logid_col;          // "LogId"
+extern const char* const qxlogid_col;        // "QxLogId"
+extern const char* const logidtype_col;      // "LogIdType"
+extern const char* const logidasn_col;       // "logidasn"
+extern const char* const qxlogname_col;      // "qxlogName"
+extern const char* const qxlogrectype_col;   // "qxlogrecordtype"
 extern const char* const qxlog_qxlogid_col;  // "qxlogid"
 
 // The row image of the log table, in column order.

@@ -43,8 +43,8 @@ const Oid moiOid("2.9.3.2.7.61");
 
 namespace {
 const Oid* const kClassOfType[NUM_TABLE_TYPES] = {
-    &qxalarmOid,    &objcrtOid,   &objdltOid,   &relchgOid,  &attrvalchgOid,
-    &secalmOid,     &statechgOid, &intrnetOid,  &zkalarmOid, &actualClassOid,
+    &qxalarmOid, &objcrtOid,   &objdltOid,  &relchgOid,  &attrvalchgOid,
+    &secalmOid,  &statechgOid, &intrnetOid, &zkalarmOid, &actualClassOid,
 };
 }  // namespace
 

@@ -9,16 +9,16 @@
 #include "tolk.h"
 
 // Record classes, one per table type.
-extern const Oid qxalarmOid;     // 0: the platform's alarm record
-extern const Oid objcrtOid;      // 1: objectCreationRecord
-extern const Oid objdltOid;      // 2: objectDeletionRecord
-extern const Oid relchgOid;      // 3: relationshipChangeRecord
-extern const Oid attrvalchgOid;  // 4: attributeValueChangeRecord
-extern const Oid secalmOid;      // 5: securityAlarmReportRecord
-extern const Oid statechgOid;    // 6: stateChangeRecord
-extern const Oid intrnetOid;     // 7: alarms raised by SNMP traps
-extern const Oid zkalarmOid;     // 8: the alarm-correlation feature's alarm record
-extern const Oid actualClassOid; // 9: every other class (the blob table)
+extern const Oid qxalarmOid;      // 0: the platform's alarm record
+extern const Oid objcrtOid;       // 1: objectCreationRecord
+extern const Oid objdltOid;       // 2: objectDeletionRecord
+extern const Oid relchgOid;       // 3: relationshipChangeRecord
+extern const Oid attrvalchgOid;   // 4: attributeValueChangeRecord
+extern const Oid secalmOid;       // 5: securityAlarmReportRecord
+extern const Oid statechgOid;     // 6: stateChangeRecord
+extern const Oid intrnetOid;      // 7: alarms raised by SNMP traps
+extern const Oid zkalarmOid;      // 8: the alarm-correlation feature's alarm record
+extern const Oid actualClassOid;  // 9: every other class (the blob table)
 
 extern const Oid logOCOid;
 extern const Oid logRecordOCOid;

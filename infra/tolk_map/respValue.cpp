@@ -9,8 +9,8 @@ RespValueElement* RespValue::find(const Oid& id) const {
 }
 
 int RespValue::create_entry(const Oid& id, const Asn1Value& value, const Asn1Value& old_value) {
-  auto element = std::unique_ptr<RespValueElement>(
-      new (std::nothrow) RespValueElement(id, value, old_value));
+  auto element =
+      std::unique_ptr<RespValueElement>(new (std::nothrow) RespValueElement(id, value, old_value));
   if (!element) return 0;
   index_[id] = element.get();
   elements_.push_back(std::move(element));

@@ -130,9 +130,9 @@ int LogMapper::set_up_database(DB_TYPE) {
     tolk_error.print("Invalid database description: %s\n", info.error_string().data());
     return 0;
   }
-  aDB_() = RWDBManager::database(info.get_server_type(), info.get_server_name(),
-                                 info.get_user_name(), info.get_user_password(),
-                                 info.get_database_name(), "");
+  aDB_() =
+      RWDBManager::database(info.get_server_type(), info.get_server_name(), info.get_user_name(),
+                            info.get_user_password(), info.get_database_name(), "");
   if (!aDB_().isValid()) return 0;
   aConnection() = aDB_().connection(1);
   aConnection().autoCommit(qxdb_log_tx == 0);

@@ -100,7 +100,6 @@ bool log_name_of(const Asn1Value& id, std::string& name, std::string& type) {
 
 // ---- Readers of the log table and the alarm tables.
 
-
 bool rdr_logid(LogMapper*, RWDBReader& reader, const RWCString& column, Oid&, Asn1Value& value) {
   RWCString text;
   RWCString type;

@@ -36,9 +36,9 @@ int validate_logid(RWDBReader& reader, const Asn1Value& logId, const RWCString l
 bool rdr_clear_severity(RWDBReader& reader, RWCString& stateColumn, RWCString& severityColumn,
                         unsigned char& cleared, unsigned char& severity);
 
-extern const char* const GLBFORM_DELIM;  // "globalForm:"
-extern const char* const cleared_state;   // "cleared"
-extern const char* const uncleared_state; // "unCleared"
+extern const char* const GLBFORM_DELIM;    // "globalForm:"
+extern const char* const cleared_state;    // "cleared"
+extern const char* const uncleared_state;  // "unCleared"
 
 namespace qx {
 

@@ -58,7 +58,8 @@ TEST_P(LogCommandTest, CreatedLogIsListedByANewProcess) {
   ASSERT_EQ(c.status, 0) << c.err;
   ToolResult l = Run({"logs"});
   ASSERT_EQ(l.status, 0) << l.err;
-  EXPECT_NE(l.out.find("\"" + Log("a") + "\"\n  availabilityStatus: {inTest, logFull}\n"
+  EXPECT_NE(l.out.find("\"" + Log("a") +
+                       "\"\n  availabilityStatus: {inTest, logFull}\n"
                        "  startTime: \"20240131120000Z\"\n"),
             std::string::npos)
       << l.out;

@@ -26,8 +26,7 @@ class LogLifecycleTest : public StoreTest {
     EXPECT_TRUE(parse_attribute(attr, text, v, &error)) << text << ": " << error;
     return v;
   }
-  static const StoreTest::Log* Find(const std::vector<StoreTest::Log>& logs,
-                                    const Asn1Value& id) {
+  static const StoreTest::Log* Find(const std::vector<StoreTest::Log>& logs, const Asn1Value& id) {
     for (const auto& l : logs)
       if (l.id == id) return &l;
     return nullptr;
@@ -120,18 +119,27 @@ TEST_P(LogLifecycleTest, TwoProcessesCreatingAtOnceTakeDistinctNumbers) {
 TEST_P(LogLifecycleTest, EveryAttributeComesBackAfterRestart) {
   Asn1Value av = IntSet({0, 8});
   Asn1Value discrim = Parse(discrimOid, "and:{}");
-  Asn1Value intervals = Parse(dayintrvalsOid, "{{intervalStart {hour 8, minute 0}, intervalEnd {hour 17, minute 30}}}");
-  Asn1Value week = Parse(weekmaskOid, "{{daysOfWeek '1111100'B, intervalsOfDay {{intervalStart {hour 8, minute 0}, intervalEnd {hour 12, minute 0}}}}}");
+  Asn1Value intervals = Parse(
+      dayintrvalsOid, "{{intervalStart {hour 8, minute 0}, intervalEnd {hour 17, minute 30}}}");
+  Asn1Value week = Parse(weekmaskOid,
+                         "{{daysOfWeek '1111100'B, intervalsOfDay {{intervalStart {hour 8, minute "
+                         "0}, intervalEnd {hour 12, minute 0}}}}}");
   Asn1Value sched = Parse(externschedOid, "distinguishedName:/logId=1");
   std::vector<std::pair<Oid, Asn1Value>> attrs = {
-      {adminStateOid, Enum(2)},     {opstateOid, Enum(1)},
-      {avstatusOid, av},            {logfullOid, Enum(1)},
+      {adminStateOid, Enum(2)},
+      {opstateOid, Enum(1)},
+      {avstatusOid, av},
+      {logfullOid, Enum(1)},
       {starttmOid, GenTime("20240131120000Z")},
       {stoptmOid, GenTime("20241231235959.5Z")},
-      {maxlogszOid, Int(100000)},   {currlogszOid, Int(12)},
-      {numrecsOid, Int(3)},         {dayintrvalsOid, intervals},
-      {weekmaskOid, week},          {externschedOid, sched},
-      {discrimOid, discrim},        {capacityAlarmThresholdOid, IntSet({10, 50, 90})},
+      {maxlogszOid, Int(100000)},
+      {currlogszOid, Int(12)},
+      {numrecsOid, Int(3)},
+      {dayintrvalsOid, intervals},
+      {weekmaskOid, week},
+      {externschedOid, sched},
+      {discrimOid, discrim},
+      {capacityAlarmThresholdOid, IntSet({10, 50, 90})},
   };
   LogMapper* m = Create(Int(7), AttrList(attrs));
   ASSERT_TRUE(m->created());
@@ -189,7 +197,8 @@ TEST_P(LogLifecycleTest, LogsComeBackUnderTheirIdentifiers) {
 }
 
 TEST_P(LogLifecycleTest, LogWithoutOrdinaryAttributesStillHasItsRow) {
-  Asn1Value intervals = Parse(dayintrvalsOid, "{{intervalStart {hour 1, minute 0}, intervalEnd {hour 2, minute 0}}}");
+  Asn1Value intervals =
+      Parse(dayintrvalsOid, "{{intervalStart {hour 1, minute 0}, intervalEnd {hour 2, minute 0}}}");
   ASSERT_TRUE(Create(Int(5), AttrList({{dayintrvalsOid, intervals}}))->created());
   ASSERT_TRUE(Keep(new LogMapper(AttrList({{logIdOid, Int(6)}}), ""))->created());
   Restart();
@@ -301,12 +310,12 @@ TEST_P(LogLifecycleTest, BadInputLeavesNothingBehind) {
     Asn1Value id;
     Asn1Value attrs;
   } cases[] = {
-      {Int(20), Int(1)},                                               // not a list
-      {Int(21), AttrList({{adminStateOid, Octets("locked")}})},        // wrong syntax
-      {Int(22), AttrList({{avstatusOid, IntSet({0, 9})}})},            // out of range
-      {Graph(""), AttrList({})},                                       // empty identifier
-      {Asn1Value(), AttrList({})},                                     // no identifier
-      {IntSet({1}), AttrList({})},                                     // not an identifier
+      {Int(20), Int(1)},                                         // not a list
+      {Int(21), AttrList({{adminStateOid, Octets("locked")}})},  // wrong syntax
+      {Int(22), AttrList({{avstatusOid, IntSet({0, 9})}})},      // out of range
+      {Graph(""), AttrList({})},                                 // empty identifier
+      {Asn1Value(), AttrList({})},                               // no identifier
+      {IntSet({1}), AttrList({})},                               // not an identifier
   };
   for (const Case& c : cases) {
     LogMapper* m = Create(c.id, c.attrs);

@@ -78,9 +78,8 @@ namespace {
 
 RWDBDatabase open_url(const std::string& url) {
   QXDBConnectInfo info = QXDBConnectInfo::from_url(url);
-  return RWDBManager::database(info.get_server_type(), info.get_server_name(),
-                               info.get_user_name(), info.get_user_password(),
-                               info.get_database_name(), "");
+  return RWDBManager::database(info.get_server_type(), info.get_server_name(), info.get_user_name(),
+                               info.get_user_password(), info.get_database_name(), "");
 }
 
 std::atomic<int> g_counter{0};

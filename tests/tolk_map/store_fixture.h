@@ -65,7 +65,7 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
 };
 
 // Instantiates a StoreTest-derived suite on both stores.
-#define QX_STORE_TESTS(Suite) \
+#define QX_STORE_TESTS(Suite)                                                        \
   INSTANTIATE_TEST_SUITE_P(Stores, Suite, ::testing::Values("sqlite", "postgresql"), \
                            [](const auto& store) { return store.param; })
 

@@ -72,8 +72,8 @@ TEST_P(TransactionTest, LogTableHasItsIndexAndSynonym) {
 QX_STORE_TESTS(TransactionTest);
 
 TEST(OutputStatusTest, EightLinesWithEveryInformixReplaced) {
-  RWDBStatus s(RWDBStatus::serverError, "INFORMIX said INFORMIX", 42, 7, "vendor one",
-               "vendor two", true);
+  RWDBStatus s(RWDBStatus::serverError, "INFORMIX said INFORMIX", 42, 7, "vendor one", "vendor two",
+               true);
   testing::internal::CaptureStdout();
   outputStatus(s);
   std::string out = testing::internal::GetCapturedStdout();

@@ -111,8 +111,10 @@ int run_create(const logmapper::Context&, int argc, char** argv) {
   }
   LogMapper log(id, list, "", TolkMap::def_owner_id());
   if (!log.created()) {
-    return logmapper::fail("create-log", "log %s not created (an attribute value its log "
-                           "attribute does not take, or a name in use)", argv[0]);
+    return logmapper::fail("create-log",
+                           "log %s not created (an attribute value its log "
+                           "attribute does not take, or a name in use)",
+                           argv[0]);
   }
   return logmapper::kOk;
 }
@@ -141,8 +143,7 @@ int run_logs(const logmapper::Context&, int argc, char** argv) {
         std::string& s = o->text;
         if (o->json) {
           s += o->first ? "\n  " : ",\n  ";
-          s += "{\"logId\": " + logmapper::json_string(identifier_text(id)) +
-               ", \"attributes\": {";
+          s += "{\"logId\": " + logmapper::json_string(identifier_text(id)) + ", \"attributes\": {";
           bool first = true;
           for (const auto& e : *resp) {
             if (e->id() == logIdOid) continue;
