@@ -1,7 +1,6 @@
 // The reading half of the value notation (value_notation.h).
 
 #include <cstdint>
-#include <cstdio>
 
 #include "platform/value/attribute_type_registry.h"
 #include "platform/value/ber.h"

@@ -42,8 +42,8 @@ class ValueGenerator {
         return prim(tag, integer(random_long()));
       case K::kReal: {
         // Zero, the infinities, and encodings kept in the generic form.
-        static const std::string reals[] = {std::string(), std::string("\x40"),
-                                            std::string("\x41"), std::string("\x80\x01\x03"),
+        static const std::string reals[] = {std::string(), std::string("\x40"), std::string("\x41"),
+                                            std::string("\x80\x01\x03"),
                                             std::string("\x03") + "1E3"};
         return prim(tag, reals[uniform(0, 4)]);
       }
