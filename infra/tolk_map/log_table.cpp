@@ -20,6 +20,7 @@
 #include "platform/mgmt/create_table.h"
 #include "platform/value/exception.h"
 #include "platform/value/oi2fdn.h"
+#include "platform/value/oid_name_registry.h"
 #include "tolk.h"
 
 namespace {
@@ -85,6 +86,15 @@ bool check_codec(bool ok, const Oid& id) {
 }
 
 RWDBTable shared_table(const char* name) { return LogMapper::aDB_().table(name); }
+
+// An attribute without a column of the log table is passed over when the platform knows
+// it (the log identifier, the object class, ...); one the platform does not know at
+// all is a caller's mistake and fails the operation.
+bool known_attribute(const Oid& id) {
+  if (id == logIdOid || OidNameRegistry::find_name_by_oid(id) != nullptr) return true;
+  InvalidX::raise("unknown attribute %s", id.format().c_str());
+  return false;
+}
 
 }  // namespace
 
@@ -513,7 +523,10 @@ void LogMapper::create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Valu
     LogMapperImpl probe;
     for (size_t i = 0; i < ids.size(); ++i) {
       PopValues* pv = pop_hash_->fetch(&ids[i]);
-      if (pv == nullptr) continue;
+      if (pv == nullptr) {
+        if (!known_attribute(ids[i])) return;
+        continue;
+      }
       void* field = probe.myColumn(pv->attr);
       bool ok = pv->ins == ins_qxlist ? ins_formatedVal(this, field, ids[i], values[i])
                                       : pv->ins(this, field, ids[i], values[i]);
@@ -621,7 +634,10 @@ int LogMapper::UpdateDB(const Asn1Value& attributeList, const OidArray&, const A
     bool ok = true;
     for (size_t i = 0; ok && i < ids.size(); ++i) {
       PopValues* pv = pop_hash_->fetch(&ids[i]);
-      if (pv == nullptr) continue;
+      if (pv == nullptr) {
+        ok = known_attribute(ids[i]);
+        continue;
+      }
       // The discriminator construct is changed in place: the row, its other
       // attributes and its internal number stay. List-valued schedule attributes
       // keep their formatted text in their own columns.

@@ -298,6 +298,9 @@ TEST_P(LogLifecycleTest, WrongSyntaxChangesNothing) {
             0);
   EXPECT_EQ(m->UpdateDB(AttrList({{adminStateOid, Enum(3)}}), {}, {}), 0);
   EXPECT_EQ(m->UpdateDB(Int(1), {}, {}), 0);
+  EXPECT_EQ(m->UpdateDB(AttrList({{maxlogszOid, Int(6)}, {Oid("1.2.999"), Int(1)}}), {}, {}), 0);
+  // An attribute the platform knows but the log table does not keep is passed over.
+  EXPECT_EQ(m->UpdateDB(AttrList({{logRecordIdOid, Int(1)}}), {}, {}), 1);
   LogMapper::commit();
   Asn1Value got;
   auto logs = AllLogs();
@@ -310,12 +313,13 @@ TEST_P(LogLifecycleTest, BadInputLeavesNothingBehind) {
     Asn1Value id;
     Asn1Value attrs;
   } cases[] = {
-      {Int(20), Int(1)},                                         // not a list
-      {Int(21), AttrList({{adminStateOid, Octets("locked")}})},  // wrong syntax
-      {Int(22), AttrList({{avstatusOid, IntSet({0, 9})}})},      // out of range
-      {Graph(""), AttrList({})},                                 // empty identifier
-      {Asn1Value(), AttrList({})},                               // no identifier
-      {IntSet({1}), AttrList({})},                               // not an identifier
+      {Int(20), Int(1)},                                               // not a list
+      {Int(21), AttrList({{adminStateOid, Octets("locked")}})},        // wrong syntax
+      {Int(22), AttrList({{avstatusOid, IntSet({0, 9})}})},            // out of range
+      {Graph(""), AttrList({})},                                       // empty identifier
+      {Asn1Value(), AttrList({})},                                     // no identifier
+      {IntSet({1}), AttrList({})},                                     // not an identifier
+      {Int(24), AttrList({{Oid("1.3.6.1.4.1.32473.99.1"), Int(1)}})},  // unknown attribute
   };
   for (const Case& c : cases) {
     LogMapper* m = Create(c.id, c.attrs);
