@@ -59,6 +59,9 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
   RWDBPhraseBook phraseBook;
 
   std::shared_ptr<ConnectionImpl> newConnection();
+  // For RWDBDatabase::connection(): the default session the first time
+  // (it was opened to check the database), a new one after that.
+  std::shared_ptr<ConnectionImpl> handOutConnection();
   std::shared_ptr<ConnectionImpl> defaultConnection();
   // The connection most recently used for a statement, else the default one.
   std::shared_ptr<ConnectionImpl> recentConnection();
@@ -77,6 +80,7 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
 
  private:
   std::shared_ptr<ConnectionImpl> default_;
+  bool defaultHandedOut_ = false;
   std::weak_ptr<ConnectionImpl> recent_;
   uint64_t recentId_ = 0;
 };

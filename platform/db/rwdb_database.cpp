@@ -48,6 +48,14 @@ std::shared_ptr<ConnectionImpl> DatabaseImpl::newConnection() {
   return std::make_shared<ConnectionImpl>(driver, weak_from_this());
 }
 
+std::shared_ptr<ConnectionImpl> DatabaseImpl::handOutConnection() {
+  if (default_ && default_->status().isValid() && !defaultHandedOut_) {
+    defaultHandedOut_ = true;
+    return default_;
+  }
+  return newConnection();
+}
+
 std::shared_ptr<ConnectionImpl> DatabaseImpl::defaultConnection() {
   if (!default_ || (!default_->status().isValid() && driver)) default_ = newConnection();
   return default_;
@@ -186,7 +194,7 @@ RWDBConnection RWDBDatabase::connection(int) const {
     report(qx::db::not_opened());
     return RWDBConnection();
   }
-  auto c = impl_->newConnection();
+  auto c = impl_->handOutConnection();
   if (!c->status().isValid()) report(c->status());
   return RWDBConnection(c);
 }

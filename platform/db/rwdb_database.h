@@ -34,10 +34,13 @@ class RWDBDatabase {
   RWCString serverType() const;
   RWCString dbName() const;
 
-  // A new connection. type is accepted for compatibility (1 = synchronous).
-  // On SQLite every connection of an in-memory database is the same session.
+  // A connection. type is accepted for compatibility (1 = synchronous).
+  // The first call returns the database's default connection (the one calls
+  // that name no connection use, opened to check the database); later calls
+  // open new ones. On SQLite every connection of the process to one file
+  // (or of one in-memory database) is the same session.
   RWDBConnection connection(int type = 1) const;
-  // The connection used by calls that name none (opened on first use).
+  // The connection used by calls that name none.
   RWDBConnection defaultConnection() const;
 
   RWDBTable table(const RWCString& name) const;

@@ -32,9 +32,15 @@ const char* field(const PGresult* r, int code) {
   return f != nullptr ? f : "";
 }
 
+// libpq's message on one line.
 std::string trimmed(const char* s) {
-  std::string m(s != nullptr ? s : "");
-  while (!m.empty() && (m.back() == '\n' || m.back() == ' ')) m.pop_back();
+  std::string m;
+  for (const char* p = s != nullptr ? s : ""; *p != '\0'; ++p) {
+    char c = (*p == '\n' || *p == '\t') ? ' ' : *p;
+    if (c == ' ' && (m.empty() || m.back() == ' ')) continue;
+    m += c;
+  }
+  while (!m.empty() && m.back() == ' ') m.pop_back();
   return m;
 }
 
@@ -91,7 +97,8 @@ RWDBStatus translate(PGconn* pg, const PGresult* r, bool inCommit = false) {
 }
 
 RWDBStatus lost_status() {
-  return RWDBStatus(RWDBStatus::connectionLost, "the connection to the server is gone", 0, 0,
+  return RWDBStatus(RWDBStatus::connectionLost,
+                    "the connection to the server is gone (an open transaction is lost)", 0, 0,
                     "connection lost", "08006", true);
 }
 
@@ -340,10 +347,12 @@ class PgCursor : public Cursor {
   void pull() {
     PGresult* r = PQgetResult(c_->pg);
     if (r == nullptr) {
-      if (!c_->usable()) {
-        error_ = lost_status();
-        c_->active = nullptr;
-      }
+      // The query's results always end with a final result before this; a
+      // bare end means the connection broke or fell out of step with the
+      // pipeline. Either way it cannot be trusted any more.
+      error_ = lost_status();
+      c_->active = nullptr;
+      c_->dead = true;
       return;
     }
     take(r);
@@ -603,7 +612,8 @@ class PgSession : public Session {
  private:
   RWDBStatus simple(const char* sql, bool isCommit) {
     c_->finishActive();
-    if (!c_->usable()) return isCommit ? translate(c_->pg, nullptr, true) : lost_status();
+    // Gone before the commit was sent: the transaction is certainly lost.
+    if (!c_->usable()) return lost_status();
     PGresult* r = PQexec(c_->pg, sql);
     RWDBStatus s;
     if (PQresultStatus(r) != PGRES_COMMAND_OK) {
