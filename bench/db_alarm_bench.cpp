@@ -40,14 +40,33 @@ int ReadRows() { return g_quick ? 5000 : 30000; }
 
 // The 27 columns the insert writes, in statement order; the other nine
 // (the acknowledge, clear and display details) stay NULL.
-const char* const kInsertColumns[] = {
-    "loggingTime",     "eventName",       "MOC_s",          "MOI_s",
-    "moi_id",          "eventTime",       "notificationId", "correlatedNotifs",
-    "additionalText",  "additionalInfo_s", "logRecType",    "logRecordId",
-    "probableCause_s", "probableCauseOid", "perceivedSeverity", "specificProblems",
-    "backedUpStatus",  "backUpObject",    "trendIndication", "thresholdInfo_s",
-    "stateChangeDef_s", "monitoredAttribs", "proposedRprActs", "ackState",
-    "clearState",      "displayState",    "blob"};
+const char* const kInsertColumns[] = {"loggingTime",
+                                      "eventName",
+                                      "MOC_s",
+                                      "MOI_s",
+                                      "moi_id",
+                                      "eventTime",
+                                      "notificationId",
+                                      "correlatedNotifs",
+                                      "additionalText",
+                                      "additionalInfo_s",
+                                      "logRecType",
+                                      "logRecordId",
+                                      "probableCause_s",
+                                      "probableCauseOid",
+                                      "perceivedSeverity",
+                                      "specificProblems",
+                                      "backedUpStatus",
+                                      "backUpObject",
+                                      "trendIndication",
+                                      "thresholdInfo_s",
+                                      "stateChangeDef_s",
+                                      "monitoredAttribs",
+                                      "proposedRprActs",
+                                      "ackState",
+                                      "clearState",
+                                      "displayState",
+                                      "blob"};
 constexpr int kInsertCount = 27;
 
 RWDBSchema AlarmSchema() {
@@ -71,7 +90,8 @@ RWDBSchema AlarmSchema() {
   text("backedUpStatus", 13);
   text("backUpObject", 255);
   text("trendIndication", 11);
-  for (const char* n : {"thresholdInfo_s", "stateChangeDef_s", "monitoredAttribs", "proposedRprActs"})
+  for (const char* n :
+       {"thresholdInfo_s", "stateChangeDef_s", "monitoredAttribs", "proposedRprActs"})
     text(n, 255);
   text("ackState", 8);
   s.appendColumn("ackTime", RWDBValue::DateTime);
@@ -116,7 +136,8 @@ const char* const kTexts[] = {
 };
 constexpr int kTextCount = 21;
 // Column positions (in kInsertColumns) of the texts, in kTexts order.
-const int kTextColumns[] = {1, 2, 3, 7, 8, 9, 10, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25};
+const int kTextColumns[] = {1,  2,  3,  7,  8,  9,  10, 12, 13, 14, 15,
+                            16, 17, 18, 19, 20, 21, 22, 23, 24, 25};
 
 std::string BlobBytes() {
   std::string b(120, '\0');
@@ -363,8 +384,8 @@ void BM_InsertRawSqlite(benchmark::State& state) {
   sqlite3* db = OpenRawSqlite(SqlitePath("raw_insert"));
   sqlite3_stmt* st = nullptr;
   std::string sql = InsertSql(false, "bench_raw_qxalm");
-  if (db == nullptr ||
-      sqlite3_prepare_v3(db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+  if (db == nullptr || sqlite3_prepare_v3(db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st,
+                                          nullptr) != SQLITE_OK) {
     state.SkipWithError("prepare failed");
     return;
   }
@@ -416,9 +437,12 @@ void BM_ReadRawSqlite(benchmark::State& state) {
       int ti = 0, ii = 0, si = 0;
       for (int c = 0; c < 36; ++c) {
         if (sqlite3_column_type(st, c) == SQLITE_NULL) {
-          if (c == 0 || c == 4 || c == 24 || c == 28 || c == 32) ++ti;
-          else if (c == 5 || c == 10 || c == 11) ++ii;
-          else if (c != 35) ++si;
+          if (c == 0 || c == 4 || c == 24 || c == 28 || c == 32)
+            ++ti;
+          else if (c == 5 || c == 10 || c == 11)
+            ++ii;
+          else if (c != 35)
+            ++si;
           continue;
         }
         if (c == 0 || c == 4 || c == 24 || c == 28 || c == 32) {
@@ -428,7 +452,8 @@ void BM_ReadRawSqlite(benchmark::State& state) {
           ints[ii++] = sqlite3_column_int64(st, c);
         } else if (c == 35) {
           const void* p = sqlite3_column_blob(st, c);
-          blob.assign(static_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(st, c)));
+          blob.assign(static_cast<const char*>(p),
+                      static_cast<size_t>(sqlite3_column_bytes(st, c)));
         } else {
           texts[si++].assign(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
                              static_cast<size_t>(sqlite3_column_bytes(st, c)));
@@ -647,15 +672,35 @@ int main(int argc, char** argv) {
   const int tx = Transactions();
   // Layer and raw alternate, so that a slow moment of the machine hits both.
   for (int rep = 0; rep < reps; ++rep) {
-    benchmark::RegisterBenchmark("insert_layer_sqlite", BM_InsertLayer, false)->Iterations(tx)->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark("insert_raw_sqlite", BM_InsertRawSqlite)->Iterations(tx)->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark("read_layer_sqlite", BM_ReadLayer, false)->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark("read_raw_sqlite", BM_ReadRawSqlite)->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("insert_layer_sqlite", BM_InsertLayer, false)
+        ->Iterations(tx)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("insert_raw_sqlite", BM_InsertRawSqlite)
+        ->Iterations(tx)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("read_layer_sqlite", BM_ReadLayer, false)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("read_raw_sqlite", BM_ReadRawSqlite)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     if (havePg) {
-      benchmark::RegisterBenchmark("insert_layer_postgresql", BM_InsertLayer, true)->Iterations(tx)->Unit(benchmark::kMillisecond)->UseRealTime();
-      benchmark::RegisterBenchmark("insert_raw_postgresql", BM_InsertRawPg)->Iterations(tx)->Unit(benchmark::kMillisecond)->UseRealTime();
-      benchmark::RegisterBenchmark("read_layer_postgresql", BM_ReadLayer, true)->Unit(benchmark::kMillisecond)->UseRealTime();
-      benchmark::RegisterBenchmark("read_raw_postgresql", BM_ReadRawPg)->Unit(benchmark::kMillisecond)->UseRealTime();
+      benchmark::RegisterBenchmark("insert_layer_postgresql", BM_InsertLayer, true)
+          ->Iterations(tx)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+      benchmark::RegisterBenchmark("insert_raw_postgresql", BM_InsertRawPg)
+          ->Iterations(tx)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+      benchmark::RegisterBenchmark("read_layer_postgresql", BM_ReadLayer, true)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+      benchmark::RegisterBenchmark("read_raw_postgresql", BM_ReadRawPg)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
     }
   }
   int n = static_cast<int>(args.size());

@@ -137,8 +137,8 @@ bool parse_date_time(const char* p, size_t n, int64_t* millis, int32_t* offset) 
     }
   }
   if (y < 1 || mo < 1 || mo > 12 || d < 1 ||
-      static_cast<unsigned>(d) > days_in_month(y, static_cast<unsigned>(mo)) || h > 23 ||
-      mi > 59 || s > 59)
+      static_cast<unsigned>(d) > days_in_month(y, static_cast<unsigned>(mo)) || h > 23 || mi > 59 ||
+      s > 59)
     return false;
   int64_t wall = days_from_civil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 +
                  h * 3600 + mi * 60 + s;

@@ -22,8 +22,8 @@ namespace qx::db {
 struct Param {
   enum Kind { kNull, kInt, kText, kBlob, kDateTime };
   Kind kind = kNull;
-  int64_t i = 0;              // kInt; kDateTime: milliseconds since the epoch
-  int32_t offset = 0;         // kDateTime: seconds east of UTC to show it in
+  int64_t i = 0;               // kInt; kDateTime: milliseconds since the epoch
+  int32_t offset = 0;          // kDateTime: seconds east of UTC to show it in
   const char* data = nullptr;  // kText, kBlob
   size_t size = 0;
 };

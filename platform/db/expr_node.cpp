@@ -184,7 +184,8 @@ RWDBStatus evaluate(const ExprNode& n, Param* out) {
       out->kind = n.constKind;
       out->i = n.constInt;
       out->offset = n.constOffset;
-      if (n.constKind == Param::kText) return text_param(n.constBytes.data(), n.constBytes.size(), out);
+      if (n.constKind == Param::kText)
+        return text_param(n.constBytes.data(), n.constBytes.size(), out);
       out->data = n.constBytes.data();
       out->size = n.constBytes.size();
       return RWDBStatus();

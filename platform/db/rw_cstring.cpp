@@ -32,9 +32,8 @@ size_t RWCString::index(const RWCString& pat, size_t start, caseCompare cmp) con
     return p == std::string::npos ? RW_NPOS : p;
   }
   if (start > s_.size()) return RW_NPOS;
-  auto it = std::search(s_.begin() + static_cast<std::ptrdiff_t>(start), s_.end(),
-                        pat.s_.begin(), pat.s_.end(),
-                        [](char a, char b) { return lower(a) == lower(b); });
+  auto it = std::search(s_.begin() + static_cast<std::ptrdiff_t>(start), s_.end(), pat.s_.begin(),
+                        pat.s_.end(), [](char a, char b) { return lower(a) == lower(b); });
   return it == s_.end() && !pat.s_.empty() ? RW_NPOS : static_cast<size_t>(it - s_.begin());
 }
 

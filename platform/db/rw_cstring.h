@@ -20,9 +20,9 @@ class RWCString {
   RWCString() = default;
   RWCString(const char* s) : s_(s ? s : "") {}  // NOLINT: implicit, as callers expect
   RWCString(const char* s, size_t n) : s_(s, n) {}
-  RWCString(const std::string& s) : s_(s) {}  // NOLINT
+  RWCString(const std::string& s) : s_(s) {}        // NOLINT
   RWCString(std::string&& s) : s_(std::move(s)) {}  // NOLINT
-  RWCString(std::string_view s) : s_(s) {}  // NOLINT
+  RWCString(std::string_view s) : s_(s) {}          // NOLINT
   explicit RWCString(char c) : s_(1, c) {}
   RWCString(char c, size_t count) : s_(count, c) {}
 
@@ -38,12 +38,30 @@ class RWCString {
   // The substring of len bytes from start (clipped to the string).
   RWCString operator()(size_t start, size_t len) const;
 
-  RWCString& operator+=(const RWCString& o) { s_ += o.s_; return *this; }
-  RWCString& operator+=(const char* o) { s_ += (o ? o : ""); return *this; }
-  RWCString& operator+=(char c) { s_ += c; return *this; }
-  RWCString& append(const RWCString& o) { s_ += o.s_; return *this; }
-  RWCString& append(const char* o, size_t n) { s_.append(o, n); return *this; }
-  RWCString& prepend(const RWCString& o) { s_.insert(0, o.s_); return *this; }
+  RWCString& operator+=(const RWCString& o) {
+    s_ += o.s_;
+    return *this;
+  }
+  RWCString& operator+=(const char* o) {
+    s_ += (o ? o : "");
+    return *this;
+  }
+  RWCString& operator+=(char c) {
+    s_ += c;
+    return *this;
+  }
+  RWCString& append(const RWCString& o) {
+    s_ += o.s_;
+    return *this;
+  }
+  RWCString& append(const char* o, size_t n) {
+    s_.append(o, n);
+    return *this;
+  }
+  RWCString& prepend(const RWCString& o) {
+    s_.insert(0, o.s_);
+    return *this;
+  }
   // Replaces len bytes at pos (clipped) with s.
   RWCString& replace(size_t pos, size_t len, const RWCString& s);
   RWCString& remove(size_t pos, size_t len = RW_NPOS);
@@ -69,9 +87,15 @@ class RWCString {
   friend bool operator!=(const RWCString& a, const RWCString& b) { return a.s_ != b.s_; }
   friend bool operator!=(const RWCString& a, const char* b) { return !(a == b); }
   friend bool operator<(const RWCString& a, const RWCString& b) { return a.s_ < b.s_; }
-  friend RWCString operator+(const RWCString& a, const RWCString& b) { return RWCString(a.s_ + b.s_); }
-  friend RWCString operator+(const RWCString& a, const char* b) { return RWCString(a.s_ + (b ? b : "")); }
-  friend RWCString operator+(const char* a, const RWCString& b) { return RWCString((a ? a : "") + b.s_); }
+  friend RWCString operator+(const RWCString& a, const RWCString& b) {
+    return RWCString(a.s_ + b.s_);
+  }
+  friend RWCString operator+(const RWCString& a, const char* b) {
+    return RWCString(a.s_ + (b ? b : ""));
+  }
+  friend RWCString operator+(const char* a, const RWCString& b) {
+    return RWCString((a ? a : "") + b.s_);
+  }
   friend std::ostream& operator<<(std::ostream& os, const RWCString& s) { return os << s.s_; }
 
  private:

@@ -14,7 +14,8 @@ RWDate::RWDate() {
   valid_ = true;
 }
 
-RWDate::RWDate(unsigned day, unsigned month, unsigned year) : day_(day), month_(month), year_(year) {
+RWDate::RWDate(unsigned day, unsigned month, unsigned year)
+    : day_(day), month_(month), year_(year) {
   valid_ = year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
            day <= qx::db::days_in_month(year, month);
 }

@@ -57,8 +57,8 @@ int32_t RWZone::offsetAt(int64_t utcSeconds) const {
 
 bool RWZone::toUtc(int64_t year, unsigned month, unsigned day, unsigned hour, unsigned minute,
                    unsigned second, int isdst, int64_t* utcSeconds) const {
-  const int64_t wall = qx::db::days_from_civil(year, month, day) * 86400 + hour * 3600 +
-                       minute * 60 + second;
+  const int64_t wall =
+      qx::db::days_from_civil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
   if (kind_ != kLocal) {
     *utcSeconds = wall - (kind_ == kFixed ? offset_ : 0);
     return true;

@@ -24,13 +24,28 @@ class RWDBColumn {
   RWDBValue::ValueType type() const { return type_; }
   long storageLength() const { return storageLength_; }
   bool nullAllowed() const { return nullAllowed_; }
-  RWDBColumn& name(const RWCString& n) { name_ = n; return *this; }
-  RWDBColumn& type(RWDBValue::ValueType t) { type_ = t; return *this; }
-  RWDBColumn& storageLength(long l) { storageLength_ = l; return *this; }
-  RWDBColumn& nullAllowed(bool b) { nullAllowed_ = b; return *this; }
+  RWDBColumn& name(const RWCString& n) {
+    name_ = n;
+    return *this;
+  }
+  RWDBColumn& type(RWDBValue::ValueType t) {
+    type_ = t;
+    return *this;
+  }
+  RWDBColumn& storageLength(long l) {
+    storageLength_ = l;
+    return *this;
+  }
+  RWDBColumn& nullAllowed(bool b) {
+    nullAllowed_ = b;
+    return *this;
+  }
   // The table the column was taken from (empty for a free-standing column).
   const RWCString& tableName() const { return table_; }
-  RWDBColumn& tableName(const RWCString& t) { table_ = t; return *this; }
+  RWDBColumn& tableName(const RWCString& t) {
+    table_ = t;
+    return *this;
+  }
 
   const RWDBStatus& status() const { return status_; }
   bool isValid() const { return status_.isValid(); }

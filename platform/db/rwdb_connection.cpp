@@ -74,8 +74,8 @@ bool RWDBConnection::isValid() const {
 RWDBStatus RWDBConnection::status() const {
   if (!impl_ || !impl_->session()) return unusable(impl_);
   if (!impl_->session()->alive())
-    return RWDBStatus(RWDBStatus::connectionLost, "the connection to the server is gone", 0, 0,
-                      "", "", true);
+    return RWDBStatus(RWDBStatus::connectionLost, "the connection to the server is gone", 0, 0, "",
+                      "", true);
   return RWDBStatus();
 }
 

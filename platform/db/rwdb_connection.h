@@ -34,8 +34,7 @@ class ConnectionImpl;
 class RWDBConnection {
  public:
   RWDBConnection() = default;  // not valid
-  explicit RWDBConnection(std::shared_ptr<qx::db::ConnectionImpl> impl)
-      : impl_(std::move(impl)) {}
+  explicit RWDBConnection(std::shared_ptr<qx::db::ConnectionImpl> impl) : impl_(std::move(impl)) {}
 
   // Switches auto-commit on (committing an open transaction) or off.
   RWDBStatus autoCommit(bool on);

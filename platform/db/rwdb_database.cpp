@@ -87,7 +87,9 @@ bool ieq(const std::string& a, const char* b) {
   return true;
 }
 
-bool space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 // Splits the caller's SQL into words: bare words end at white space or ';',
 // double-quoted names may hold anything (a doubled quote stands for one).

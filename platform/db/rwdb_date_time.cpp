@@ -37,8 +37,8 @@ bool fields_ok(int64_t year, unsigned month, unsigned day, unsigned hour, unsign
 
 RWDBDateTime::RWDBDateTime(const RWDate& date, unsigned hour, unsigned minute, unsigned second,
                            unsigned millisecond, const RWZone& zone)
-    : RWDBDateTime(date.isValid() ? date.year() : 0, date.month(), date.dayOfMonth(), hour,
-                   minute, second, millisecond, zone) {}
+    : RWDBDateTime(date.isValid() ? date.year() : 0, date.month(), date.dayOfMonth(), hour, minute,
+                   second, millisecond, zone) {}
 
 RWDBDateTime::RWDBDateTime(unsigned year, unsigned month, unsigned day, unsigned hour,
                            unsigned minute, unsigned second, unsigned millisecond,

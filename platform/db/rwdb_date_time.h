@@ -22,9 +22,8 @@ class RWDBDateTime {
   // a field is out of range (hour 0-23, minute 0-59, second 0-59, ms 0-999).
   RWDBDateTime(const RWDate& date, unsigned hour, unsigned minute, unsigned second,
                unsigned millisecond, const RWZone& zone = RWZone::local());
-  RWDBDateTime(unsigned year, unsigned month, unsigned day, unsigned hour = 0,
-               unsigned minute = 0, unsigned second = 0, unsigned millisecond = 0,
-               const RWZone& zone = RWZone::local());
+  RWDBDateTime(unsigned year, unsigned month, unsigned day, unsigned hour = 0, unsigned minute = 0,
+               unsigned second = 0, unsigned millisecond = 0, const RWZone& zone = RWZone::local());
   // From broken-down time (tm_year = years since 1900, tm_mon 0-11); tm_isdst
   // >= 0 chooses between the two instants of a repeated local hour. Fields are
   // not normalised: out-of-range fields give an invalid date-time.

@@ -22,16 +22,16 @@ inline constexpr RWDBNullType rwdbNull{};
 // becomes SQL text. A value type (shares its immutable tree).
 class RWDBExpr {
  public:
-  RWDBExpr();  // empty: binds NULL
-  RWDBExpr(RWDBNullType);                 // NOLINT: implicit by design
-  RWDBExpr(int v);                        // NOLINT
-  RWDBExpr(long v);                       // NOLINT
-  RWDBExpr(unsigned long v);              // NOLINT
-  RWDBExpr(const char* v);                // NOLINT
-  RWDBExpr(const RWCString& v);           // NOLINT
-  RWDBExpr(const std::string& v);         // NOLINT
-  RWDBExpr(const RWDBDateTime& v);        // NOLINT: an invalid date-time binds NULL
-  RWDBExpr(const RWDBBlob& v);            // NOLINT
+  RWDBExpr();                       // empty: binds NULL
+  RWDBExpr(RWDBNullType);           // NOLINT: implicit by design
+  RWDBExpr(int v);                  // NOLINT
+  RWDBExpr(long v);                 // NOLINT
+  RWDBExpr(unsigned long v);        // NOLINT
+  RWDBExpr(const char* v);          // NOLINT
+  RWDBExpr(const RWCString& v);     // NOLINT
+  RWDBExpr(const std::string& v);   // NOLINT
+  RWDBExpr(const RWDBDateTime& v);  // NOLINT: an invalid date-time binds NULL
+  RWDBExpr(const RWDBBlob& v);      // NOLINT
 
   bool isEmpty() const;
   const std::shared_ptr<const qx::db::ExprNode>& node() const { return node_; }
@@ -76,8 +76,7 @@ RWDBCriterion operator!(const RWDBCriterion& a);
 // One assignment of an UPDATE's SET list (column.assign(value)).
 class RWDBAssignment {
  public:
-  RWDBAssignment(const RWCString& column, const RWDBExpr& value)
-      : column_(column), value_(value) {}
+  RWDBAssignment(const RWCString& column, const RWDBExpr& value) : column_(column), value_(value) {}
   const RWCString& columnName() const { return column_; }
   const RWDBExpr& value() const { return value_; }
 

@@ -55,8 +55,7 @@ void RWDBManager::setDriverWrapper(DriverWrapper wrap) { g_wrapper = std::move(w
 
 RWDBDatabase RWDBManager::database(const RWCString& serverType, const RWCString& serverName,
                                    const RWCString& userName, const RWCString& password,
-                                   const RWCString& databaseName,
-                                   const RWCString& propertyString) {
+                                   const RWCString& databaseName, const RWCString& propertyString) {
   auto db = std::make_shared<qx::db::DatabaseImpl>();
   qx::db::OpenParams p;
   p.serverName = serverName.str();
@@ -87,8 +86,8 @@ RWDBDatabase RWDBManager::database(const RWCString& serverType, const RWCString&
   if (db->serverType == "SQLITE") {
     db->phraseBook = RWDBPhraseBook("SQLITE", "TEXT", "BLOB", "INTEGER", "TIMESTAMP TEXT");
   } else {
-    db->phraseBook = RWDBPhraseBook("POSTGRESQL", "VARCHAR", "BYTEA", "BIGINT",
-                                    "TIMESTAMP(3) WITH TIME ZONE");
+    db->phraseBook =
+        RWDBPhraseBook("POSTGRESQL", "VARCHAR", "BYTEA", "BIGINT", "TIMESTAMP(3) WITH TIME ZONE");
   }
   // Open the default connection now, so that a database that cannot be
   // reached says so at once.

@@ -35,7 +35,8 @@ class RWDBManager {
   // Tests: every database opened from now on uses wrap(driver) instead of the
   // driver itself (for example a fault-injecting wrapper); an empty function
   // restores the plain drivers.
-  using DriverWrapper = std::function<std::unique_ptr<qx::db::Driver>(std::unique_ptr<qx::db::Driver>)>;
+  using DriverWrapper =
+      std::function<std::unique_ptr<qx::db::Driver>(std::unique_ptr<qx::db::Driver>)>;
   static void setDriverWrapper(DriverWrapper wrap);
 };
 

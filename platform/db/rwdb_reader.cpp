@@ -74,8 +74,9 @@ void extract(qx::db::ReaderImpl* r, Get get) {
   int i = current(r);
   if (i < 0) return;
   if (!r->isNull(i) && !get(i)) {
-    r->access = report(RWDBStatus(RWDBStatus::typeConflict, "column " + r->cursor->columnName(i) +
-                                                                 " does not convert to the variable"));
+    r->access =
+        report(RWDBStatus(RWDBStatus::typeConflict, "column " + r->cursor->columnName(i) +
+                                                        " does not convert to the variable"));
   }
   ++r->position;
 }
@@ -100,7 +101,8 @@ RWDBReader& RWDBReader::operator>>(RWCString& v) {
 RWDBReader& RWDBReader::operator>>(int& v) {
   extract(impl_.get(), [&](int i) {
     int64_t x;
-    if (!to_int(impl_.get(), i, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), &x))
+    if (!to_int(impl_.get(), i, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
+                &x))
       return false;
     v = static_cast<int>(x);
     return true;
@@ -145,8 +147,7 @@ RWDBReader& RWDBReader::operator>>(RWDBBlob& v) {
 }
 
 bool RWDBReader::isNull(size_t position) const {
-  if (!impl_ || !impl_->cursor || !impl_->hasRow ||
-      position >= static_cast<size_t>(impl_->columns))
+  if (!impl_ || !impl_->cursor || !impl_->hasRow || position >= static_cast<size_t>(impl_->columns))
     return false;
   return impl_->isNull(static_cast<int>(position));
 }

@@ -1,8 +1,8 @@
 // The four statement handles over StatementImpl.
-#include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_statements.h"
-#include "platform/db/rwdb_table.h"
 #include "platform/db/impl.h"
+#include "platform/db/rwdb_connection.h"
+#include "platform/db/rwdb_table.h"
 
 using qx::db::StatementImpl;
 
@@ -167,9 +167,7 @@ RWDBResult RWDBSelector::execute(const RWDBConnection& conn) {
   return RWDBResult(r->status);
 }
 
-RWDBResult RWDBSelector::execute() {
-  return execute(RWDBConnection(default_of(impl_)));
-}
+RWDBResult RWDBSelector::execute() { return execute(RWDBConnection(default_of(impl_))); }
 
 RWDBReader RWDBSelector::reader(const RWDBConnection& conn) {
   if (!impl_) {

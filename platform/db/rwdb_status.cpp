@@ -4,6 +4,6 @@ RWDBStatus::RWDBStatus(ErrorCode code, const RWCString& message, long vendorErro
                        long vendorError2, const RWCString& vendorMessage1,
                        const RWCString& vendorMessage2, bool isTerminal) {
   if (code == ok) return;
-  d_ = std::make_shared<const Data>(Data{code, message, vendorError1, vendorError2,
-                                         vendorMessage1, vendorMessage2, isTerminal});
+  d_ = std::make_shared<const Data>(
+      Data{code, message, vendorError1, vendorError2, vendorMessage1, vendorMessage2, isTerminal});
 }

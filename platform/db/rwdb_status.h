@@ -20,13 +20,13 @@ class RWDBStatus {
   enum ErrorCode {
     ok = 0,
     noMem = 1,
-    notInitialized = 2,  // the database has not been opened
-    typeConflict = 3,    // a value does not fit its column or variable
-    invalidUsage = 4,    // the call is not allowed in this state or with these arguments
-    notSupported = 5,    // a type or statement this server does not take
-    serverError = 6,     // any other error of the server
-    endOfFetch = 7,      // the reader has no more rows
-    notConnected = 8,    // the database could not be opened
+    notInitialized = 2,       // the database has not been opened
+    typeConflict = 3,         // a value does not fit its column or variable
+    invalidUsage = 4,         // the call is not allowed in this state or with these arguments
+    notSupported = 5,         // a type or statement this server does not take
+    serverError = 6,          // any other error of the server
+    endOfFetch = 7,           // the reader has no more rows
+    notConnected = 8,         // the database could not be opened
     constraintViolation = 9,  // unique, not-null or other constraint
     noSuchObject = 10,        // missing table, view or column
     invalidPosition = 11,     // no column at this position
@@ -40,8 +40,8 @@ class RWDBStatus {
   };
 
   RWDBStatus() = default;  // ok
-  RWDBStatus(ErrorCode code, const RWCString& message, long vendorError1 = 0,
-             long vendorError2 = 0, const RWCString& vendorMessage1 = RWCString(),
+  RWDBStatus(ErrorCode code, const RWCString& message, long vendorError1 = 0, long vendorError2 = 0,
+             const RWCString& vendorMessage1 = RWCString(),
              const RWCString& vendorMessage2 = RWCString(), bool isTerminal = false);
 
   bool isValid() const { return d_ == nullptr; }

@@ -22,7 +22,8 @@ RWDBStatus TableImpl::ensureSchema() {
   RWDBStatus s = c->session()->fetchSchema(fold_name(name), &cols);
   if (!s.isValid()) return s;
   schema.clear();
-  for (const ColumnInfo& ci : cols) schema.appendColumn(ci.name, ci.type, ci.length, ci.nullAllowed);
+  for (const ColumnInfo& ci : cols)
+    schema.appendColumn(ci.name, ci.type, ci.length, ci.nullAllowed);
   schemaKnown = true;
   db->schemas[fold_name(name)] = schema;
   return RWDBStatus();
@@ -124,7 +125,8 @@ RWDBStatus RWDBTable::fetchSchema(const RWDBConnection& conn) {
   s = c->session()->fetchSchema(qx::db::fold_name(impl_->name), &cols);
   if (!s.isValid()) return report(s);
   impl_->schema.clear();
-  for (const auto& ci : cols) impl_->schema.appendColumn(ci.name, ci.type, ci.length, ci.nullAllowed);
+  for (const auto& ci : cols)
+    impl_->schema.appendColumn(ci.name, ci.type, ci.length, ci.nullAllowed);
   impl_->schemaKnown = true;
   impl_->db->schemas[qx::db::fold_name(impl_->name)] = impl_->schema;
   return RWDBStatus();
@@ -177,8 +179,10 @@ namespace {
 std::shared_ptr<qx::db::StatementImpl> statement(qx::db::StatementImpl::Kind k,
                                                  const std::shared_ptr<qx::db::TableImpl>& t) {
   auto s = std::make_shared<qx::db::StatementImpl>(k, t ? t->db : nullptr, t ? t->name : "");
-  if (!t) s->status = no_table();
-  else if (!t->status.isValid()) s->status = t->status;
+  if (!t)
+    s->status = no_table();
+  else if (!t->status.isValid())
+    s->status = t->status;
   return s;
 }
 }  // namespace

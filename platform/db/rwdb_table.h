@@ -53,8 +53,7 @@ class RWDBTable {
   // CREATE [UNIQUE] INDEX name ON table (columns of schema). The clustered flag
   // is accepted and has no effect on these servers.
   RWDBStatus createIndex(const RWCString& indexName, const RWDBSchema& columns,
-                         const RWDBConnection& conn, bool unique = false,
-                         bool clustered = false);
+                         const RWDBConnection& conn, bool unique = false, bool clustered = false);
 
   RWDBInserter inserter() const;
   RWDBUpdater updater() const;

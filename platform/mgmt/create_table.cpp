@@ -15,17 +15,16 @@ RWDBStatus create_table(const RWCString& name, const RWDBSchema& schema, const S
     return s;
   }
   if (phraseBook[RWDBPhraseBook::serverType] != db.serverType()) {
-    RWDBStatus s(RWDBStatus::invalidUsage,
-                 "create_table: the phrase book is not the database's (" +
-                     phraseBook[RWDBPhraseBook::serverType] + ", " + db.serverType() + ")");
+    RWDBStatus s(RWDBStatus::invalidUsage, "create_table: the phrase book is not the database's (" +
+                                               phraseBook[RWDBPhraseBook::serverType] + ", " +
+                                               db.serverType() + ")");
     if (RWDBErrorHandler h = RWDBManager::errorHandler()) h(s);
     return s;
   }
   // The storage clause has no counterpart on these servers; it is kept in
   // the trace so that configured extents can still be checked.
-  db.tracer().trace("storage: " + name + " first extent " +
-                    std::to_string(storage.first_extent) + " next extent " +
-                    std::to_string(storage.next_extent) + " lock granularity " +
+  db.tracer().trace("storage: " + name + " first extent " + std::to_string(storage.first_extent) +
+                    " next extent " + std::to_string(storage.next_extent) + " lock granularity " +
                     std::to_string(lockGranularity));
   return db.createTable(name, schema, conn);
 }

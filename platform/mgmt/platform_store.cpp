@@ -23,9 +23,9 @@ RWDBDatabase platform_database() {
   Store& s = store();
   if (!s.opened) {
     QXDBConnectInfo info(3);
-    s.db = RWDBManager::database(info.get_server_type(), info.get_server_name(),
-                                 info.get_user_name(), info.get_user_password(),
-                                 info.get_database_name());
+    s.db =
+        RWDBManager::database(info.get_server_type(), info.get_server_name(), info.get_user_name(),
+                              info.get_user_password(), info.get_database_name());
     s.opened = true;
   }
   return s.db;

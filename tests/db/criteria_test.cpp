@@ -23,8 +23,8 @@ class CriteriaTest : public DbTest {
       const char* name;
       long sev;
       bool sevNull;
-    } rows[] = {{1, "abc", 1, false},   {2, "ABC", 2, false},   {3, "abd", 3, false},
-                {4, "a%c", 4, false},   {5, "xbc", 0, true},    {6, "a_c", 5, false},
+    } rows[] = {{1, "abc", 1, false}, {2, "ABC", 2, false}, {3, "abd", 3, false},
+                {4, "a%c", 4, false}, {5, "xbc", 0, true},  {6, "a_c", 5, false},
                 {7, "ab", 6, false}};
     for (const auto& r : rows) {
       RWDBInserter ins = t_.inserter();

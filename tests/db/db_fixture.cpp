@@ -45,9 +45,7 @@ bool pg_target(PgTarget* out) {
   return true;
 }
 
-std::string backend_name(const ::testing::TestParamInfo<std::string>& info) {
-  return info.param;
-}
+std::string backend_name(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
 
 void DbTest::SetUp() {
   g_handled.clear();

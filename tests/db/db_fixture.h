@@ -64,7 +64,7 @@ std::string backend_name(const ::testing::TestParamInfo<std::string>& info);
 
 }  // namespace qx::test
 
-#define QX_BACKENDS(fixture)                                                              \
+#define QX_BACKENDS(fixture)                                                             \
   INSTANTIATE_TEST_SUITE_P(Backends, fixture, ::testing::Values("sqlite", "postgresql"), \
                            qx::test::backend_name)
 

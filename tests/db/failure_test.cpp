@@ -96,11 +96,10 @@ TEST_P(FailureTest, RolledBackWorkIsGone) {
 TEST_P(FailureTest, UnopenedAndUnreachableDatabases) {
   RWDBDatabase none;
   EXPECT_EQ(none.status().errorCode(), RWDBStatus::notInitialized);  // 2
-  EXPECT_EQ(none.table("x").inserter().execute().status().errorCode(),
-            RWDBStatus::notInitialized);
-  RWDBDatabase bad = pg() ? RWDBManager::database("POSTGRESQL", "/nonexistent/socket", "u", "",
-                                                  "nodb")
-                          : RWDBManager::database("SQLITE", "", "", "", "/nonexistent/dir/x.db");
+  EXPECT_EQ(none.table("x").inserter().execute().status().errorCode(), RWDBStatus::notInitialized);
+  RWDBDatabase bad =
+      pg() ? RWDBManager::database("POSTGRESQL", "/nonexistent/socket", "u", "", "nodb")
+           : RWDBManager::database("SQLITE", "", "", "", "/nonexistent/dir/x.db");
   EXPECT_EQ(bad.status().errorCode(), RWDBStatus::notConnected);  // 8
   EXPECT_EQ(RWDBManager::database("ORACLE", "", "", "", "x").status().errorCode(),
             RWDBStatus::notConnected);
@@ -224,7 +223,9 @@ TEST_P(FailureTest, PostgresServerGoneMidSession) {
   ASSERT_TRUE(ins.execute(victim).isValid());
   // The server ends the victim's sessions (as when it stops).
   ASSERT_TRUE(db_.executeSql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
-                             "application_name = '" + app + "'", conn_)
+                             "application_name = '" +
+                                 app + "'",
+                             conn_)
                   .isValid());
   codes();
   RWDBStatus s = ins.execute(victim).status();

@@ -10,8 +10,9 @@ namespace {
 using HostileTest = DbTest;
 
 TEST_P(HostileTest, HostileNamesWorkAsGiven) {
-  const std::string names[] = {"a\"b", "x; DROP TABLE y; --", "back\\slash", "gr\xc3\xbc\xc3\x9f",
-                               "it's", "sp ace", "7_objcrt", "/net=1/log=2_objcrt"};
+  const std::string names[] = {
+      "a\"b",     "x; DROP TABLE y; --", "back\\slash", "gr\xc3\xbc\xc3\x9f", "it's", "sp ace",
+      "7_objcrt", "/net=1/log=2_objcrt"};
   for (const std::string& n : names) {
     RWDBSchema s;
     s.appendColumn(n, RWDBValue::String, 20);
@@ -45,8 +46,7 @@ TEST_P(HostileTest, NamesTheLayerRefuses) {
   s.appendColumn("c", RWDBValue::Long);
   EXPECT_EQ(db_.createTable(std::string(64, 'n'), s, conn_).errorCode(), RWDBStatus::invalidName);
   EXPECT_EQ(db_.createTable("", s, conn_).errorCode(), RWDBStatus::invalidName);
-  EXPECT_EQ(db_.createTable(std::string("a\0b", 3), s, conn_).errorCode(),
-            RWDBStatus::invalidName);
+  EXPECT_EQ(db_.createTable(std::string("a\0b", 3), s, conn_).errorCode(), RWDBStatus::invalidName);
   EXPECT_TRUE(db_.createTable(T(std::string(63 - T("").size(), 'n')), s, conn_).isValid());
   made_.push_back(T(std::string(63 - T("").size(), 'n')));
   RWDBSchema longCol;

@@ -1,5 +1,7 @@
 // Tables, their schemas, indexes and synonyms.
 
+#include <cstdlib>
+
 #include "db_fixture.h"
 
 namespace qx::test {
@@ -110,6 +112,44 @@ TEST_P(SchemaTest, ViewsFromQueryText) {
 }
 
 QX_BACKENDS(SchemaTest);
+
+}  // namespace
+}  // namespace qx::test
+
+namespace qx::test {
+namespace {
+
+// The embedded store: WAL journal, full synchronisation, a busy timeout.
+TEST_P(SchemaTest, EmbeddedStoreSettings) {
+  if (pg()) GTEST_SKIP() << "SQLite only";
+  auto pragma = [&](const char* name) {
+    RWDBSelector sel = db_.selector();
+    sel << db_.table(name);
+    RWDBReader r = sel.reader(conn_);
+    RWCString v;
+    if (r()) r >> v;
+    return v;
+  };
+  EXPECT_EQ(pragma("pragma_journal_mode"), "wal");
+  EXPECT_EQ(pragma("pragma_synchronous"), "2");  // FULL
+  EXPECT_EQ(pragma("pragma_busy_timeout"), "5000");
+}
+
+// PostgreSQL shows times in the process's zone (the tests run with TZ set).
+TEST_P(SchemaTest, SessionZoneIsTheProcesssZone) {
+  if (!pg()) GTEST_SKIP() << "PostgreSQL only";
+  RWDBTable settings = db_.table("pg_settings");
+  RWDBSelector sel = db_.selector();
+  sel << settings["setting"];
+  sel.where(settings["name"] == "TimeZone");
+  RWDBReader r = sel.reader(conn_);
+  RWCString zone;
+  ASSERT_TRUE(r());
+  r >> zone;
+  const char* tz = std::getenv("TZ");
+  ASSERT_NE(tz, nullptr);
+  EXPECT_EQ(zone, tz);
+}
 
 }  // namespace
 }  // namespace qx::test

@@ -127,7 +127,8 @@ TEST_P(RoundTripTest, IntegersAtTheirLimits) {
 
 TEST_P(RoundTripTest, DateTimesFarFromTheEpochAndAcrossDaylightSaving) {
   // TZ=Europe/Berlin: 2023-10-29 02:30 happens twice; 2024-03-31 02:30 never.
-  struct tm summer {}, winter {};
+  struct tm summer {
+  }, winter{};
   summer.tm_year = winter.tm_year = 123;
   summer.tm_mon = winter.tm_mon = 9;
   summer.tm_mday = winter.tm_mday = 29;
@@ -136,9 +137,12 @@ TEST_P(RoundTripTest, DateTimesFarFromTheEpochAndAcrossDaylightSaving) {
   summer.tm_isdst = 1;
   winter.tm_isdst = 0;
   std::vector<RWDBDateTime> times = {
-      RWDBDateTime(RWDate(1, 1, 1900), 0, 0, 0, 1),   RWDBDateTime(1969, 12, 31, 23, 59, 59, 999),
-      RWDBDateTime(2038, 1, 19, 3, 14, 8, 0),         RWDBDateTime(9999, 12, 31, 23, 59, 59, 999),
-      RWDBDateTime(&summer, 250),                     RWDBDateTime(&winter, 250),
+      RWDBDateTime(RWDate(1, 1, 1900), 0, 0, 0, 1),
+      RWDBDateTime(1969, 12, 31, 23, 59, 59, 999),
+      RWDBDateTime(2038, 1, 19, 3, 14, 8, 0),
+      RWDBDateTime(9999, 12, 31, 23, 59, 59, 999),
+      RWDBDateTime(&summer, 250),
+      RWDBDateTime(&winter, 250),
       RWDBDateTime(2024, 3, 31, 2, 30, 0, 0),
   };
   ASSERT_EQ(times[5].millisSinceEpoch() - times[4].millisSinceEpoch(), 3600 * 1000);
@@ -152,7 +156,8 @@ TEST_P(RoundTripTest, DateTimesFarFromTheEpochAndAcrossDaylightSaving) {
     ASSERT_TRUE(get(static_cast<long>(i)));
     ASSERT_FALSE(n_[2]);
     EXPECT_EQ(outAt_.millisSinceEpoch(), times[i].millisSinceEpoch()) << times[i].asString();
-    struct tm in {}, out {};
+    struct tm in {
+    }, out{};
     times[i].extract(&in);
     outAt_.extract(&out);
     EXPECT_EQ(in.tm_hour, out.tm_hour);

@@ -124,7 +124,8 @@ TEST_P(ServicesTest, TwoProcessesAllocatingAtOnceAgree) {
     std::string out;
     for (int i = kCount - 1; i >= 0; --i) {  // the other order
       std::string e = encoding(i);
-      out += std::to_string(i) + "=" + std::to_string(u->get_unique_id(RWDBBlob(e.data(), e.size()))) + "\n";
+      out += std::to_string(i) + "=" +
+             std::to_string(u->get_unique_id(RWDBBlob(e.data(), e.size()))) + "\n";
     }
     ssize_t w = write(fds[1], out.data(), out.size());
     _exit(w == static_cast<ssize_t>(out.size()) ? 0 : 1);

@@ -60,8 +60,9 @@ RWDBStatus translate(PGconn* pg, const PGresult* r, bool inCommit = false) {
       return RWDBStatus(RWDBStatus::commitInDoubt,
                         "the connection broke during commit; its outcome is unknown: " + primary,
                         vendor, 0, primary, state, true);
-    return RWDBStatus(RWDBStatus::connectionLost, "the connection to the server is gone: " + primary,
-                      vendor, 0, primary, state, true);
+    return RWDBStatus(RWDBStatus::connectionLost,
+                      "the connection to the server is gone: " + primary, vendor, 0, primary, state,
+                      true);
   }
   RWDBStatus::ErrorCode code = RWDBStatus::serverError;
   std::string text = "database error";
@@ -397,7 +398,9 @@ void Conn::finishActive() {
 class PgStatement : public Statement {
  public:
   PgStatement(std::shared_ptr<Conn> c, std::string sql, size_t nparams)
-      : c_(std::move(c)), sql_(std::move(sql)), n_(static_cast<int>(nparams)),
+      : c_(std::move(c)),
+        sql_(std::move(sql)),
+        n_(static_cast<int>(nparams)),
         generation_(std::make_unique<uint64_t>(0)) {}
   ~PgStatement() override {
     ++*generation_;
@@ -455,7 +458,8 @@ class PgStatement : public Statement {
                  : PQsendQueryPrepared(pg, name_.c_str(), n_, values_.values.data(),
                                        values_.lengths.data(), values_.formats.data(), 0) == 1;
     }
-    if (sent && sp_) sent = PQsendQueryPrepared(pg, "qx_release", 0, nullptr, nullptr, nullptr, 0) == 1;
+    if (sent && sp_)
+      sent = PQsendQueryPrepared(pg, "qx_release", 0, nullptr, nullptr, nullptr, 0) == 1;
     if (sent) sent = PQpipelineSync(pg) == 1;
     if (!sent) {
       RWDBStatus s = translate(pg, nullptr);
@@ -472,7 +476,10 @@ class PgStatement : public Statement {
       ok = c_->readCommand(&perr);
       if (perr != nullptr) {
         name_.clear();  // not prepared: try again next time
-        if (err == nullptr) err = perr; else PQclear(perr);
+        if (err == nullptr)
+          err = perr;
+        else
+          PQclear(perr);
       }
     }
     if (!ok) return fail(err, true);
@@ -495,7 +502,7 @@ class PgStatement : public Statement {
       return RWDBStatus();
     }
     PGresult* more = nullptr;
-    ok = c_->readCommand(&more);           // closing null of the statement
+    ok = c_->readCommand(&more);  // closing null of the statement
     if (ok && sp_) ok = c_->readCommand(&more);
     if (ok) ok = c_->readSync();
     if (more != nullptr) {
@@ -735,7 +742,8 @@ class PgDriver : public Driver {
       std::string msg = trimmed(PQerrorMessage(c->pg));
       return RWDBStatus(RWDBStatus::notConnected, "cannot connect: " + msg, 0, 0, msg, "08001");
     }
-    PQsetNoticeProcessor(c->pg, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        c->pg, [](void*, const char*) {}, nullptr);
     // The session shows times in the process's zone, as people reading the
     // database expect; instants are exact whatever it is.
     std::string zone = process_zone();

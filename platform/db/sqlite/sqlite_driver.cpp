@@ -199,7 +199,8 @@ class SqliteStatement : public Statement {
     while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
     }
     sqlite3_reset(stmt_);
-    if (rc != SQLITE_DONE) return translate(db_->db, rc, wasInTx && sqlite3_get_autocommit(db_->db));
+    if (rc != SQLITE_DONE)
+      return translate(db_->db, rc, wasInTx && sqlite3_get_autocommit(db_->db));
     *rows = sqlite3_changes64(db_->db);
     return RWDBStatus();
   }
@@ -248,7 +249,7 @@ class SqliteStatement : public Statement {
 
   std::shared_ptr<Db> db_;
   sqlite3_stmt* stmt_;
-  std::unique_ptr<uint64_t> generation_;  // stable address for cursors
+  std::unique_ptr<uint64_t> generation_;     // stable address for cursors
   std::vector<std::array<char, 48>> texts_;  // formatted date-times
 };
 
@@ -282,7 +283,8 @@ class SqliteSession : public Session {
     if (rc == SQLITE_OK) return RWDBStatus();
     RWDBStatus s = translate(db_->db, rc);
     // A commit that did not happen leaves nothing behind.
-    if (!sqlite3_get_autocommit(db_->db)) sqlite3_exec(db_->db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!sqlite3_get_autocommit(db_->db))
+      sqlite3_exec(db_->db, "ROLLBACK", nullptr, nullptr, nullptr);
     return s;
   }
   RWDBStatus rollback() override { return exec("ROLLBACK"); }
@@ -386,9 +388,9 @@ class SqliteDriver : public Driver {
 
   RWDBStatus connect(std::unique_ptr<Session>* out) override {
     auto db = std::make_shared<Db>();
-    int rc = sqlite3_open_v2(p_.databaseName.c_str(), &db->db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(p_.databaseName.c_str(), &db->db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
       RWDBStatus s = translate(db->db, rc);
       return s;
