@@ -188,10 +188,11 @@ struct Rows {
   }
 };
 
-void read_rows(sqlite3* db, const std::string& table, Rows& out) {
+// The rows of records from `first_id` on.
+void read_rows(sqlite3* db, const std::string& table, Rows& out, int first_id) {
   sqlite3_stmt* st = nullptr;
-  check(sqlite3_prepare_v2(db, ("SELECT * FROM \"" + table + "\"").c_str(), -1, &st, nullptr), db,
-        "select");
+  std::string sql = "SELECT * FROM \"" + table + "\" WHERE logrecordid >= " + std::to_string(first_id);
+  check(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), db, "select");
   int n = sqlite3_column_count(st);
   for (int i = 0; i < n; ++i) out.columns.push_back(sqlite3_column_name(st, i));
   while (sqlite3_step(st) == SQLITE_ROW) {
@@ -397,30 +398,38 @@ int main(int argc, char** argv) {
   }
   sqlite3* reader = open_raw(store);
   int next_id = 1;
+  // Each class in three rounds, library and raw side by side; the best round of each
+  // side counts, so that a burst of load on the machine does not decide the ratio.
+  const int rounds = 3;
   for (const ClassCase& c : classes) {
-    std::vector<Asn1Value> lists;
-    lists.reserve(static_cast<size_t>(records));
-    for (int i = 0; i < records; ++i) lists.push_back(make_record(c.type, *c.cls, next_id + i));
-    LogMapper::commit();
-    auto t0 = Clock::now();
-    for (int i = 0; i < records; ++i) {
-      auto* entry = new OarInfo;
-      unsigned long moi = static_cast<unsigned long>(i % 3000);
-      entry->set_moiid(moi);
-      if (log->WriteToDB(next_id + i, *c.cls, *c.cls, lists[static_cast<size_t>(i)], entry) != 1) {
-        std::fprintf(stderr, "write failed\n");
-        return 1;
+    double best_lib = 0;
+    double best_raw = 0;
+    for (int round = 0; round < rounds; ++round) {
+      std::vector<Asn1Value> lists;
+      lists.reserve(static_cast<size_t>(records));
+      for (int i = 0; i < records; ++i) lists.push_back(make_record(c.type, *c.cls, next_id + i));
+      LogMapper::commit();
+      auto t0 = Clock::now();
+      for (int i = 0; i < records; ++i) {
+        auto* entry = new OarInfo;
+        unsigned long moi = static_cast<unsigned long>((next_id + i) % g_pool);
+        entry->set_moiid(moi);
+        if (log->WriteToDB(next_id + i, *c.cls, *c.cls, lists[static_cast<size_t>(i)], entry) != 1) {
+          std::fprintf(stderr, "write failed\n");
+          return 1;
+        }
+        if ((i + 1) % 1000 == 0) LogMapper::commit();
       }
-      if ((i + 1) % 1000 == 0) LogMapper::commit();
+      LogMapper::commit();
+      best_lib = std::max(best_lib, records / seconds_since(t0));
+      Rows rows;
+      read_rows(reader, log->get_table_name() + c.description().stem, rows, next_id);
+      next_id += records;
+      best_raw = std::max(best_raw, raw_write(dir + "/raw.db", c.description(), rows));
     }
-    LogMapper::commit();
-    double lib = records / seconds_since(t0);
-    next_id += records;
-    Rows rows;
-    read_rows(reader, log->get_table_name() + c.description().stem, rows);
-    double raw = raw_write(dir + "/raw.db", c.description(), rows);
-    std::printf("write %-10s library %9.0f rec/s   raw sqlite3 %9.0f rec/s\n", c.name, lib, raw);
-    std::snprintf(line, sizeof line, "write_%s_vs_raw_sqlite: %.2f", c.name, lib / raw);
+    std::printf("write %-10s library %9.0f rec/s   raw sqlite3 %9.0f rec/s\n", c.name, best_lib,
+                best_raw);
+    std::snprintf(line, sizeof line, "write_%s_vs_raw_sqlite: %.2f", c.name, best_lib / best_raw);
     headlines.push_back(line);
   }
 
@@ -438,37 +447,44 @@ int main(int argc, char** argv) {
     LogMapper* table = log->get_table(OBJDLT_TABLE);
     long seen = 0;
     Callback cb([](void* c, void* d) { *static_cast<long*>(c) += d != nullptr; }, &seen);
-    auto t0 = Clock::now();
-    table->get_all_log_recs(cb, 0);
-    double lib = static_cast<double>(seen) / seconds_since(t0);
     sqlite3_stmt* st = nullptr;
     std::string sql = "SELECT * FROM \"" + log->get_table_name() + "obdel\"";
     check(sqlite3_prepare_v2(reader, sql.c_str(), -1, &st, nullptr), reader, "scan");
     long raw_rows = 0;
     size_t bytes = 0;
-    t0 = Clock::now();
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      int n = sqlite3_column_count(st);
-      for (int i = 0; i < n; ++i) {
-        switch (sqlite3_column_type(st, i)) {
-          case SQLITE_INTEGER:
-            bytes += static_cast<size_t>(sqlite3_column_int64(st, i) & 1);
-            break;
-          case SQLITE_BLOB:
-            sqlite3_column_blob(st, i);
-            bytes += static_cast<size_t>(sqlite3_column_bytes(st, i));
-            break;
-          case SQLITE_TEXT:
-            sqlite3_column_text(st, i);
-            bytes += static_cast<size_t>(sqlite3_column_bytes(st, i));
-            break;
-          default:
-            break;
+    double lib = 0;
+    double raw = 0;
+    for (int round = 0; round < 3; ++round) {  // best of three for each side
+      seen = 0;
+      auto t0 = Clock::now();
+      table->get_all_log_recs(cb, 0);
+      lib = std::max(lib, static_cast<double>(seen) / seconds_since(t0));
+      raw_rows = 0;
+      sqlite3_reset(st);
+      t0 = Clock::now();
+      while (sqlite3_step(st) == SQLITE_ROW) {
+        int n = sqlite3_column_count(st);
+        for (int i = 0; i < n; ++i) {
+          switch (sqlite3_column_type(st, i)) {
+            case SQLITE_INTEGER:
+              bytes += static_cast<size_t>(sqlite3_column_int64(st, i) & 1);
+              break;
+            case SQLITE_BLOB:
+              sqlite3_column_blob(st, i);
+              bytes += static_cast<size_t>(sqlite3_column_bytes(st, i));
+              break;
+            case SQLITE_TEXT:
+              sqlite3_column_text(st, i);
+              bytes += static_cast<size_t>(sqlite3_column_bytes(st, i));
+              break;
+            default:
+              break;
+          }
         }
+        ++raw_rows;
       }
-      ++raw_rows;
+      raw = std::max(raw, static_cast<double>(raw_rows) / seconds_since(t0));
     }
-    double raw = static_cast<double>(raw_rows) / seconds_since(t0);
     sqlite3_finalize(st);
     std::printf("read all  %ld records: library %9.0f rec/s   raw scan %9.0f rec/s (%zu bytes)\n",
                 seen, lib, raw, bytes);

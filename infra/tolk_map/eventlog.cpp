@@ -94,18 +94,19 @@ struct Attribute {
 // the value library raised first) for a component that is not a pair or whose
 // identifier does not decode.
 bool take_pair(const Asn1Value& component, Attribute& a) {
-  if (!component.constructed() || component.num_comps() < 2) {
+  Asn1Value idv = component.first_component();
+  Asn1Value value = component.next_component();
+  if (!component.constructed() || !idv || !value) {
     ResourceLimX::raise("attribute list component is not an attribute");
     return false;
   }
-  Asn1Value idv = component.first_component();
-  Asn1Value value = component.next_component();
-  if (!value || !pair_identifier(idv, a.id)) {
+  if (!pair_identifier(idv, a.id)) {
     ResourceLimX::raise("attribute identifier does not decode");
     return false;
   }
   a.value = value;
-  if (component.tag() == TAG_SEQ && idv.tag() == TAG_OID && component.num_comps() == 2) {
+  bool two = !component.next_component();
+  if (component.tag() == TAG_SEQ && idv.tag() == TAG_OID && two) {
     a.pair = component;  // already the stored form
     return true;
   }
@@ -283,10 +284,16 @@ int EventLogT::WriteToDB(const int& id, const Oid&, const Oid&, const Asn1Value&
   *img.unsigned_field(ATTR_LOG_RECORD_ID) = static_cast<unsigned int>(id);
   if (has_moi_id_) *img.unsigned_field(ATTR_MOI_ID) = entry != nullptr ? entry->get_moiid() : 0;
 
-  std::vector<qx::Attribute> attrs;
-  if (!qx::take_list(attributes, attrs)) return 0;
+  if (!attributes || !attributes.constructed()) {
+    ResourceLimX::raise("attribute list is not a SET or SEQUENCE");
+    return 0;
+  }
+  // One pass over the list; a malformed component ends the write before anything
+  // is executed.
   Asn1Value blob = qx::empty_blob_value();
-  for (qx::Attribute& a : attrs) {
+  qx::Attribute a;
+  for (const Asn1Value& component : attributes.components()) {
+    if (!qx::take_pair(component, a)) return 0;
     PopValues* pv = pop_hash_->fetch(&a.id);
     if (pv == nullptr) continue;  // not an attribute of this class
     void* field = img.myColumn(pv->attr);
