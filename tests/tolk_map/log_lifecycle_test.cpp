@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/testing.h"
 #include "platform/mgmt/ac_object.h"
@@ -365,9 +366,17 @@ TEST_P(LogLifecycleTest, DeleteRemovesRowsAndObjectsAlsoAfterRestart) {
   Restart();
   LogMapper* loaded = Keep(new LogMapper());
   ASSERT_EQ(loaded->load_table(Int(8)), 1);
+  std::string prefix = loaded->get_table_name();
   ASSERT_EQ(loaded->deleteDB(char(0)), 1);
   LogMapper::commit();
   EXPECT_TRUE(AllLogs().empty());
+  // Every record table and synonym of the log went with it, and no table object is
+  // left pointing at a dropped table.
+  for (int t = 0; t < NUM_TABLE_TYPES; ++t) {
+    EXPECT_FALSE(Exists(qx::record_table_name(prefix, TABLE_TYPE(t)))) << t;
+    EXPECT_FALSE(Exists(qx::record_synonym_name("8", TABLE_TYPE(t)))) << t;
+    EXPECT_EQ(loaded->get_table(TABLE_TYPE(t)), nullptr) << t;
+  }
   EXPECT_EQ(Keep(new LogMapper())->load_table(Int(8)), 0);
 }
 
