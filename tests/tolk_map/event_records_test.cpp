@@ -499,6 +499,42 @@ TEST_P(EventRecordsTest, CacheBookkeepingAfterRestart) {
   EXPECT_EQ(type, OBJDLT_TABLE);
 }
 
+TEST_P(EventRecordsTest, ListHelpersKeepOnlyListValuesForTheBlob) {
+  LogMapper* m = NewLog();
+  LogMapper* t = m->get_table(OBJCRT_TABLE);
+  RespValue r;
+  r.create_entry(additionalTextOid, Graph("a list value"), Asn1Value());
+  r.create_entry(sourceIndicatorOid, Enum(1), Asn1Value());
+  Asn1Value all = Set({});
+  Asn1Value blob = Set({});
+  ASSERT_EQ(t->append_values(all, r), 1);
+  ASSERT_EQ(t->append_blob_values(blob, r), 1);
+  EXPECT_EQ(all.num_comps(), 2u);
+  ASSERT_EQ(blob.num_comps(), 1u);
+  EXPECT_EQ(blob.first_component(), Set({Oidv("2.9.3.2.7.7"), Graph("a list value")}, TAG_SEQ));
+
+  RespValue resp;
+  Oid id = sourceIndicatorOid;
+  ASSERT_EQ(t->Fill_response(resp, id, Enum(2), r), 1);
+  Oid other = notificationIdOid;
+  ASSERT_EQ(t->Fill_response(resp, other, Int(4), r), 1);
+  Asn1Value old;
+  ASSERT_EQ(resp.find_old_value(sourceIndicatorOid, old), 1);
+  EXPECT_EQ(old, Enum(1));
+  ASSERT_EQ(resp.find_old_value(notificationIdOid, old), 1);
+  EXPECT_FALSE(old);
+
+  RespValue listed;
+  EXPECT_EQ(t->read_blob_column(12, listed), 0);  // no such row
+  EXPECT_TRUE(listed.empty());
+  ASSERT_EQ(Write(m, 12, objcrtOid, {{additionalTextOid, Graph("x")}, {mocOid, Oidv("1.2")}}), 1);
+  ASSERT_EQ(t->read_blob_column(12, listed), 1);
+  ASSERT_EQ(listed.size(), 2u);
+  Asn1Value v;
+  ASSERT_EQ(listed.find_value(mocOid, v), 1);
+  EXPECT_EQ(v, Oidv("1.2"));
+}
+
 QX_STORE_TESTS(EventRecordsTest);
 
 }  // namespace
