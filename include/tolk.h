@@ -113,8 +113,12 @@ class LogMapper : public TolkMap {
   // identifier, a SEQUENCE holding the logId attribute, or a [2] distinguished name)
   // with the attributes of `attributeList` (a SET of SEQUENCE {identifier, value}),
   // its per-log access-control object owned by `ownerId` (the octets; "root" when
-  // empty). On failure nothing of the log is left in the database and the internal
-  // record-table name is empty.
+  // empty). The log's internal number comes from the database ("AlarmLog" has 1).
+  // Refused: a malformed list, a value that does not fit its attribute, an attribute
+  // the platform does not know (known ones without a column are passed over), a bad
+  // or empty identifier, a name some log has already. On failure nothing of the log is
+  // left in the database, nothing is registered and the internal record-table name is
+  // empty. Commits the transaction.
   LogMapper(const Asn1Value& logInstance, const Asn1Value& attributeList, RWCString name,
             const Asn1Value ownerId);
 
@@ -141,7 +145,8 @@ class LogMapper : public TolkMap {
   static LogMapper* find_log_handle(const Asn1Value& logId);
   // 0: auto-commit on; 1, 2: off; other values change nothing.
   static void set_xact_mode(COMMIT_MODE mode);
-  // Commits (and begins the next transaction); does nothing in auto-commit mode. 1.
+  // Commits (and begins the next transaction): 1, or 0 when the server refused the
+  // commit or its outcome is unknown. Does nothing (1) in auto-commit mode.
   static int commit();
   // Rolls back (and begins the next transaction). 1.
   static int abort();
@@ -156,11 +161,16 @@ class LogMapper : public TolkMap {
   int load_table(const Asn1Value& logId);
   // 1 when the log table holds a row of exactly this log's name, else 0.
   int table_exists(const Asn1Value& logId);
-  // Changes the log's attributes; the array arguments are not read. 1 on success.
+  // Changes the log's attributes in its row (the discriminator construct included; the
+  // row and its internal number stay); the array arguments are not read. 1 on success;
+  // 0, with nothing changed, for a list refused as by the creating constructor. The
+  // caller commits.
   virtual int UpdateDB(const Asn1Value& attributeList, const OidArray& ids,
                        const Asn1ValueArray& values);
-  // Deletes the log: its access-control object, record tables and synonyms, and, with
-  // keepRows 0, its rows of "Log" and "QxLog". 1 on success.
+  // Deletes the log: its access-control object, security view, record tables and
+  // synonyms (also those of a log loaded after a restart), and, with keepRows 0, its
+  // rows of "Log" and "QxLog". 1 on success. The caller commits, then destroys the
+  // mapper.
   int deleteDB(char keepRows);
 
   // Splits a SET of SEQUENCE {identifier, value}; false on a malformed list.
