@@ -73,10 +73,13 @@ RWDBDateTime RWDBDateTime::fromMillis(int64_t millisSinceEpoch, const RWZone& zo
 
 RWDBDateTime RWDBDateTime::fromMillisOffset(int64_t millisSinceEpoch, int32_t offsetSeconds) {
   RWDBDateTime d;
+  // Years 1 to 9999 of the wall clock.
+  constexpr int64_t kFirst = -62135596800000LL;  // 0001-01-01T00:00:00Z
+  constexpr int64_t kEnd = 253402300800000LL;    // 10000-01-01T00:00:00Z
+  int64_t wall = millisSinceEpoch + static_cast<int64_t>(offsetSeconds) * 1000;
   d.millis_ = millisSinceEpoch;
   d.offset_ = offsetSeconds;
-  Fields f = fields_at(millisSinceEpoch, offsetSeconds);
-  d.valid_ = f.year >= 1 && f.year <= 9999;
+  d.valid_ = wall >= kFirst && wall < kEnd;
   return d;
 }
 

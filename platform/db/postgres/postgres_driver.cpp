@@ -231,12 +231,21 @@ struct Values {
   }
 };
 
-int hexval(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+// Value of a hex digit, -1 for any other byte.
+struct HexTable {
+  int8_t v[256];
+  constexpr HexTable() : v() {
+    for (int i = 0; i < 256; ++i) v[i] = -1;
+    for (int i = 0; i < 10; ++i) v['0' + i] = static_cast<int8_t>(i);
+    for (int i = 0; i < 6; ++i) {
+      v['a' + i] = static_cast<int8_t>(10 + i);
+      v['A' + i] = static_cast<int8_t>(10 + i);
+    }
+  }
+};
+constexpr HexTable kHex;
+
+inline int hexval(char c) { return kHex.v[static_cast<unsigned char>(c)]; }
 
 class PgCursor : public Cursor {
  public:
