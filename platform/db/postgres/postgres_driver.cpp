@@ -44,19 +44,38 @@ std::string trimmed(const char* s) {
   return m;
 }
 
+// What was going on when an error came.
+enum class Ctx {
+  kStatement,         // a statement or query
+  kCommit,            // COMMIT: a broken connection leaves the outcome unknown
+  kConnect,           // opening the connection
+  kLost,              // the connection was found unusable before sending
+  kCommitRolledBack,  // COMMIT answered ROLLBACK: the transaction had failed
+};
+
 // The one place where PostgreSQL's errors become statuses. r may be null
-// (then the connection's message is used). inCommit: a broken connection
-// leaves the commit's outcome unknown.
-RWDBStatus translate(PGconn* pg, const PGresult* r, bool inCommit = false) {
-  const bool lost = pg == nullptr || PQstatus(pg) == CONNECTION_BAD;
-  std::string state = field(r, PG_DIAG_SQLSTATE);
+// (then the connection's message is used).
+RWDBStatus translate(PGconn* pg, const PGresult* r, Ctx ctx = Ctx::kStatement) {
+  if (ctx == Ctx::kLost)
+    return RWDBStatus(RWDBStatus::connectionLost,
+                      "the connection to the server is gone (an open transaction is lost)", 0, 0,
+                      "connection lost", "08006", true);
+  if (ctx == Ctx::kCommitRolledBack)
+    return RWDBStatus(RWDBStatus::transactionAborted,
+                      "the server rolled the transaction back instead of committing it", 0, 0,
+                      "ROLLBACK", "25P02");
   std::string primary = r != nullptr && *field(r, PG_DIAG_MESSAGE_PRIMARY) != '\0'
                             ? field(r, PG_DIAG_MESSAGE_PRIMARY)
                             : trimmed(pg != nullptr ? PQerrorMessage(pg) : "no connection");
+  if (ctx == Ctx::kConnect)
+    return RWDBStatus(RWDBStatus::notConnected, "cannot connect: " + primary, 0, 0, primary,
+                      "08001");
+  const bool lost = pg == nullptr || PQstatus(pg) == CONNECTION_BAD;
+  std::string state = field(r, PG_DIAG_SQLSTATE);
   long vendor = r != nullptr ? static_cast<long>(PQresultStatus(r)) : 0;
   if (lost || state.rfind("08", 0) == 0 || state == "57P01" || state == "57P02" ||
       state == "57P03") {
-    if (inCommit)
+    if (ctx == Ctx::kCommit)
       return RWDBStatus(RWDBStatus::commitInDoubt,
                         "the connection broke during commit; its outcome is unknown: " + primary,
                         vendor, 0, primary, state, true);
@@ -97,11 +116,7 @@ RWDBStatus translate(PGconn* pg, const PGresult* r, bool inCommit = false) {
   return RWDBStatus(code, text + ": " + primary, vendor, 0, primary, state, false);
 }
 
-RWDBStatus lost_status() {
-  return RWDBStatus(RWDBStatus::connectionLost,
-                    "the connection to the server is gone (an open transaction is lost)", 0, 0,
-                    "connection lost", "08006", true);
-}
+RWDBStatus lost_status() { return translate(nullptr, nullptr, Ctx::kLost); }
 
 bool is_error(const PGresult* r) {
   ExecStatusType t = PQresultStatus(r);
@@ -633,11 +648,9 @@ class PgSession : public Session {
     PGresult* r = PQexec(c_->pg, sql);
     RWDBStatus s;
     if (PQresultStatus(r) != PGRES_COMMAND_OK) {
-      s = translate(c_->pg, r, isCommit);
+      s = translate(c_->pg, r, isCommit ? Ctx::kCommit : Ctx::kStatement);
     } else if (isCommit && std::strcmp(PQcmdStatus(r), "ROLLBACK") == 0) {
-      s = RWDBStatus(RWDBStatus::transactionAborted,
-                     "the server rolled the transaction back instead of committing it", 0, 0,
-                     "ROLLBACK", "25P02");
+      s = translate(c_->pg, r, Ctx::kCommitRolledBack);
     }
     PQclear(r);
     c_->usable();
@@ -746,11 +759,8 @@ class PgDriver : public Driver {
     vals.push_back(nullptr);
     auto c = std::make_shared<Conn>();
     c->pg = PQconnectdbParams(keys.data(), vals.data(), 0);
-    if (c->pg == nullptr) return RWDBStatus(RWDBStatus::noMem, "cannot allocate a connection");
-    if (PQstatus(c->pg) != CONNECTION_OK) {
-      std::string msg = trimmed(PQerrorMessage(c->pg));
-      return RWDBStatus(RWDBStatus::notConnected, "cannot connect: " + msg, 0, 0, msg, "08001");
-    }
+    if (c->pg == nullptr || PQstatus(c->pg) != CONNECTION_OK)
+      return translate(c->pg, nullptr, Ctx::kConnect);
     PQsetNoticeProcessor(
         c->pg, [](void*, const char*) {}, nullptr);
     // The session shows times in the process's zone, as people reading the
