@@ -97,8 +97,9 @@ Asn1Value managed_object(int n) {
   auto rdn = [](const char* type, const std::string& value) {
     return construct(TAG_SET, {construct(TAG_SEQ, {oidv(Oid(type)), graph(value)})});
   };
-  return construct(TAG_CTX2, {rdn("2.5.4.10", "operator"), rdn("2.5.4.11", "site-" + std::to_string(n % 40)),
-                              rdn("2.5.4.3", "ne-" + std::to_string(n))});
+  return construct(TAG_CTX2,
+                   {rdn("2.5.4.10", "operator"), rdn("2.5.4.11", "site-" + std::to_string(n % 40)),
+                    rdn("2.5.4.3", "ne-" + std::to_string(n))});
 }
 
 std::string text_of_length(int n, int len) {
@@ -115,30 +116,32 @@ Asn1Value make_record(TABLE_TYPE type, const Oid& cls, int n) {
   char when[32];
   std::snprintf(when, sizeof when, "202403%02d%02d%02d%02dZ", 1 + n % 28, n % 24, n % 60,
                 (n / 60) % 60);
-  static const Oid kEvents[] = {Oid("2.9.3.2.10.6"), Oid("2.9.3.2.10.7"),
-                                Oid("2.9.3.2.10.14"), Oid("2.9.3.2.10.1")};
+  static const Oid kEvents[] = {Oid("2.9.3.2.10.6"), Oid("2.9.3.2.10.7"), Oid("2.9.3.2.10.14"),
+                                Oid("2.9.3.2.10.1")};
   list.add_component(pair(loggingTimeOid, gentime(when)));
   list.add_component(pair(eventTypeOid, oidv(kEvents[n % 4], TAG_CTX6)));
   list.add_component(pair(objectClassOid, oidv(cls)));
-  list.add_component(pair(mocOid, oidv(Oid(("1.3.6.1.4.1.32473.3.1." + std::to_string(n % 12)).c_str()), TAG_CTX0)));
+  list.add_component(pair(
+      mocOid, oidv(Oid(("1.3.6.1.4.1.32473.3.1." + std::to_string(n % 12)).c_str()), TAG_CTX0)));
   list.add_component(pair(moiOid, managed_object(n % g_pool)));
   list.add_component(pair(eventTimeOid, gentime(when)));
   list.add_component(pair(notificationIdOid, intv(n)));
   list.add_component(pair(correlatedNotifsOid, construct(TAG_SET, {intv(n - 1), intv(n - 2)})));
   list.add_component(pair(additionalTextOid, graph(text_of_length(n, 10 + n % 50))));
-  list.add_component(pair(
-      additionalInfoOid,
-      construct(TAG_SET, {construct(TAG_SEQ, {oidv(Oid("1.3.6.1.4.1.32473.9.1")), intv(1),
-                                              graph("info " + std::to_string(n))})})));
+  list.add_component(
+      pair(additionalInfoOid,
+           construct(TAG_SET, {construct(TAG_SEQ, {oidv(Oid("1.3.6.1.4.1.32473.9.1")), intv(1),
+                                                   graph("info " + std::to_string(n))})})));
   Asn1Value ids = construct(TAG_SET, {oidv(Oid("2.9.3.2.7.31")), oidv(Oid("2.9.3.2.7.35"))});
-  Asn1Value def = construct(TAG_SET, {construct(TAG_SEQ, {oidv(Oid("2.9.3.2.7.35")), enumv(0), enumv(1)})});
+  Asn1Value def =
+      construct(TAG_SET, {construct(TAG_SEQ, {oidv(Oid("2.9.3.2.7.35")), enumv(0), enumv(1)})});
   switch (type) {
     case OBJCRT_TABLE:
     case OBJDLT_TABLE:
       list.add_component(pair(sourceIndicatorOid, enumv(n % 3)));
-      list.add_component(pair(attributeListOid,
-                              construct(TAG_SET, {pair(Oid("2.9.3.2.7.31"), enumv(1)),
-                                                  pair(Oid("2.9.3.2.7.35"), enumv(1))})));
+      list.add_component(
+          pair(attributeListOid, construct(TAG_SET, {pair(Oid("2.9.3.2.7.31"), enumv(1)),
+                                                     pair(Oid("2.9.3.2.7.35"), enumv(1))})));
       break;
     case RELCHG_TABLE:
     case ATTRVALCHG_TABLE:
@@ -172,9 +175,10 @@ void check(int rc, sqlite3* db, const char* what) {
 sqlite3* open_raw(const std::string& path) {
   sqlite3* db = nullptr;
   check(sqlite3_open(path.c_str(), &db), db, "open");
-  check(sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA busy_timeout=5000",
-                     nullptr, nullptr, nullptr),
-        db, "pragma");
+  check(
+      sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA busy_timeout=5000",
+                   nullptr, nullptr, nullptr),
+      db, "pragma");
   return db;
 }
 
@@ -191,7 +195,8 @@ struct Rows {
 // The rows of records from `first_id` on.
 void read_rows(sqlite3* db, const std::string& table, Rows& out, int first_id) {
   sqlite3_stmt* st = nullptr;
-  std::string sql = "SELECT * FROM \"" + table + "\" WHERE logrecordid >= " + std::to_string(first_id);
+  std::string sql =
+      "SELECT * FROM \"" + table + "\" WHERE logrecordid >= " + std::to_string(first_id);
   check(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), db, "select");
   int n = sqlite3_column_count(st);
   for (int i = 0; i < n; ++i) out.columns.push_back(sqlite3_column_name(st, i));
@@ -226,12 +231,15 @@ double raw_write(const std::string& path, const qx::EventClass& cls, const Rows&
   for (const qx::IndexDef& ix : cls.indexes) {
     std::string col = ix.column;
     for (char& ch : col) ch = static_cast<char>(std::tolower(ch));
-    check(sqlite3_exec(db, ("CREATE INDEX raw_" + std::string(ix.suffix) + " ON raw (\"" + col + "\")").c_str(),
-                       nullptr, nullptr, nullptr),
+    check(sqlite3_exec(
+              db,
+              ("CREATE INDEX raw_" + std::string(ix.suffix) + " ON raw (\"" + col + "\")").c_str(),
+              nullptr, nullptr, nullptr),
           db, "index");
   }
   sqlite3_stmt* st = nullptr;
-  check(sqlite3_prepare_v2(db, (ins + ") VALUES (" + qs + ")").c_str(), -1, &st, nullptr), db, "prepare");
+  check(sqlite3_prepare_v2(db, (ins + ") VALUES (" + qs + ")").c_str(), -1, &st, nullptr), db,
+        "prepare");
   auto t0 = Clock::now();
   check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
   size_t n = 0;
@@ -322,7 +330,8 @@ double pg_raw_write(PGconn* c, const qx::EventClass& cls, const PgRows& rows) {
   for (const qx::IndexDef& ix : cls.indexes) {
     std::string col = ix.column;
     for (char& ch : col) ch = static_cast<char>(std::tolower(ch));
-    pg_exec(c, "CREATE INDEX raw_bench_" + std::string(ix.suffix) + " ON raw_bench (\"" + col + "\")");
+    pg_exec(c,
+            "CREATE INDEX raw_bench_" + std::string(ix.suffix) + " ON raw_bench (\"" + col + "\")");
   }
   PGresult* p = PQprepare(c, "raw_ins", (ins + ") VALUES (" + qs + ")").c_str(), 0, nullptr);
   PQclear(p);
@@ -337,8 +346,8 @@ double pg_raw_write(PGconn* c, const qx::EventClass& cls, const PgRows& rows) {
       vals[i] = rows.nulls[r][i] ? nullptr : rows.values[r][i].data();
       lens[i] = static_cast<int>(rows.values[r][i].size());
     }
-    PGresult* res = PQexecPrepared(c, "raw_ins", static_cast<int>(n), vals.data(), lens.data(),
-                                   fmts.data(), 0);
+    PGresult* res =
+        PQexecPrepared(c, "raw_ins", static_cast<int>(n), vals.data(), lens.data(), fmts.data(), 0);
     if (PQresultStatus(res) != PGRES_COMMAND_OK) {
       std::fprintf(stderr, "raw insert: %s\n", PQerrorMessage(c));
       std::exit(1);
@@ -371,8 +380,8 @@ int main(int argc, char** argv) {
   const int records = quick ? 5000 : 20000;
   const int scan_records = quick ? 20000 : 100000;
   const long cache_records = quick ? 200000 : 1000000;
-  std::string dir = std::filesystem::temp_directory_path() /
-                    ("record_bench_" + std::to_string(getpid()));
+  std::string dir =
+      std::filesystem::temp_directory_path() / ("record_bench_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   std::string store = dir + "/store.db";
   setenv("QXDB_URL", ("sqlite:" + store).c_str(), 1);
@@ -414,7 +423,8 @@ int main(int argc, char** argv) {
         auto* entry = new OarInfo;
         unsigned long moi = static_cast<unsigned long>((next_id + i) % g_pool);
         entry->set_moiid(moi);
-        if (log->WriteToDB(next_id + i, *c.cls, *c.cls, lists[static_cast<size_t>(i)], entry) != 1) {
+        if (log->WriteToDB(next_id + i, *c.cls, *c.cls, lists[static_cast<size_t>(i)], entry) !=
+            1) {
           std::fprintf(stderr, "write failed\n");
           return 1;
         }
@@ -511,12 +521,14 @@ int main(int argc, char** argv) {
     const int pg_records = quick ? 2000 : 10000;
     for (const ClassCase& c : classes) {
       std::vector<Asn1Value> lists;
-      for (int i = 0; i < pg_records; ++i) lists.push_back(make_record(c.type, *c.cls, next_id + i));
+      for (int i = 0; i < pg_records; ++i)
+        lists.push_back(make_record(c.type, *c.cls, next_id + i));
       LogMapper::commit();
       auto t0 = Clock::now();
       for (int i = 0; i < pg_records; ++i) {
         auto* entry = new OarInfo;
-        if (log->WriteToDB(next_id + i, *c.cls, *c.cls, lists[static_cast<size_t>(i)], entry) != 1) {
+        if (log->WriteToDB(next_id + i, *c.cls, *c.cls, lists[static_cast<size_t>(i)], entry) !=
+            1) {
           std::fprintf(stderr, "write failed on postgresql\n");
           return 1;
         }

@@ -33,7 +33,7 @@ LogMapper* the_log() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   LogMapper* log = the_log();
-  static const Oid* const kClasses[] = {&objcrtOid, &objdltOid,    &relchgOid,
+  static const Oid* const kClasses[] = {&objcrtOid,     &objdltOid, &relchgOid,
                                         &attrvalchgOid, &secalmOid, &statechgOid};
   const Oid& cls = *kClasses[data[0] % 6];
   int id = data[0] >> 3;

@@ -204,8 +204,7 @@ void EventLogImpl::set_nulls() {
 
 // ---- Construction.
 
-EventLogT::EventLogT(LogMapper* owner, const qx::EventClass& cls)
-    : LogMapper(owner, 0), cls_(cls) {
+EventLogT::EventLogT(LogMapper* owner, const qx::EventClass& cls) : LogMapper(owner, 0), cls_(cls) {
   store_all_pop_funcs();
   store_all_rdr_funcs();
   table_name_ = owner->get_table_name() + cls.stem;
@@ -237,11 +236,11 @@ void EventLogT::CreateLogT(const std::string& tableName, const LogMapper* owner)
     return;
   }
   RWDBSchema schema;
-  for (const qx::ColumnDef& c : cls_.columns) schema.appendColumn(c.name, c.type, c.length, c.nullable);
+  for (const qx::ColumnDef& c : cls_.columns)
+    schema.appendColumn(c.name, c.type, c.length, c.nullable);
   Storage storage;
   get_storage(owner->get_logid(), tableName.c_str(), storage);
-  RWDBStatus s =
-      create_table(tableName, schema, storage, 0, aDB_().phraseBook(), aConnection(), 0);
+  RWDBStatus s = create_table(tableName, schema, storage, 0, aDB_().phraseBook(), aConnection(), 0);
   if (!s.isValid()) {
     ConflictX::raise("record table %s cannot be created", tableName.c_str());
     return;

@@ -36,26 +36,26 @@
 
 // Attributes of the common event record columns (loggingTimeOid, moiOid and
 // logRecordIdOid are in oids.h).
-extern const Oid eventTypeOid;            // 2.9.3.2.7.14
-extern const Oid objectClassOid;          // 2.9.3.2.7.65, the record class
-extern const Oid mocOid;                  // 2.9.3.2.7.60 managedObjectClass
-extern const Oid eventTimeOid;            // 2.9.3.2.7.13
-extern const Oid notificationIdOid;       // 2.9.3.2.7.16
-extern const Oid correlatedNotifsOid;     // 2.9.3.2.7.12
-extern const Oid additionalTextOid;       // 2.9.3.2.7.7
-extern const Oid additionalInfoOid;       // 2.9.3.2.7.6
+extern const Oid eventTypeOid;         // 2.9.3.2.7.14
+extern const Oid objectClassOid;       // 2.9.3.2.7.65, the record class
+extern const Oid mocOid;               // 2.9.3.2.7.60 managedObjectClass
+extern const Oid eventTimeOid;         // 2.9.3.2.7.13
+extern const Oid notificationIdOid;    // 2.9.3.2.7.16
+extern const Oid correlatedNotifsOid;  // 2.9.3.2.7.12
+extern const Oid additionalTextOid;    // 2.9.3.2.7.7
+extern const Oid additionalInfoOid;    // 2.9.3.2.7.6
 // Attributes of the event record classes' own columns.
-extern const Oid sourceIndicatorOid;      // 2.9.3.2.7.26
-extern const Oid attributeListOid;        // 2.9.3.2.7.9
-extern const Oid attributeIdListOid;      // 2.9.3.2.7.8
-extern const Oid relChangeDefOid;         // 2.9.3.2.7.20
-extern const Oid attrValChangeDefOid;     // 2.9.3.2.7.10
-extern const Oid stateChangeDefOid;       // 2.9.3.2.7.28
-extern const Oid securityAlarmCauseOid;   // 2.9.3.2.7.21
+extern const Oid sourceIndicatorOid;        // 2.9.3.2.7.26
+extern const Oid attributeListOid;          // 2.9.3.2.7.9
+extern const Oid attributeIdListOid;        // 2.9.3.2.7.8
+extern const Oid relChangeDefOid;           // 2.9.3.2.7.20
+extern const Oid attrValChangeDefOid;       // 2.9.3.2.7.10
+extern const Oid stateChangeDefOid;         // 2.9.3.2.7.28
+extern const Oid securityAlarmCauseOid;     // 2.9.3.2.7.21
 extern const Oid securityAlarmSeverityOid;  // 2.9.3.2.7.23
 extern const Oid securityAlarmDetectorOid;  // 2.9.3.2.7.22
-extern const Oid serviceUserOid;          // 2.9.3.2.7.25
-extern const Oid serviceProviderOid;      // 2.9.3.2.7.24
+extern const Oid serviceUserOid;            // 2.9.3.2.7.25
+extern const Oid serviceProviderOid;        // 2.9.3.2.7.24
 
 // Column names the record tables share.
 extern const char* const logrecid_col;  // "logrecordid"
@@ -105,9 +105,9 @@ struct MessageNumbers {
 struct EventClass {
   const char* class_name;  // "ObjcrtT", for traces
   TABLE_TYPE type;
-  const char* stem;            // five characters, appended to "qxi<n>"
+  const char* stem;  // five characters, appended to "qxi<n>"
   std::span<const IndexDef> indexes;
-  const char* synonym_suffix;  // synonym = log name + "_" + suffix
+  const char* synonym_suffix;          // synonym = log name + "_" + suffix
   std::span<const ColumnDef> columns;  // every column, in table order
   std::span<const CodecSpec> codecs;   // the class's own, after the common ones
   std::span<const ReaderSpec> readers;

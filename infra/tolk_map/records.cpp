@@ -18,9 +18,8 @@
 
 // ---- The alarm state cache.
 
-int LogMapper::update_log_record_hash(unsigned long id, unsigned short type,
-                                      unsigned long moiid, unsigned char state,
-                                      unsigned char severity) {
+int LogMapper::update_log_record_hash(unsigned long id, unsigned short type, unsigned long moiid,
+                                      unsigned char state, unsigned char severity) {
   ExceptionScope scope;
   OarInfo entry;
   unsigned char t = static_cast<unsigned char>(type & 0xff);

@@ -1,5 +1,6 @@
-// RelChgT: the record table of a log's relationship change records (relationshipChangeRecord, 2.9.3.2.3.10).
-// An EventLogT of its own class description; see eventlog.h for the contract.
+// RelChgT: the record table of a log's relationship change records
+// (relationshipChangeRecord, 2.9.3.2.3.10). An EventLogT of its own class description; see
+// eventlog.h for the contract.
 #pragma once
 
 #include "infra/tolk_map/eventlog.h"

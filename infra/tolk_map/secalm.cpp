@@ -26,8 +26,8 @@ constexpr auto kColumns = qx::with_common_columns(std::array<ColumnDef, 8>{{
 
 const CodecSpec kCodecs[] = {
     {&securityAlarmCauseOid, pop_qxlist, ins_qxlist, "securityAlmCauses", kCauses},
-    {&securityAlarmSeverityOid, pop_perceivedSeverity, ins_perceivedSeverity,
-     "securityAlmSeverty", kSeverity},
+    {&securityAlarmSeverityOid, pop_perceivedSeverity, ins_perceivedSeverity, "securityAlmSeverty",
+     kSeverity},
     {&securityAlarmDetectorOid, pop_qxlist, ins_qxlist, "securityAlmDtectrs", kDetectors},
     {&serviceUserOid, pop_qxlist, ins_qxlist, "serviceUser", kServiceUser},
     {&serviceProviderOid, pop_qxlist, ins_qxlist, "serviceProvider", kServiceProvider},
@@ -35,8 +35,7 @@ const CodecSpec kCodecs[] = {
 
 const ReaderSpec kReaders[] = {
     {"securityalmcauses", rdr_qxlist, "securityAlmCauses", &securityAlarmCauseOid},
-    {"securityalmseverty", rdr_perceivedSeverity, "securityAlmSeverty",
-     &securityAlarmSeverityOid},
+    {"securityalmseverty", rdr_perceivedSeverity, "securityAlmSeverty", &securityAlarmSeverityOid},
     {"securityalmdtectrs", rdr_qxlist, "securityAlmDtectrs", &securityAlarmDetectorOid},
     {"serviceuser_s", rdr_qxlist, "serviceUser_s", &serviceUserOid},
     {"serviceprovider_s", rdr_qxlist, "serviceProvider_s", &serviceProviderOid},

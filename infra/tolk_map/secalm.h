@@ -1,5 +1,6 @@
-// SecAlmT: the record table of a log's security alarm report records (securityAlarmReportRecord, 2.9.3.2.3.11).
-// An EventLogT of its own class description; see eventlog.h for the contract.
+// SecAlmT: the record table of a log's security alarm report records
+// (securityAlarmReportRecord, 2.9.3.2.3.11). An EventLogT of its own class description; see
+// eventlog.h for the contract.
 #pragma once
 
 #include "infra/tolk_map/eventlog.h"

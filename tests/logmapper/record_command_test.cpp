@@ -17,8 +17,9 @@ class RecordCommandTest : public ::testing::Test {
 
 TEST_F(RecordCommandTest, WriteShowUpdateDeleteInNewProcesses) {
   ASSERT_EQ(Run({"create-log", "7"}).status, 0);
-  ToolResult w = Run({"write", "7", "1", "objectCreationRecord", "sourceIndicator=resourceOperation",
-                      "additionalText=\"r1 created\"", "notificationIdentifier=5"});
+  ToolResult w =
+      Run({"write", "7", "1", "objectCreationRecord", "sourceIndicator=resourceOperation",
+           "additionalText=\"r1 created\"", "notificationIdentifier=5"});
   ASSERT_EQ(w.status, 0) << w.err;
   ToolResult s = Run({"show", "7", "1", "--json"});
   ASSERT_EQ(s.status, 0) << s.err;
@@ -45,7 +46,7 @@ TEST_F(RecordCommandTest, BadInputIsRefusedWithItsExitStatus) {
   EXPECT_EQ(Run({"write", "7", "1", "objectCreationRecord", "noSuchAttribute=1"}).status, 1);
   EXPECT_EQ(Run({"write", "7", "1", "objectCreationRecord", "sourceIndicator=42x"}).status, 1);
   EXPECT_EQ(Run({"write", "8", "1", "objectCreationRecord"}).status, 1);  // no such log
-  EXPECT_EQ(Run({"show", "7", "1"}).status, 1);  // nothing was written
+  EXPECT_EQ(Run({"show", "7", "1"}).status, 1);                           // nothing was written
 }
 
 }  // namespace

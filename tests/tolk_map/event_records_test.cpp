@@ -56,7 +56,8 @@ Attrs CommonAttrs(const Oid& record_class, int n) {
   return {
       {loggingTimeOid, GenTime("20240301101500.250Z")},
       {eventTypeOid, Oidv("2.9.3.2.10.6", TAG_CTX6)},
-      {objectClassOid, [&] {
+      {objectClassOid,
+       [&] {
          Asn1Value v;
          v.encode_oid(record_class);
          return v;
@@ -76,34 +77,60 @@ std::vector<ClassCase> Classes() {
   Asn1Value id_list = Set({Oidv("2.9.3.2.7.35"), Oidv("2.9.3.2.7.31")});
   Asn1Value change_def = Set({Set({Oidv("2.9.3.2.7.35"), Enum(0), Enum(1)}, TAG_SEQ)});
   return {
-      {&objcrtOid, OBJCRT_TABLE, "obcre", {"obcid"}, "objcrt",
+      {&objcrtOid,
+       OBJCRT_TABLE,
+       "obcre",
+       {"obcid"},
+       "objcrt",
        {{sourceIndicatorOid, Enum(1)}, {attributeListOid, attr_list}}},
-      {&objdltOid, OBJDLT_TABLE, "obdel", {"obdid"}, "objdlt",
+      {&objdltOid,
+       OBJDLT_TABLE,
+       "obdel",
+       {"obdid"},
+       "objdlt",
        {{sourceIndicatorOid, Enum(0)}, {attributeListOid, attr_list}}},
-      {&relchgOid, RELCHG_TABLE, "relch", {"relid"}, "relchg",
-       {{relChangeDefOid, change_def}, {sourceIndicatorOid, Enum(2)},
+      {&relchgOid,
+       RELCHG_TABLE,
+       "relch",
+       {"relid"},
+       "relchg",
+       {{relChangeDefOid, change_def},
+        {sourceIndicatorOid, Enum(2)},
         {attributeIdListOid, id_list}}},
-      {&attrvalchgOid, ATTRVALCHG_TABLE, "avchr", {"attid"}, "avchg",
-       {{attrValChangeDefOid, change_def}, {sourceIndicatorOid, Enum(1)},
+      {&attrvalchgOid,
+       ATTRVALCHG_TABLE,
+       "avchr",
+       {"attid"},
+       "avchg",
+       {{attrValChangeDefOid, change_def},
+        {sourceIndicatorOid, Enum(1)},
         {attributeIdListOid, id_list}}},
-      {&secalmOid, SECALM_TABLE, "secur", {"secid", "smoid"}, "secalm",
+      {&secalmOid,
+       SECALM_TABLE,
+       "secur",
+       {"secid", "smoid"},
+       "secalm",
        {{securityAlarmCauseOid, Oidv("2.9.3.2.0.0.1")},
         {securityAlarmSeverityOid, Enum(2)},
         {securityAlarmDetectorOid, Set({Oidv("1.2.3")}, TAG_CTX0)},
         {serviceUserOid, Set({Oidv("1.2.4")}, TAG_CTX0)},
         {serviceProviderOid, Set({Oidv("1.2.5")}, TAG_CTX0)}}},
-      {&statechgOid, STATECHG_TABLE, "stchg", {"stcid"}, "stchg",
-       {{stateChangeDefOid, change_def}, {sourceIndicatorOid, Enum(0)},
+      {&statechgOid,
+       STATECHG_TABLE,
+       "stchg",
+       {"stcid"},
+       "stchg",
+       {{stateChangeDefOid, change_def},
+        {sourceIndicatorOid, Enum(0)},
         {attributeIdListOid, id_list}}},
   };
 }
 
 bool IsList(const Oid& id) {
   for (const Oid* o : {&mocOid, &moiOid, &correlatedNotifsOid, &additionalTextOid,
-                       &additionalInfoOid, &attributeListOid, &attributeIdListOid,
-                       &relChangeDefOid, &attrValChangeDefOid, &stateChangeDefOid,
-                       &securityAlarmCauseOid, &securityAlarmDetectorOid, &serviceUserOid,
-                       &serviceProviderOid}) {
+                       &additionalInfoOid, &attributeListOid, &attributeIdListOid, &relChangeDefOid,
+                       &attrValChangeDefOid, &stateChangeDefOid, &securityAlarmCauseOid,
+                       &securityAlarmDetectorOid, &serviceUserOid, &serviceProviderOid}) {
     if (*o == id) return true;
   }
   return false;
@@ -161,8 +188,7 @@ class EventRecordsTest : public StoreTest {
     return out.records;
   }
   // Whether the catalogue has an index of that name on that table, over `column`.
-  bool IndexExists(const std::string& index, const std::string& table,
-                   const std::string& column) {
+  bool IndexExists(const std::string& index, const std::string& table, const std::string& column) {
     bool pg = postgres();
     RWDBTable cat = LogMapper::aDB_().table(pg ? "pg_indexes" : "sqlite_master");
     RWDBSelector sel = LogMapper::aDB_().selector();
@@ -284,8 +310,8 @@ TEST_P(EventRecordsTest, TablesIndexesAndSynonymsAreInTheCatalogue) {
       }
     }
     for (const qx::IndexDef& ix : t->event_class().indexes) {
-      EXPECT_TRUE(IndexExists(prefix + ix.suffix, prefix + c.stem,
-                              toLower(RWCString(ix.column)).str()))
+      EXPECT_TRUE(
+          IndexExists(prefix + ix.suffix, prefix + c.stem, toLower(RWCString(ix.column)).str()))
           << ix.suffix;
     }
     ASSERT_EQ(t->event_class().indexes.size(), c.index_suffixes.size());
@@ -351,7 +377,7 @@ TEST_P(EventRecordsTest, UpdatesChangeColumnsAndBlobKeepingOtherListValues) {
   std::map<Oid, Asn1Value> got(r.begin(), r.end());
   EXPECT_EQ(got[additionalTextOid], Graph("changed"));
   EXPECT_EQ(got[sourceIndicatorOid], Enum(2));
-  EXPECT_EQ(got[moiOid], Dn("node-3"));        // other list values stay
+  EXPECT_EQ(got[moiOid], Dn("node-3"));  // other list values stay
   EXPECT_EQ(got[correlatedNotifsOid], Set({Int(7), Int(8)}));
   // The text column of a list value keeps its first text.
   EXPECT_EQ(CountRows((m->get_table_name() + "relCh").c_str(), "additionalText",
@@ -361,8 +387,7 @@ TEST_P(EventRecordsTest, UpdatesChangeColumnsAndBlobKeepingOtherListValues) {
             1);
 
   RespValue resp;
-  ASSERT_EQ(m->UpdateDB(3, AttrList({{notificationIdOid, Int(77)}, {mocOid, Oidv("1.2.9")}}),
-                        resp),
+  ASSERT_EQ(m->UpdateDB(3, AttrList({{notificationIdOid, Int(77)}, {mocOid, Oidv("1.2.9")}}), resp),
             1);
   Asn1Value now, before;
   ASSERT_EQ(resp.find_value(notificationIdOid, now), 1);

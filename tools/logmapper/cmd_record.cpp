@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "infra/tolk_map/oids.h"
+#include "platform/db/rwdb_connection.h"
 #include "platform/value/exception.h"
 #include "platform/value/oid_name_registry.h"
 #include "platform/value/platform.h"
 #include "platform/value/value_notation.h"
-#include "platform/db/rwdb_connection.h"
 #include "tolk.h"
 #include "tools/logmapper/command.h"
 
@@ -48,8 +48,7 @@ bool record_id(const char* text, int& id) {
   errno = 0;
   char* end = nullptr;
   unsigned long n = std::strtoul(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || n > 0x7fffffffUL)
-    return false;
+  if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || n > 0x7fffffffUL) return false;
   id = static_cast<int>(n);
   return true;
 }
@@ -275,9 +274,8 @@ logmapper::RegisterCommand reg_show{
     {"show", "LOG RECID [--json]", "print one record with its attributes", &run_show}};
 logmapper::RegisterCommand reg_records{
     {"records", "LOG [--json]", "print every record of log LOG", &run_records}};
-logmapper::RegisterCommand reg_update{{"update", "LOG RECID NAME=VALUE ...",
-                                       "change attributes of a record", &run_update}};
-logmapper::RegisterCommand reg_delete{
-    {"delete", "LOG RECID", "delete a record", &run_delete}};
+logmapper::RegisterCommand reg_update{
+    {"update", "LOG RECID NAME=VALUE ...", "change attributes of a record", &run_update}};
+logmapper::RegisterCommand reg_delete{{"delete", "LOG RECID", "delete a record", &run_delete}};
 
 }  // namespace
