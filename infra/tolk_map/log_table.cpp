@@ -454,7 +454,7 @@ LogMapper::LogMapper() : owner_(this) {
   logid_type_.clear();
   sum_view_.clear();
   log_name_[0] = '\0';
-  CreateLogT("Log");
+  if (!Exception::pending()) CreateLogT("Log");
   if (!Exception::pending()) CreateQxLogT("QxLog");
   if (const Exception* x = scope.caught()) {
     tolk_error.print(is_invalid(x) ? 155 : 156, "%s",
@@ -514,6 +514,7 @@ LogMapper::LogMapper(const Asn1Value& attributeList, RWCString) : owner_(this) {
 
 // Steps 5 to 8 of creating a log, as one unit: a failure leaves nothing of the log.
 void LogMapper::create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Value& ownerId) {
+  if (Exception::pending()) return;
   CreateLogT("Log");
   if (Exception::pending()) return;
   CreateQxLogT("QxLog");
@@ -579,7 +580,7 @@ void LogMapper::fail_creation() {
 
 int LogMapper::load_table(const Asn1Value& logId) {
   ExceptionScope scope;
-  if (!logId) return 0;
+  if (!logId || !aConnection().isValid()) return 0;
   for (auto& t : tables_) t.reset();
   if (registered_ && LogHandles != nullptr && LogHandles->fetch(&log_id_) == this) {
     LogHandles->destroy(&log_id_);

@@ -188,6 +188,10 @@ void LogMapper::common_start() {
       !aConnection().isValid()) {
     set_up_database(DEFAULT_DB);
   }
+  // Without a database nothing below can work: fail once instead of at every statement.
+  if (!aDB_().isValid() || !aConnection().isValid()) {
+    ProcessFailX::raise("the database cannot be opened");
+  }
 }
 
 LogMapper::LogMapper(LogMapper* owner, int) : owner_(owner) {

@@ -163,6 +163,10 @@ int run_logs(const logmapper::Context&, int argc, char** argv) {
       },
       &out);
   ExceptionScope scope;
+  {
+    LogMapper scratch;  // opens the store
+    if (!store_open("logs")) return logmapper::kFail;
+  }
   int rc = LogMapper::get_all_logs(cb);
   if (rc != 1) return logmapper::fail("logs", "the stored logs cannot be read");
   if (json) out.text = "[" + out.text + (out.first ? "]\n" : "\n]\n");
