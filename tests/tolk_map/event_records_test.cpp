@@ -138,6 +138,11 @@ bool IsList(const Oid& id) {
 
 class EventRecordsTest : public StoreTest {
  protected:
+  // The start-up log callback: the log's attributes belong to it.
+  static Callback& TakeLogAttributes() {
+    static Callback cb([](void*, void* data) { delete static_cast<RespValue*>(data); });
+    return cb;
+  }
   LogMapper* NewLog(long id = 7) {
     LogMapper* m = Keep(new LogMapper(Int(id), AttrList({}), "", Graph("root")));
     EXPECT_TRUE(m->created());
@@ -272,7 +277,7 @@ TEST_P(EventRecordsTest, EveryClassRoundTripsByRecordByWalkAndAfterRestart) {
   for (const auto& [rid, attrs] : written) ExpectRecord(all[rid], rid, attrs);
 
   Restart();
-  ASSERT_EQ(LogMapper::init_log_handles(no_op_cb, no_op_cb), 1);
+  ASSERT_EQ(LogMapper::init_log_handles(TakeLogAttributes(), no_op_cb), 1);
   LogMapper* again = LogMapper::find_log_handle(Int(7));
   ASSERT_NE(again, nullptr);
   Keep(again);
@@ -509,7 +514,7 @@ TEST_P(EventRecordsTest, CacheBookkeepingAfterRestart) {
   EXPECT_EQ(cls, objcrtOid);
   LogMapper::commit();
   Restart();
-  ASSERT_EQ(LogMapper::init_log_handles(no_op_cb, no_op_cb), 1);
+  ASSERT_EQ(LogMapper::init_log_handles(TakeLogAttributes(), no_op_cb), 1);
   LogMapper* again = Keep(LogMapper::find_log_handle(Int(7)));
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(again->get_initial_log_record_count(), 3ul);
