@@ -224,6 +224,9 @@ void LogMapper::CreateLogT(const std::string& name) {
       RWDBSchema index;
       index.appendColumn(logid_col);
       table_->createIndex(name + "almid", index, aConnection());
+      // One row per log name: two processes creating the same log at the same moment
+      // cannot both store it.
+      table_->createIndex(name + "uid", index, aConnection(), true);
       create_synonym(name);
     }
   }

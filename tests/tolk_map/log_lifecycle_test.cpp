@@ -117,6 +117,31 @@ TEST_P(LogLifecycleTest, TwoProcessesCreatingAtOnceTakeDistinctNumbers) {
   EXPECT_EQ(numbers.count(1), 0u);
 }
 
+TEST_P(LogLifecycleTest, TwoProcessesCreatingTheSameLogStoreItOnce) {
+  { LogMapper scratch; }
+  qx::tolk_reset_for_tests();
+  std::vector<pid_t> children;
+  for (int c = 0; c < 3; ++c) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      LogMapper m(Int(500), AttrList({{maxlogszOid, Int(c)}}), "", Graph("root"));
+      _exit(m.created() ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  int created = 0;
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    created += WEXITSTATUS(status) == 0 ? 1 : 0;
+  }
+  EXPECT_EQ(created, 1);
+  EXPECT_EQ(AllLogs().size(), 1u);
+  EXPECT_EQ(CountRows("QxLog", "qxlogrecordtype", std::string("ObCre")), 1);
+}
+
 TEST_P(LogLifecycleTest, EveryAttributeComesBackAfterRestart) {
   Asn1Value av = IntSet({0, 8});
   Asn1Value discrim = Parse(discrimOid, "and:{}");
