@@ -443,11 +443,13 @@ int main(int argc, char** argv) {
     headlines.push_back(line);
   }
 
-  // get_all_log_recs over one table of scan_records records against a raw scan.
+  // get_all_log_recs over one table of scan_records records against a raw scan (the
+  // table holds the rounds above already).
   {
-    std::vector<Asn1Value> lists;
     int base = next_id;
-    for (int i = 0; i < scan_records; ++i) {
+    int more = std::max(0, scan_records - rounds * records);
+    next_id += more;
+    for (int i = 0; i < more; ++i) {
       auto* entry = new OarInfo;
       Asn1Value rec = make_record(OBJDLT_TABLE, objdltOid, base + i);
       log->WriteToDB(base + i, objdltOid, objdltOid, rec, entry);
@@ -518,6 +520,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     PGconn* raw = pg_connect(pg_url);
+    pg_exec(raw, "SET client_min_messages = warning");
     const int pg_records = quick ? 2000 : 10000;
     for (const ClassCase& c : classes) {
       std::vector<Asn1Value> lists;
