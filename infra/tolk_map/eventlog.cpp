@@ -309,8 +309,9 @@ int EventLogT::WriteToDB(const int& id, const Oid&, const Oid&, const Asn1Value&
   }
   // Every record has its blob: an empty SET when it has no list values, so that no
   // record carries another's list values and every record reads back.
-  Oid none;
-  ins_blob(this, img.myColumn(ATTR_BLOB), none, blob);
+  RWDBBlob& stored = *img.blob(ATTR_BLOB);
+  stored.clear();
+  stored.putBytes(blob.encoding(), blob.size());
   fix_event_name(img.myColumn(ATTR_EVENT_NAME));
   img.set_nulls();
   // The row is always written: a record whose write succeeded must read back.
