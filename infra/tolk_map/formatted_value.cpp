@@ -149,13 +149,19 @@ bool rdr_convert(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1V
 // ---- Event type: stored as its registered name (or dotted text) and read back as
 // the [6] alternative.
 
-bool rdr_eventType(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1Value& value) {
+bool rdr_eventType(LogMapper*, RWDBReader& r, const RWCString& column, Oid& attr,
+                   Asn1Value& value) {
   RWCString text;
   if (!qx::read_text(r, column, text)) return false;
   Oid oid;
-  if (!OidNameRegistry::find_oid_by_name(text.str(), oid)) {
-    ResourceLimX::raise("event name %s is not registered", text.data());
-    return false;
+  if (OidNameRegistry::find_oid_by_name(text.str(), oid)) return value.encode_oid(oid, TAG_CTX6);
+  // The column keeps a global-form type by its bare name; anything else it holds (a
+  // local-form type, "localForm:7") is the type's own notation and reads back as such.
+  Asn1Value parsed;
+  if (::parse_attribute(attr, text.str(), parsed)) {
+    value = parsed;
+    return true;
   }
-  return value.encode_oid(oid, TAG_CTX6);
+  ResourceLimX::raise("event name %s is not registered", text.data());
+  return false;
 }
