@@ -22,26 +22,14 @@
 #include "platform/value/platform.h"
 #include "platform/value/value_notation.h"
 #include "tolk.h"
+#include "tools/logmapper/attribute_args.h"
 #include "tools/logmapper/command.h"
 
 namespace {
 
-Asn1Value log_identifier(const std::string& text) {
-  Asn1Value v;
-  bool digits = !text.empty() && text.size() < 19 &&
-                text.find_first_not_of("0123456789") == std::string::npos;
-  if (digits) {
-    v.encode_int(std::strtol(text.c_str(), nullptr, 10));
-  } else {
-    v.encode_octets(text, TAG_GRAPHSTR);
-  }
-  return v;
-}
-
-std::string name_of(const Oid& oid) {
-  const char* n = OidNameRegistry::find_name_by_oid(oid);
-  return n != nullptr ? std::string(n) : oid.format();
-}
+using logmapper::attribute_list;
+using logmapper::log_identifier;
+using logmapper::name_of;
 
 // The text of a log identifier: its value notation (7, "abc"), a distinguished name as
 // its text.
@@ -50,41 +38,6 @@ std::string identifier_text(const Asn1Value& id) {
   std::string out;
   qx::format_element(nullptr, id.encoding_view(), FORMAT_NAMES, out);
   return out;
-}
-
-// NAME=VALUE arguments as an attribute list; on failure the reason is written and the
-// exit status returned in `status`.
-bool attribute_list(const char* command, int argc, char** argv, Asn1Value& list, int& status) {
-  list.start_construct(TAG_SET);
-  for (int i = 0; i < argc; ++i) {
-    std::string arg = argv[i];
-    size_t eq = arg.find('=');
-    if (eq == std::string::npos || eq == 0) {
-      status = logmapper::usage(command, "expected NAME=VALUE, got %s", arg.c_str());
-      return false;
-    }
-    std::string name = arg.substr(0, eq);
-    Oid attr;
-    if (!Platform::def_platform.find_attribute(name, attr)) {
-      status = logmapper::fail(command, "no attribute named %s", name.c_str());
-      return false;
-    }
-    Asn1Value value;
-    std::string error;
-    ExceptionScope scope;
-    if (!parse_attribute(attr, arg.substr(eq + 1), value, &error)) {
-      status = logmapper::fail(command, "not a value of %s: %s", name.c_str(), error.c_str());
-      return false;
-    }
-    Asn1Value oid;
-    Asn1Value pair;
-    oid.encode_oid(attr);
-    pair.start_construct(TAG_SEQ);
-    pair.add_component(oid);
-    pair.add_component(value);
-    list.add_component(pair);
-  }
-  return true;
 }
 
 bool store_open(const char* command) {
@@ -99,7 +52,7 @@ int run_create(const logmapper::Context&, int argc, char** argv) {
   if (argc < 1) return logmapper::usage("create-log", "expected LOG");
   Asn1Value list;
   int status = 0;
-  if (!attribute_list("create-log", argc - 1, argv + 1, list, status)) return status;
+  if (!attribute_list("create-log", argc - 1, argv + 1, list, nullptr, status)) return status;
   Asn1Value id = log_identifier(argv[0]);
   ExceptionScope scope;
   {

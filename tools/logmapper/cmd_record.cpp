@@ -26,23 +26,16 @@
 #include "platform/value/platform.h"
 #include "platform/value/value_notation.h"
 #include "tolk.h"
+#include "tools/logmapper/attribute_args.h"
 #include "tools/logmapper/command.h"
 
 namespace {
 
-const Oid kObjectClass("2.9.3.2.7.65");
+using logmapper::attribute_list;
+using logmapper::log_identifier;
+using logmapper::name_of;
 
-Asn1Value log_identifier(const std::string& text) {
-  Asn1Value v;
-  bool digits = !text.empty() && text.size() < 19 &&
-                text.find_first_not_of("0123456789") == std::string::npos;
-  if (digits) {
-    v.encode_int(std::strtol(text.c_str(), nullptr, 10));
-  } else {
-    v.encode_octets(text, TAG_GRAPHSTR);
-  }
-  return v;
-}
+const Oid kObjectClass("2.9.3.2.7.65");
 
 bool record_id(const char* text, int& id) {
   errno = 0;
@@ -51,11 +44,6 @@ bool record_id(const char* text, int& id) {
   if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || n > 0x7fffffffUL) return false;
   id = static_cast<int>(n);
   return true;
-}
-
-std::string name_of(const Oid& oid) {
-  const char* n = OidNameRegistry::find_name_by_oid(oid);
-  return n != nullptr ? std::string(n) : oid.format();
 }
 
 // Opens the store and rebuilds the log with the state of its records, as start-up does
@@ -77,43 +65,6 @@ std::unique_ptr<LogMapper> open_log(const char* command, const std::string& log)
     return nullptr;
   }
   return m;
-}
-
-// NAME=VALUE arguments as an attribute list. On failure writes the reason and returns
-// the exit status in `status`.
-bool attribute_list(const char* command, int argc, char** argv, Asn1Value& list,
-                    std::vector<Oid>* ids, int& status) {
-  list.start_construct(TAG_SET);
-  for (int i = 0; i < argc; ++i) {
-    std::string arg = argv[i];
-    size_t eq = arg.find('=');
-    if (eq == std::string::npos || eq == 0) {
-      status = logmapper::usage(command, "expected NAME=VALUE, got %s", arg.c_str());
-      return false;
-    }
-    std::string name = arg.substr(0, eq);
-    Oid attr;
-    if (!Platform::def_platform.find_attribute(name, attr)) {
-      status = logmapper::fail(command, "no attribute named %s", name.c_str());
-      return false;
-    }
-    Asn1Value value;
-    std::string error;
-    ExceptionScope scope;
-    if (!parse_attribute(attr, arg.substr(eq + 1), value, &error)) {
-      status = logmapper::fail(command, "not a value of %s: %s", name.c_str(), error.c_str());
-      return false;
-    }
-    Asn1Value oid;
-    Asn1Value pair;
-    oid.encode_oid(attr);
-    pair.start_construct(TAG_SEQ);
-    pair.add_component(oid);
-    pair.add_component(value);
-    list.add_component(pair);
-    if (ids != nullptr) ids->push_back(attr);
-  }
-  return true;
 }
 
 // One record as text lines or as its JSON object.

@@ -1,0 +1,65 @@
+#include "tools/logmapper/attribute_args.h"
+
+#include <cstdlib>
+
+#include "platform/value/exception.h"
+#include "platform/value/oid_name_registry.h"
+#include "platform/value/platform.h"
+#include "platform/value/value_notation.h"
+#include "tools/logmapper/command.h"
+
+namespace logmapper {
+
+Asn1Value log_identifier(const std::string& text) {
+  Asn1Value v;
+  bool digits = !text.empty() && text.size() < 19 &&
+                text.find_first_not_of("0123456789") == std::string::npos;
+  if (digits) {
+    v.encode_int(std::strtol(text.c_str(), nullptr, 10));
+  } else {
+    v.encode_octets(text, TAG_GRAPHSTR);
+  }
+  return v;
+}
+
+std::string name_of(const Oid& oid) {
+  const char* n = OidNameRegistry::find_name_by_oid(oid);
+  return n != nullptr ? std::string(n) : oid.format();
+}
+
+bool attribute_list(const char* command, int argc, char** argv, Asn1Value& list,
+                    std::vector<Oid>* ids, int& status) {
+  list.start_construct(TAG_SET);
+  for (int i = 0; i < argc; ++i) {
+    std::string arg = argv[i];
+    size_t eq = arg.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      status = usage(command, "expected NAME=VALUE, got %s", arg.c_str());
+      return false;
+    }
+    std::string name = arg.substr(0, eq);
+    Oid attr;
+    if (!Platform::def_platform.find_attribute(name, attr)) {
+      status = fail(command, "no attribute named %s", name.c_str());
+      return false;
+    }
+    Asn1Value value;
+    std::string error;
+    ExceptionScope scope;
+    if (!parse_attribute(attr, arg.substr(eq + 1), value, &error)) {
+      status = fail(command, "not a value of %s: %s", name.c_str(), error.c_str());
+      return false;
+    }
+    Asn1Value oid;
+    Asn1Value pair;
+    oid.encode_oid(attr);
+    pair.start_construct(TAG_SEQ);
+    pair.add_component(oid);
+    pair.add_component(value);
+    list.add_component(pair);
+    if (ids != nullptr) ids->push_back(attr);
+  }
+  return true;
+}
+
+}  // namespace logmapper
