@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/value/asn1_value.h"
@@ -18,6 +19,8 @@ class RespValueElement {
  public:
   RespValueElement(const Oid& id, const Asn1Value& value, const Asn1Value& old_value)
       : id_(id), value_(value.copy()), old_value_(old_value.copy()) {}
+  // Takes the value as it is, sharing its buffer (see RespValue::adopt_entry).
+  RespValueElement(const Oid& id, Asn1Value&& value) : id_(id), value_(std::move(value)) {}
   virtual ~RespValueElement() = default;
 
   const Oid& id() const { return id_; }
@@ -42,6 +45,13 @@ class RespValue {
   // second element under an identifier keeps both in the walk; the lookups below then
   // find the later one. Returns 1 (0 only when the element cannot be allocated).
   int create_entry(const Oid& id, const Asn1Value& value, const Asn1Value& old_value);
+
+  // As create_entry(id, value, empty old value), but the element takes `value` as it is
+  // instead of a deep copy: it may go on sharing its buffer with the values it was
+  // walked from (a value read from a row and its components). For the reading paths,
+  // whose values nobody else holds once the row is read, so the RespValue alone owns
+  // them and may be handed to another thread as a whole.
+  int adopt_entry(const Oid& id, Asn1Value&& value);
 
   // Copy the element's value / old value out; 0 (out-parameter untouched) when there
   // is no element under `id`.

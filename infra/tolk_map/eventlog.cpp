@@ -457,7 +457,7 @@ bool EventLogT::read_row(RWDBReader& r,
   for (const auto& [name, info] : readers) {
     Asn1Value v;
     if (info->rdr(this, r, info->column, info->attr, v) && v) {
-      values.create_entry(info->attr, v, null_asn1_value);
+      values.adopt_entry(info->attr, std::move(v));
     }
   }
   if (!blob) return true;  // NULL blob: a row of an older version, no list values
@@ -469,7 +469,7 @@ bool EventLogT::read_row(RWDBReader& r,
       ResourceLimX::raise("stored blob holds a malformed attribute");
       return false;
     }
-    values.create_entry(attr, value, null_asn1_value);
+    values.adopt_entry(attr, std::move(value));
   }
   return true;
 }

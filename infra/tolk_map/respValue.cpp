@@ -18,6 +18,16 @@ int RespValue::create_entry(const Oid& id, const Asn1Value& value, const Asn1Val
   return 1;
 }
 
+int RespValue::adopt_entry(const Oid& id, Asn1Value&& value) {
+  auto element =
+      std::unique_ptr<RespValueElement>(new (std::nothrow) RespValueElement(id, std::move(value)));
+  if (!element) return 0;
+  index_[id] = element.get();
+  elements_.push_back(std::move(element));
+  ++created_;
+  return 1;
+}
+
 int RespValue::find_value(const Oid& id, Asn1Value& value) const {
   const RespValueElement* e = find(id);
   if (e == nullptr) return 0;

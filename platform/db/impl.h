@@ -171,6 +171,7 @@ class ReaderImpl {
   size_t position = 0;
   bool positionValid = true;
   std::map<std::string, size_t> byName;
+  std::string nameKey;  // the folded name of the last lookup, reused between lookups
 
  private:
   std::shared_ptr<ConnectionImpl> conn_;  // keeps the session open

@@ -43,7 +43,13 @@ RWDBReader& RWDBReader::operator[](const RWCString& columnName) {
     for (int i = 0; i < impl_->columns; ++i)
       impl_->byName.emplace(impl_->cursor->columnName(i), static_cast<size_t>(i));
   }
-  auto it = impl_->byName.find(qx::db::fold_name(columnName.str()));
+  // Folded into a buffer kept by the reader: the lookups of every row allocate nothing.
+  std::string& key = impl_->nameKey;
+  key.assign(columnName.str());
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  auto it = impl_->byName.find(key);
   if (it == impl_->byName.end()) {
     impl_->positionValid = false;
     impl_->access = RWDBStatus(RWDBStatus::invalidPosition, "no column named " + columnName);
