@@ -18,6 +18,14 @@ bool digits(std::string_view s, size_t pos, size_t n, int& out) {
   return true;
 }
 
+// Writes v (0 <= v < 10^n) as exactly n decimal digits at out.
+void put_digits(char* out, int v, int n) {
+  for (int i = n - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+}
+
 std::string two(int v) {
   char b[8];
   std::snprintf(b, sizeof b, "%02d", v);
@@ -51,15 +59,38 @@ GeneralizedTime::GeneralizedTime(const TimeStamp& ts, int flag) {
   }
   Tm tm;
   ts.to_tm(tm, flag != UTC);
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d", tm.tm_year + 1900, tm.tm_mon + 1,
-                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-  text_ = buf;
-  if (tm.tm_msec != 0) {
-    std::snprintf(buf, sizeof buf, ".%03d", tm.tm_msec);
-    std::string frac = buf;
-    while (frac.back() == '0') frac.pop_back();
-    text_ += frac;
+  const int year = tm.tm_year + 1900;
+  auto two_digit = [](int v) { return v >= 0 && v <= 99; };
+  if (year >= 0 && year <= 9999 && two_digit(tm.tm_mon + 1) && two_digit(tm.tm_mday) &&
+      two_digit(tm.tm_hour) && two_digit(tm.tm_min) && two_digit(tm.tm_sec) && tm.tm_msec >= 0 &&
+      tm.tm_msec <= 999) {
+    // The common case, written digit by digit: this runs once per time column read.
+    char buf[20];
+    put_digits(buf, year, 4);
+    put_digits(buf + 4, tm.tm_mon + 1, 2);
+    put_digits(buf + 6, tm.tm_mday, 2);
+    put_digits(buf + 8, tm.tm_hour, 2);
+    put_digits(buf + 10, tm.tm_min, 2);
+    put_digits(buf + 12, tm.tm_sec, 2);
+    size_t n = 14;
+    if (tm.tm_msec != 0) {
+      buf[n++] = '.';
+      put_digits(buf + n, tm.tm_msec, 3);
+      n += 3;
+      while (buf[n - 1] == '0') --n;
+    }
+    text_.assign(buf, n);
+  } else {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d", year, tm.tm_mon + 1, tm.tm_mday,
+                  tm.tm_hour, tm.tm_min, tm.tm_sec);
+    text_ = buf;
+    if (tm.tm_msec != 0) {
+      std::snprintf(buf, sizeof buf, ".%03d", tm.tm_msec);
+      std::string frac = buf;
+      while (frac.back() == '0') frac.pop_back();
+      text_ += frac;
+    }
   }
   if (flag == UTC) {
     text_ += 'Z';

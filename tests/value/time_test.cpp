@@ -87,6 +87,9 @@ TEST_F(TimeTest, WritesTimeStamps) {
   EXPECT_EQ(GeneralizedTime(ts, GeneralizedTime::LOCAL_OFFSET).text(), "20260714100509.12+0200");
   EXPECT_EQ(GeneralizedTime(ts, GeneralizedTime::LOCAL).text(), "20260714100509.12");
   EXPECT_EQ(GeneralizedTime(TimeStamp(0, 0), 0).text(), "19700101000000Z");
+  EXPECT_EQ(GeneralizedTime(TimeStamp(0, 5), 0).text(), "19700101000000.005Z");
+  EXPECT_EQ(GeneralizedTime(TimeStamp(Utc(999, 12, 31, 23, 59, 59), 999), 0).text(),
+            "09991231235959.999Z");
   EXPECT_EQ(GeneralizedTime(TimeStamp(), 0).error(), "invalid time stamp");
   for (int flag : {0, 1, 2}) {
     GeneralizedTime gt(ts, flag);
