@@ -79,8 +79,11 @@ class RespValue {
 
  private:
   RespValueElement* find(const Oid& id) const;
+  // Keeps index_ up to date after `element` was appended to elements_.
+  void indexed(RespValueElement* element);
 
   Elements elements_;
+  // Empty while the value is small (find scans elements_); see respValue.cpp.
   std::unordered_map<Oid, RespValueElement*> index_;
   unsigned long created_ = 0;
 };

@@ -3,17 +3,40 @@
 #include <algorithm>
 #include <new>
 
+namespace {
+
+// A record's RespValue holds a few dozen elements at most; up to this many, lookups scan
+// the elements (newest first) and index_ stays empty, which saves a hash node per element.
+// Past it, index_ maps every id to its newest element.
+constexpr size_t kScanLimit = 24;
+
+}  // namespace
+
 RespValueElement* RespValue::find(const Oid& id) const {
-  auto it = index_.find(id);
-  return it == index_.end() ? nullptr : it->second;
+  if (!index_.empty()) {
+    auto it = index_.find(id);
+    return it == index_.end() ? nullptr : it->second;
+  }
+  for (auto it = elements_.rbegin(); it != elements_.rend(); ++it)
+    if ((*it)->id() == id) return it->get();
+  return nullptr;
+}
+
+void RespValue::indexed(RespValueElement* element) {
+  if (!index_.empty()) {
+    index_[element->id()] = element;
+  } else if (elements_.size() > kScanLimit) {
+    for (const auto& e : elements_) index_[e->id()] = e.get();
+  }
 }
 
 int RespValue::create_entry(const Oid& id, const Asn1Value& value, const Asn1Value& old_value) {
   auto element =
       std::unique_ptr<RespValueElement>(new (std::nothrow) RespValueElement(id, value, old_value));
   if (!element) return 0;
-  index_[id] = element.get();
+  RespValueElement* added = element.get();
   elements_.push_back(std::move(element));
+  indexed(added);
   ++created_;
   return 1;
 }
@@ -22,8 +45,9 @@ int RespValue::adopt_entry(const Oid& id, Asn1Value&& value) {
   auto element =
       std::unique_ptr<RespValueElement>(new (std::nothrow) RespValueElement(id, std::move(value)));
   if (!element) return 0;
-  index_[id] = element.get();
+  RespValueElement* added = element.get();
   elements_.push_back(std::move(element));
+  indexed(added);
   ++created_;
   return 1;
 }
@@ -51,7 +75,8 @@ int RespValue::update_value(const Oid& id, const Asn1Value& value) {
 }
 
 int RespValue::remove(const Oid& id) {
-  if (index_.erase(id) == 0) return 1;
+  if (find(id) == nullptr) return 1;
+  index_.erase(id);
   elements_.erase(std::remove_if(elements_.begin(), elements_.end(),
                                  [&](const auto& e) { return e->id() == id; }),
                   elements_.end());

@@ -145,6 +145,34 @@ TEST(RespValueTest, KeepsCreationOrder) {
   EXPECT_EQ(order, (std::vector<std::string>{"1.2.9", "1.2.1", "1.2.5"}));
 }
 
+// Small values are searched element by element, large ones through an index; both must
+// find the newest element of a repeated id and forget every element of a removed one.
+TEST(RespValueTest, LookupsAgreeBelowAndAboveTheIndexThreshold) {
+  auto Id = [](int i) { return Oid(("1.5." + std::to_string(i)).c_str()); };
+  for (int n : {3, 60}) {
+    SCOPED_TRACE(n);
+    RespValue r;
+    for (int i = 0; i < n; ++i) r.create_entry(Id(i), Int(i), Asn1Value());
+    r.create_entry(Oid("1.5.1"), Int(100), Asn1Value());
+    Asn1Value v;
+    ASSERT_EQ(r.find_value(Oid("1.5.1"), v), 1);
+    EXPECT_EQ(v, Int(100));
+    ASSERT_EQ(r.find_value(Id(n - 1), v), 1);
+    EXPECT_EQ(v, Int(n - 1));
+    EXPECT_EQ(r.find_value(Id(n), v), 0);
+    EXPECT_EQ(r.remove(Oid("1.5.1")), 1);
+    EXPECT_EQ(r.find_value(Oid("1.5.1"), v), 0);
+    EXPECT_EQ(r.size(), static_cast<size_t>(n - 1));
+    ASSERT_EQ(r.update_value(Oid("1.5.2"), Int(7)), 1);
+    ASSERT_EQ(r.find_old_value(Oid("1.5.2"), v), 1);
+    EXPECT_EQ(v, Int(2));
+    ASSERT_EQ(r.update_value(Oid("1.6"), Int(8)), 1);
+    ASSERT_EQ(r.find_value(Oid("1.6"), v), 1);
+    EXPECT_EQ(v, Int(8));
+    EXPECT_EQ(r.count(), static_cast<unsigned long>(n + 2));
+  }
+}
+
 TEST(OarInfoTest, ClearStateAndSeverityShareOneByte) {
   OarInfo o;
   EXPECT_EQ(o.get_table_type(), 1);
