@@ -109,7 +109,7 @@ bool read_value(RWDBReader& r, const RWCString& column, T& out) {
   r[column] >> nullval;
   if (!r.status().isValid() || nullval.isNull()) return false;
   T v{};
-  r[column] >> v;
+  r >> v;  // reading the null indicator left the reader at the column
   if (!r.status().isValid()) return false;
   out = std::move(v);
   return true;
@@ -130,7 +130,7 @@ bool read_datetime(RWDBReader& r, const RWCString& column, RWDBDateTime& out, bo
   is_null = nullval.isNull();
   if (!r.status().isValid() || is_null) return false;
   RWDBDateTime v;
-  r[column] >> v;
+  r >> v;  // reading the null indicator left the reader at the column
   if (!r.status().isValid()) return false;
   out = v;
   return true;
