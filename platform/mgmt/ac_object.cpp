@@ -40,13 +40,18 @@ bool ACObject::fail(const RWCString& what, const RWDBStatus& s) {
   return false;
 }
 
+bool ACObject::open_store(RWDBDatabase& db, RWDBConnection& conn) {
+  if (!db.isValid()) return fail("the platform database is not open", db.status());
+  RWDBStatus s = ensure_table(db, conn);
+  if (!s.isValid()) return fail("cannot create the access-control table", s);
+  return true;
+}
+
 bool ACObject::exists() {
   error_ = RWCString();
   RWDBDatabase db = qx::mgmt::platform_database();
   RWDBConnection conn = qx::mgmt::platform_connection();
-  if (!db.isValid()) return fail("the platform database is not open", db.status());
-  RWDBStatus s = ensure_table(db, conn);
-  if (!s.isValid()) return fail("cannot create the access-control table", s);
+  if (!open_store(db, conn)) return false;
   RWDBTable t = db.table(kTable);
   RWDBSelector sel = db.selector();
   sel << t["name"];
@@ -88,9 +93,7 @@ bool ACObject::destroy() {
   error_ = RWCString();
   RWDBDatabase db = qx::mgmt::platform_database();
   RWDBConnection conn = qx::mgmt::platform_connection();
-  if (!db.isValid()) return fail("the platform database is not open", db.status());
-  RWDBStatus s = ensure_table(db, conn);
-  if (!s.isValid()) return fail("cannot create the access-control table", s);
+  if (!open_store(db, conn)) return false;
   RWDBTable t = db.table(kTable);
   RWDBDeleter del = t.deleter();
   del.where(t["kind"] == kind_ && t["name"] == name_);

@@ -41,6 +41,9 @@ class ACObject {
 
  protected:
   bool fail(const RWCString& what, const RWDBStatus& s);
+  // Opens the platform database and makes sure the access-control table exists;
+  // on failure records the reason and returns false.
+  bool open_store(RWDBDatabase& db, RWDBConnection& conn);
   // The table list as stored ("a,b,c"); empty for a plain object.
   virtual RWCString tableText() const;
   RWCString kind_ = "object";
