@@ -17,6 +17,7 @@
 #include "platform/db/rwdb_table.h"
 #include "platform/db/rwdb_updater.h"
 #include "platform/mgmt/create_table.h"
+#include "platform/value/ber.h"
 #include "platform/value/exception.h"
 
 const Oid eventTypeOid("2.9.3.2.7.14");
@@ -119,6 +120,28 @@ bool take_pair(const Asn1Value& component, Attribute& a) {
   return true;
 }
 
+// Appends the pair (component = {idv, value}) to `out` in the form the blob keeps:
+// SEQUENCE {OBJECT IDENTIFIER, value}. A pair already in that form is copied as it
+// stands. False (ResourceLimX raised) when it cannot be built.
+bool append_stored_pair(const Asn1Value& component, const Asn1Value& idv, const Asn1Value& value,
+                        std::string& out) {
+  bool two = idv.size() + value.size() == component.size() - component.header_size();
+  if (component.tag() == TAG_SEQ && idv.tag() == TAG_OID && two) {
+    out += component.encoding_view();
+    return true;
+  }
+  Asn1Value oid;
+  Asn1Value pair;
+  Oid id;
+  if (!pair_identifier(idv, id) || !oid.encode_oid(id) || !pair.start_construct(TAG_SEQ) ||
+      !pair.add_component(oid) || !pair.add_component(value)) {
+    ResourceLimX::raise("attribute pair cannot be built");
+    return false;
+  }
+  out += pair.encoding_view();
+  return true;
+}
+
 // The whole list taken apart, or false for a malformed one.
 bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out) {
   if (!attributes || !attributes.constructed()) {
@@ -160,9 +183,8 @@ void EventLogImpl::start_row() {
 }
 
 void EventLogImpl::given(ATTRIBUTES attr) {
-  for (size_t i = 0; i < columns().size(); ++i) {
-    if (columns()[i].attr == attr) given_[i] = 1;
-  }
+  int i = column_of(attr);
+  if (i >= 0) given_[static_cast<size_t>(i)] = 1;
 }
 
 void EventLogImpl::bind_all(RWDBInserter& ins) {
@@ -275,12 +297,12 @@ void EventLogT::init_alarmsvc_variables() {
 
 // ---- Writing.
 
-int EventLogT::WriteToDB(const int& id, const Oid&, const Oid&, const Asn1Value& attributes,
+int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn1Value& attributes,
                          OarInfo* entry) {
   ExceptionScope scope;
   EventLogImpl& img = *image_;
   img.start_row();
-  *img.unsigned_field(ATTR_LOG_RECORD_ID) = static_cast<unsigned int>(id);
+  *img.unsigned_field(ATTR_LOG_RECORD_ID) = static_cast<unsigned int>(record_id);
   if (has_moi_id_) *img.unsigned_field(ATTR_MOI_ID) = entry != nullptr ? entry->get_moiid() : 0;
 
   if (!attributes || !attributes.constructed()) {
@@ -288,30 +310,39 @@ int EventLogT::WriteToDB(const int& id, const Oid&, const Oid&, const Asn1Value&
     return 0;
   }
   // One pass over the list; a malformed component ends the write before anything
-  // is executed.
-  Asn1Value blob = qx::empty_blob_value();
-  qx::Attribute a;
+  // is executed. The list values go into the blob as they come: its contents are
+  // built behind room for the SET's header, which is written once they are known.
+  std::string& blob = img.blob(ATTR_BLOB)->bytes();
+  blob.assign(qx::ber::kMaxHeader, '\0');
+  Oid id;
   for (const Asn1Value& component : attributes.components()) {
-    if (!qx::take_pair(component, a)) return 0;
-    PopValues* pv = pop_hash_->fetch(&a.id);
+    Asn1Value idv = component.first_component();
+    Asn1Value value = component.next_component();
+    if (!component.constructed() || !idv || !value) {
+      ResourceLimX::raise("attribute list component is not an attribute");
+      return 0;
+    }
+    if (!qx::pair_identifier(idv, id)) {
+      ResourceLimX::raise("attribute identifier does not decode");
+      return 0;
+    }
+    PopValues* pv = pop_hash_->fetch(&id);
     if (pv == nullptr) continue;  // not an attribute of this class
     void* field = img.myColumn(pv->attr);
     if (pv->ins == ins_qxlist) {
-      if (!blob.add_component(a.pair)) {
-        ResourceLimX::raise("blob cannot be built");
-        return 0;
-      }
-      if (field != nullptr) ins_formatedVal(this, field, a.id, a.value);
+      if (!qx::append_stored_pair(component, idv, value, blob)) return 0;
+      if (field != nullptr) ins_formatedVal(this, field, id, value);
     } else if (field != nullptr) {
       // A value that its codec refuses leaves the column empty, as an absent one.
-      if (pv->ins(this, field, a.id, a.value)) img.given(pv->attr);
+      if (pv->ins(this, field, id, value)) img.given(pv->attr);
     }
   }
   // Every record has its blob: an empty SET when it has no list values, so that no
   // record carries another's list values and every record reads back.
-  RWDBBlob& stored = *img.blob(ATTR_BLOB);
-  stored.clear();
-  stored.putBytes(blob.encoding(), blob.size());
+  size_t content = blob.size() - qx::ber::kMaxHeader;
+  uint8_t head[qx::ber::kMaxHeader];
+  size_t hs = qx::ber::write_header(head, TAG_SET, true, content);
+  blob.replace(0, qx::ber::kMaxHeader, reinterpret_cast<const char*>(head), hs);
   fix_event_name(img.myColumn(ATTR_EVENT_NAME));
   img.set_nulls();
   // The row is always written: a record whose write succeeded must read back.

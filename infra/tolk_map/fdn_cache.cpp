@@ -12,18 +12,21 @@ uint32_t FdnCache::entries_to_flush = 1000;
 uint32_t FdnCache::hits = 0;
 uint32_t FdnCache::attempts = 0;
 
-std::string Asn1ValueFdnCache_hash::key(const Asn1Value* oi) {
-  return std::string(reinterpret_cast<const char*>(oi->encoding()), oi->size());
+void Asn1ValueFdnCache_hash::store(const Asn1Value* oi, FdnCache* entry) {
+  // A replaced entry's key may view that entry's bytes: the key is rewritten too.
+  auto [it, added] = map_.try_emplace(oi->encoding_view(), entry);
+  if (!added) {
+    map_.erase(it);
+    map_.emplace(oi->encoding_view(), entry);
+  }
 }
 
-void Asn1ValueFdnCache_hash::store(const Asn1Value* oi, FdnCache* entry) { map_[key(oi)] = entry; }
-
 FdnCache* Asn1ValueFdnCache_hash::fetch(const Asn1Value* oi) const {
-  auto it = map_.find(key(oi));
+  auto it = map_.find(oi->encoding_view());
   return it == map_.end() ? nullptr : it->second;
 }
 
-void Asn1ValueFdnCache_hash::destroy(const Asn1Value* oi) { map_.erase(key(oi)); }
+void Asn1ValueFdnCache_hash::destroy(const Asn1Value* oi) { map_.erase(oi->encoding_view()); }
 
 Asn1ValueFdnCache_hash* FdnCache::init() {
   if (p_fdn_cache != nullptr || p_q != nullptr) return nullptr;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "platform/value/asn1_value.h"
@@ -21,7 +22,9 @@
 class FdnCache;
 
 // Map from an object instance (by its encoding) to its entry. Entries delete
-// themselves; the map owns nothing.
+// themselves; the map owns nothing. A stored key is a view of the bytes of the
+// instance passed to store, which must stay unchanged until it is destroyed (each
+// entry keeps its own copy for that).
 class Asn1ValueFdnCache_hash {
  public:
   void store(const Asn1Value* oi, FdnCache* entry);
@@ -30,8 +33,12 @@ class Asn1ValueFdnCache_hash {
   size_t entries() const { return map_.size(); }
 
  private:
-  static std::string key(const Asn1Value* oi);
-  std::unordered_map<std::string, FdnCache*> map_;
+  struct Hash {
+    size_t operator()(std::string_view k) const noexcept {
+      return std::hash<std::string_view>()(k);
+    }
+  };
+  std::unordered_map<std::string_view, FdnCache*, Hash> map_;
 };
 
 // The entries in insertion order.

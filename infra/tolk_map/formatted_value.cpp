@@ -37,14 +37,14 @@ bool instance_fdn(const Asn1Value& oi, std::string& text) {
   static Asn1ValueFdnCache_hash* cache = FdnCache::init();
   (void)cache;
   if (FdnCache* hit = FdnCache::lookup(oi)) {
-    text = hit->get_fdn().str();
-  } else {
-    if (!oi) return false;
-    text = oi2fdn(oi);
-    if (FdnCache::p_fdn_cache != nullptr) {
-      FdnCache::flush();
-      new FdnCache(oi, DataUnit(text));
-    }
+    text.assign(hit->get_fdn().view().substr(0, kMaxFormatted));
+    return true;
+  }
+  if (!oi) return false;
+  text = oi2fdn(oi);
+  if (FdnCache::p_fdn_cache != nullptr) {
+    FdnCache::flush();
+    new FdnCache(oi, DataUnit(text));
   }
   if (text.size() > kMaxFormatted) text.resize(kMaxFormatted);
   return true;
@@ -86,11 +86,11 @@ bool ins_formatedVal(LogMapper*, void* field, Oid& id, Asn1Value& value) {
   if (!ok) return false;
   if (tolk_map_debug != 0)
     std::cout << "ins formatedVal " << text << " length " << text.size() << std::endl;
-  RWCString& dest = *static_cast<RWCString*>(field);
-  if (dest.isNull()) {
-    dest = RWCString(text);
+  std::string& dest = static_cast<RWCString*>(field)->str();
+  if (dest.empty()) {
+    dest.swap(text);
   } else {
-    dest += RWCString(text);
+    dest += text;
   }
   return true;
 }

@@ -33,16 +33,15 @@ void* RowImage::address(size_t i) {
 }
 
 void* RowImage::myColumn(ATTRIBUTES attr) {
-  int a = attr;
-  if (a < 0 || a >= kMaxAttr || index_[a] < 0) return nullptr;
-  return address(static_cast<size_t>(index_[a]));
+  int i = column_of(attr);
+  return i < 0 ? nullptr : address(static_cast<size_t>(i));
 }
 
 void RowImage::initialize(std::span<const ATTRIBUTES> keep) {
   for (size_t i = 0; i < fields_.size(); ++i) {
     if (std::find(keep.begin(), keep.end(), columns_[i].attr) != keep.end()) continue;
     Field& f = fields_[i];
-    f.text = RWCString();
+    f.text.str().clear();
     f.l = 0;
     f.u = 0;
     f.dt = invalid_rw_db_date_time;

@@ -40,6 +40,11 @@ class RowImage {
   // The field of an attribute number (RWCString, long, unsigned long, RWDBDateTime or
   // RWDBBlob, by the column's type), or null when the image has no such column.
   void* myColumn(ATTRIBUTES attr);
+  // The column position of an attribute number, or -1 when the image has no such column.
+  int column_of(ATTRIBUTES attr) const {
+    int a = attr;
+    return a >= 0 && a < kMaxAttr ? index_[static_cast<size_t>(a)] : -1;
+  }
   RWCString* text(ATTRIBUTES attr) { return static_cast<RWCString*>(myColumn(attr)); }
   unsigned long* unsigned_field(ATTRIBUTES attr) {
     return static_cast<unsigned long*>(myColumn(attr));
@@ -47,8 +52,9 @@ class RowImage {
   RWDBDateTime* datetime(ATTRIBUTES attr) { return static_cast<RWDBDateTime*>(myColumn(attr)); }
   RWDBBlob* blob(ATTRIBUTES attr) { return static_cast<RWDBBlob*>(myColumn(attr)); }
 
-  // Ready for the next row: texts and blobs empty, numbers 0, date-times the absent
-  // sentinel (bound as NULL). `keep` columns are left alone.
+  // Ready for the next row: texts and blobs empty (their storage kept for the next
+  // values), numbers 0, date-times the absent sentinel (bound as NULL). `keep` columns
+  // are left alone.
   void initialize(std::span<const ATTRIBUTES> keep = {});
 
   // The schema to create the table with, in column order.

@@ -350,6 +350,40 @@ TEST_P(EventRecordsTest, RecordWithoutListValuesGetsAnEmptyBlobNotTheLastOne) {
   EXPECT_EQ(CountRows((m->get_table_name() + "ObCre").c_str(), "logRecordId", 4ul), 1);
 }
 
+TEST_P(EventRecordsTest, ListValuesOfEverySizeAndPairFormReadBackAsPlainPairs) {
+  LogMapper* m = NewLog();
+  // Blobs whose SET length takes one, two and three length octets; one past the
+  // column's 33,000 bytes is refused whole.
+  int id = 1;
+  for (size_t n : {10u, 200u, 30000u, 40000u}) {
+    Attrs attrs = {{additionalTextOid, Graph(std::string(n, 'x'))},
+                   {correlatedNotifsOid, Set({Int(1), Int(2)})}};
+    if (n > 33000) {
+      EXPECT_EQ(Write(m, id, objcrtOid, attrs), 0);
+      EXPECT_EQ(CountRows((m->get_table_name() + "ObCre").c_str(), "logRecordId",
+                          static_cast<unsigned long>(id)),
+                0);
+      continue;
+    }
+    ASSERT_EQ(Write(m, id, objcrtOid, attrs), 1) << n;
+    ExpectRecord(Read(m, id), id, attrs);
+    ++id;
+  }
+  // A pair under SET, an identifier under another tag and a pair with a third
+  // component: the blob keeps plain {identifier, value} pairs.
+  Asn1Value list = Set({
+      Set({Oidv("2.9.3.2.7.7", TAG_CTX1), Graph("tagged identifier")}, TAG_SEQ),
+      Set({Oidv("2.9.3.2.7.12"), Set({Int(4)})}, TAG_SET),
+      Set({Oidv("2.9.3.2.7.6"), Set({Int(5)}), Int(99)}, TAG_SEQ),
+  });
+  auto* entry = new OarInfo;
+  ASSERT_EQ(m->WriteToDB(id, objcrtOid, objcrtOid, list, entry), 1);
+  ExpectRecord(Read(m, id), id,
+               {{additionalTextOid, Graph("tagged identifier")},
+                {correlatedNotifsOid, Set({Int(4)})},
+                {additionalInfoOid, Set({Int(5)})}});
+}
+
 TEST_P(EventRecordsTest, NullBlobOfAnOlderRowReadsAsNoListValues) {
   LogMapper* m = NewLog();
   ASSERT_EQ(Write(m, 5, statechgOid, {{sourceIndicatorOid, Enum(1)}}), 1);
