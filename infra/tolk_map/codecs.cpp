@@ -29,6 +29,13 @@ PopValues* OidPopValues_hash::fetch(const Oid* id) const {
   return it == map_.end() ? nullptr : it->second.get();
 }
 
+PopValues* OidPopValues_hash::fetch(std::string_view contents, const Oid** key) const {
+  auto it = map_.find(contents);
+  if (it == map_.end()) return nullptr;
+  *key = &it->first;
+  return it->second.get();
+}
+
 void DataUnitRdrInfo_hash::store(const DataUnit* key, RdrInfo* info) {
   std::string k = key->str();
   auto it = index_.find(k);

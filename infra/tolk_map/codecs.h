@@ -20,6 +20,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -106,10 +107,28 @@ class OidPopValues_hash {
   // Stores (a copy of the key); a second store under the same key replaces the first.
   void store(const Oid* id, PopValues* pv);
   PopValues* fetch(const Oid* id) const;
+  // The same by the identifier's contents octets, without building an Oid; *key is
+  // then the stored identifier.
+  PopValues* fetch(std::string_view contents, const Oid** key) const;
   size_t entries() const { return map_.size(); }
 
  private:
-  std::unordered_map<Oid, std::unique_ptr<PopValues>> map_;
+  // Identifiers hash and compare by their contents octets, so that the map can be
+  // searched by those octets alone.
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(const Oid& o) const noexcept { return hashOid(o); }
+    size_t operator()(std::string_view c) const noexcept {
+      return qx::hash_bytes(c.data(), c.size());
+    }
+  };
+  struct Equal {
+    using is_transparent = void;
+    bool operator()(const Oid& a, const Oid& b) const { return a == b; }
+    bool operator()(std::string_view a, const Oid& b) const { return a == b.contents().view(); }
+    bool operator()(const Oid& a, std::string_view b) const { return a.contents().view() == b; }
+  };
+  std::unordered_map<Oid, std::unique_ptr<PopValues>, Hash, Equal> map_;
 };
 
 // Result-column name (exactly as registered) to its reader. Owns keys and values.

@@ -84,6 +84,32 @@ bool pair_identifier(const Asn1Value& idv, Oid& out) {
   return Oid::from_contents(reinterpret_cast<const unsigned char*>(c.data()), c.size(), out);
 }
 
+// An attribute pair read in place: the identifier's tag and contents octets, and
+// whether the pair holds exactly the identifier and one value.
+struct PairParts {
+  Asn1Tag id_tag;
+  std::string_view id;
+  bool two = false;
+};
+
+// Reads the pair `component` without building values. False when it is not a
+// constructed value beginning with a primitive identifier and a value. The value's
+// encoding is well formed, so its headers are read as trusted.
+bool read_pair(const Asn1Value& component, PairParts& out) {
+  if (!component.constructed()) return false;
+  std::string_view c = component.contents();
+  if (c.empty()) return false;
+  const auto* p = reinterpret_cast<const uint8_t*>(c.data());
+  ber::Header idh = ber::read_trusted(p);
+  size_t first = idh.header_len + idh.content_len;
+  if (idh.constructed || first >= c.size()) return false;
+  ber::Header vh = ber::read_trusted(p + first);
+  out.id_tag = idh.tag;
+  out.id = c.substr(idh.header_len, idh.content_len);
+  out.two = first + vh.header_len + vh.content_len == c.size();
+  return true;
+}
+
 // One attribute of a list: its identifier, its value and the pair as the blob keeps it.
 struct Attribute {
   Oid id;
@@ -120,21 +146,19 @@ bool take_pair(const Asn1Value& component, Attribute& a) {
   return true;
 }
 
-// Appends the pair (component = {idv, value}) to `out` in the form the blob keeps:
-// SEQUENCE {OBJECT IDENTIFIER, value}. A pair already in that form is copied as it
-// stands. False (ResourceLimX raised) when it cannot be built.
-bool append_stored_pair(const Asn1Value& component, const Asn1Value& idv, const Asn1Value& value,
-                        std::string& out) {
-  bool two = idv.size() + value.size() == component.size() - component.header_size();
-  if (component.tag() == TAG_SEQ && idv.tag() == TAG_OID && two) {
+// Appends the pair `component` (identifier `id`, value `value`) to `out` in the form
+// the blob keeps: SEQUENCE {OBJECT IDENTIFIER, value}. A pair already in that form is
+// copied as it stands. False (ResourceLimX raised) when it cannot be built.
+bool append_stored_pair(const Asn1Value& component, const PairParts& parts, const Oid& id,
+                        const Asn1Value& value, std::string& out) {
+  if (component.tag() == TAG_SEQ && parts.id_tag == TAG_OID && parts.two) {
     out += component.encoding_view();
     return true;
   }
   Asn1Value oid;
   Asn1Value pair;
-  Oid id;
-  if (!pair_identifier(idv, id) || !oid.encode_oid(id) || !pair.start_construct(TAG_SEQ) ||
-      !pair.add_component(oid) || !pair.add_component(value)) {
+  if (!oid.encode_oid(id) || !pair.start_construct(TAG_SEQ) || !pair.add_component(oid) ||
+      !pair.add_component(value)) {
     ResourceLimX::raise("attribute pair cannot be built");
     return false;
   }
@@ -316,25 +340,31 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
   blob.assign(qx::ber::kMaxHeader, '\0');
   Oid id;
   for (const Asn1Value& component : attributes.components()) {
-    Asn1Value idv = component.first_component();
-    Asn1Value value = component.next_component();
-    if (!component.constructed() || !idv || !value) {
+    qx::PairParts parts;
+    if (!qx::read_pair(component, parts)) {
       ResourceLimX::raise("attribute list component is not an attribute");
       return 0;
     }
-    if (!qx::pair_identifier(idv, id)) {
-      ResourceLimX::raise("attribute identifier does not decode");
-      return 0;
+    const Oid* key = nullptr;
+    PopValues* pv = pop_hash_->fetch(parts.id, &key);
+    if (pv == nullptr) {  // not an attribute of this class, but it must decode
+      if (!Oid::from_contents(reinterpret_cast<const unsigned char*>(parts.id.data()),
+                              parts.id.size(), id)) {
+        ResourceLimX::raise("attribute identifier does not decode");
+        return 0;
+      }
+      continue;
     }
-    PopValues* pv = pop_hash_->fetch(&id);
-    if (pv == nullptr) continue;  // not an attribute of this class
     void* field = img.myColumn(pv->attr);
+    if (pv->ins != ins_qxlist && field == nullptr) continue;
+    id = *key;
+    Asn1Value value = *++component.components().begin();
     if (pv->ins == ins_qxlist) {
-      if (!qx::append_stored_pair(component, idv, value, blob)) return 0;
+      if (!qx::append_stored_pair(component, parts, id, value, blob)) return 0;
       if (field != nullptr) ins_formatedVal(this, field, id, value);
-    } else if (field != nullptr) {
+    } else if (pv->ins(this, field, id, value)) {
       // A value that its codec refuses leaves the column empty, as an absent one.
-      if (pv->ins(this, field, id, value)) img.given(pv->attr);
+      img.given(pv->attr);
     }
   }
   // Every record has its blob: an empty SET when it has no list values, so that no
