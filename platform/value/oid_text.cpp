@@ -1,7 +1,10 @@
 #include "platform/value/oid_text.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
+
+#include "platform/value/decimal_text.h"
 
 namespace qx::oid_text {
 namespace {
@@ -79,43 +82,45 @@ bool valid_contents(std::string_view c) {
   return start;
 }
 
-void append_dotted(std::string_view c, std::string& out) {
+char* write_dotted(std::string_view c, char* out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(c.data());
+  const unsigned char* end = p + c.size();
   bool first = true;
-  size_t i = 0;
-  while (i < c.size()) {
-    size_t begin = i;
-    while (c[i] & 0x80) ++i;
-    ++i;
-    std::string_view groups = c.substr(begin, i - begin);
-    if (groups.size() <= 9) {  // fits 63 bits
+  while (p < end) {
+    const unsigned char* begin = p;
+    while (*p & 0x80) ++p;
+    ++p;
+    size_t groups = static_cast<size_t>(p - begin);
+    if (groups <= 9) {  // fits 63 bits
       uint64_t v = 0;
-      for (unsigned char g : groups) v = (v << 7) | (g & 0x7f);
+      for (const unsigned char* g = begin; g < p; ++g) v = (v << 7) | (*g & 0x7f);
       if (first) {
         unsigned a = v < 40 ? 0 : v < 80 ? 1 : 2;
-        out.push_back(static_cast<char>('0' + a));
-        out.push_back('.');
+        *out++ = static_cast<char>('0' + a);
         v -= 40u * a;
-      } else {
-        out.push_back('.');
       }
-      char buf[24];
-      int n = 0;
-      do {
-        buf[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-      } while (v);
-      while (n) out.push_back(buf[--n]);
+      *out++ = '.';
+      out = write_decimal(v, out);
     } else {
       // A huge subidentifier; as the first one it is always 2.x.
-      if (first) {
-        out += "2.";
-      } else {
-        out.push_back('.');
-      }
-      append_big_decimal(groups, first ? 80 : 0, out);
+      if (first) *out++ = '2';
+      *out++ = '.';
+      std::string digits;
+      append_big_decimal(std::string_view(reinterpret_cast<const char*>(begin), groups),
+                         first ? 80 : 0, digits);
+      std::memcpy(out, digits.data(), digits.size());
+      out += digits.size();
     }
     first = false;
   }
+  return out;
+}
+
+void append_dotted(std::string_view c, std::string& out) {
+  size_t old = out.size();
+  out.resize(old + dotted_size_bound(c.size()));
+  char* end = write_dotted(c, out.data() + old);
+  out.resize(static_cast<size_t>(end - out.data()));
 }
 
 bool parse_dotted(std::string_view t, std::string& out) {

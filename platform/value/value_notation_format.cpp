@@ -1,9 +1,13 @@
 // The printing half of the value notation (value_notation.h).
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 
 #include "platform/value/attribute_type_registry.h"
 #include "platform/value/ber.h"
+#include "platform/value/decimal_text.h"
 #include "platform/value/oid_name_registry.h"
 #include "platform/value/oid_text.h"
 #include "platform/value/value_notation.h"
@@ -59,6 +63,64 @@ class Children {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
+// The text being printed: an array inside the object for the usual short
+// texts, the heap past it. Writers ask for room for a whole piece first and
+// then store characters without further checks.
+class TextBuffer {
+ public:
+  TextBuffer() = default;
+  TextBuffer(const TextBuffer&) = delete;
+  TextBuffer& operator=(const TextBuffer&) = delete;
+
+  size_t size() const { return static_cast<size_t>(cur_ - begin_); }
+  char operator[](size_t i) const { return begin_[i]; }
+  std::string_view view() const { return {begin_, size()}; }
+
+  // Drops everything from position n on (n <= size()).
+  void truncate(size_t n) { cur_ = begin_ + n; }
+  // Removes n characters at pos (pos + n <= size()).
+  void erase(size_t pos, size_t n) {
+    std::memmove(begin_ + pos, begin_ + pos + n, size() - pos - n);
+    cur_ -= n;
+  }
+
+  // Room for n more characters: write them from the pointer returned and
+  // hand the end of what was written to commit().
+  char* room(size_t n) {
+    if (static_cast<size_t>(end_ - cur_) < n) grow(n);
+    return cur_;
+  }
+  void commit(char* end) { cur_ = end; }
+
+  void put(char c) {
+    room(1);
+    *cur_++ = c;
+  }
+  void put(std::string_view s) {
+    if (s.empty()) return;
+    std::memcpy(room(s.size()), s.data(), s.size());
+    cur_ += s.size();
+  }
+
+ private:
+  void grow(size_t n) {
+    size_t used = size();
+    size_t capacity = std::max(2 * static_cast<size_t>(end_ - begin_), used + n);
+    std::unique_ptr<char[]> bigger(new char[capacity]);
+    std::memcpy(bigger.get(), begin_, used);
+    heap_ = std::move(bigger);
+    begin_ = heap_.get();
+    cur_ = begin_ + used;
+    end_ = begin_ + capacity;
+  }
+
+  char inline_[512];
+  std::unique_ptr<char[]> heap_;
+  char* begin_ = inline_;
+  char* cur_ = inline_;
+  char* end_ = inline_ + sizeof inline_;
+};
+
 // Fits a minimal two's complement INTEGER of at most 8 octets.
 bool read_integer(const Tlv& v, long& out) {
   if (v.constructed || v.len == 0 || v.len > 8) return false;
@@ -74,7 +136,7 @@ bool read_integer(const Tlv& v, long& out) {
 
 class Formatter {
  public:
-  Formatter(unsigned flags, std::string& out)
+  Formatter(unsigned flags, TextBuffer& out)
       : names_((flags & FORMAT_NAMES) != 0),
         out_(out),
         registry_(AttributeTypeRegistry::instance()) {}
@@ -87,7 +149,7 @@ class Formatter {
   bool value(const Asn1Type* t, const Tlv& v, bool elide = false) {
     size_t mark = out_.size();
     if (typed(t, v, elide)) return true;
-    out_.resize(mark);
+    out_.truncate(mark);
     if (t->kind() == Kind::kExplicit) return false;
     hex(v);
     return true;
@@ -108,7 +170,7 @@ class Formatter {
     while (rdns.next(rdn)) {
       any_rdn = true;
       if (!rdn.constructed || rdn.tag != TAG_SET) return undo(mark);
-      out_ += '/';
+      out_.put('/');
       Children avas(rdn);
       Tlv ava;
       bool first = true;
@@ -120,10 +182,10 @@ class Formatter {
         if (id.constructed || id.tag != TAG_OID || !oid_text::valid_contents(id.contents())) {
           return undo(mark);
         }
-        if (!first) out_ += '+';
+        if (!first) out_.put('+');
         first = false;
         identifier(id.contents());
-        out_ += '=';
+        out_.put('=');
         ++in_name_;
         bool ok = value(registry_.find_or_generic(id.contents()), val, /*elide=*/true);
         --in_name_;
@@ -131,13 +193,13 @@ class Formatter {
       }
       if (first) return undo(mark);  // a relative name without attributes
     }
-    if (!any_rdn) out_ += '/';
+    if (!any_rdn) out_.put('/');
     return true;
   }
 
  private:
   bool undo(size_t mark) {
-    out_.resize(mark);
+    out_.truncate(mark);
     return false;
   }
 
@@ -147,7 +209,7 @@ class Formatter {
     switch (t->kind()) {
       case Kind::kBoolean:
         if (v.constructed || v.len != 1 || (v.body[0] != 0 && v.body[0] != 0xff)) return false;
-        out_ += v.body[0] ? "TRUE" : "FALSE";
+        out_.put(v.body[0] ? "TRUE" : "FALSE");
         return true;
       case Kind::kInteger:
       case Kind::kEnumerated:
@@ -155,16 +217,16 @@ class Formatter {
       case Kind::kReal:
         if (v.constructed) return false;
         if (v.len == 0) {
-          out_ += '0';
+          out_.put('0');
         } else if (v.len == 1 && (v.body[0] == 0x40 || v.body[0] == 0x41)) {
-          out_ += v.body[0] == 0x40 ? "PLUS-INFINITY" : "MINUS-INFINITY";
+          out_.put(v.body[0] == 0x40 ? "PLUS-INFINITY" : "MINUS-INFINITY");
         } else {
           return false;  // other reals keep their exact encoding in the generic form
         }
         return true;
       case Kind::kNull:
         if (v.constructed || v.len != 0) return false;
-        out_ += "NULL";
+        out_.put("NULL");
         return true;
       case Kind::kBitString:
         return bit_string(v);
@@ -215,7 +277,7 @@ class Formatter {
     if (!read_integer(v, n)) return false;
     if (names_) {
       if (const char* name = t->number_name(n)) {
-        out_ += name;
+        out_.put(name);
         return true;
       }
     }
@@ -224,15 +286,13 @@ class Formatter {
   }
 
   void decimal(long n) {
-    char buf[24];
-    int i = 0;
-    uint64_t u = n < 0 ? uint64_t{0} - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
-    do {
-      buf[i++] = static_cast<char>('0' + u % 10);
-      u /= 10;
-    } while (u);
-    if (n < 0) out_ += '-';
-    while (i) out_ += buf[--i];
+    char* p = out_.room(1 + kMaxDecimalDigits);
+    uint64_t u = static_cast<uint64_t>(n);
+    if (n < 0) {
+      *p++ = '-';
+      u = uint64_t{0} - u;
+    }
+    out_.commit(write_decimal(u, p));
   }
 
   bool bit_string(const Tlv& v) {
@@ -240,12 +300,15 @@ class Formatter {
     unsigned unused = v.body[0];
     if (unused > 7 || (v.len == 1 && unused != 0)) return false;
     if (v.len > 1 && (v.body[v.len - 1] & ((1u << unused) - 1)) != 0) return false;
-    out_ += '\'';
     size_t bits = (v.len - 1) * 8 - unused;
+    char* p = out_.room(bits + 3);
+    *p++ = '\'';
     for (size_t i = 0; i < bits; ++i) {
-      out_ += (v.body[1 + i / 8] & (0x80 >> (i % 8))) ? '1' : '0';
+      *p++ = (v.body[1 + i / 8] & (0x80 >> (i % 8))) ? '1' : '0';
     }
-    out_ += "'B";
+    *p++ = '\'';
+    *p++ = 'B';
+    out_.commit(p);
     return true;
   }
 
@@ -259,57 +322,65 @@ class Formatter {
     if (text) {
       quoted(v.contents());
     } else {
-      out_ += '\'';
+      char* p = out_.room(2 * v.len + 3);
+      *p++ = '\'';
       for (size_t i = 0; i < v.len; ++i) {
-        out_ += kHex[v.body[i] >> 4];
-        out_ += kHex[v.body[i] & 15];
+        *p++ = kHex[v.body[i] >> 4];
+        *p++ = kHex[v.body[i] & 15];
       }
-      out_ += "'H";
+      *p++ = '\'';
+      *p++ = 'H';
+      out_.commit(p);
     }
     return true;
   }
 
+  // A character string between double quotes; '"', '\\', tab, newline and
+  // carriage return escaped by a backslash, other octets outside printable
+  // ASCII as \xHH.
   void quoted(std::string_view s) {
-    out_ += '"';
+    char* p = out_.room(4 * s.size() + 2);
+    *p++ = '"';
     for (char ch : s) {
       auto b = static_cast<uint8_t>(ch);
+      if (b >= 0x20 && b < 0x7f && b != '"' && b != '\\') {
+        *p++ = ch;
+        continue;
+      }
+      *p++ = '\\';
       switch (b) {
         case '"':
-          out_ += "\\\"";
-          break;
         case '\\':
-          out_ += "\\\\";
+          *p++ = ch;
           break;
         case '\n':
-          out_ += "\\n";
+          *p++ = 'n';
           break;
         case '\r':
-          out_ += "\\r";
+          *p++ = 'r';
           break;
         case '\t':
-          out_ += "\\t";
+          *p++ = 't';
           break;
         default:
-          if (b < 0x20 || b >= 0x7f) {
-            out_ += "\\x";
-            out_ += kHex[b >> 4];
-            out_ += kHex[b & 15];
-          } else {
-            out_ += ch;
-          }
+          *p++ = 'x';
+          *p++ = kHex[b >> 4];
+          *p++ = kHex[b & 15];
       }
     }
-    out_ += '"';
+    *p++ = '"';
+    out_.commit(p);
   }
 
   void identifier(std::string_view contents) {
     if (names_) {
       if (const OidNameRegistry::Entry* e = OidNameRegistry::by_contents(contents)) {
-        out_ += e->name;
+        out_.put(e->name);
         return;
       }
     }
-    oid_text::append_dotted(contents, out_);
+    char* p = out_.room(oid_text::dotted_size_bound(contents.size()));
+    out_.commit(oid_text::write_dotted(contents, p));
   }
 
   // The components of a SEQUENCE, in order; OPTIONAL ones may be absent.
@@ -319,7 +390,7 @@ class Formatter {
     Tlv seen[kMaxComponents];
     bool have[kMaxComponents] = {};
     if (comps.size() > kMaxComponents) return false;
-    out_ += '{';
+    out_.put('{');
     Children ch(v);
     Tlv c;
     size_t ci = 0;
@@ -338,7 +409,7 @@ class Formatter {
     for (; ci < comps.size(); ++ci) {
       if (!comps[ci].optional) return false;
     }
-    out_ += '}';
+    out_.put('}');
     return true;
   }
 
@@ -349,7 +420,7 @@ class Formatter {
     if (comps.size() > kMaxComponents) return false;
     Tlv seen[kMaxComponents];
     bool have[kMaxComponents] = {};
-    out_ += '{';
+    out_.put('{');
     Children ch(v);
     Tlv c;
     bool first = true;
@@ -364,16 +435,16 @@ class Formatter {
     for (size_t j = 0; j < comps.size(); ++j) {
       if (!have[j] && !comps[j].optional) return false;
     }
-    out_ += '}';
+    out_.put('}');
     return true;
   }
 
   bool component(const Asn1Type::Component& comp, const Tlv& c, const Tlv* seen, const bool* have,
                  bool& first) {
-    if (!first) out_ += ", ";
+    if (!first) out_.put(", ");
     first = false;
-    out_ += comp.name;
-    out_ += ' ';
+    out_.put(comp.name);
+    out_.put(' ');
     if (comp.defined_by >= 0 && have[comp.defined_by]) key_ = &seen[comp.defined_by];
     bool ok = value(comp.type, c);
     key_ = nullptr;
@@ -382,16 +453,16 @@ class Formatter {
 
   bool list(const Asn1Type* t, const Tlv& v) {
     if (!v.constructed) return false;
-    out_ += '{';
+    out_.put('{');
     Children ch(v);
     Tlv c;
     bool first = true;
     while (ch.next(c)) {
-      if (!first) out_ += ", ";
+      if (!first) out_.put(", ");
       first = false;
       if (!value(t->element(), c)) return false;
     }
-    out_ += '}';
+    out_.put('}');
     return true;
   }
 
@@ -400,8 +471,8 @@ class Formatter {
     for (const auto& alt : alts) {
       if (!alt.type->may_have_tag(v.tag)) continue;
       size_t prefix = out_.size();
-      out_ += alt.name;
-      out_ += ':';
+      out_.put(alt.name);
+      out_.put(':');
       size_t start = out_.size();
       if (!value(alt.type, v)) return false;
       if (elide && out_.size() > start && !word_then_colon(start)) {
@@ -443,7 +514,7 @@ class Formatter {
       switch (v.tag.number) {
         case 1:  // BOOLEAN
           if (v.len == 1 && (v.body[0] == 0 || v.body[0] == 0xff)) {
-            out_ += v.body[0] ? "TRUE" : "FALSE";
+            out_.put(v.body[0] ? "TRUE" : "FALSE");
             return;
           }
           break;
@@ -455,7 +526,7 @@ class Formatter {
           break;
         case 5:  // NULL
           if (v.len == 0) {
-            out_ += "NULL";
+            out_.put("NULL");
             return;
           }
           break;
@@ -476,18 +547,20 @@ class Formatter {
   }
 
   void hex(const Tlv& v) {
-    out_ += '<';
+    char* p = out_.room(2 * v.size + 2);
+    *p++ = '<';
     for (size_t i = 0; i < v.size; ++i) {
-      out_ += kHex[v.begin[i] >> 4];
-      out_ += kHex[v.begin[i] & 15];
+      *p++ = kHex[v.begin[i] >> 4];
+      *p++ = kHex[v.begin[i] & 15];
     }
-    out_ += '>';
+    *p++ = '>';
+    out_.commit(p);
   }
 
   static constexpr size_t kMaxComponents = 16;
 
   bool names_;
-  std::string& out_;
+  TextBuffer& out_;
   const AttributeTypeRegistry& registry_;
   const Tlv* key_ = nullptr;  // the identifier deciding the next open type
   int in_name_ = 0;           // inside the value of a distinguished name
@@ -498,15 +571,22 @@ class Formatter {
 void format_element(const Asn1Type* type, std::string_view element, unsigned flags,
                     std::string& out) {
   if (element.empty()) return;
-  Formatter f(flags, out);
+  TextBuffer text;
+  Formatter f(flags, text);
   Tlv v = read_tlv(reinterpret_cast<const uint8_t*>(element.data()));
   f.top(type ? type : AttributeTypeRegistry::instance().generic(), v);
+  out += text.view();
 }
 
 bool format_distinguished_name(std::string_view element, unsigned flags, std::string& out) {
   if (element.empty()) return false;
-  Formatter f(flags, out);
-  return f.distinguished_name(read_tlv(reinterpret_cast<const uint8_t*>(element.data())));
+  TextBuffer text;
+  Formatter f(flags, text);
+  if (!f.distinguished_name(read_tlv(reinterpret_cast<const uint8_t*>(element.data())))) {
+    return false;
+  }
+  out += text.view();
+  return true;
 }
 
 }  // namespace qx
