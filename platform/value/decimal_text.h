@@ -12,6 +12,13 @@ namespace qx {
 // The most digits write_decimal writes.
 inline constexpr size_t kMaxDecimalDigits = 20;
 
+// The number of decimal digits of v.
+inline size_t decimal_digits(uint64_t v) {
+  size_t n = 1;
+  for (; v >= 10000; v /= 10000) n += 4;
+  return n + (v >= 10) + (v >= 100) + (v >= 1000);
+}
+
 // Writes the digits of v at out (room for kMaxDecimalDigits) and returns
 // the end of what was written.
 inline char* write_decimal(uint64_t v, char* out) {
@@ -19,12 +26,8 @@ inline char* write_decimal(uint64_t v, char* out) {
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
       "8081828384858687888990919293949596979899";
-  if (v < 10) {
-    *out = static_cast<char>('0' + v);
-    return out + 1;
-  }
-  char buf[kMaxDecimalDigits];
-  char* p = buf + kMaxDecimalDigits;
+  char* end = out + decimal_digits(v);
+  char* p = end;
   while (v >= 100) {
     unsigned r = static_cast<unsigned>(v % 100);
     v /= 100;
@@ -32,14 +35,11 @@ inline char* write_decimal(uint64_t v, char* out) {
     std::memcpy(p, kPairs + 2 * r, 2);
   }
   if (v >= 10) {
-    p -= 2;
-    std::memcpy(p, kPairs + 2 * v, 2);
+    std::memcpy(p - 2, kPairs + 2 * v, 2);
   } else {
-    *--p = static_cast<char>('0' + v);
+    p[-1] = static_cast<char>('0' + v);
   }
-  size_t n = static_cast<size_t>(buf + kMaxDecimalDigits - p);
-  std::memcpy(out, p, n);
-  return out + n;
+  return end;
 }
 
 }  // namespace qx

@@ -1,5 +1,6 @@
 #include "platform/value/oid_text.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -70,16 +71,60 @@ void append_big_decimal(std::string_view groups, unsigned minus, std::string& ou
   for (size_t i = dec.size(); i-- > 0;) out.push_back(static_cast<char>('0' + dec[i]));
 }
 
+// A subidentifier of more than 63 bits, with its dot; as the first one it is
+// always 2.x. Kept out of line: the usual arcs need none of its state.
+[[gnu::noinline]] char* write_huge_arc(std::string_view groups, bool first, char* out) {
+  if (first) *out++ = '2';
+  *out++ = '.';
+  std::string digits;
+  append_big_decimal(groups, first ? 80 : 0, digits);
+  std::memcpy(out, digits.data(), digits.size());
+  return out + digits.size();
+}
+
+// The text of every arc of one octet (0 to 127), with its dot.
+struct OneOctetArc {
+  char text[4];
+  uint8_t len;
+};
+
+constexpr std::array<OneOctetArc, 128> make_one_octet_arcs() {
+  std::array<OneOctetArc, 128> arcs{};
+  for (unsigned v = 0; v < 128; ++v) {
+    OneOctetArc& a = arcs[v];
+    a.text[0] = '.';
+    if (v >= 100) {
+      a.text[1] = '1';
+      a.text[2] = static_cast<char>('0' + (v / 10) % 10);
+      a.text[3] = static_cast<char>('0' + v % 10);
+      a.len = 4;
+    } else if (v >= 10) {
+      a.text[1] = static_cast<char>('0' + v / 10);
+      a.text[2] = static_cast<char>('0' + v % 10);
+      a.len = 3;
+    } else {
+      a.text[1] = static_cast<char>('0' + v);
+      a.len = 2;
+    }
+  }
+  return arcs;
+}
+
+constexpr std::array<OneOctetArc, 128> kOneOctetArcs = make_one_octet_arcs();
+
 }  // namespace
 
 bool valid_contents(std::string_view c) {
-  if (c.empty()) return false;
+  if (c.empty() || (c.back() & 0x80)) return false;
+  // Only an octet 0x80 can begin a subidentifier that is not minimal; most
+  // identifiers have none.
+  if (std::memchr(c.data(), 0x80, c.size()) == nullptr) return true;
   bool start = true;
   for (unsigned char b : c) {
     if (start && b == 0x80) return false;
     start = (b & 0x80) == 0;
   }
-  return start;
+  return true;
 }
 
 char* write_dotted(std::string_view c, char* out) {
@@ -87,6 +132,12 @@ char* write_dotted(std::string_view c, char* out) {
   const unsigned char* end = p + c.size();
   bool first = true;
   while (p < end) {
+    if (*p < 0x80 && !first) {  // the usual arc: one octet, ".d" to ".ddd"
+      const OneOctetArc& arc = kOneOctetArcs[*p++];
+      std::memcpy(out, arc.text, 4);  // room: four characters per octet
+      out += arc.len;
+      continue;
+    }
     const unsigned char* begin = p;
     while (*p & 0x80) ++p;
     ++p;
@@ -102,14 +153,8 @@ char* write_dotted(std::string_view c, char* out) {
       *out++ = '.';
       out = write_decimal(v, out);
     } else {
-      // A huge subidentifier; as the first one it is always 2.x.
-      if (first) *out++ = '2';
-      *out++ = '.';
-      std::string digits;
-      append_big_decimal(std::string_view(reinterpret_cast<const char*>(begin), groups),
-                         first ? 80 : 0, digits);
-      std::memcpy(out, digits.data(), digits.size());
-      out += digits.size();
+      out = write_huge_arc(std::string_view(reinterpret_cast<const char*>(begin), groups), first,
+                           out);
     }
     first = false;
   }
