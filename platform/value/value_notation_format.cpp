@@ -33,7 +33,18 @@ struct Tlv {
   std::string_view contents() const { return {reinterpret_cast<const char*>(body), len}; }
 };
 
-Tlv read_tlv(const uint8_t* p) {
+inline Tlv read_tlv(const uint8_t* p) {
+  if ((p[0] & 0x1f) != 0x1f && p[1] < 0x80) {  // the usual header: two octets
+    Tlv t;
+    t.tag.cls = static_cast<Asn1Tag::Class>(p[0] >> 6);
+    t.tag.number = p[0] & 0x1f;
+    t.constructed = (p[0] & 0x20) != 0;
+    t.begin = p;
+    t.len = p[1];
+    t.size = 2 + t.len;
+    t.body = p + 2;
+    return t;
+  }
   ber::Header h = ber::read_trusted(p);
   Tlv t;
   t.tag = h.tag;
@@ -62,6 +73,40 @@ class Children {
 };
 
 constexpr char kHex[] = "0123456789ABCDEF";
+
+// The type of an attribute (nullptr when it has none), through a small
+// cache per thread of the types found lately: a registered type never
+// changes, so a found type can be kept. An identifier without a type is
+// looked up again every time, since one may be registered later.
+const Asn1Type* attribute_type(const AttributeTypeRegistry& registry, std::string_view id) {
+  struct Slot {
+    const Asn1Type* type;
+    uint8_t len;
+    char id[23];
+  };
+  thread_local Slot cache[16];
+  Slot* slot = nullptr;
+  if (!id.empty() && id.size() <= sizeof slot->id) {
+    slot = &cache[(static_cast<uint8_t>(id.back()) + 7 * id.size()) & 15];
+    if (slot->type != nullptr && slot->len == id.size() &&
+        std::memcmp(slot->id, id.data(), id.size()) == 0) {
+      return slot->type;
+    }
+  }
+  const Asn1Type* t = registry.find(id);
+  if (t != nullptr && slot != nullptr) {
+    slot->type = t;
+    slot->len = static_cast<uint8_t>(id.size());
+    std::memcpy(slot->id, id.data(), id.size());
+  }
+  return t;
+}
+
+const Asn1Type* attribute_type_or_generic(const AttributeTypeRegistry& registry,
+                                          std::string_view id) {
+  const Asn1Type* t = attribute_type(registry, id);
+  return t != nullptr ? t : registry.generic();
+}
 
 // The text being printed: an array inside the object for the usual short
 // texts, the heap past it. Writers ask for room for a whole piece first and
@@ -187,7 +232,7 @@ class Formatter {
         identifier(id.contents());
         out_.put('=');
         ++in_name_;
-        bool ok = value(registry_.find_or_generic(id.contents()), val, /*elide=*/true);
+        bool ok = value(attribute_type_or_generic(registry_, id.contents()), val, /*elide=*/true);
         --in_name_;
         if (!ok) return undo(mark);
       }
@@ -501,7 +546,7 @@ class Formatter {
     key_ = nullptr;
     if (key && !key->constructed && (key->tag == TAG_OID || key->tag == TAG_CTX0) &&
         oid_text::valid_contents(key->contents())) {
-      const Asn1Type* t = registry_.find(key->contents());
+      const Asn1Type* t = attribute_type(registry_, key->contents());
       if (t && value(t, v)) return;
     }
     generic(v);
@@ -595,7 +640,7 @@ std::string format_attribute(const Oid& attribute, const Asn1Value& value, unsig
   std::string out;
   if (!value) return out;
   const qx::AttributeTypeRegistry& r = qx::AttributeTypeRegistry::instance();
-  qx::format_element(r.find_or_generic(attribute.contents().view()), value.encoding_view(), flags,
-                     out);
+  qx::format_element(qx::attribute_type_or_generic(r, attribute.contents().view()),
+                     value.encoding_view(), flags, out);
   return out;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/value/asn1_type.h"
+#include "platform/value/attribute_type_registry.h"
 #include "platform/value/oid_name_registry.h"
 #include "platform/value/value_notation.h"
 #include "tests/value/ber_test_util.h"
@@ -158,6 +159,29 @@ TEST_F(ValueNotation, ValuesNotFittingTheirTypePrintGenerically) {
   Asn1Value back;
   ASSERT_TRUE(parse_attribute(unknown, "<3003020101>", back));
   EXPECT_EQ(Hex(back), "3003020101");
+}
+
+TEST_F(ValueNotation, AnAttributeGivenATypeLaterPrintsByIt) {
+  // Printed while it has no type (also as the identifier of an open type
+  // and in a name), then registered: from then on its values take the type.
+  Oid late("1.2.840.555.77.1");
+  Asn1Value list = Cons(TAG_SET, Cons(TAG_SEQ, OidValue("1.2.840.555.77.1"), Null()));
+  Asn1Value name =
+      Cons(TAG_SEQ, Cons(TAG_SET, Cons(TAG_SEQ, OidValue("1.2.840.555.77.1"), Null())));
+  EXPECT_EQ(format_attribute(late, Null()), "NULL");
+  EXPECT_EQ(Format("attributeList", list), "{{id oid:1.2.840.555.77.1, value NULL}}");
+  std::string before;
+  ASSERT_TRUE(format_distinguished_name(name.encoding_view(), FORMAT_NAMES, before));
+  EXPECT_EQ(before, "/1.2.840.555.77.1=NULL");
+
+  AttributeTypeRegistry& registry = AttributeTypeRegistry::instance();
+  ASSERT_TRUE(registry.add(late, registry.arena().set_of(registry.arena().null())));
+  EXPECT_EQ(format_attribute(late, Null()), "<0500>");  // no SET OF
+  EXPECT_EQ(format_attribute(late, Cons(TAG_SET, Null(), Null())), "{NULL, NULL}");
+  EXPECT_EQ(Format("attributeList", list), "{{id oid:1.2.840.555.77.1, value <0500>}}");
+  std::string after;
+  ASSERT_TRUE(format_distinguished_name(name.encoding_view(), FORMAT_NAMES, after));
+  EXPECT_EQ(after, "/1.2.840.555.77.1=<0500>");
 }
 
 TEST_F(ValueNotation, MalformedTextIsRefusedWithPositionAndExpectation) {
