@@ -110,7 +110,29 @@ constexpr std::array<OneOctetArc, 128> make_one_octet_arcs() {
   return arcs;
 }
 
+// The text of every first subidentifier of one octet: the first two arcs.
+constexpr std::array<OneOctetArc, 128> make_first_arcs() {
+  std::array<OneOctetArc, 128> arcs{};
+  for (unsigned v = 0; v < 128; ++v) {
+    unsigned a = v < 40 ? 0 : v < 80 ? 1 : 2;
+    unsigned b = v - 40 * a;  // below 48
+    OneOctetArc& arc = arcs[v];
+    arc.text[0] = static_cast<char>('0' + a);
+    arc.text[1] = '.';
+    if (b >= 10) {
+      arc.text[2] = static_cast<char>('0' + b / 10);
+      arc.text[3] = static_cast<char>('0' + b % 10);
+      arc.len = 4;
+    } else {
+      arc.text[2] = static_cast<char>('0' + b);
+      arc.len = 3;
+    }
+  }
+  return arcs;
+}
+
 constexpr std::array<OneOctetArc, 128> kOneOctetArcs = make_one_octet_arcs();
+constexpr std::array<OneOctetArc, 128> kFirstArcs = make_first_arcs();
 
 }  // namespace
 
@@ -132,10 +154,11 @@ char* write_dotted(std::string_view c, char* out) {
   const unsigned char* end = p + c.size();
   bool first = true;
   while (p < end) {
-    if (*p < 0x80 && !first) {  // the usual arc: one octet, ".d" to ".ddd"
-      const OneOctetArc& arc = kOneOctetArcs[*p++];
+    if (*p < 0x80) {  // the usual arc: one octet, ".d" to ".ddd" ("d.d" to "2.47" first)
+      const OneOctetArc& arc = (first ? kFirstArcs : kOneOctetArcs)[*p++];
       std::memcpy(out, arc.text, 4);  // room: four characters per octet
       out += arc.len;
+      first = false;
       continue;
     }
     const unsigned char* begin = p;

@@ -74,6 +74,26 @@ class Children {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
+// The two hex digits of every octet.
+struct HexPairs {
+  char text[512];
+};
+constexpr HexPairs make_hex_pairs() {
+  HexPairs pairs{};
+  for (unsigned b = 0; b < 256; ++b) {
+    pairs.text[2 * b] = kHex[b >> 4];
+    pairs.text[2 * b + 1] = kHex[b & 15];
+  }
+  return pairs;
+}
+constexpr HexPairs kHexPairs = make_hex_pairs();
+
+// Writes the hex digits of n octets at out; returns the end.
+char* write_hex(const uint8_t* octets, size_t n, char* out) {
+  for (size_t i = 0; i < n; ++i, out += 2) std::memcpy(out, kHexPairs.text + 2 * octets[i], 2);
+  return out;
+}
+
 // The type of an attribute (nullptr when it has none), through a small
 // cache per thread of the types found lately: a registered type never
 // changes, so a found type can be kept. An identifier without a type is
@@ -369,10 +389,7 @@ class Formatter {
     } else {
       char* p = out_.room(2 * v.len + 3);
       *p++ = '\'';
-      for (size_t i = 0; i < v.len; ++i) {
-        *p++ = kHex[v.body[i] >> 4];
-        *p++ = kHex[v.body[i] & 15];
-      }
+      p = write_hex(v.body, v.len, p);
       *p++ = '\'';
       *p++ = 'H';
       out_.commit(p);
@@ -594,10 +611,7 @@ class Formatter {
   void hex(const Tlv& v) {
     char* p = out_.room(2 * v.size + 2);
     *p++ = '<';
-    for (size_t i = 0; i < v.size; ++i) {
-      *p++ = kHex[v.begin[i] >> 4];
-      *p++ = kHex[v.begin[i] & 15];
-    }
+    p = write_hex(v.begin, v.size, p);
     *p++ = '>';
     out_.commit(p);
   }
