@@ -403,35 +403,63 @@ class Formatter {
   void quoted(std::string_view s) {
     char* p = out_.room(4 * s.size() + 2);
     *p++ = '"';
-    for (char ch : s) {
-      auto b = static_cast<uint8_t>(ch);
-      if (b >= 0x20 && b < 0x7f && b != '"' && b != '\\') {
-        *p++ = ch;
-        continue;
-      }
-      *p++ = '\\';
-      switch (b) {
-        case '"':
-        case '\\':
-          *p++ = ch;
-          break;
-        case '\n':
-          *p++ = 'n';
-          break;
-        case '\r':
-          *p++ = 'r';
-          break;
-        case '\t':
-          *p++ = 't';
-          break;
-        default:
-          *p++ = 'x';
-          *p++ = kHex[b >> 4];
-          *p++ = kHex[b & 15];
-      }
+    const char* c = s.data();
+    const char* end = c + s.size();
+    // Eight octets at a time while none needs an escape.
+    while (end - c >= 8) {
+      uint64_t w;
+      std::memcpy(&w, c, 8);
+      if (!all_plain(w)) break;
+      std::memcpy(p, c, 8);
+      p += 8;
+      c += 8;
     }
+    for (; c < end; ++c) p = quoted_char(*c, p);
     *p++ = '"';
     out_.commit(p);
+  }
+
+  // True when none of the eight octets in w needs an escape: none below
+  // 0x20, none from 0x7f on, no '"' and no '\\'.
+  static bool all_plain(uint64_t w) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    // Sets the high bit of some octet exactly when some octet of x is zero.
+    auto any_zero = [](uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+    uint64_t below_space = (w - 0x20 * kOnes) & ~w & kHigh;
+    uint64_t special =
+        any_zero(w ^ (0x7f * kOnes)) | any_zero(w ^ ('"' * kOnes)) | any_zero(w ^ ('\\' * kOnes));
+    return ((w & kHigh) | below_space | special) == 0;
+  }
+
+  // Writes one character of a quoted string at p; returns the end.
+  static char* quoted_char(char ch, char* p) {
+    auto b = static_cast<uint8_t>(ch);
+    if (b >= 0x20 && b < 0x7f && b != '"' && b != '\\') {
+      *p++ = ch;
+      return p;
+    }
+    *p++ = '\\';
+    switch (b) {
+      case '"':
+      case '\\':
+        *p++ = ch;
+        break;
+      case '\n':
+        *p++ = 'n';
+        break;
+      case '\r':
+        *p++ = 'r';
+        break;
+      case '\t':
+        *p++ = 't';
+        break;
+      default:
+        *p++ = 'x';
+        *p++ = kHex[b >> 4];
+        *p++ = kHex[b & 15];
+    }
+    return p;
   }
 
   void identifier(std::string_view contents) {

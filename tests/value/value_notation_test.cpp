@@ -109,6 +109,23 @@ TEST_F(ValueNotation, StringsAreQuotedWithEscapes) {
   EXPECT_EQ(Parse("accessControlInfo", "'00ff10'H"), Hex(Str(std::string("\0\xff\x10", 3))));
 }
 
+TEST_F(ValueNotation, EveryEscapeIsFoundWhereverItStandsInALongString) {
+  // Long strings are scanned several octets at a time: an octet needing an
+  // escape must be caught in any position, next to the printable ones at the
+  // edges of the range (space, '~').
+  const std::pair<char, const char*> cases[] = {
+      {'"', "\\\""},     {'\\', "\\\\"},    {'\n', "\\n"},   {'\x1f', "\\x1F"}, {'\x7f', "\\x7F"},
+      {'\x80', "\\x80"}, {'\xff', "\\xFF"}, {'\0', "\\x00"}, {' ', " "},        {'~', "~"}};
+  for (const auto& [octet, text] : cases) {
+    for (size_t pos = 0; pos < 20; ++pos) {
+      std::string s(20, 'a');
+      s[pos] = octet;
+      std::string expected = "\"" + s.substr(0, pos) + text + s.substr(pos + 1) + "\"";
+      EXPECT_EQ(Format("additionalText", Str(s, TAG_GRAPHSTR)), expected) << pos;
+    }
+  }
+}
+
 TEST_F(ValueNotation, StructuresPrintWithBraces) {
   Both("specificProblems", Cons(TAG_SET, OidValue("1.2.3"), Int(5)), "{oi:1.2.3, int:5}");
   Both("specificProblems", Cons(TAG_SET), "{}");
