@@ -201,10 +201,8 @@ bool read_integer(const Tlv& v, long& out) {
 
 class Formatter {
  public:
-  Formatter(unsigned flags, TextBuffer& out)
-      : names_((flags & FORMAT_NAMES) != 0),
-        out_(out),
-        registry_(AttributeTypeRegistry::instance()) {}
+  Formatter(unsigned flags, TextBuffer& out, const AttributeTypeRegistry& registry)
+      : names_((flags & FORMAT_NAMES) != 0), out_(out), registry_(registry) {}
 
   // Prints v as a value of t; the generic form when it does not fit. An
   // explicitly tagged type has no text of its own, so "<...>" in its place
@@ -477,7 +475,7 @@ class Formatter {
   bool sequence(const Asn1Type* t, const Tlv& v) {
     if (!v.constructed) return false;
     const auto& comps = t->components();
-    Tlv seen[kMaxComponents];
+    const uint8_t* seen[kMaxComponents];  // where each component begins
     bool have[kMaxComponents] = {};
     if (comps.size() > kMaxComponents) return false;
     out_.put('{');
@@ -491,7 +489,7 @@ class Formatter {
         ++ci;
       }
       if (ci == comps.size()) return false;
-      seen[ci] = c;
+      seen[ci] = c.begin;
       have[ci] = true;
       if (!component(comps[ci], c, seen, have, first)) return false;
       ++ci;
@@ -508,7 +506,7 @@ class Formatter {
     if (!v.constructed) return false;
     const auto& comps = t->components();
     if (comps.size() > kMaxComponents) return false;
-    Tlv seen[kMaxComponents];
+    const uint8_t* seen[kMaxComponents];  // where each component begins
     bool have[kMaxComponents] = {};
     out_.put('{');
     Children ch(v);
@@ -518,7 +516,7 @@ class Formatter {
       size_t j = 0;
       while (j < comps.size() && (have[j] || !comps[j].type->may_have_tag(c.tag))) ++j;
       if (j == comps.size()) return false;
-      seen[j] = c;
+      seen[j] = c.begin;
       have[j] = true;
       if (!component(comps[j], c, seen, have, first)) return false;
     }
@@ -529,13 +527,17 @@ class Formatter {
     return true;
   }
 
-  bool component(const Asn1Type::Component& comp, const Tlv& c, const Tlv* seen, const bool* have,
-                 bool& first) {
+  bool component(const Asn1Type::Component& comp, const Tlv& c, const uint8_t* const* seen,
+                 const bool* have, bool& first) {
     if (!first) out_.put(", ");
     first = false;
     out_.put(comp.name);
     out_.put(' ');
-    if (comp.defined_by >= 0 && have[comp.defined_by]) key_ = &seen[comp.defined_by];
+    Tlv key;
+    if (comp.defined_by >= 0 && have[comp.defined_by]) {
+      key = read_tlv(seen[comp.defined_by]);
+      key_ = &key;
+    }
     bool ok = value(comp.type, c);
     key_ = nullptr;
     return ok;
@@ -653,22 +655,28 @@ class Formatter {
   int in_name_ = 0;           // inside the value of a distinguished name
 };
 
+// format_element with the registry at hand.
+void format_element_with(const AttributeTypeRegistry& registry, const Asn1Type* type,
+                         std::string_view element, unsigned flags, std::string& out) {
+  if (element.empty()) return;
+  TextBuffer text;
+  Formatter f(flags, text, registry);
+  Tlv v = read_tlv(reinterpret_cast<const uint8_t*>(element.data()));
+  f.top(type ? type : registry.generic(), v);
+  out += text.view();
+}
+
 }  // namespace
 
 void format_element(const Asn1Type* type, std::string_view element, unsigned flags,
                     std::string& out) {
-  if (element.empty()) return;
-  TextBuffer text;
-  Formatter f(flags, text);
-  Tlv v = read_tlv(reinterpret_cast<const uint8_t*>(element.data()));
-  f.top(type ? type : AttributeTypeRegistry::instance().generic(), v);
-  out += text.view();
+  format_element_with(AttributeTypeRegistry::instance(), type, element, flags, out);
 }
 
 bool format_distinguished_name(std::string_view element, unsigned flags, std::string& out) {
   if (element.empty()) return false;
   TextBuffer text;
-  Formatter f(flags, text);
+  Formatter f(flags, text, AttributeTypeRegistry::instance());
   if (!f.distinguished_name(read_tlv(reinterpret_cast<const uint8_t*>(element.data())))) {
     return false;
   }
@@ -682,7 +690,7 @@ std::string format_attribute(const Oid& attribute, const Asn1Value& value, unsig
   std::string out;
   if (!value) return out;
   const qx::AttributeTypeRegistry& r = qx::AttributeTypeRegistry::instance();
-  qx::format_element(qx::attribute_type_or_generic(r, attribute.contents().view()),
-                     value.encoding_view(), flags, out);
+  qx::format_element_with(r, qx::attribute_type_or_generic(r, attribute.contents().view()),
+                          value.encoding_view(), flags, out);
   return out;
 }
