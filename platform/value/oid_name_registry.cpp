@@ -1,7 +1,9 @@
 #include "platform/value/oid_name_registry.h"
 
+#include <cstdint>
+#include <cstring>
 #include <deque>
-#include <unordered_map>
+#include <vector>
 
 #include "platform/value/exception.h"
 #include "platform/value/oid_text.h"
@@ -9,9 +11,83 @@
 
 namespace {
 
-struct ViewHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+// Entries by one of their texts (name or contents octets): open
+// addressing over a power-of-two table at most half full, each slot keeping
+// the key's hash so that a probe rarely compares texts. Identifiers are
+// looked up on every one the value notation prints, mostly ones without a
+// name: a miss usually ends at the first empty slot.
+class EntryIndex {
+ public:
+  using Entry = OidNameRegistry::Entry;
+
+  const Entry* find(std::string_view key) const {
+    if (slots_.empty()) return nullptr;
+    uint64_t h = hash(key);
+    for (size_t i = h & mask_;; i = (i + 1) & mask_) {
+      const Slot& s = slots_[i];
+      if (s.entry == nullptr) return nullptr;
+      if (s.hash == h && s.key == key) return s.entry;
+    }
+  }
+
+  // REQUIRES: key not in the index; key lives as long as the index.
+  void insert(std::string_view key, const Entry* e) {
+    if (2 * (count_ + 1) > slots_.size()) rehash(slots_.empty() ? 64 : 2 * slots_.size());
+    place(Slot{hash(key), key, e});
+    ++count_;
+  }
+
+ private:
+  struct Slot {
+    uint64_t hash = 0;
+    std::string_view key;
+    const Entry* entry = nullptr;
+  };
+
+  // Words of the key mixed by multiplication; identifiers and names are
+  // short, so this is a few instructions per eight octets.
+  static uint64_t hash(std::string_view key) {
+    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    const char* p = key.data();
+    size_t n = key.size();
+    uint64_t h = n;
+    while (n >= 8) {
+      uint64_t w;
+      std::memcpy(&w, p, 8);
+      h = (h ^ w) * kMul;
+      p += 8;
+      n -= 8;
+    }
+    uint64_t w = 0;
+    for (size_t i = 0; i < n; ++i) w |= uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    h ^= w;
+    // The final mix of MurmurHash3: every octet reaches the low bits.
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ull;
+    h ^= h >> 33;
+    return h;
+  }
+
+  void place(const Slot& slot) {
+    size_t i = slot.hash & mask_;
+    while (slots_[i].entry != nullptr) i = (i + 1) & mask_;
+    slots_[i] = slot;
+  }
+
+  void rehash(size_t size) {
+    std::vector<Slot> old(size);
+    old.swap(slots_);
+    mask_ = size - 1;
+    for (const Slot& s : old) {
+      if (s.entry != nullptr) place(s);
+    }
+  }
+
+  std::vector<Slot> slots_;
+  size_t mask_ = 0;
+  size_t count_ = 0;
 };
 
 class Registry {
@@ -21,13 +97,9 @@ class Registry {
     for (size_t i = 0; i < qx::kNumPlatformNames; ++i) define(qx::kPlatformNames[i]);
   }
 
-  const OidNameRegistry::Entry* by_name(std::string_view name) const {
-    auto it = by_name_.find(name);
-    return it == by_name_.end() ? nullptr : it->second;
-  }
+  const OidNameRegistry::Entry* by_name(std::string_view name) const { return by_name_.find(name); }
   const OidNameRegistry::Entry* by_contents(std::string_view contents) const {
-    auto it = by_contents_.find(contents);
-    return it == by_contents_.end() ? nullptr : it->second;
+    return by_contents_.find(contents);
   }
 
   // Adds an entry; false when the name or the identifier is taken.
@@ -35,8 +107,8 @@ class Registry {
     if (by_name(name) || by_contents(contents)) return false;
     entries_.push_back(OidNameRegistry::Entry{std::string(name), std::move(contents), kind});
     const OidNameRegistry::Entry& e = entries_.back();
-    by_name_.emplace(std::string_view(e.name), &e);
-    by_contents_.emplace(std::string_view(e.contents), &e);
+    by_name_.insert(e.name, &e);
+    by_contents_.insert(e.contents, &e);
     return true;
   }
 
@@ -49,12 +121,10 @@ class Registry {
     if (qx::oid_text::parse_dotted(d.dotted, contents)) add(d.name, std::move(contents), d.kind);
   }
 
-  // A deque keeps entries in place, so the maps can key on views of them.
+  // A deque keeps entries in place, so the indexes can key on views of them.
   std::deque<OidNameRegistry::Entry> entries_;
-  std::unordered_map<std::string_view, const OidNameRegistry::Entry*, ViewHash, std::equal_to<>>
-      by_name_;
-  std::unordered_map<std::string_view, const OidNameRegistry::Entry*, ViewHash, std::equal_to<>>
-      by_contents_;
+  EntryIndex by_name_;
+  EntryIndex by_contents_;
 };
 
 Registry& registry() {

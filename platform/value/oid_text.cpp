@@ -1,7 +1,11 @@
 #include "platform/value/oid_text.h"
 
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <vector>
+
+#include "platform/value/decimal_text.h"
 
 namespace qx::oid_text {
 namespace {
@@ -67,55 +71,124 @@ void append_big_decimal(std::string_view groups, unsigned minus, std::string& ou
   for (size_t i = dec.size(); i-- > 0;) out.push_back(static_cast<char>('0' + dec[i]));
 }
 
+// A subidentifier of more than 63 bits, with its dot; as the first one it is
+// always 2.x. Kept out of line: the usual arcs need none of its state.
+[[gnu::noinline]] char* write_huge_arc(std::string_view groups, bool first, char* out) {
+  if (first) *out++ = '2';
+  *out++ = '.';
+  std::string digits;
+  append_big_decimal(groups, first ? 80 : 0, digits);
+  std::memcpy(out, digits.data(), digits.size());
+  return out + digits.size();
+}
+
+// The text of every arc of one octet (0 to 127), with its dot.
+struct OneOctetArc {
+  char text[4];
+  uint8_t len;
+};
+
+constexpr std::array<OneOctetArc, 128> make_one_octet_arcs() {
+  std::array<OneOctetArc, 128> arcs{};
+  for (unsigned v = 0; v < 128; ++v) {
+    OneOctetArc& a = arcs[v];
+    a.text[0] = '.';
+    if (v >= 100) {
+      a.text[1] = '1';
+      a.text[2] = static_cast<char>('0' + (v / 10) % 10);
+      a.text[3] = static_cast<char>('0' + v % 10);
+      a.len = 4;
+    } else if (v >= 10) {
+      a.text[1] = static_cast<char>('0' + v / 10);
+      a.text[2] = static_cast<char>('0' + v % 10);
+      a.len = 3;
+    } else {
+      a.text[1] = static_cast<char>('0' + v);
+      a.len = 2;
+    }
+  }
+  return arcs;
+}
+
+// The text of every first subidentifier of one octet: the first two arcs.
+constexpr std::array<OneOctetArc, 128> make_first_arcs() {
+  std::array<OneOctetArc, 128> arcs{};
+  for (unsigned v = 0; v < 128; ++v) {
+    unsigned a = v < 40 ? 0 : v < 80 ? 1 : 2;
+    unsigned b = v - 40 * a;  // below 48
+    OneOctetArc& arc = arcs[v];
+    arc.text[0] = static_cast<char>('0' + a);
+    arc.text[1] = '.';
+    if (b >= 10) {
+      arc.text[2] = static_cast<char>('0' + b / 10);
+      arc.text[3] = static_cast<char>('0' + b % 10);
+      arc.len = 4;
+    } else {
+      arc.text[2] = static_cast<char>('0' + b);
+      arc.len = 3;
+    }
+  }
+  return arcs;
+}
+
+constexpr std::array<OneOctetArc, 128> kOneOctetArcs = make_one_octet_arcs();
+constexpr std::array<OneOctetArc, 128> kFirstArcs = make_first_arcs();
+
 }  // namespace
 
 bool valid_contents(std::string_view c) {
-  if (c.empty()) return false;
+  if (c.empty() || (c.back() & 0x80)) return false;
+  // Only an octet 0x80 can begin a subidentifier that is not minimal; most
+  // identifiers have none.
+  if (std::memchr(c.data(), 0x80, c.size()) == nullptr) return true;
   bool start = true;
   for (unsigned char b : c) {
     if (start && b == 0x80) return false;
     start = (b & 0x80) == 0;
   }
-  return start;
+  return true;
 }
 
-void append_dotted(std::string_view c, std::string& out) {
+char* write_dotted(std::string_view c, char* out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(c.data());
+  const unsigned char* end = p + c.size();
   bool first = true;
-  size_t i = 0;
-  while (i < c.size()) {
-    size_t begin = i;
-    while (c[i] & 0x80) ++i;
-    ++i;
-    std::string_view groups = c.substr(begin, i - begin);
-    if (groups.size() <= 9) {  // fits 63 bits
+  while (p < end) {
+    if (*p < 0x80) {  // the usual arc: one octet, ".d" to ".ddd" ("d.d" to "2.47" first)
+      const OneOctetArc& arc = (first ? kFirstArcs : kOneOctetArcs)[*p++];
+      std::memcpy(out, arc.text, 4);  // room: four characters per octet
+      out += arc.len;
+      first = false;
+      continue;
+    }
+    const unsigned char* begin = p;
+    while (*p & 0x80) ++p;
+    ++p;
+    size_t groups = static_cast<size_t>(p - begin);
+    if (groups <= 9) {  // fits 63 bits
       uint64_t v = 0;
-      for (unsigned char g : groups) v = (v << 7) | (g & 0x7f);
+      for (const unsigned char* g = begin; g < p; ++g) v = (v << 7) | (*g & 0x7f);
       if (first) {
         unsigned a = v < 40 ? 0 : v < 80 ? 1 : 2;
-        out.push_back(static_cast<char>('0' + a));
-        out.push_back('.');
+        *out++ = static_cast<char>('0' + a);
         v -= 40u * a;
-      } else {
-        out.push_back('.');
       }
-      char buf[24];
-      int n = 0;
-      do {
-        buf[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-      } while (v);
-      while (n) out.push_back(buf[--n]);
+      *out++ = '.';
+      out = write_decimal(v, out);
     } else {
-      // A huge subidentifier; as the first one it is always 2.x.
-      if (first) {
-        out += "2.";
-      } else {
-        out.push_back('.');
-      }
-      append_big_decimal(groups, first ? 80 : 0, out);
+      out = write_huge_arc(std::string_view(reinterpret_cast<const char*>(begin), groups), first,
+                           out);
     }
     first = false;
   }
+  return out;
+}
+
+void append_dotted(std::string_view c, std::string& out) {
+  size_t old = out.size();
+  out.resize(old + dotted_size_bound(c.size()));
+  char* end = write_dotted(c, out.data() + old);
+  out.resize(static_cast<size_t>(end - out.data()));
 }
 
 bool parse_dotted(std::string_view t, std::string& out) {

@@ -1,9 +1,13 @@
 // The printing half of the value notation (value_notation.h).
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 
 #include "platform/value/attribute_type_registry.h"
 #include "platform/value/ber.h"
+#include "platform/value/decimal_text.h"
 #include "platform/value/oid_name_registry.h"
 #include "platform/value/oid_text.h"
 #include "platform/value/value_notation.h"
@@ -29,7 +33,18 @@ struct Tlv {
   std::string_view contents() const { return {reinterpret_cast<const char*>(body), len}; }
 };
 
-Tlv read_tlv(const uint8_t* p) {
+inline Tlv read_tlv(const uint8_t* p) {
+  if ((p[0] & 0x1f) != 0x1f && p[1] < 0x80) {  // the usual header: two octets
+    Tlv t;
+    t.tag.cls = static_cast<Asn1Tag::Class>(p[0] >> 6);
+    t.tag.number = p[0] & 0x1f;
+    t.constructed = (p[0] & 0x20) != 0;
+    t.begin = p;
+    t.len = p[1];
+    t.size = 2 + t.len;
+    t.body = p + 2;
+    return t;
+  }
   ber::Header h = ber::read_trusted(p);
   Tlv t;
   t.tag = h.tag;
@@ -59,6 +74,118 @@ class Children {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
+// The two hex digits of every octet.
+struct HexPairs {
+  char text[512];
+};
+constexpr HexPairs make_hex_pairs() {
+  HexPairs pairs{};
+  for (unsigned b = 0; b < 256; ++b) {
+    pairs.text[2 * b] = kHex[b >> 4];
+    pairs.text[2 * b + 1] = kHex[b & 15];
+  }
+  return pairs;
+}
+constexpr HexPairs kHexPairs = make_hex_pairs();
+
+// Writes the hex digits of n octets at out; returns the end.
+char* write_hex(const uint8_t* octets, size_t n, char* out) {
+  for (size_t i = 0; i < n; ++i, out += 2) std::memcpy(out, kHexPairs.text + 2 * octets[i], 2);
+  return out;
+}
+
+// The type of an attribute (nullptr when it has none), through a small
+// cache per thread of the types found lately: a registered type never
+// changes, so a found type can be kept. An identifier without a type is
+// looked up again every time, since one may be registered later.
+const Asn1Type* attribute_type(const AttributeTypeRegistry& registry, std::string_view id) {
+  struct Slot {
+    const Asn1Type* type;
+    uint8_t len;
+    char id[23];
+  };
+  thread_local Slot cache[16];
+  Slot* slot = nullptr;
+  if (!id.empty() && id.size() <= sizeof slot->id) {
+    slot = &cache[(static_cast<uint8_t>(id.back()) + 7 * id.size()) & 15];
+    if (slot->type != nullptr && slot->len == id.size() &&
+        std::memcmp(slot->id, id.data(), id.size()) == 0) {
+      return slot->type;
+    }
+  }
+  const Asn1Type* t = registry.find(id);
+  if (t != nullptr && slot != nullptr) {
+    slot->type = t;
+    slot->len = static_cast<uint8_t>(id.size());
+    std::memcpy(slot->id, id.data(), id.size());
+  }
+  return t;
+}
+
+const Asn1Type* attribute_type_or_generic(const AttributeTypeRegistry& registry,
+                                          std::string_view id) {
+  const Asn1Type* t = attribute_type(registry, id);
+  return t != nullptr ? t : registry.generic();
+}
+
+// The text being printed: an array inside the object for the usual short
+// texts, the heap past it. Writers ask for room for a whole piece first and
+// then store characters without further checks.
+class TextBuffer {
+ public:
+  TextBuffer() = default;
+  TextBuffer(const TextBuffer&) = delete;
+  TextBuffer& operator=(const TextBuffer&) = delete;
+
+  size_t size() const { return static_cast<size_t>(cur_ - begin_); }
+  char operator[](size_t i) const { return begin_[i]; }
+  std::string_view view() const { return {begin_, size()}; }
+
+  // Drops everything from position n on (n <= size()).
+  void truncate(size_t n) { cur_ = begin_ + n; }
+  // Removes n characters at pos (pos + n <= size()).
+  void erase(size_t pos, size_t n) {
+    std::memmove(begin_ + pos, begin_ + pos + n, size() - pos - n);
+    cur_ -= n;
+  }
+
+  // Room for n more characters: write them from the pointer returned and
+  // hand the end of what was written to commit().
+  char* room(size_t n) {
+    if (static_cast<size_t>(end_ - cur_) < n) grow(n);
+    return cur_;
+  }
+  void commit(char* end) { cur_ = end; }
+
+  void put(char c) {
+    room(1);
+    *cur_++ = c;
+  }
+  void put(std::string_view s) {
+    if (s.empty()) return;
+    std::memcpy(room(s.size()), s.data(), s.size());
+    cur_ += s.size();
+  }
+
+ private:
+  void grow(size_t n) {
+    size_t used = size();
+    size_t capacity = std::max(2 * static_cast<size_t>(end_ - begin_), used + n);
+    std::unique_ptr<char[]> bigger(new char[capacity]);
+    std::memcpy(bigger.get(), begin_, used);
+    heap_ = std::move(bigger);
+    begin_ = heap_.get();
+    cur_ = begin_ + used;
+    end_ = begin_ + capacity;
+  }
+
+  char inline_[512];
+  std::unique_ptr<char[]> heap_;
+  char* begin_ = inline_;
+  char* cur_ = inline_;
+  char* end_ = inline_ + sizeof inline_;
+};
+
 // Fits a minimal two's complement INTEGER of at most 8 octets.
 bool read_integer(const Tlv& v, long& out) {
   if (v.constructed || v.len == 0 || v.len > 8) return false;
@@ -74,10 +201,8 @@ bool read_integer(const Tlv& v, long& out) {
 
 class Formatter {
  public:
-  Formatter(unsigned flags, std::string& out)
-      : names_((flags & FORMAT_NAMES) != 0),
-        out_(out),
-        registry_(AttributeTypeRegistry::instance()) {}
+  Formatter(unsigned flags, TextBuffer& out, const AttributeTypeRegistry& registry)
+      : names_((flags & FORMAT_NAMES) != 0), out_(out), registry_(registry) {}
 
   // Prints v as a value of t; the generic form when it does not fit. An
   // explicitly tagged type has no text of its own, so "<...>" in its place
@@ -87,7 +212,7 @@ class Formatter {
   bool value(const Asn1Type* t, const Tlv& v, bool elide = false) {
     size_t mark = out_.size();
     if (typed(t, v, elide)) return true;
-    out_.resize(mark);
+    out_.truncate(mark);
     if (t->kind() == Kind::kExplicit) return false;
     hex(v);
     return true;
@@ -108,7 +233,7 @@ class Formatter {
     while (rdns.next(rdn)) {
       any_rdn = true;
       if (!rdn.constructed || rdn.tag != TAG_SET) return undo(mark);
-      out_ += '/';
+      out_.put('/');
       Children avas(rdn);
       Tlv ava;
       bool first = true;
@@ -120,24 +245,24 @@ class Formatter {
         if (id.constructed || id.tag != TAG_OID || !oid_text::valid_contents(id.contents())) {
           return undo(mark);
         }
-        if (!first) out_ += '+';
+        if (!first) out_.put('+');
         first = false;
         identifier(id.contents());
-        out_ += '=';
+        out_.put('=');
         ++in_name_;
-        bool ok = value(registry_.find_or_generic(id.contents()), val, /*elide=*/true);
+        bool ok = value(attribute_type_or_generic(registry_, id.contents()), val, /*elide=*/true);
         --in_name_;
         if (!ok) return undo(mark);
       }
       if (first) return undo(mark);  // a relative name without attributes
     }
-    if (!any_rdn) out_ += '/';
+    if (!any_rdn) out_.put('/');
     return true;
   }
 
  private:
   bool undo(size_t mark) {
-    out_.resize(mark);
+    out_.truncate(mark);
     return false;
   }
 
@@ -147,7 +272,7 @@ class Formatter {
     switch (t->kind()) {
       case Kind::kBoolean:
         if (v.constructed || v.len != 1 || (v.body[0] != 0 && v.body[0] != 0xff)) return false;
-        out_ += v.body[0] ? "TRUE" : "FALSE";
+        out_.put(v.body[0] ? "TRUE" : "FALSE");
         return true;
       case Kind::kInteger:
       case Kind::kEnumerated:
@@ -155,16 +280,16 @@ class Formatter {
       case Kind::kReal:
         if (v.constructed) return false;
         if (v.len == 0) {
-          out_ += '0';
+          out_.put('0');
         } else if (v.len == 1 && (v.body[0] == 0x40 || v.body[0] == 0x41)) {
-          out_ += v.body[0] == 0x40 ? "PLUS-INFINITY" : "MINUS-INFINITY";
+          out_.put(v.body[0] == 0x40 ? "PLUS-INFINITY" : "MINUS-INFINITY");
         } else {
           return false;  // other reals keep their exact encoding in the generic form
         }
         return true;
       case Kind::kNull:
         if (v.constructed || v.len != 0) return false;
-        out_ += "NULL";
+        out_.put("NULL");
         return true;
       case Kind::kBitString:
         return bit_string(v);
@@ -215,7 +340,7 @@ class Formatter {
     if (!read_integer(v, n)) return false;
     if (names_) {
       if (const char* name = t->number_name(n)) {
-        out_ += name;
+        out_.put(name);
         return true;
       }
     }
@@ -224,15 +349,13 @@ class Formatter {
   }
 
   void decimal(long n) {
-    char buf[24];
-    int i = 0;
-    uint64_t u = n < 0 ? uint64_t{0} - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
-    do {
-      buf[i++] = static_cast<char>('0' + u % 10);
-      u /= 10;
-    } while (u);
-    if (n < 0) out_ += '-';
-    while (i) out_ += buf[--i];
+    char* p = out_.room(1 + kMaxDecimalDigits);
+    uint64_t u = static_cast<uint64_t>(n);
+    if (n < 0) {
+      *p++ = '-';
+      u = uint64_t{0} - u;
+    }
+    out_.commit(write_decimal(u, p));
   }
 
   bool bit_string(const Tlv& v) {
@@ -240,12 +363,15 @@ class Formatter {
     unsigned unused = v.body[0];
     if (unused > 7 || (v.len == 1 && unused != 0)) return false;
     if (v.len > 1 && (v.body[v.len - 1] & ((1u << unused) - 1)) != 0) return false;
-    out_ += '\'';
     size_t bits = (v.len - 1) * 8 - unused;
+    char* p = out_.room(bits + 3);
+    *p++ = '\'';
     for (size_t i = 0; i < bits; ++i) {
-      out_ += (v.body[1 + i / 8] & (0x80 >> (i % 8))) ? '1' : '0';
+      *p++ = (v.body[1 + i / 8] & (0x80 >> (i % 8))) ? '1' : '0';
     }
-    out_ += "'B";
+    *p++ = '\'';
+    *p++ = 'B';
+    out_.commit(p);
     return true;
   }
 
@@ -259,67 +385,100 @@ class Formatter {
     if (text) {
       quoted(v.contents());
     } else {
-      out_ += '\'';
-      for (size_t i = 0; i < v.len; ++i) {
-        out_ += kHex[v.body[i] >> 4];
-        out_ += kHex[v.body[i] & 15];
-      }
-      out_ += "'H";
+      char* p = out_.room(2 * v.len + 3);
+      *p++ = '\'';
+      p = write_hex(v.body, v.len, p);
+      *p++ = '\'';
+      *p++ = 'H';
+      out_.commit(p);
     }
     return true;
   }
 
+  // A character string between double quotes; '"', '\\', tab, newline and
+  // carriage return escaped by a backslash, other octets outside printable
+  // ASCII as \xHH.
   void quoted(std::string_view s) {
-    out_ += '"';
-    for (char ch : s) {
-      auto b = static_cast<uint8_t>(ch);
-      switch (b) {
-        case '"':
-          out_ += "\\\"";
-          break;
-        case '\\':
-          out_ += "\\\\";
-          break;
-        case '\n':
-          out_ += "\\n";
-          break;
-        case '\r':
-          out_ += "\\r";
-          break;
-        case '\t':
-          out_ += "\\t";
-          break;
-        default:
-          if (b < 0x20 || b >= 0x7f) {
-            out_ += "\\x";
-            out_ += kHex[b >> 4];
-            out_ += kHex[b & 15];
-          } else {
-            out_ += ch;
-          }
-      }
+    char* p = out_.room(4 * s.size() + 2);
+    *p++ = '"';
+    const char* c = s.data();
+    const char* end = c + s.size();
+    // Eight octets at a time while none needs an escape.
+    while (end - c >= 8) {
+      uint64_t w;
+      std::memcpy(&w, c, 8);
+      if (!all_plain(w)) break;
+      std::memcpy(p, c, 8);
+      p += 8;
+      c += 8;
     }
-    out_ += '"';
+    for (; c < end; ++c) p = quoted_char(*c, p);
+    *p++ = '"';
+    out_.commit(p);
+  }
+
+  // True when none of the eight octets in w needs an escape: none below
+  // 0x20, none from 0x7f on, no '"' and no '\\'.
+  static bool all_plain(uint64_t w) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    // Sets the high bit of some octet exactly when some octet of x is zero.
+    auto any_zero = [](uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+    uint64_t below_space = (w - 0x20 * kOnes) & ~w & kHigh;
+    uint64_t special =
+        any_zero(w ^ (0x7f * kOnes)) | any_zero(w ^ ('"' * kOnes)) | any_zero(w ^ ('\\' * kOnes));
+    return ((w & kHigh) | below_space | special) == 0;
+  }
+
+  // Writes one character of a quoted string at p; returns the end.
+  static char* quoted_char(char ch, char* p) {
+    auto b = static_cast<uint8_t>(ch);
+    if (b >= 0x20 && b < 0x7f && b != '"' && b != '\\') {
+      *p++ = ch;
+      return p;
+    }
+    *p++ = '\\';
+    switch (b) {
+      case '"':
+      case '\\':
+        *p++ = ch;
+        break;
+      case '\n':
+        *p++ = 'n';
+        break;
+      case '\r':
+        *p++ = 'r';
+        break;
+      case '\t':
+        *p++ = 't';
+        break;
+      default:
+        *p++ = 'x';
+        *p++ = kHex[b >> 4];
+        *p++ = kHex[b & 15];
+    }
+    return p;
   }
 
   void identifier(std::string_view contents) {
     if (names_) {
       if (const OidNameRegistry::Entry* e = OidNameRegistry::by_contents(contents)) {
-        out_ += e->name;
+        out_.put(e->name);
         return;
       }
     }
-    oid_text::append_dotted(contents, out_);
+    char* p = out_.room(oid_text::dotted_size_bound(contents.size()));
+    out_.commit(oid_text::write_dotted(contents, p));
   }
 
   // The components of a SEQUENCE, in order; OPTIONAL ones may be absent.
   bool sequence(const Asn1Type* t, const Tlv& v) {
     if (!v.constructed) return false;
     const auto& comps = t->components();
-    Tlv seen[kMaxComponents];
+    const uint8_t* seen[kMaxComponents];  // where each component begins
     bool have[kMaxComponents] = {};
     if (comps.size() > kMaxComponents) return false;
-    out_ += '{';
+    out_.put('{');
     Children ch(v);
     Tlv c;
     size_t ci = 0;
@@ -330,7 +489,7 @@ class Formatter {
         ++ci;
       }
       if (ci == comps.size()) return false;
-      seen[ci] = c;
+      seen[ci] = c.begin;
       have[ci] = true;
       if (!component(comps[ci], c, seen, have, first)) return false;
       ++ci;
@@ -338,7 +497,7 @@ class Formatter {
     for (; ci < comps.size(); ++ci) {
       if (!comps[ci].optional) return false;
     }
-    out_ += '}';
+    out_.put('}');
     return true;
   }
 
@@ -347,9 +506,9 @@ class Formatter {
     if (!v.constructed) return false;
     const auto& comps = t->components();
     if (comps.size() > kMaxComponents) return false;
-    Tlv seen[kMaxComponents];
+    const uint8_t* seen[kMaxComponents];  // where each component begins
     bool have[kMaxComponents] = {};
-    out_ += '{';
+    out_.put('{');
     Children ch(v);
     Tlv c;
     bool first = true;
@@ -357,24 +516,28 @@ class Formatter {
       size_t j = 0;
       while (j < comps.size() && (have[j] || !comps[j].type->may_have_tag(c.tag))) ++j;
       if (j == comps.size()) return false;
-      seen[j] = c;
+      seen[j] = c.begin;
       have[j] = true;
       if (!component(comps[j], c, seen, have, first)) return false;
     }
     for (size_t j = 0; j < comps.size(); ++j) {
       if (!have[j] && !comps[j].optional) return false;
     }
-    out_ += '}';
+    out_.put('}');
     return true;
   }
 
-  bool component(const Asn1Type::Component& comp, const Tlv& c, const Tlv* seen, const bool* have,
-                 bool& first) {
-    if (!first) out_ += ", ";
+  bool component(const Asn1Type::Component& comp, const Tlv& c, const uint8_t* const* seen,
+                 const bool* have, bool& first) {
+    if (!first) out_.put(", ");
     first = false;
-    out_ += comp.name;
-    out_ += ' ';
-    if (comp.defined_by >= 0 && have[comp.defined_by]) key_ = &seen[comp.defined_by];
+    out_.put(comp.name);
+    out_.put(' ');
+    Tlv key;
+    if (comp.defined_by >= 0 && have[comp.defined_by]) {
+      key = read_tlv(seen[comp.defined_by]);
+      key_ = &key;
+    }
     bool ok = value(comp.type, c);
     key_ = nullptr;
     return ok;
@@ -382,16 +545,16 @@ class Formatter {
 
   bool list(const Asn1Type* t, const Tlv& v) {
     if (!v.constructed) return false;
-    out_ += '{';
+    out_.put('{');
     Children ch(v);
     Tlv c;
     bool first = true;
     while (ch.next(c)) {
-      if (!first) out_ += ", ";
+      if (!first) out_.put(", ");
       first = false;
       if (!value(t->element(), c)) return false;
     }
-    out_ += '}';
+    out_.put('}');
     return true;
   }
 
@@ -400,8 +563,8 @@ class Formatter {
     for (const auto& alt : alts) {
       if (!alt.type->may_have_tag(v.tag)) continue;
       size_t prefix = out_.size();
-      out_ += alt.name;
-      out_ += ':';
+      out_.put(alt.name);
+      out_.put(':');
       size_t start = out_.size();
       if (!value(alt.type, v)) return false;
       if (elide && out_.size() > start && !word_then_colon(start)) {
@@ -430,7 +593,7 @@ class Formatter {
     key_ = nullptr;
     if (key && !key->constructed && (key->tag == TAG_OID || key->tag == TAG_CTX0) &&
         oid_text::valid_contents(key->contents())) {
-      const Asn1Type* t = registry_.find(key->contents());
+      const Asn1Type* t = attribute_type(registry_, key->contents());
       if (t && value(t, v)) return;
     }
     generic(v);
@@ -443,7 +606,7 @@ class Formatter {
       switch (v.tag.number) {
         case 1:  // BOOLEAN
           if (v.len == 1 && (v.body[0] == 0 || v.body[0] == 0xff)) {
-            out_ += v.body[0] ? "TRUE" : "FALSE";
+            out_.put(v.body[0] ? "TRUE" : "FALSE");
             return;
           }
           break;
@@ -455,7 +618,7 @@ class Formatter {
           break;
         case 5:  // NULL
           if (v.len == 0) {
-            out_ += "NULL";
+            out_.put("NULL");
             return;
           }
           break;
@@ -476,37 +639,49 @@ class Formatter {
   }
 
   void hex(const Tlv& v) {
-    out_ += '<';
-    for (size_t i = 0; i < v.size; ++i) {
-      out_ += kHex[v.begin[i] >> 4];
-      out_ += kHex[v.begin[i] & 15];
-    }
-    out_ += '>';
+    char* p = out_.room(2 * v.size + 2);
+    *p++ = '<';
+    p = write_hex(v.begin, v.size, p);
+    *p++ = '>';
+    out_.commit(p);
   }
 
   static constexpr size_t kMaxComponents = 16;
 
   bool names_;
-  std::string& out_;
+  TextBuffer& out_;
   const AttributeTypeRegistry& registry_;
   const Tlv* key_ = nullptr;  // the identifier deciding the next open type
   int in_name_ = 0;           // inside the value of a distinguished name
 };
 
+// format_element with the registry at hand.
+void format_element_with(const AttributeTypeRegistry& registry, const Asn1Type* type,
+                         std::string_view element, unsigned flags, std::string& out) {
+  if (element.empty()) return;
+  TextBuffer text;
+  Formatter f(flags, text, registry);
+  Tlv v = read_tlv(reinterpret_cast<const uint8_t*>(element.data()));
+  f.top(type ? type : registry.generic(), v);
+  out += text.view();
+}
+
 }  // namespace
 
 void format_element(const Asn1Type* type, std::string_view element, unsigned flags,
                     std::string& out) {
-  if (element.empty()) return;
-  Formatter f(flags, out);
-  Tlv v = read_tlv(reinterpret_cast<const uint8_t*>(element.data()));
-  f.top(type ? type : AttributeTypeRegistry::instance().generic(), v);
+  format_element_with(AttributeTypeRegistry::instance(), type, element, flags, out);
 }
 
 bool format_distinguished_name(std::string_view element, unsigned flags, std::string& out) {
   if (element.empty()) return false;
-  Formatter f(flags, out);
-  return f.distinguished_name(read_tlv(reinterpret_cast<const uint8_t*>(element.data())));
+  TextBuffer text;
+  Formatter f(flags, text, AttributeTypeRegistry::instance());
+  if (!f.distinguished_name(read_tlv(reinterpret_cast<const uint8_t*>(element.data())))) {
+    return false;
+  }
+  out += text.view();
+  return true;
 }
 
 }  // namespace qx
@@ -515,7 +690,7 @@ std::string format_attribute(const Oid& attribute, const Asn1Value& value, unsig
   std::string out;
   if (!value) return out;
   const qx::AttributeTypeRegistry& r = qx::AttributeTypeRegistry::instance();
-  qx::format_element(r.find_or_generic(attribute.contents().view()), value.encoding_view(), flags,
-                     out);
+  qx::format_element_with(r, qx::attribute_type_or_generic(r, attribute.contents().view()),
+                          value.encoding_view(), flags, out);
   return out;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/value/asn1_type.h"
+#include "platform/value/attribute_type_registry.h"
 #include "platform/value/oid_name_registry.h"
 #include "platform/value/value_notation.h"
 #include "tests/value/ber_test_util.h"
@@ -108,6 +109,23 @@ TEST_F(ValueNotation, StringsAreQuotedWithEscapes) {
   EXPECT_EQ(Parse("accessControlInfo", "'00ff10'H"), Hex(Str(std::string("\0\xff\x10", 3))));
 }
 
+TEST_F(ValueNotation, EveryEscapeIsFoundWhereverItStandsInALongString) {
+  // Long strings are scanned several octets at a time: an octet needing an
+  // escape must be caught in any position, next to the printable ones at the
+  // edges of the range (space, '~').
+  const std::pair<char, const char*> cases[] = {
+      {'"', "\\\""},     {'\\', "\\\\"},    {'\n', "\\n"},   {'\x1f', "\\x1F"}, {'\x7f', "\\x7F"},
+      {'\x80', "\\x80"}, {'\xff', "\\xFF"}, {'\0', "\\x00"}, {' ', " "},        {'~', "~"}};
+  for (const auto& [octet, text] : cases) {
+    for (size_t pos = 0; pos < 20; ++pos) {
+      std::string s(20, 'a');
+      s[pos] = octet;
+      std::string expected = "\"" + s.substr(0, pos) + text + s.substr(pos + 1) + "\"";
+      EXPECT_EQ(Format("additionalText", Str(s, TAG_GRAPHSTR)), expected) << pos;
+    }
+  }
+}
+
 TEST_F(ValueNotation, StructuresPrintWithBraces) {
   Both("specificProblems", Cons(TAG_SET, OidValue("1.2.3"), Int(5)), "{oi:1.2.3, int:5}");
   Both("specificProblems", Cons(TAG_SET), "{}");
@@ -158,6 +176,29 @@ TEST_F(ValueNotation, ValuesNotFittingTheirTypePrintGenerically) {
   Asn1Value back;
   ASSERT_TRUE(parse_attribute(unknown, "<3003020101>", back));
   EXPECT_EQ(Hex(back), "3003020101");
+}
+
+TEST_F(ValueNotation, AnAttributeGivenATypeLaterPrintsByIt) {
+  // Printed while it has no type (also as the identifier of an open type
+  // and in a name), then registered: from then on its values take the type.
+  Oid late("1.2.840.555.77.1");
+  Asn1Value list = Cons(TAG_SET, Cons(TAG_SEQ, OidValue("1.2.840.555.77.1"), Null()));
+  Asn1Value name =
+      Cons(TAG_SEQ, Cons(TAG_SET, Cons(TAG_SEQ, OidValue("1.2.840.555.77.1"), Null())));
+  EXPECT_EQ(format_attribute(late, Null()), "NULL");
+  EXPECT_EQ(Format("attributeList", list), "{{id oid:1.2.840.555.77.1, value NULL}}");
+  std::string before;
+  ASSERT_TRUE(format_distinguished_name(name.encoding_view(), FORMAT_NAMES, before));
+  EXPECT_EQ(before, "/1.2.840.555.77.1=NULL");
+
+  AttributeTypeRegistry& registry = AttributeTypeRegistry::instance();
+  ASSERT_TRUE(registry.add(late, registry.arena().set_of(registry.arena().null())));
+  EXPECT_EQ(format_attribute(late, Null()), "<0500>");  // no SET OF
+  EXPECT_EQ(format_attribute(late, Cons(TAG_SET, Null(), Null())), "{NULL, NULL}");
+  EXPECT_EQ(Format("attributeList", list), "{{id oid:1.2.840.555.77.1, value <0500>}}");
+  std::string after;
+  ASSERT_TRUE(format_distinguished_name(name.encoding_view(), FORMAT_NAMES, after));
+  EXPECT_EQ(after, "/1.2.840.555.77.1=<0500>");
 }
 
 TEST_F(ValueNotation, MalformedTextIsRefusedWithPositionAndExpectation) {
