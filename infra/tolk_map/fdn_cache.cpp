@@ -28,6 +28,26 @@ FdnCache* Asn1ValueFdnCache_hash::fetch(const Asn1Value* oi) const {
 
 void Asn1ValueFdnCache_hash::destroy(const Asn1Value* oi) { map_.erase(oi->encoding_view()); }
 
+void Asn1ValueFdnCache_hash::destroy_entry(const Asn1Value* oi, const FdnCache* entry) {
+  auto it = map_.find(oi->encoding_view());
+  if (it != map_.end() && it->second == entry) map_.erase(it);
+}
+
+void FdnCacheQueue::enq(FdnCache* e) {
+  e->prev_ = tail_;
+  e->next_ = nullptr;
+  (tail_ != nullptr ? tail_->next_ : head_) = e;
+  tail_ = e;
+  ++size_;
+}
+
+void FdnCacheQueue::exq(FdnCache* e) {
+  (e->prev_ != nullptr ? e->prev_->next_ : head_) = e->next_;
+  (e->next_ != nullptr ? e->next_->prev_ : tail_) = e->prev_;
+  e->prev_ = e->next_ = nullptr;
+  --size_;
+}
+
 Asn1ValueFdnCache_hash* FdnCache::init() {
   if (p_fdn_cache != nullptr || p_q != nullptr) return nullptr;
   num_entries = 0;
@@ -47,19 +67,19 @@ FdnCache::FdnCache(const Asn1Value& oi, const DataUnit& fdn) : oi_(oi.copy()), f
   // An entry under the same instance (possible only when a caller bypasses lookup)
   // replaces the older one in the map; the older one stays queued and is flushed.
   p_fdn_cache->store(&oi_, this);
-  pos_ = p_q->insert(p_q->end(), this);
+  p_q->enq(this);
   ++num_entries;
 }
 
 FdnCache::~FdnCache() {
-  if (p_fdn_cache != nullptr && p_fdn_cache->fetch(&oi_) == this) p_fdn_cache->destroy(&oi_);
-  if (p_q != nullptr) p_q->erase(pos_);
+  if (p_fdn_cache != nullptr) p_fdn_cache->destroy_entry(&oi_, this);
+  if (p_q != nullptr) p_q->exq(this);
   --num_entries;
 }
 
 void FdnCache::flush() {
   if (p_q == nullptr || num_entries <= max_entries) return;
-  for (uint32_t i = 0; i < entries_to_flush && !p_q->empty(); ++i) delete p_q->front();
+  for (uint32_t i = 0; i < entries_to_flush && !p_q->empty(); ++i) delete p_q->fiq();
 }
 
 FdnCache* FdnCache::lookup(const Asn1Value& oi) {
@@ -72,7 +92,7 @@ FdnCache* FdnCache::lookup(const Asn1Value& oi) {
 
 void FdnCache::reset() {
   if (p_q != nullptr) {
-    while (!p_q->empty()) delete p_q->front();
+    while (!p_q->empty()) delete p_q->fiq();
   }
   delete p_fdn_cache;
   delete p_q;

@@ -11,7 +11,6 @@
 #pragma once
 
 #include <cstdint>
-#include <list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -30,6 +29,8 @@ class Asn1ValueFdnCache_hash {
   void store(const Asn1Value* oi, FdnCache* entry);
   FdnCache* fetch(const Asn1Value* oi) const;
   void destroy(const Asn1Value* oi);
+  // Removes the entry stored under oi when it is `entry` (one search).
+  void destroy_entry(const Asn1Value* oi, const FdnCache* entry);
   size_t entries() const { return map_.size(); }
 
  private:
@@ -41,8 +42,21 @@ class Asn1ValueFdnCache_hash {
   std::unordered_map<std::string_view, FdnCache*, Hash> map_;
 };
 
-// The entries in insertion order.
-using FdnCacheQueue = std::list<FdnCache*>;
+// The entries in insertion order. Intrusive: each entry is its own queue element,
+// so queuing allocates nothing.
+class FdnCacheQueue {
+ public:
+  void enq(FdnCache* e);                   // appends at the tail
+  FdnCache* fiq() const { return head_; }  // the oldest, or null
+  void exq(FdnCache* e);                   // takes a queued entry out
+  bool empty() const { return head_ == nullptr; }
+  size_t size() const { return size_; }
+
+ private:
+  FdnCache* head_ = nullptr;
+  FdnCache* tail_ = nullptr;
+  size_t size_ = 0;
+};
 
 class FdnCache {
  public:
@@ -84,7 +98,9 @@ class FdnCache {
   static uint32_t attempts;
 
  private:
+  friend class FdnCacheQueue;
   Asn1Value oi_;
   DataUnit fdn_;
-  FdnCacheQueue::iterator pos_;
+  FdnCache* prev_ = nullptr;  // queue neighbours
+  FdnCache* next_ = nullptr;
 };

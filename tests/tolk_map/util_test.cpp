@@ -64,6 +64,34 @@ TEST_F(FdnCacheTest, AHitDoesNotMoveTheEntry) {
   EXPECT_NE(FdnCache::lookup(Int(2)), nullptr);
 }
 
+TEST_F(FdnCacheTest, ReplacedAndDeletedEntriesLeaveMapAndQueueConsistent) {
+  setenv("QX_LOG_MPA_FDN_CACHE_MAX_SIZE", "3", 1);
+  setenv("QX_LOG_MPA_FDN_CACHE_FLUSH_SIZE", "1", 1);
+  ASSERT_NE(FdnCache::init(), nullptr);
+  Miss(1);
+  Miss(2);
+  Miss(3);
+  // A second entry under instance 2 takes over the map; the first stays queued.
+  auto* again = new FdnCache(Int(2), DataUnit("two"));
+  EXPECT_EQ(FdnCache::lookup(Int(2)), again);
+  delete FdnCache::lookup(Int(3));  // out of the middle of the queue
+  EXPECT_EQ(FdnCache::p_q->size(), 3u);
+  EXPECT_EQ(FdnCache::p_fdn_cache->entries(), 2u);
+  // Deleting the older entry of instance 2 keeps the newer one in the map.
+  Miss(4);  // 4 entries queued: 1, 2 (old), 2 (new), 4
+  Miss(5);  // over the limit: 1 goes
+  Miss(6);  // and the old 2
+  EXPECT_EQ(FdnCache::lookup(Int(1)), nullptr);
+  ASSERT_EQ(FdnCache::lookup(Int(2)), again);
+  EXPECT_EQ(again->get_fdn(), DataUnit("two"));
+  Miss(7);
+  Miss(8);  // the newer 2 and 4 go
+  EXPECT_EQ(FdnCache::lookup(Int(2)), nullptr);
+  EXPECT_EQ(FdnCache::lookup(Int(4)), nullptr);
+  EXPECT_NE(FdnCache::lookup(Int(8)), nullptr);
+  EXPECT_EQ(FdnCache::p_q->size(), FdnCache::num_entries);
+}
+
 TEST(StorageTest, LogSpecificBeforeKindDefaultBeforeSixteen) {
   unsetenv("QX_LOG_MPA_ABC_BLOB_FIRST_EXTENT");
   unsetenv("QX_LOG_MPA_DEFAULT_BLOB_FIRST_EXTENT");
