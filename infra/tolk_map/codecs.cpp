@@ -12,6 +12,7 @@
 #include "platform/db/rwdb_updater.h"
 #include "platform/value/exception.h"
 #include "platform/value/generalized_time.h"
+#include "platform/value/oid_text.h"
 
 RWDBNullIndicator nullval(0);
 const RWDBDateTime invalid_rw_db_date_time(RWDate(35, 35, 35), 0, 0, 0, 0, RWZone::local());
@@ -195,10 +196,10 @@ bool decode_text(const Asn1Value& v, std::string& text) {
 bool decode_oid_text(const Asn1Value& v, std::string& text) {
   if (!v || v.constructed()) return false;
   if (v.tag() != TAG_OID && v.tag().cls != Asn1Tag::CONTEXT) return false;
-  ExceptionScope scope;
-  Oid oid;
-  if (!v.decode_oid(oid)) return false;
-  text = oid.format();
+  std::string_view contents = v.contents();
+  if (!qx::oid_text::valid_contents(contents)) return false;
+  text.clear();
+  qx::oid_text::append_dotted(contents, text);
   if (text.size() > 255) text.resize(255);
   return true;
 }
@@ -682,7 +683,7 @@ bool ins_oid(LogMapper*, void* field, Oid&, Asn1Value& value) {
   std::string text;
   if (field == nullptr || !decode_oid_text(value, text)) return false;
   debug_line("oid ", text);
-  field_text(field) += RWCString(text);
+  field_text(field).str() += text;
   return true;
 }
 
