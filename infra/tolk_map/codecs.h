@@ -250,5 +250,9 @@ bool read_unsigned(RWDBReader& r, const RWCString& column, unsigned long& out);
 bool read_long(RWDBReader& r, const RWCString& column, long& out);
 bool read_datetime(RWDBReader& r, const RWCString& column, RWDBDateTime& out, bool& is_null);
 bool read_blob(RWDBReader& r, const RWCString& column, RWDBBlob& out);
+// As read_text / read_blob, without the copy: `out` views the value inside the reader,
+// valid until its next row.
+bool read_text_view(RWDBReader& r, const RWCString& column, std::string_view& out);
+bool read_blob_view(RWDBReader& r, const RWCString& column, std::string_view& out);
 
 }  // namespace qx
