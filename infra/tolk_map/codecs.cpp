@@ -315,12 +315,12 @@ bool datetime_to_time(const RWDBDateTime& dt, Asn1Value& out) {
     msec += 1000;
     --sec;
   }
-  GeneralizedTime gt(TimeStamp(sec, msec), GeneralizedTime::UTC);
-  if (!gt.valid()) return false;
-  Asn1Value v = gt.to_asn1();
-  if (!v) return false;
-  v.retag(TAG_GENTIME);
-  out = v;
+  char text[GeneralizedTime::kUtcTextMax];
+  size_t n = GeneralizedTime::utc_text(TimeStamp(sec, msec), text);
+  if (n == 0) return false;
+  Asn1Value v;
+  if (!v.encode_octets(text, n, TAG_GENTIME)) return false;
+  out = std::move(v);
   return true;
 }
 

@@ -228,7 +228,7 @@ bool avstatus_value(std::string_view text, Asn1Value& value);
 // A time value ([0] or GeneralizedTime) as a date-time; false for anything else or
 // an invalid time. `absent` is set for the [1] alternative.
 bool time_to_datetime(const Asn1Value& value, RWDBDateTime& out, bool& absent);
-// A stored date-time back as a GeneralizedTime value (local time with its offset).
+// A stored date-time back as a GeneralizedTime value, in UTC.
 bool datetime_to_time(const RWDBDateTime& dt, Asn1Value& out);
 
 // The distinguished-name text of an object instance, through the name cache, cut to
