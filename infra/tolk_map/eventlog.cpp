@@ -461,6 +461,7 @@ bool EventLogT::read_row(RWDBReader& r, const std::vector<std::pair<size_t, RdrI
     }
     ++it;
   }
+  values.reserve(values.size() + static_cast<size_t>(readers.end() - it) + blob.num_comps());
   for (; it != readers.end(); ++it) {
     RdrInfo* info = it->second;
     Asn1Value v;
