@@ -66,6 +66,9 @@ class RespValue {
   // one. The counter of created entries does not go down.
   int remove(const Oid& id);
 
+  // Makes room for n elements in all, so that adding up to n allocates only the elements.
+  void reserve(size_t n) { elements_.reserve(n); }
+
   // Entries created so far (never decreases).
   unsigned long count() const { return created_; }
   // Elements present now.

@@ -146,6 +146,24 @@ bool read_datetime(RWDBReader& r, const RWCString& column, RWDBDateTime& out, bo
 bool read_blob(RWDBReader& r, const RWCString& column, RWDBBlob& out) {
   return read_value(r, column, out);
 }
+bool read_text_view(RWDBReader& r, const RWCString& column, std::string_view& out) {
+  r[column] >> nullval;
+  if (!r.status().isValid() || nullval.isNull()) return false;
+  std::string_view v;
+  r.viewText(v);  // reading the null indicator left the reader at the column
+  if (!r.status().isValid()) return false;
+  out = v;
+  return true;
+}
+bool read_blob_view(RWDBReader& r, const RWCString& column, std::string_view& out) {
+  r[column] >> nullval;
+  if (!r.status().isValid() || nullval.isNull()) return false;
+  std::string_view v;
+  r.viewBlob(v);
+  if (!r.status().isValid()) return false;
+  out = v;
+  return true;
+}
 
 // ---- Decoding helpers: a wrong syntax is a plain false, never a raised exception.
 
@@ -305,12 +323,12 @@ bool datetime_to_time(const RWDBDateTime& dt, Asn1Value& out) {
     msec += 1000;
     --sec;
   }
-  GeneralizedTime gt(TimeStamp(sec, msec), GeneralizedTime::UTC);
-  if (!gt.valid()) return false;
-  Asn1Value v = gt.to_asn1();
-  if (!v) return false;
-  v.retag(TAG_GENTIME);
-  out = v;
+  char text[GeneralizedTime::kUtcTextMax];
+  size_t n = GeneralizedTime::utc_text(TimeStamp(sec, msec), text);
+  if (n == 0) return false;
+  Asn1Value v;
+  if (!v.encode_octets(text, n, TAG_GENTIME)) return false;
+  out = std::move(v);
   return true;
 }
 
@@ -355,8 +373,8 @@ bool ins_enum(const EnumSyntax& s, void* field, Asn1Value& value) {
 }
 
 bool rdr_enum(const EnumSyntax& s, RWDBReader& r, const RWCString& column, Asn1Value& value) {
-  RWCString text;
-  if (!qx::read_text(r, column, text)) return false;
+  std::string_view text;
+  if (!qx::read_text_view(r, column, text)) return false;
   for (size_t i = 0; i < s.count; ++i) {
     if (text == s.names[i]) return value.encode_enum(static_cast<long>(i));
   }
@@ -593,19 +611,21 @@ bool ins_blob(LogMapper*, void* field, Oid&, Asn1Value& value) {
   return true;
 }
 
+// Decoded straight from the bytes the reader holds; the decoder checks every length
+// against them, so a corrupted store gives false, never a read outside the value.
 bool rdr_blob(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1Value& value) {
-  RWDBBlob blob(256);
-  if (!qx::read_blob(r, column, blob)) return false;
+  std::string_view blob;
+  if (!qx::read_blob_view(r, column, blob)) return false;
   Asn1Value v;
   {
     ExceptionScope scope;
-    if (!Asn1Value::decode(blob.data(), blob.length(), v)) return false;
+    if (!Asn1Value::decode(blob.data(), blob.size(), v)) return false;
   }
   if (column == "discrimConstruct" || column == "logidasn") {
-    tolk_info.print("The blob_length is : %d \n", static_cast<int>(blob.length()));
+    tolk_info.print("The blob_length is : %d \n", static_cast<int>(blob.size()));
     tolk_error.print_value(v);
   }
-  value = v;
+  value = std::move(v);
   return true;
 }
 
@@ -628,16 +648,16 @@ bool ins_text(LogMapper*, void* field, Oid&, Asn1Value& value) {
 }
 
 bool rdr_text(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1Value& value) {
-  RWCString text;
-  if (!qx::read_text(r, column, text)) return false;
-  return value.encode_octets(text.str(), TAG_OCTSTR);
+  std::string_view text;
+  if (!qx::read_text_view(r, column, text)) return false;
+  return value.encode_octets(text, TAG_OCTSTR);
 }
 
 bool rdr_additionaltext(LogMapper*, RWDBReader& r, const RWCString& column, Oid&,
                         Asn1Value& value) {
-  RWCString text;
-  if (!qx::read_text(r, column, text)) return false;
-  return value.encode_octets(text.str(), TAG_GRAPHSTR);
+  std::string_view text;
+  if (!qx::read_text_view(r, column, text)) return false;
+  return value.encode_octets(text, TAG_GRAPHSTR);
 }
 
 bool pop_ack_text(void* field, Oid&, Asn1Value& value) {
@@ -688,11 +708,11 @@ bool ins_oid(LogMapper*, void* field, Oid&, Asn1Value& value) {
 }
 
 bool rdr_oid(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1Value& value) {
-  RWCString text;
-  if (!qx::read_text(r, column, text)) return false;
+  std::string_view text;
+  if (!qx::read_text_view(r, column, text)) return false;
   ExceptionScope scope;
   Oid oid;
-  if (!Oid::parse(text.str(), oid)) return false;
+  if (!Oid::parse(text, oid)) return false;
   return value.encode_oid(oid, TAG_CTX0);
 }
 

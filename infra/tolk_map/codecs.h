@@ -247,7 +247,7 @@ bool avstatus_value(std::string_view text, Asn1Value& value);
 // A time value ([0] or GeneralizedTime) as a date-time; false for anything else or
 // an invalid time. `absent` is set for the [1] alternative.
 bool time_to_datetime(const Asn1Value& value, RWDBDateTime& out, bool& absent);
-// A stored date-time back as a GeneralizedTime value (local time with its offset).
+// A stored date-time back as a GeneralizedTime value, in UTC.
 bool datetime_to_time(const RWDBDateTime& dt, Asn1Value& out);
 
 // The distinguished-name text of an object instance, through the name cache, cut to
@@ -269,5 +269,9 @@ bool read_unsigned(RWDBReader& r, const RWCString& column, unsigned long& out);
 bool read_long(RWDBReader& r, const RWCString& column, long& out);
 bool read_datetime(RWDBReader& r, const RWCString& column, RWDBDateTime& out, bool& is_null);
 bool read_blob(RWDBReader& r, const RWCString& column, RWDBBlob& out);
+// As read_text / read_blob, without the copy: `out` views the value inside the reader,
+// valid until its next row.
+bool read_text_view(RWDBReader& r, const RWCString& column, std::string_view& out);
+bool read_blob_view(RWDBReader& r, const RWCString& column, std::string_view& out);
 
 }  // namespace qx

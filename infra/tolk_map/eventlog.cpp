@@ -490,33 +490,43 @@ int EventLogT::deleteDB(const int& id) {
 
 // ---- Reading.
 
-std::vector<std::pair<std::string, RdrInfo*>> EventLogT::column_readers(RWDBReader& r) {
-  std::vector<std::pair<std::string, RdrInfo*>> out;
+std::vector<std::pair<size_t, RdrInfo*>> EventLogT::column_readers(RWDBReader& r) {
+  std::vector<std::pair<size_t, RdrInfo*>> out;
   size_t n = r.numberOfColumns();
   for (size_t i = 0; i < n; ++i) {
     RWDBColumn c = r.column(i);
     if (!c.isValid()) break;
+    if (c.name() == blob_col) {
+      out.emplace(out.begin(), i, nullptr);
+      continue;
+    }
     RdrInfo* info = rdr_hash_->fetch(std::string_view(c.name().str()));
     if (info == nullptr || info->rdr == rdr_qxlist) continue;
-    out.emplace_back(c.name().str(), info);
+    out.emplace_back(i, info);
   }
   return out;
 }
 
-bool EventLogT::read_row(RWDBReader& r,
-                         const std::vector<std::pair<std::string, RdrInfo*>>& readers,
+bool EventLogT::read_row(RWDBReader& r, const std::vector<std::pair<size_t, RdrInfo*>>& readers,
                          RespValue& values) {
   Asn1Value blob;
-  r[blob_col] >> nullval;
-  if (!nullval.isNull()) {
-    Oid none;
-    if (!rdr_blob(this, r, blob_col, none, blob)) {
-      ResourceLimX::raise("stored blob does not decode");
-      return false;
+  auto it = readers.begin();
+  if (it != readers.end() && it->second == nullptr) {
+    if (!r.isNull(it->first)) {
+      Oid none;
+      r[it->first];
+      if (!rdr_blob(this, r, blob_col, none, blob)) {
+        ResourceLimX::raise("stored blob does not decode");
+        return false;
+      }
     }
+    ++it;
   }
-  for (const auto& [name, info] : readers) {
+  values.reserve(values.size() + static_cast<size_t>(readers.end() - it) + blob.num_comps());
+  for (; it != readers.end(); ++it) {
+    RdrInfo* info = it->second;
     Asn1Value v;
+    r[it->first];  // the reader's lookup of its column by name finds it at once
     if (info->rdr(this, r, info->column, info->attr, v) && v) {
       values.adopt_entry(info->attr, std::move(v));
     }
@@ -555,7 +565,7 @@ int EventLogT::get_all_log_recs(Callback& cb, int withLogId) {
   sel << *table_;
   RWDBReader r = sel.reader(aConnection());
   if (!r.isValid()) outputStatus(r.status());
-  std::vector<std::pair<std::string, RdrInfo*>> readers;
+  std::vector<std::pair<size_t, RdrInfo*>> readers;
   bool first = true;
   while (r()) {
     if (first) readers = column_readers(r);

@@ -207,10 +207,11 @@ class EventLogT : public LogMapper {
 
   // Fills `values` from the reader's current row: column attributes, then the blob's.
   // False when the blob does not decode.
-  bool read_row(RWDBReader& r, const std::vector<std::pair<std::string, RdrInfo*>>& readers,
+  bool read_row(RWDBReader& r, const std::vector<std::pair<size_t, RdrInfo*>>& readers,
                 RespValue& values);
-  // The readers of the result's columns, in column order (list readers left out).
-  std::vector<std::pair<std::string, RdrInfo*>> column_readers(RWDBReader& r);
+  // The positions of the result's columns to read and their readers, in column order
+  // (list readers left out); the blob column comes first, with no reader.
+  std::vector<std::pair<size_t, RdrInfo*>> column_readers(RWDBReader& r);
 
   const qx::EventClass& cls_;
   std::unique_ptr<EventLogImpl> image_;

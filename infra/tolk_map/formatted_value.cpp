@@ -151,17 +151,18 @@ bool rdr_convert(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1V
 
 bool rdr_eventType(LogMapper*, RWDBReader& r, const RWCString& column, Oid& attr,
                    Asn1Value& value) {
-  RWCString text;
-  if (!qx::read_text(r, column, text)) return false;
+  std::string_view view;
+  if (!qx::read_text_view(r, column, view)) return false;
   Oid oid;
-  if (OidNameRegistry::find_oid_by_name(text.str(), oid)) return value.encode_oid(oid, TAG_CTX6);
+  if (OidNameRegistry::find_oid_by_name(view, oid)) return value.encode_oid(oid, TAG_CTX6);
   // The column keeps a global-form type by its bare name; anything else it holds (a
   // local-form type, "localForm:7") is the type's own notation and reads back as such.
   Asn1Value parsed;
-  if (::parse_attribute(attr, text.str(), parsed)) {
+  if (::parse_attribute(attr, view, parsed)) {
     value = parsed;
     return true;
   }
-  ResourceLimX::raise("event name %s is not registered", text.data());
+  ResourceLimX::raise("event name %.*s is not registered", static_cast<int>(view.size()),
+                      view.data());
   return false;
 }

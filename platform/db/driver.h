@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/db/rwdb_status.h"
@@ -48,8 +49,24 @@ class Cursor {
   virtual bool isNull(int i) = 0;
   // false when the value does not convert (the caller reports typeConflict).
   virtual bool getInt(int i, int64_t* v) = 0;
-  virtual bool getText(int i, std::string* v) = 0;
-  virtual bool getBlob(int i, std::string* v) = 0;
+  // The text of a value (an integer as its decimal form) and the bytes of a
+  // blob, borrowed from the cursor: they stay valid until the next row is
+  // read or the cursor ends, whatever else of the row is read meanwhile.
+  virtual bool viewText(int i, std::string_view* v) = 0;
+  virtual bool viewBlob(int i, std::string_view* v) = 0;
+  // The same, copied.
+  bool getText(int i, std::string* v) {
+    std::string_view s;
+    if (!viewText(i, &s)) return false;
+    v->assign(s.data(), s.size());
+    return true;
+  }
+  bool getBlob(int i, std::string* v) {
+    std::string_view s;
+    if (!viewBlob(i, &s)) return false;
+    v->assign(s.data(), s.size());
+    return true;
+  }
   virtual bool getDateTime(int i, int64_t* millis, int32_t* offset) = 0;
 };
 

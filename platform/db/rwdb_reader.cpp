@@ -8,6 +8,17 @@ using qx::db::report;
 
 namespace {
 
+// Whether a column's (lower-case) name is `name`, whatever the case of name.
+bool same_name(const std::string& folded, const std::string& name) {
+  if (folded.size() != name.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != folded[i]) return false;
+  }
+  return true;
+}
+
 RWDBStatus no_rows() { return RWDBStatus(RWDBStatus::notInitialized, "the reader has no query"); }
 
 }  // namespace
@@ -39,6 +50,13 @@ RWDBReader& RWDBReader::operator[](size_t position) {
 
 RWDBReader& RWDBReader::operator[](const RWCString& columnName) {
   if (!impl_ || !impl_->cursor) return *this;
+  // The column at the position first (see the header).
+  if (impl_->position < static_cast<size_t>(impl_->columns) &&
+      same_name(impl_->cursor->columnName(static_cast<int>(impl_->position)), columnName.str())) {
+    impl_->positionValid = true;
+    impl_->access = RWDBStatus();
+    return *this;
+  }
   if (impl_->byName.empty()) {
     for (int i = 0; i < impl_->columns; ++i)
       impl_->byName.emplace(impl_->cursor->columnName(i), static_cast<size_t>(i));
@@ -149,6 +167,16 @@ RWDBReader& RWDBReader::operator>>(RWDBDateTime& v) {
 
 RWDBReader& RWDBReader::operator>>(RWDBBlob& v) {
   extract(impl_.get(), [&](int i) { return impl_->cursor->getBlob(i, &v.bytes()); });
+  return *this;
+}
+
+RWDBReader& RWDBReader::viewText(std::string_view& v) {
+  extract(impl_.get(), [&](int i) { return impl_->cursor->viewText(i, &v); });
+  return *this;
+}
+
+RWDBReader& RWDBReader::viewBlob(std::string_view& v) {
+  extract(impl_.get(), [&](int i) { return impl_->cursor->viewBlob(i, &v); });
   return *this;
 }
 

@@ -2,6 +2,7 @@
 #define QX_PLATFORM_DB_RWDB_READER_H_
 
 #include <memory>
+#include <string_view>
 
 #include "platform/db/rw_cstring.h"
 #include "platform/db/rwdb_blob.h"
@@ -23,6 +24,9 @@ class ReaderImpl;
 //     r["perceivedseverity"] >> text;  // ... or by name (case-insensitive)
 //   }
 //
+// A lookup by name first tries the column at the position: positioning the
+// reader (r[i]) before a reader of column i asks for it by name makes that
+// lookup a single comparison.
 // operator() reads the next row and puts the position on its first column.
 // `>> RWDBNullIndicator&` sets the indicator for the column at the position
 // without moving; `>> variable` stores the column at the position in the
@@ -55,6 +59,11 @@ class RWDBReader {
   RWDBReader& operator>>(unsigned long& v);
   RWDBReader& operator>>(RWDBDateTime& v);
   RWDBReader& operator>>(RWDBBlob& v);
+  // As >> RWCString and >> RWDBBlob, without the copy: v views the value
+  // inside the reader and stays valid until the next row is read or the
+  // reader ends.
+  RWDBReader& viewText(std::string_view& v);
+  RWDBReader& viewBlob(std::string_view& v);
 
   // Whether the column at position (of the current row) is NULL; false when
   // there is no such column.

@@ -175,10 +175,80 @@ size_t Decoder::emit(size_t pos, size_t end, uint8_t*& out) {
   return in_len;
 }
 
+// ---- The form this library writes, checked in one pass.
+//
+// Definite lengths in minimal form of at most four octets and tag numbers
+// below 31: what every stored value looks like. An element of that form that
+// passes every check of measure() is its own canonical form, so it is checked
+// here without recursion or copies; anything else, valid or not, returns
+// false and goes through the general path (which also says what is wrong).
+
+constexpr int kOnePassDepth = 64;
+
+// The header at pos, which must end by end: false for anything out of the
+// form above or not fitting in [pos, end).
+inline bool plain_header(const uint8_t* in, size_t pos, size_t end, uint8_t& first, size_t& cpos,
+                         size_t& len) {
+  if (end - pos < 2) return false;
+  first = in[pos];
+  // Long-form tag numbers and the reserved universal 0.
+  if ((first & 0x1f) == 0x1f || (first & 0xdf) == 0) return false;
+  size_t l = in[pos + 1];
+  cpos = pos + 2;
+  if (l >= 0x80) {
+    size_t k = l & 0x7f;  // 0 (indefinite) and 0x7f (reserved) fall out here
+    if (k == 0 || k > 4 || k > end - cpos) return false;
+    size_t v = 0;
+    for (size_t j = 0; j < k; ++j) v = (v << 8) | in[cpos++];
+    if (v < 0x80 || length_size(v) - 1 != k) return false;
+    l = v;
+  }
+  if (l > end - cpos) return false;
+  len = l;
+  return true;
+}
+
+// Whether the element at in[0] is of the plain form, valid and nested at most
+// max_depth deep; *in_len: its length.
+bool plain_element(const uint8_t* in, size_t n, int max_depth, size_t* in_len) {
+  uint8_t first;
+  size_t cpos, len;
+  if (max_depth < 1 || !plain_header(in, 0, n, first, cpos, len)) return false;
+  *in_len = cpos + len;
+  size_t at;
+  if (!(first & 0x20)) return first != 0x06 || check_oid_contents(in + cpos, len, &at) == nullptr;
+  if (first == 0x26) return false;  // a constructed identifier
+  size_t ends[kOnePassDepth + 1];   // ends[d]: end of the open element at depth d
+  int depth = 1;
+  ends[1] = cpos + len;
+  size_t pos = cpos;
+  for (;;) {
+    while (pos == ends[depth]) {
+      if (--depth == 0) return true;
+    }
+    if (!plain_header(in, pos, ends[depth], first, cpos, len)) return false;
+    if (depth + 1 > max_depth) return false;  // the element is at depth + 1
+    if (first & 0x20) {
+      if (first == 0x26 || depth + 1 > kOnePassDepth) return false;
+      ends[++depth] = cpos + len;
+      pos = cpos;
+    } else {
+      if (first == 0x06 && check_oid_contents(in + cpos, len, &at) != nullptr) return false;
+      pos = cpos + len;
+    }
+  }
+}
+
 }  // namespace
 
 bool decode(const uint8_t* in, size_t n, bool allow_trailing, int max_depth, std::string& out,
             size_t& consumed, DecodeError& err) {
+  size_t plain_len = 0;
+  if (n != 0 && plain_element(in, n, max_depth, &plain_len) && (allow_trailing || plain_len == n)) {
+    out.assign(reinterpret_cast<const char*>(in), plain_len);
+    consumed = plain_len;
+    return true;
+  }
   Decoder d(in, max_depth, err);
   size_t in_len = 0, content_out = 0;
   bool canonical = true;

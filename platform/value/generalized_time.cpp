@@ -26,6 +26,33 @@ void put_digits(char* out, int v, int n) {
   }
 }
 
+// The fields of tm as "YYYYMMDDHHMMSS[.fff]" (fraction without trailing
+// zeros) into out, which holds 18 octets at least; 0 when a field does not fit
+// its digits. The common case, written digit by digit: this runs once per time
+// column read.
+size_t put_fields(const Tm& tm, char* out) {
+  const int year = tm.tm_year + 1900;
+  auto two_digit = [](int v) { return v >= 0 && v <= 99; };
+  if (!(year >= 0 && year <= 9999 && two_digit(tm.tm_mon + 1) && two_digit(tm.tm_mday) &&
+        two_digit(tm.tm_hour) && two_digit(tm.tm_min) && two_digit(tm.tm_sec) &&
+        tm.tm_msec >= 0 && tm.tm_msec <= 999))
+    return 0;
+  put_digits(out, year, 4);
+  put_digits(out + 4, tm.tm_mon + 1, 2);
+  put_digits(out + 6, tm.tm_mday, 2);
+  put_digits(out + 8, tm.tm_hour, 2);
+  put_digits(out + 10, tm.tm_min, 2);
+  put_digits(out + 12, tm.tm_sec, 2);
+  size_t n = 14;
+  if (tm.tm_msec != 0) {
+    out[n++] = '.';
+    put_digits(out + n, tm.tm_msec, 3);
+    n += 3;
+    while (out[n - 1] == '0') --n;
+  }
+  return n;
+}
+
 std::string two(int v) {
   char b[8];
   std::snprintf(b, sizeof b, "%02d", v);
@@ -59,31 +86,13 @@ GeneralizedTime::GeneralizedTime(const TimeStamp& ts, int flag) {
   }
   Tm tm;
   ts.to_tm(tm, flag != UTC);
-  const int year = tm.tm_year + 1900;
-  auto two_digit = [](int v) { return v >= 0 && v <= 99; };
-  if (year >= 0 && year <= 9999 && two_digit(tm.tm_mon + 1) && two_digit(tm.tm_mday) &&
-      two_digit(tm.tm_hour) && two_digit(tm.tm_min) && two_digit(tm.tm_sec) && tm.tm_msec >= 0 &&
-      tm.tm_msec <= 999) {
-    // The common case, written digit by digit: this runs once per time column read.
-    char buf[20];
-    put_digits(buf, year, 4);
-    put_digits(buf + 4, tm.tm_mon + 1, 2);
-    put_digits(buf + 6, tm.tm_mday, 2);
-    put_digits(buf + 8, tm.tm_hour, 2);
-    put_digits(buf + 10, tm.tm_min, 2);
-    put_digits(buf + 12, tm.tm_sec, 2);
-    size_t n = 14;
-    if (tm.tm_msec != 0) {
-      buf[n++] = '.';
-      put_digits(buf + n, tm.tm_msec, 3);
-      n += 3;
-      while (buf[n - 1] == '0') --n;
-    }
-    text_.assign(buf, n);
+  char fields[GeneralizedTime::kUtcTextMax];
+  if (size_t n = put_fields(tm, fields)) {
+    text_.assign(fields, n);
   } else {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d", year, tm.tm_mon + 1, tm.tm_mday,
-                  tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     text_ = buf;
     if (tm.tm_msec != 0) {
       std::snprintf(buf, sizeof buf, ".%03d", tm.tm_msec);
@@ -103,6 +112,15 @@ GeneralizedTime::GeneralizedTime(const TimeStamp& ts, int flag) {
     text_ += two(static_cast<int>(offset / 60)) + two(static_cast<int>(offset % 60));
   }
   stamp_ = ts;
+}
+
+size_t GeneralizedTime::utc_text(const TimeStamp& ts, char* buf) {
+  Tm tm;
+  if (!ts.valid() || !ts.to_tm(tm, false)) return 0;
+  size_t n = put_fields(tm, buf);
+  if (n == 0) return 0;
+  buf[n++] = 'Z';
+  return n;
 }
 
 // YYYYMMDDHH[MM[SS]][(.|,)digits][Z|(+|-)hh[mm]]

@@ -31,6 +31,11 @@ class GeneralizedTime {
   // written only when the milliseconds are not 0, without trailing zeros.
   GeneralizedTime(const TimeStamp& ts, int flag);
 
+  // The text GeneralizedTime(ts, UTC) holds, written into buf (kUtcTextMax
+  // octets) without building the object: its length, 0 for an invalid stamp.
+  static constexpr size_t kUtcTextMax = 20;
+  static size_t utc_text(const TimeStamp& ts, char* buf);
+
   // Empty when the time is valid.
   const std::string& error() const { return error_; }
   bool valid() const { return error_.empty(); }

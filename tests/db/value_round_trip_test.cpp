@@ -197,6 +197,69 @@ TEST_P(RoundTripTest, TextLengthCountsCharactersNotBytes) {
   EXPECT_EQ(put().status().errorCode(), RWDBStatus::valueTooLong);
 }
 
+// Views hand out the stored bytes of the current row: every byte of a text or
+// blob (NULs and high octets included), an integer's text, empty values as
+// empty; they stay valid while the rest of the row is read, by position or by
+// name, and a NULL leaves the view alone.
+TEST_P(RoundTripTest, ViewsGiveTheStoredBytesUntilTheNextRow) {
+  const std::string bytes("\0\x01\xff\x80z\0", 6);
+  const std::string text = "gr\xc3\xbc\xc3\x9f" "e";
+  id_ = 1;
+  u_ = 42;
+  txt_ = text;
+  at_ = RWDBDateTime::fromMillisOffset(1700000000123, 0);
+  data_ = RWDBBlob(bytes.data(), bytes.size());
+  ASSERT_TRUE(put().isValid());
+  id_ = 2;
+  uNull_ = true;
+  txt_ = "";
+  data_ = RWDBBlob();
+  ASSERT_TRUE(put().isValid());
+
+  RWDBSelector sel = db_.selector();
+  sel << table_["txt"] << table_["data"] << table_["u"] << table_["at"];
+  sel.where(table_["id"] == 1L);
+  RWDBReader r = sel.reader(conn_);
+  ASSERT_TRUE(r());
+  std::string_view txt, data, u;
+  r.viewText(txt).viewBlob(data).viewText(u);
+  ASSERT_TRUE(r.status().isValid()) << r.status().message();
+  // The rest of the row, in every form, before the views are looked at.
+  RWCString txtCopy, byName;
+  RWDBBlob dataCopy;
+  unsigned long number = 0;
+  RWDBDateTime at;
+  r[0] >> txtCopy >> dataCopy >> number >> at;
+  r[2];
+  r["TXT"] >> byName;  // not at the position: found by the name
+  r[1];
+  r["Data"] >> dataCopy;  // at the position
+  ASSERT_TRUE(r.status().isValid()) << r.status().message();
+  EXPECT_EQ(txt, text);
+  EXPECT_EQ(byName, text);
+  EXPECT_EQ(data, bytes);
+  EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(dataCopy.data()), dataCopy.length()),
+            bytes);
+  EXPECT_EQ(u, "42");
+  EXPECT_EQ(number, 42u);
+  EXPECT_EQ(at.millisSinceEpoch(), 1700000000123);
+  EXPECT_FALSE(r());
+
+  sel.where(table_["id"] == 2L);
+  RWDBReader r2 = sel.reader(conn_);
+  ASSERT_TRUE(r2());
+  std::string_view kept = "kept";
+  txt = data = "unset";
+  r2.viewText(txt).viewBlob(data).viewText(kept);
+  EXPECT_TRUE(r2.status().isValid());
+  EXPECT_TRUE(txt.empty());
+  EXPECT_TRUE(data.empty());
+  EXPECT_EQ(kept, "kept");  // NULL
+  r2["nope"].viewText(kept);
+  EXPECT_EQ(r2.status().errorCode(), RWDBStatus::invalidPosition);
+  EXPECT_EQ(kept, "kept");
+}
+
 QX_BACKENDS(RoundTripTest);
 
 }  // namespace

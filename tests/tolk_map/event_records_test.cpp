@@ -11,6 +11,7 @@
 #include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_selector.h"
 #include "platform/db/rwdb_table.h"
+#include "platform/value/exception.h"
 #include "platform/value/generalized_time.h"
 #include "tests/tolk_map/store_fixture.h"
 
@@ -401,6 +402,50 @@ TEST_P(EventRecordsTest, NullBlobOfAnOlderRowReadsAsNoListValues) {
   // A list update of that record starts its blob afresh.
   ASSERT_EQ(m->UpdateDB(5, AttrList({{additionalTextOid, Graph("later")}})), 1);
   ExpectRecord(Read(m, 5), 5, {{additionalTextOid, Graph("later")}});
+}
+
+// A stored blob that does not decode (cut short, lengths past its end, garbage, no
+// octets, an element that is no attribute pair) fails the read of its record and stops
+// the walk, without reading outside the stored octets; the other records still read.
+TEST_P(EventRecordsTest, CorruptedBlobFailsTheReadCleanly) {
+  LogMapper* m = NewLog();
+  ASSERT_EQ(Write(m, 5, objdltOid, CommonAttrs(objdltOid, 5)), 1);
+  ASSERT_EQ(Write(m, 6, objdltOid, CommonAttrs(objdltOid, 6)), 1);
+  LogMapper::commit();
+  RWDBTable t = LogMapper::aDB_().table(m->get_table_name() + "obdel");
+  RWDBBlob stored;
+  {
+    RWDBSelector sel = LogMapper::aDB_().selector();
+    sel << t["blob"];
+    sel.where(t["logRecordId"] == RWDBExpr(5ul));
+    RWDBReader r = sel.reader(LogMapper::aConnection());
+    ASSERT_TRUE(r());
+    r >> stored;
+  }
+  ASSERT_GT(stored.length(), 20u);
+  std::string good(reinterpret_cast<const char*>(stored.data()), stored.length());
+  std::string long_length = good;  // the outer length one octet more than stored
+  size_t last_length_octet = (good[1] & 0x80) != 0 ? 1 + (good[1] & 0x7f) : 1;
+  long_length[last_length_octet] = static_cast<char>(long_length[last_length_octet] + 1);
+  const std::string corrupt[] = {good.substr(0, good.size() / 2), long_length,
+                                 std::string("\x30\x84\xff\xff\xff\xff", 6), "",
+                                 IntSet({1}).to_data_unit().str()};
+  for (const std::string& bytes : corrupt) {
+    SCOPED_TRACE(testing::PrintToString(bytes.substr(0, 8)));
+    ExceptionScope scope;  // the failed reads raise
+    RWDBUpdater up = t.updater();
+    up.set("blob", RWDBExpr(RWDBBlob(bytes.data(), bytes.size())));
+    up.where(t["logRecordId"] == RWDBExpr(5ul));
+    ASSERT_TRUE(up.execute(LogMapper::aConnection()).isValid());
+    LogMapper::commit();
+    int rc = -1;
+    Read(m, 5, &rc);
+    EXPECT_EQ(rc, 0);
+    Read(m, 6, &rc);
+    EXPECT_EQ(rc, 1);
+    Callback cb([](void*, void*) {}, nullptr);
+    EXPECT_EQ(m->get_all_log_recs(cb, 0), 0);
+  }
 }
 
 TEST_P(EventRecordsTest, UpdatesChangeColumnsAndBlobKeepingOtherListValues) {

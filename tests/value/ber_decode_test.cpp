@@ -177,3 +177,43 @@ TEST_F(BerDecodeTest, CorruptedOctetsFailCleanly) {
     }
   }
 }
+
+// The form every stored value has (definite, minimal lengths) is kept octet for
+// octet; cut short or corrupted anywhere, it fails cleanly or decodes to a
+// value that decodes to itself, and a bad identifier deep inside is refused.
+TEST_F(BerDecodeTest, StoredFormIsKeptAndItsCorruptionFailsCleanly) {
+  Asn1Value v = Cons(TAG_SET, Cons(TAG_SEQ, OidValue("2.9.3.2.7.7"), Str(std::string(200, 'x'))),
+                     OidValue("1.3.6.1.4.1.32473.1", TAG_CTX6), Cons(TAG_SEQ),
+                     Cons(TAG_CTX2, Cons(TAG_SET, Int(-129), Cons(TAG_CTX0, Int(0)))));
+  std::string whole = v.to_data_unit().str();
+  ASSERT_EQ(Canon(Hex(whole)), Hex(whole));
+  std::string trailing = whole + Bytes("05 00");
+  Asn1Value w;
+  size_t used = 0;
+  ASSERT_TRUE(Asn1Value::decode(trailing.data(), trailing.size(), w, &used));
+  EXPECT_EQ(used, whole.size());
+  EXPECT_EQ(Fail(trailing), "offset " + std::to_string(whole.size()) + ": 2 octets after the element");
+  for (size_t n = 0; n < whole.size(); ++n) {
+    EXPECT_NE(Fail(whole.substr(0, n)).substr(0, 8), "decoded:") << n;
+  }
+  for (size_t i = 0; i < whole.size(); ++i) {
+    for (unsigned char x : {0x01, 0x80, 0xff, 0x20, 0x1f}) {
+      std::string bad = whole;
+      bad[i] = static_cast<char>(bad[i] ^ x);
+      Asn1Value got;
+      if (Asn1Value::decode(bad.data(), bad.size(), got)) {
+        EXPECT_EQ(Decode(Hex(got)), got) << i;
+      } else {
+        EXPECT_FALSE(got);
+      }
+      Exception::clear();
+    }
+  }
+  // The identifier of the first pair, ending inside a subidentifier.
+  std::string bad_oid = whole;
+  size_t last = whole.find(Bytes("06 05 59 03 02 07 07"));
+  ASSERT_NE(last, std::string::npos);
+  bad_oid[last + 6] = '\x87';
+  EXPECT_EQ(Fail(bad_oid),
+            "offset " + std::to_string(last + 6) + ": object identifier ends inside a subidentifier");
+}

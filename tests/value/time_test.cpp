@@ -100,6 +100,24 @@ TEST_F(TimeTest, WritesTimeStamps) {
   }
 }
 
+// The text written without the object is the UTC flag's, from the first to the last
+// instant it can write.
+TEST_F(TimeTest, UtcTextWithoutTheObject) {
+  char buf[GeneralizedTime::kUtcTextMax];
+  const TimeStamp stamps[] = {TimeStamp(Utc(0, 1, 1, 0, 0, 0), 0),
+                              TimeStamp(Utc(9999, 12, 31, 23, 59, 59), 999),
+                              TimeStamp(Utc(2024, 2, 29, 12, 0, 0), 100),
+                              TimeStamp(-1, 5),
+                              TimeStamp(0, 0)};
+  for (const TimeStamp& ts : stamps) {
+    size_t n = GeneralizedTime::utc_text(ts, buf);
+    EXPECT_EQ(std::string(buf, n), GeneralizedTime(ts, GeneralizedTime::UTC).text());
+  }
+  EXPECT_EQ(std::string(buf, GeneralizedTime::utc_text(stamps[1], buf)), "99991231235959.999Z");
+  EXPECT_EQ(std::string(buf, GeneralizedTime::utc_text(stamps[3], buf)), "19691231235959.005Z");
+  EXPECT_EQ(GeneralizedTime::utc_text(TimeStamp(), buf), 0u);
+}
+
 TEST_F(TimeTest, FromValues) {
   EXPECT_EQ(GeneralizedTime(Str("20260101000000Z", TAG_CTX0)).error(), "") << "tag not checked";
   Asn1Value explicit_time = Cons(TAG_CTX0, Str("20260101000000Z", TAG_GENTIME));

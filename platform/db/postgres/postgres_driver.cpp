@@ -19,6 +19,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/db/civil.h"
@@ -308,25 +309,30 @@ class PgCursor : public Cursor {
     *v = x;
     return true;
   }
-  bool getText(int i, std::string* v) override {
-    v->assign(PQgetvalue(row_, 0, i), static_cast<size_t>(PQgetlength(row_, 0, i)));
+  bool viewText(int i, std::string_view* v) override {
+    *v = std::string_view(PQgetvalue(row_, 0, i), static_cast<size_t>(PQgetlength(row_, 0, i)));
     return true;
   }
-  bool getBlob(int i, std::string* v) override {
+  // A bytea comes as hex text; its bytes are decoded into a buffer of the
+  // column's, kept until the next row.
+  bool viewBlob(int i, std::string_view* v) override {
     const char* s = PQgetvalue(row_, 0, i);
     size_t n = static_cast<size_t>(PQgetlength(row_, 0, i));
     if (PQftype(row_, i) != 17 /* bytea */ || n < 2 || s[0] != '\\' || s[1] != 'x') {
-      v->assign(s, n);
+      *v = std::string_view(s, n);
       return true;
     }
     if (n % 2 != 0) return false;
-    v->resize((n - 2) / 2);
+    if (blobs_.size() < names_.size()) blobs_.resize(names_.size());
+    std::string& out = blobs_[static_cast<size_t>(i)];
+    out.resize((n - 2) / 2);
     const char* h = s + 2;
-    for (size_t k = 0; k < v->size(); ++k, h += 2) {
+    for (size_t k = 0; k < out.size(); ++k, h += 2) {
       int hi = hexval(h[0]), lo = hexval(h[1]);
       if ((hi | lo) < 0) return false;
-      (*v)[k] = static_cast<char>(hi * 16 + lo);
+      out[k] = static_cast<char>(hi * 16 + lo);
     }
+    *v = out;
     return true;
   }
   bool getDateTime(int i, int64_t* millis, int32_t* offset) override {
@@ -410,6 +416,7 @@ class PgCursor : public Cursor {
   const uint64_t* generation_;
   uint64_t mine_;
   std::vector<std::string> names_;
+  std::vector<std::string> blobs_;  // decoded bytea values of the current row, by column
   std::deque<PGresult*> rows_;
   PGresult* row_ = nullptr;
   RWDBStatus error_;

@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/db/civil.h"
@@ -98,6 +99,7 @@ std::string lower(const char* s) {
 // when the last of them is gone.
 struct Db {
   sqlite3* db = nullptr;
+  bool utf8 = false;  // the file keeps its text as UTF-8 (known at connect)
   ~Db() {
     if (db != nullptr) sqlite3_close_v2(db);
   }
@@ -140,40 +142,61 @@ class SqliteCursor : public Cursor {
       return true;
     }
     if (t == SQLITE_TEXT) {
-      const char* s = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
+      // Parsed from the stored bytes: no terminated copy of the value is made.
+      std::string_view text = bytes(i, t);
+      char buf[32];
+      if (text.empty() || text.size() >= sizeof buf) return false;
+      text.copy(buf, text.size());
+      buf[text.size()] = '\0';
       char* end = nullptr;
       errno = 0;
-      long long x = std::strtoll(s, &end, 10);
-      if (end == s || *end != '\0' || errno != 0) return false;
+      long long x = std::strtoll(buf, &end, 10);
+      if (end != buf + text.size() || errno != 0) return false;
       *v = x;
       return true;
     }
     return false;
   }
-  bool getText(int i, std::string* v) override {
+  // Text and blobs are handed out as stored: sqlite3_column_text would first
+  // copy a stored text to terminate it. Numbers are converted to their text,
+  // which SQLite keeps beside the number until the next row.
+  bool viewText(int i, std::string_view* v) override {
+    int t = sqlite3_column_type(stmt_, i);
+    if (t == SQLITE_TEXT || t == SQLITE_BLOB) {
+      *v = bytes(i, t);
+      return true;
+    }
     const unsigned char* s = sqlite3_column_text(stmt_, i);
     int n = sqlite3_column_bytes(stmt_, i);
-    v->assign(reinterpret_cast<const char*>(s), static_cast<size_t>(n));
+    *v = s == nullptr ? std::string_view()
+                      : std::string_view(reinterpret_cast<const char*>(s), static_cast<size_t>(n));
     return true;
   }
-  bool getBlob(int i, std::string* v) override {
-    const void* p = sqlite3_column_blob(stmt_, i);
-    int n = sqlite3_column_bytes(stmt_, i);
-    if (n == 0) {
-      v->clear();
-    } else {
-      v->assign(static_cast<const char*>(p), static_cast<size_t>(n));
+  bool viewBlob(int i, std::string_view* v) override {
+    int t = sqlite3_column_type(stmt_, i);
+    if (t == SQLITE_TEXT || t == SQLITE_BLOB) {
+      *v = bytes(i, t);
+      return true;
     }
-    return true;
+    return viewText(i, v);  // a number's text, as sqlite3_column_blob would give it
   }
   bool getDateTime(int i, int64_t* millis, int32_t* offset) override {
     if (sqlite3_column_type(stmt_, i) != SQLITE_TEXT) return false;
-    const char* s = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
-    return parse_date_time(s, static_cast<size_t>(sqlite3_column_bytes(stmt_, i)), millis, offset);
+    std::string_view text = bytes(i, SQLITE_TEXT);
+    return parse_date_time(text.data(), text.size(), millis, offset);
   }
 
  private:
   bool live() const { return *generation_ == mine_; }
+  // The stored bytes of a TEXT or BLOB value. With a UTF-8 database, the
+  // text's bytes are the text; otherwise SQLite converts them first.
+  std::string_view bytes(int i, int type) {
+    const void* p = type == SQLITE_BLOB || db_->utf8 ? sqlite3_column_blob(stmt_, i)
+                                                     : sqlite3_column_text(stmt_, i);
+    int n = sqlite3_column_bytes(stmt_, i);
+    if (p == nullptr || n <= 0) return std::string_view();
+    return std::string_view(static_cast<const char*>(p), static_cast<size_t>(n));
+  }
   std::shared_ptr<Db> db_;
   sqlite3_stmt* stmt_;
   const uint64_t* generation_;
@@ -402,6 +425,17 @@ class SqliteDriver : public Driver {
     std::string pragmas = "PRAGMA case_sensitive_like = ON; PRAGMA synchronous = FULL;";
     if (p_.databaseName != ":memory:") pragmas = "PRAGMA journal_mode = WAL; " + pragmas;
     rc = sqlite3_exec(db->db, pragmas.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return translate(db->db, rc);
+    // A new file is made UTF-8; an existing one keeps the encoding it was made with.
+    rc = sqlite3_exec(db->db, "PRAGMA encoding = 'UTF-8'", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return translate(db->db, rc);
+    sqlite3_stmt* enc = nullptr;
+    rc = sqlite3_prepare_v2(db->db, "PRAGMA encoding", -1, &enc, nullptr);
+    if (rc == SQLITE_OK && sqlite3_step(enc) == SQLITE_ROW) {
+      const unsigned char* e = sqlite3_column_text(enc, 0);
+      db->utf8 = e != nullptr && std::string_view(reinterpret_cast<const char*>(e)) == "UTF-8";
+    }
+    sqlite3_finalize(enc);
     if (rc != SQLITE_OK) return translate(db->db, rc);
     *out = std::make_unique<SqliteSession>(db);
     return RWDBStatus();
