@@ -113,8 +113,9 @@ class Driver {
   // Text of the n-th (1-based) placeholder.
   virtual std::string placeholder(size_t n) const = 0;
   // The column definition of CREATE TABLE for a column, its name already
-  // quoted, with the constraint that enforces its declared length. Empty for
-  // a type the driver does not take.
+  // quoted, keeping its declared length where fetchSchema finds it again (the
+  // layer enforces it before binding; a driver may also have the server
+  // enforce it). Empty for a type the driver does not take.
   virtual std::string columnDefinition(const std::string& quotedName, RWDBValue::ValueType type,
                                        long length, bool nullAllowed, size_t position) const = 0;
   // A key under which sessions are shared within the process (SQLite: the

@@ -135,11 +135,26 @@ class StatementImpl {
   RWDBStatus prepareOn(const std::shared_ptr<ConnectionImpl>& c);
   RWDBStatus bindValues();
 
+  // Declared lengths are enforced here, before a value reaches the server: each
+  // placeholder of an INSERT or UPDATE value knows the column it fills (its name, or
+  // its position for an insert in table order), and, once prepared, that column's
+  // declared length (0: none).
+  struct Target {
+    std::string column;
+    int position = -1;
+  };
+  RWDBStatus resolveLengths(const std::shared_ptr<ConnectionImpl>& c);
+  RWDBStatus checkLength(size_t i) const;
+
   bool dirty_ = true;
   bool rebuilt_ = false;  // sql_ changed since the last prepareOn
   std::string sql_;
   std::vector<NodePtr> nodes_;
   std::vector<Param> params_;
+  std::vector<Target> targets_;  // one per placeholder
+  std::vector<long> limits_;     // one per placeholder
+  bool lengthsResolved_ = false;
+  uint64_t lengthsOn_ = 0;  // the connection the lengths were read on
   uint64_t preparedOn_ = 0;
   std::string preparedSql_;
   std::unique_ptr<Statement> stmt_;

@@ -1,10 +1,13 @@
 #include "platform/db/impl.h"
 
+#include <algorithm>
+
 namespace qx::db {
 
 RWDBStatus StatementImpl::build() {
   SqlBuilder b(*db->driver);
   RWDBStatus s;
+  std::vector<Target> targets;
   switch (kind) {
     case kInsert: {
       if (values.empty()) return layer_error(RWDBStatus::invalidUsage, "an insert without values");
@@ -31,7 +34,12 @@ RWDBStatus StatementImpl::build() {
       b.text(" VALUES (");
       for (size_t i = 0; i < values.size(); ++i) {
         if (i > 0) b.text(", ");
+        size_t before = b.params().size();
         if (!(s = b.value(values[i].second.node())).isValid()) return s;
+        if (b.params().size() > before) {
+          targets.resize(b.params().size());
+          targets.back() = named ? Target{values[i].first, -1} : Target{"", static_cast<int>(i)};
+        }
       }
       b.text(")");
       break;
@@ -44,7 +52,12 @@ RWDBStatus StatementImpl::build() {
         if (i > 0) b.text(", ");
         if (!(s = b.identifier(sets[i].first)).isValid()) return s;
         b.text(" = ");
+        size_t before = b.params().size();
         if (!(s = b.value(sets[i].second.node())).isValid()) return s;
+        if (b.params().size() > before) {
+          targets.resize(b.params().size());
+          targets.back() = Target{sets[i].first, -1};
+        }
       }
       break;
     case kDelete:
@@ -71,7 +84,58 @@ RWDBStatus StatementImpl::build() {
   rebuilt_ = true;
   nodes_ = std::move(b.params());
   params_.resize(nodes_.size());
+  targets.resize(nodes_.size());
+  targets_ = std::move(targets);
+  limits_.assign(nodes_.size(), 0);
+  lengthsResolved_ = false;
   return RWDBStatus();
+}
+
+RWDBStatus StatementImpl::resolveLengths(const std::shared_ptr<ConnectionImpl>& c) {
+  std::fill(limits_.begin(), limits_.end(), 0);
+  bool any = std::any_of(targets_.begin(), targets_.end(),
+                         [](const Target& t) { return !t.column.empty() || t.position >= 0; });
+  if (!any) return RWDBStatus();
+  std::vector<ColumnInfo> columns;
+  RWDBStatus s = c->session()->fetchSchema(fold_name(table), &columns);
+  if (!s.isValid()) return s;
+  for (size_t i = 0; i < targets_.size(); ++i) {
+    const Target& t = targets_[i];
+    const ColumnInfo* col = nullptr;
+    if (t.position >= 0) {
+      if (static_cast<size_t>(t.position) < columns.size()) col = &columns[t.position];
+    } else if (!t.column.empty()) {
+      std::string name = fold_name(t.column);
+      for (const ColumnInfo& ci : columns) {
+        if (ci.name == name) col = &ci;
+      }
+    }
+    if (col != nullptr && (col->type == RWDBValue::String || col->type == RWDBValue::Blob))
+      limits_[i] = col->length;
+  }
+  return RWDBStatus();
+}
+
+// Texts are measured in characters (UTF-8 sequences, as the servers count them),
+// blobs in octets.
+RWDBStatus StatementImpl::checkLength(size_t i) const {
+  const Param& p = params_[i];
+  long limit = limits_[i];
+  if (limit <= 0 || p.size <= static_cast<size_t>(limit)) return RWDBStatus();
+  size_t n = p.size;
+  if (p.kind == Param::kText) {
+    n = 0;
+    for (size_t k = 0; k < p.size; ++k) n += (static_cast<unsigned char>(p.data[k]) & 0xC0) != 0x80;
+  } else if (p.kind != Param::kBlob) {
+    return RWDBStatus();
+  }
+  if (n <= static_cast<size_t>(limit)) return RWDBStatus();
+  const Target& t = targets_[i];
+  std::string column = t.position >= 0 ? "number " + std::to_string(t.position + 1) : t.column;
+  return layer_error(RWDBStatus::valueTooLong,
+                     "value longer than the column's declared length: column " + column + " of " +
+                         table + " holds at most " + std::to_string(limit) +
+                         (p.kind == Param::kText ? " characters" : " octets"));
 }
 
 RWDBStatus StatementImpl::prepareOn(const std::shared_ptr<ConnectionImpl>& c) {
@@ -96,6 +160,7 @@ RWDBStatus StatementImpl::bindValues() {
   for (size_t i = 0; i < nodes_.size(); ++i) {
     RWDBStatus s = evaluate(*nodes_[i], &params_[i]);
     if (!s.isValid()) return s;
+    if (!(s = checkLength(i)).isValid()) return s;
   }
   return RWDBStatus();
 }
@@ -123,6 +188,11 @@ RWDBResult StatementImpl::execute(const std::shared_ptr<ConnectionImpl>& c) {
   db->used(c);
   if (!(s = c->beforeStatement()).isValid()) return RWDBResult(report(s));
   if (!(s = prepareOn(c)).isValid()) return RWDBResult(report(s));
+  if (!lengthsResolved_ || lengthsOn_ != c->id()) {
+    if (!(s = resolveLengths(c)).isValid()) return RWDBResult(report(s));
+    lengthsResolved_ = true;
+    lengthsOn_ = c->id();
+  }
   if (!(s = bindValues()).isValid()) return RWDBResult(report(s));
   db->trace(sql_);
   int64_t rows = -1;

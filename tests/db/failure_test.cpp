@@ -71,6 +71,42 @@ TEST_P(FailureTest, FailedStatementsLeaveTheTransactionUsable) {
   EXPECT_EQ(count("f"), 2);  // rows 1 and 4
 }
 
+// Lengths hold however a value is written: inserts by name and in table order,
+// updates with bound variables and constants; a column declared without a length
+// takes any length, and a value within its length is never refused.
+TEST_P(FailureTest, DeclaredLengthsHoldForEveryWayOfWriting) {
+  RWDBInserter in_order = t_.inserter();
+  unsigned long id = 10;
+  RWCString txt = "123456789";
+  RWDBBlob data("1234", 4);
+  in_order << RWDBBoundExpr(&id) << RWDBBoundExpr(&txt) << RWDBBoundExpr(&data);
+  EXPECT_EQ(in_order.execute(conn_).status().errorCode(), RWDBStatus::valueTooLong);
+  txt = "12345678";
+  EXPECT_TRUE(in_order.execute(conn_).isValid());
+  ++id;
+  data = RWDBBlob("12345", 5);
+  EXPECT_EQ(in_order.execute(conn_).status().errorCode(), RWDBStatus::valueTooLong);
+
+  RWDBUpdater up = t_.updater();
+  RWCString bound = "123456789";
+  up << t_["txt"].assign(RWDBBoundExpr(&bound));
+  up.where(t_["id"] == 10UL);
+  EXPECT_EQ(up.execute(conn_).status().errorCode(), RWDBStatus::valueTooLong);
+  bound = "short";
+  EXPECT_TRUE(up.execute(conn_).isValid());
+  EXPECT_EQ(count("f"), 1);
+
+  RWDBSchema free_text;
+  free_text.appendColumn("id", RWDBValue::UnsignedLong, 0, false);
+  free_text.appendColumn("txt", RWDBValue::String, 0);
+  RWDBTable open = make("open", free_text);
+  RWDBInserter ins = open.inserter();
+  std::string long_text(5000, 'x');
+  ins["id"] << 1UL;
+  ins["txt"] << RWCString(long_text);
+  EXPECT_TRUE(ins.execute(conn_).isValid());
+}
+
 TEST_P(FailureTest, StatusesCarryTheDriversCodeAndMessage) {
   ASSERT_TRUE(put(1).isValid());
   RWDBStatus s = put(1).status();
