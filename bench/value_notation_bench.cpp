@@ -6,7 +6,9 @@
 //
 // The Record* cases are the columns writing a log record prints with
 // format_attribute / oi2fdn, on values shaped as the record write benchmark
-// makes them.
+// makes them. Its correlated notifications (bare INTEGERs) and additional
+// information (an INTEGER significance) do not fit their attribute types and
+// print in the generic form, as they do there.
 
 #include <benchmark/benchmark.h>
 

@@ -1,5 +1,6 @@
 #include "platform/value/oid_name_registry.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -127,9 +128,19 @@ class Registry {
   EntryIndex by_contents_;
 };
 
-Registry& registry() {
+// The registry once built, so that lookups reach it without the guard of a
+// function-local static.
+std::atomic<Registry*> g_built{nullptr};
+
+[[gnu::noinline]] Registry& build_registry() {
   static Registry r;
+  g_built.store(&r, std::memory_order_release);
   return r;
+}
+
+Registry& registry() {
+  Registry* r = g_built.load(std::memory_order_acquire);
+  return r != nullptr ? *r : build_registry();
 }
 
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
