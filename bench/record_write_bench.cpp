@@ -109,7 +109,8 @@ std::string text_of_length(int n, int len) {
   return s;
 }
 
-// A realistic record of a class: the common attributes and the class's own.
+// A realistic record of a class: the common attributes and the class's own, each of
+// its attribute's type (so that the texts of the formatted columns are the typed ones).
 Asn1Value make_record(TABLE_TYPE type, const Oid& cls, int n) {
   Asn1Value list;
   list.start_construct(TAG_SET);
@@ -126,15 +127,21 @@ Asn1Value make_record(TABLE_TYPE type, const Oid& cls, int n) {
   list.add_component(pair(moiOid, managed_object(n % g_pool)));
   list.add_component(pair(eventTimeOid, gentime(when)));
   list.add_component(pair(notificationIdOid, intv(n)));
-  list.add_component(pair(correlatedNotifsOid, construct(TAG_SET, {intv(n - 1), intv(n - 2)})));
+  list.add_component(pair(
+      correlatedNotifsOid,
+      construct(TAG_SET, {construct(TAG_SEQ, {construct(TAG_SET, {intv(n - 1), intv(n - 2)})})})));
   list.add_component(pair(additionalTextOid, graph(text_of_length(n, 10 + n % 50))));
-  list.add_component(
-      pair(additionalInfoOid,
-           construct(TAG_SET, {construct(TAG_SEQ, {oidv(Oid("1.3.6.1.4.1.32473.9.1")), intv(1),
-                                                   graph("info " + std::to_string(n))})})));
+  Asn1Value significant;
+  significant.encode_bool(n % 2 == 0, TAG_CTX1);
+  list.add_component(pair(
+      additionalInfoOid,
+      construct(TAG_SET, {construct(TAG_SEQ, {oidv(Oid("1.3.6.1.4.1.32473.9.1")), significant,
+                                              construct(TAG_CTX2,
+                                                        {graph("info " + std::to_string(n))})})})));
   Asn1Value ids = construct(TAG_SET, {oidv(Oid("2.9.3.2.7.31")), oidv(Oid("2.9.3.2.7.35"))});
-  Asn1Value def =
-      construct(TAG_SET, {construct(TAG_SEQ, {oidv(Oid("2.9.3.2.7.35")), enumv(0), enumv(1)})});
+  Asn1Value def = construct(
+      TAG_SET, {construct(TAG_SEQ, {oidv(Oid("2.9.3.2.7.35")), construct(TAG_CTX1, {enumv(0)}),
+                                    construct(TAG_CTX2, {enumv(1)})})});
   switch (type) {
     case OBJCRT_TABLE:
     case OBJDLT_TABLE:

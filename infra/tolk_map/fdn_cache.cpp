@@ -63,7 +63,7 @@ Asn1ValueFdnCache_hash* FdnCache::init() {
   return p_fdn_cache;
 }
 
-FdnCache::FdnCache(const Asn1Value& oi, const DataUnit& fdn) : oi_(oi.copy()), fdn_(fdn) {
+FdnCache::FdnCache(const Asn1Value& oi, DataUnit fdn) : oi_(oi.copy()), fdn_(std::move(fdn)) {
   // An entry under the same instance (possible only when a caller bypasses lookup)
   // replaces the older one in the map; the older one stays queued and is flushed.
   p_fdn_cache->store(&oi_, this);

@@ -68,7 +68,7 @@ class FdnCache {
 
   // Creates an entry for (oi, fdn) with copies of both, stores it under its own copy of
   // the instance and appends it to the queue. REQUIRES: init() has run.
-  FdnCache(const Asn1Value& oi, const DataUnit& fdn);
+  FdnCache(const Asn1Value& oi, DataUnit fdn);
   // Unregisters the entry from the map and the queue.
   ~FdnCache();
   FdnCache(const FdnCache&) = delete;

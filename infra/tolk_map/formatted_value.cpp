@@ -20,34 +20,60 @@
 namespace qx {
 
 namespace {
-constexpr size_t kMaxFormatted = 255;
-}  // namespace
 
-bool formatted_text(const Oid& attr, const Asn1Value& value, std::string& text) {
+constexpr size_t kMaxFormatted = 255;
+
+// Cuts what was appended to out from `start` on to kMaxFormatted octets, never
+// inside a character: a cut UTF-8 sequence would make the whole row unwritable.
+void cut_appended(std::string& out, size_t start) {
+  if (out.size() - start <= kMaxFormatted) return;
+  size_t end = start + kMaxFormatted;
+  while (end > start && (static_cast<unsigned char>(out[end]) & 0xC0) == 0x80) --end;
+  out.resize(end);
+}
+
+// Appends the formatted text of an attribute value, cut.
+bool append_formatted(const Oid& attr, const Asn1Value& value, std::string& out) {
   if (!value) return false;
   ExceptionScope scope;
-  std::string out = ::format_attribute(attr, value, FORMAT_NAMES);
-  if (out.size() > kMaxFormatted) out.resize(kMaxFormatted);
-  text = std::move(out);
+  size_t start = out.size();
+  ::qx::append_attribute(attr, value, FORMAT_NAMES, out);
+  cut_appended(out, start);
   return true;
 }
 
-// The distinguished-name text of an object instance, through the name cache.
-bool instance_fdn(const Asn1Value& oi, std::string& text) {
+// Appends the distinguished-name text of an object instance through the name cache,
+// cut (the cache keeps the whole text).
+bool append_instance_fdn(const Asn1Value& oi, std::string& out) {
   static Asn1ValueFdnCache_hash* cache = FdnCache::init();
   (void)cache;
+  size_t start = out.size();
   if (FdnCache* hit = FdnCache::lookup(oi)) {
-    text.assign(hit->get_fdn().view().substr(0, kMaxFormatted));
+    out += hit->get_fdn().view();
+    cut_appended(out, start);
     return true;
   }
   if (!oi) return false;
-  text = oi2fdn(oi);
+  std::string text = oi2fdn(oi);
+  out += text;
+  cut_appended(out, start);
   if (FdnCache::p_fdn_cache != nullptr) {
     FdnCache::flush();
-    new FdnCache(oi, DataUnit(text));
+    new FdnCache(oi, DataUnit(std::move(text)));
   }
-  if (text.size() > kMaxFormatted) text.resize(kMaxFormatted);
   return true;
+}
+
+}  // namespace
+
+bool formatted_text(const Oid& attr, const Asn1Value& value, std::string& text) {
+  text.clear();
+  return append_formatted(attr, value, text);
+}
+
+bool instance_fdn(const Asn1Value& oi, std::string& text) {
+  text.clear();
+  return append_instance_fdn(oi, text);
 }
 
 bool convert_text(const Asn1Value& value, std::string& text) {
@@ -81,16 +107,14 @@ bool pop_formatedVal(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid& i
 
 bool ins_formatedVal(LogMapper*, void* field, Oid& id, Asn1Value& value) {
   if (field == nullptr) return false;
-  std::string text;
-  bool ok = id == moiOid ? qx::instance_fdn(value, text) : qx::formatted_text(id, value, text);
-  if (!ok) return false;
-  if (tolk_map_debug != 0)
-    std::cout << "ins formatedVal " << text << " length " << text.size() << std::endl;
   std::string& dest = static_cast<RWCString*>(field)->str();
-  if (dest.empty()) {
-    dest.swap(text);
-  } else {
-    dest += text;
+  size_t start = dest.size();
+  bool ok =
+      id == moiOid ? qx::append_instance_fdn(value, dest) : qx::append_formatted(id, value, dest);
+  if (!ok) return false;
+  if (tolk_map_debug != 0) {
+    std::cout << "ins formatedVal " << dest.substr(start) << " length " << dest.size() - start
+              << std::endl;
   }
   return true;
 }

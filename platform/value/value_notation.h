@@ -83,6 +83,11 @@ bool parse_distinguished_name(std::string_view text, Asn1Tag tag, std::string& o
 // filled) when the value library refuses it (nesting too deep).
 bool make_value(const std::string& encoding, Asn1Value& out, std::string* error);
 
+// Appends format_attribute(attribute, value, flags) to out (nothing for an empty
+// value), without a string of its own.
+void append_attribute(const Oid& attribute, const Asn1Value& value, unsigned flags,
+                      std::string& out);
+
 }  // namespace qx
 
 // The notation of an attribute's value, through the attribute's registered

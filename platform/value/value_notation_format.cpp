@@ -686,11 +686,16 @@ bool format_distinguished_name(std::string_view element, unsigned flags, std::st
 
 }  // namespace qx
 
+void qx::append_attribute(const Oid& attribute, const Asn1Value& value, unsigned flags,
+                          std::string& out) {
+  if (!value) return;
+  const AttributeTypeRegistry& r = AttributeTypeRegistry::instance();
+  format_element_with(r, attribute_type_or_generic(r, attribute.contents().view()),
+                      value.encoding_view(), flags, out);
+}
+
 std::string format_attribute(const Oid& attribute, const Asn1Value& value, unsigned flags) {
   std::string out;
-  if (!value) return out;
-  const qx::AttributeTypeRegistry& r = qx::AttributeTypeRegistry::instance();
-  qx::format_element_with(r, qx::attribute_type_or_generic(r, attribute.contents().view()),
-                          value.encoding_view(), flags, out);
+  qx::append_attribute(attribute, value, flags, out);
   return out;
 }
