@@ -293,7 +293,8 @@ struct PgRows {
   std::vector<std::vector<char>> nulls;
 };
 
-void pg_read_rows(PGconn* c, const std::string& table, PgRows& out) {
+// The rows of records from `first_id` on.
+void pg_read_rows(PGconn* c, const std::string& table, PgRows& out, int first_id) {
   PGresult* t = PQexec(c, ("SELECT column_name, CASE WHEN data_type = 'character varying' THEN "
                            "'varchar(' || character_maximum_length || ')' WHEN data_type LIKE "
                            "'timestamp%' THEN 'timestamp(3) with time zone' ELSE data_type END "
@@ -305,8 +306,10 @@ void pg_read_rows(PGconn* c, const std::string& table, PgRows& out) {
     out.types.push_back(PQgetvalue(t, i, 1));
   }
   PQclear(t);
-  PGresult* r = PQexecParams(c, ("SELECT * FROM \"" + table + "\"").c_str(), 0, nullptr, nullptr,
-                             nullptr, nullptr, 1);
+  PGresult* r = PQexecParams(
+      c,
+      ("SELECT * FROM \"" + table + "\" WHERE logrecordid >= " + std::to_string(first_id)).c_str(),
+      0, nullptr, nullptr, nullptr, nullptr, 1);
   for (int i = 0; i < PQntuples(r); ++i) {
     std::vector<std::string> row;
     std::vector<char> nulls;
@@ -529,31 +532,37 @@ int main(int argc, char** argv) {
     PGconn* raw = pg_connect(pg_url);
     pg_exec(raw, "SET client_min_messages = warning");
     const int pg_records = quick ? 2000 : 10000;
+    // Best of three rounds for each side, as on SQLite.
     for (const ClassCase& c : classes) {
-      std::vector<Asn1Value> lists;
-      for (int i = 0; i < pg_records; ++i)
-        lists.push_back(make_record(c.type, *c.cls, next_id + i));
-      LogMapper::commit();
-      auto t0 = Clock::now();
-      for (int i = 0; i < pg_records; ++i) {
-        auto* entry = new OarInfo;
-        if (log->WriteToDB(next_id + i, *c.cls, *c.cls, lists[static_cast<size_t>(i)], entry) !=
-            1) {
-          std::fprintf(stderr, "write failed on postgresql\n");
-          return 1;
+      double best_lib = 0;
+      double best_raw = 0;
+      for (int round = 0; round < rounds; ++round) {
+        std::vector<Asn1Value> lists;
+        for (int i = 0; i < pg_records; ++i)
+          lists.push_back(make_record(c.type, *c.cls, next_id + i));
+        LogMapper::commit();
+        auto t0 = Clock::now();
+        for (int i = 0; i < pg_records; ++i) {
+          auto* entry = new OarInfo;
+          if (log->WriteToDB(next_id + i, *c.cls, *c.cls, lists[static_cast<size_t>(i)], entry) !=
+              1) {
+            std::fprintf(stderr, "write failed on postgresql\n");
+            return 1;
+          }
+          if ((i + 1) % 1000 == 0) LogMapper::commit();
         }
-        if ((i + 1) % 1000 == 0) LogMapper::commit();
+        LogMapper::commit();
+        best_lib = std::max(best_lib, pg_records / seconds_since(t0));
+        PgRows rows;
+        std::string table = log->get_table_name() + c.description().stem;
+        for (char& ch : table) ch = static_cast<char>(std::tolower(ch));
+        pg_read_rows(raw, table, rows, next_id);
+        next_id += pg_records;
+        best_raw = std::max(best_raw, pg_raw_write(raw, c.description(), rows));
       }
-      LogMapper::commit();
-      double lib = pg_records / seconds_since(t0);
-      next_id += pg_records;
-      PgRows rows;
-      std::string table = log->get_table_name() + c.description().stem;
-      for (char& ch : table) ch = static_cast<char>(std::tolower(ch));
-      pg_read_rows(raw, table, rows);
-      double rate = pg_raw_write(raw, c.description(), rows);
-      std::printf("write %-10s library %9.0f rec/s   raw libpq   %9.0f rec/s\n", c.name, lib, rate);
-      std::snprintf(line, sizeof line, "write_%s_vs_raw_pg: %.2f", c.name, lib / rate);
+      std::printf("write %-10s library %9.0f rec/s   raw libpq   %9.0f rec/s\n", c.name, best_lib,
+                  best_raw);
+      std::snprintf(line, sizeof line, "write_%s_vs_raw_pg: %.2f", c.name, best_lib / best_raw);
       headlines.push_back(line);
     }
     log->deleteDB(static_cast<char>(0));
