@@ -176,6 +176,8 @@ RWDBResult execute_sql(const std::shared_ptr<DatabaseImpl>& db,
   db->trace(sql);
   db->used(c);
   if (!(s = c->beforeStatement()).isValid()) return RWDBResult(report(s));
+  // Caller's SQL may change any table: the schemas known so far are read again.
+  db->schemas.clear();
   return RWDBResult(report(c->session()->exec(sql)));
 }
 

@@ -96,22 +96,33 @@ RWDBStatus StatementImpl::resolveLengths(const std::shared_ptr<ConnectionImpl>& 
   bool any = std::any_of(targets_.begin(), targets_.end(),
                          [](const Target& t) { return !t.column.empty() || t.position >= 0; });
   if (!any) return RWDBStatus();
-  std::vector<ColumnInfo> columns;
-  RWDBStatus s = c->session()->fetchSchema(fold_name(table), &columns);
-  if (!s.isValid()) return s;
+  // The schema known to the process (kept when the layer creates or reads a table,
+  // dropped when it drops one), else the server's.
+  std::string folded = fold_name(table);
+  auto known = db->schemas.find(folded);
+  if (known == db->schemas.end()) {
+    std::vector<ColumnInfo> columns;
+    RWDBStatus s = c->session()->fetchSchema(folded, &columns);
+    if (!s.isValid()) return s;
+    RWDBSchema schema;
+    for (const ColumnInfo& ci : columns)
+      schema.appendColumn(ci.name, ci.type, ci.length, ci.nullAllowed);
+    known = db->schemas.emplace(folded, std::move(schema)).first;
+  }
+  const std::vector<RWDBColumn>& columns = known->second.columns();
   for (size_t i = 0; i < targets_.size(); ++i) {
     const Target& t = targets_[i];
-    const ColumnInfo* col = nullptr;
+    const RWDBColumn* col = nullptr;
     if (t.position >= 0) {
       if (static_cast<size_t>(t.position) < columns.size()) col = &columns[t.position];
     } else if (!t.column.empty()) {
       std::string name = fold_name(t.column);
-      for (const ColumnInfo& ci : columns) {
-        if (ci.name == name) col = &ci;
+      for (const RWDBColumn& rc : columns) {
+        if (fold_name(rc.name().str()) == name) col = &rc;
       }
     }
-    if (col != nullptr && (col->type == RWDBValue::String || col->type == RWDBValue::Blob))
-      limits_[i] = col->length;
+    if (col != nullptr && (col->type() == RWDBValue::String || col->type() == RWDBValue::Blob))
+      limits_[i] = col->storageLength();
   }
   return RWDBStatus();
 }

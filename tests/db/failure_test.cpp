@@ -107,6 +107,28 @@ TEST_P(FailureTest, DeclaredLengthsHoldForEveryWayOfWriting) {
   EXPECT_TRUE(ins.execute(conn_).isValid());
 }
 
+// A table changed by the caller's own SQL is measured by its new declaration.
+TEST_P(FailureTest, LengthsFollowATableRedeclaredBySql) {
+  RWDBSchema s;
+  s.appendColumn("txt", RWDBValue::String, 8);
+  RWDBTable g = make("g", s);
+  RWCString txt = "twelve chars";
+  RWDBInserter before = g.inserter();
+  before["txt"] << RWDBBoundExpr(&txt);
+  EXPECT_EQ(before.execute(conn_).status().errorCode(), RWDBStatus::valueTooLong);
+  std::string name = "\"" + T("g") + "\"";
+  ASSERT_TRUE(db_.executeSql("DROP TABLE " + name, conn_).isValid());
+  ASSERT_TRUE(
+      db_.executeSql("CREATE TABLE " + name + " (txt " + (pg() ? "VARCHAR(20)" : "TEXT(20)") + ")",
+                     conn_)
+          .isValid());
+  RWDBInserter after = db_.table(T("g")).inserter();
+  after["txt"] << RWDBBoundExpr(&txt);
+  EXPECT_TRUE(after.execute(conn_).isValid());
+  txt = "twenty-one characters";
+  EXPECT_EQ(after.execute(conn_).status().errorCode(), RWDBStatus::valueTooLong);
+}
+
 TEST_P(FailureTest, StatusesCarryTheDriversCodeAndMessage) {
   ASSERT_TRUE(put(1).isValid());
   RWDBStatus s = put(1).status();
