@@ -12,25 +12,66 @@ uint32_t FdnCache::entries_to_flush = 1000;
 uint32_t FdnCache::hits = 0;
 uint32_t FdnCache::attempts = 0;
 
-void Asn1ValueFdnCache_hash::store(const Asn1Value* oi, FdnCache* entry) {
-  // A replaced entry's key may view that entry's bytes: the key is rewritten too.
-  auto [it, added] = map_.try_emplace(oi->encoding_view(), entry);
-  if (!added) {
-    map_.erase(it);
-    map_.emplace(oi->encoding_view(), entry);
+size_t Asn1ValueFdnCache_hash::find(std::string_view key, size_t hash) const {
+  size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& s = slots_[i];
+    if (s.entry == nullptr || (s.hash == hash && s.key == key)) return i;
   }
 }
 
-FdnCache* Asn1ValueFdnCache_hash::fetch(const Asn1Value* oi) const {
-  auto it = map_.find(oi->encoding_view());
-  return it == map_.end() ? nullptr : it->second;
+void Asn1ValueFdnCache_hash::grow() {
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(old.empty() ? 64 : old.size() * 2, Slot());
+  for (const Slot& s : old) {
+    if (s.entry != nullptr) slots_[find(s.key, s.hash)] = s;
+  }
 }
 
-void Asn1ValueFdnCache_hash::destroy(const Asn1Value* oi) { map_.erase(oi->encoding_view()); }
+void Asn1ValueFdnCache_hash::store(const Asn1Value* oi, FdnCache* entry) {
+  if (2 * (size_ + 1) > slots_.size()) grow();
+  std::string_view key = oi->encoding_view();
+  size_t hash = hash_of(key);
+  Slot& s = slots_[find(key, hash)];
+  if (s.entry == nullptr) ++size_;
+  // A replaced entry's key may view that entry's bytes: the key is rewritten too.
+  s = Slot{hash, key, entry};
+}
+
+FdnCache* Asn1ValueFdnCache_hash::fetch(const Asn1Value* oi) const {
+  if (size_ == 0) return nullptr;
+  std::string_view key = oi->encoding_view();
+  return slots_[find(key, hash_of(key))].entry;
+}
+
+void Asn1ValueFdnCache_hash::destroy(const Asn1Value* oi) {
+  if (size_ == 0) return;
+  std::string_view key = oi->encoding_view();
+  size_t i = find(key, hash_of(key));
+  if (slots_[i].entry != nullptr) erase_at(i);
+}
 
 void Asn1ValueFdnCache_hash::destroy_entry(const Asn1Value* oi, const FdnCache* entry) {
-  auto it = map_.find(oi->encoding_view());
-  if (it != map_.end() && it->second == entry) map_.erase(it);
+  if (size_ == 0) return;
+  std::string_view key = oi->encoding_view();
+  size_t i = find(key, hash_of(key));
+  if (slots_[i].entry == entry && entry != nullptr) erase_at(i);
+}
+
+// Every slot after i up to the next free one stays reachable from its home slot:
+// a slot whose home is not cyclically within (i, j] moves back into the gap.
+void Asn1ValueFdnCache_hash::erase_at(size_t i) {
+  size_t mask = slots_.size() - 1;
+  for (size_t j = (i + 1) & mask; slots_[j].entry != nullptr; j = (j + 1) & mask) {
+    size_t home = slots_[j].hash & mask;
+    bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+    if (!stays) {
+      slots_[i] = slots_[j];
+      i = j;
+    }
+  }
+  slots_[i] = Slot();
+  --size_;
 }
 
 void FdnCacheQueue::enq(FdnCache* e) {

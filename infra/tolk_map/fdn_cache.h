@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "platform/value/asn1_value.h"
 #include "platform/value/data_unit.h"
@@ -24,6 +24,10 @@ class FdnCache;
 // themselves; the map owns nothing. A stored key is a view of the bytes of the
 // instance passed to store, which must stay unchanged until it is destroyed (each
 // entry keeps its own copy for that).
+//
+// Open addressing with linear probing: each slot keeps the key's hash, so that a
+// search compares bytes only where the hashes agree and touches no other memory,
+// and a removal shifts the following slots back instead of leaving a mark.
 class Asn1ValueFdnCache_hash {
  public:
   void store(const Asn1Value* oi, FdnCache* entry);
@@ -31,15 +35,22 @@ class Asn1ValueFdnCache_hash {
   void destroy(const Asn1Value* oi);
   // Removes the entry stored under oi when it is `entry` (one search).
   void destroy_entry(const Asn1Value* oi, const FdnCache* entry);
-  size_t entries() const { return map_.size(); }
+  size_t entries() const { return size_; }
 
  private:
-  struct Hash {
-    size_t operator()(std::string_view k) const noexcept {
-      return std::hash<std::string_view>()(k);
-    }
+  struct Slot {
+    size_t hash = 0;
+    std::string_view key;
+    FdnCache* entry = nullptr;  // null: free
   };
-  std::unordered_map<std::string_view, FdnCache*, Hash> map_;
+  static size_t hash_of(std::string_view key) { return std::hash<std::string_view>()(key); }
+  // The slot holding key, or the free slot where it would go.
+  size_t find(std::string_view key, size_t hash) const;
+  void erase_at(size_t i);
+  void grow();
+
+  std::vector<Slot> slots_;  // a power of two, at most half full
+  size_t size_ = 0;
 };
 
 // The entries in insertion order. Intrusive: each entry is its own queue element,

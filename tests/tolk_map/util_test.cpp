@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
+#include <vector>
 
 #include "infra/tolk_map/fdn_cache.h"
 #include "infra/tolk_map/storage.h"
@@ -91,6 +93,61 @@ TEST_F(FdnCacheTest, ReplacedAndDeletedEntriesLeaveMapAndQueueConsistent) {
   EXPECT_NE(FdnCache::lookup(Int(8)), nullptr);
   EXPECT_EQ(FdnCache::p_q->size(), FdnCache::num_entries);
 }
+
+// The map against a plain model through many stores and removals, so that every
+// probe chain is broken and mended in every order.
+// 31 keys keep the smallest table (64 slots) nearly half full, ten of them with a
+// home among its last four slots, so that chains wrap around its end; 600 make it grow.
+class FdnCacheMapTest : public ::testing::TestWithParam<long> {};
+
+TEST_P(FdnCacheMapTest, AgreesWithAModelThroughStoresAndRemovals) {
+  std::vector<Asn1Value> keys;
+  int near_end = 0;
+  for (long i = 0; static_cast<long>(keys.size()) < GetParam(); ++i) {
+    Asn1Value k = Int(i * 7919);
+    bool at_end = (std::hash<std::string_view>()(k.encoding_view()) & 63) >= 60;
+    if (GetParam() < 64 && near_end < 10 && !at_end) continue;
+    near_end += at_end;
+    keys.push_back(k);
+  }
+  Asn1ValueFdnCache_hash map;
+  std::map<size_t, FdnCache*> model;
+  auto fake = [](size_t n) { return reinterpret_cast<FdnCache*>((n + 1) * 16); };
+  uint64_t state = 12345;
+  auto next = [&state] {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<size_t>(state >> 33);
+  };
+  for (size_t step = 0; step < 60000; ++step) {
+    size_t k = next() % keys.size();
+    switch (next() % 4) {
+      case 0:
+      case 1:
+        map.store(&keys[k], fake(step));
+        model[k] = fake(step);
+        break;
+      case 2:
+        map.destroy(&keys[k]);
+        model.erase(k);
+        break;
+      default: {
+        // Only the entry stored under the key goes.
+        FdnCache* guess = next() % 2 != 0 && model.count(k) ? model[k] : fake(step);
+        map.destroy_entry(&keys[k], guess);
+        if (model.count(k) && model[k] == guess) model.erase(k);
+        break;
+      }
+    }
+    ASSERT_EQ(map.entries(), model.size()) << step;
+    size_t probe = next() % keys.size();
+    FdnCache* want = model.count(probe) ? model[probe] : nullptr;
+    ASSERT_EQ(map.fetch(&keys[probe]), want) << step;
+  }
+  for (size_t k = 0; k < keys.size(); ++k)
+    EXPECT_EQ(map.fetch(&keys[k]), model.count(k) ? model[k] : nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, FdnCacheMapTest, ::testing::Values(31L, 600L));
 
 TEST(StorageTest, LogSpecificBeforeKindDefaultBeforeSixteen) {
   unsetenv("QX_LOG_MPA_ABC_BLOB_FIRST_EXTENT");
