@@ -28,10 +28,9 @@ void Asn1ValueFdnCache_hash::grow() {
   }
 }
 
-void Asn1ValueFdnCache_hash::store(const Asn1Value* oi, FdnCache* entry) {
+void Asn1ValueFdnCache_hash::store(const Asn1Value* oi, FdnCache* entry, size_t hash) {
   if (2 * (size_ + 1) > slots_.size()) grow();
   std::string_view key = oi->encoding_view();
-  size_t hash = hash_of(key);
   Slot& s = slots_[find(key, hash)];
   if (s.entry == nullptr) ++size_;
   // A replaced entry's key may view that entry's bytes: the key is rewritten too.
@@ -41,21 +40,24 @@ void Asn1ValueFdnCache_hash::store(const Asn1Value* oi, FdnCache* entry) {
 FdnCache* Asn1ValueFdnCache_hash::fetch(const Asn1Value* oi) const {
   if (size_ == 0) return nullptr;
   std::string_view key = oi->encoding_view();
-  return slots_[find(key, hash_of(key))].entry;
+  return slots_[find(key, hash_of(*oi))].entry;
 }
 
 void Asn1ValueFdnCache_hash::destroy(const Asn1Value* oi) {
   if (size_ == 0) return;
-  std::string_view key = oi->encoding_view();
-  size_t i = find(key, hash_of(key));
+  size_t i = find(oi->encoding_view(), hash_of(*oi));
   if (slots_[i].entry != nullptr) erase_at(i);
 }
 
-void Asn1ValueFdnCache_hash::destroy_entry(const Asn1Value* oi, const FdnCache* entry) {
-  if (size_ == 0) return;
-  std::string_view key = oi->encoding_view();
-  size_t i = find(key, hash_of(key));
-  if (slots_[i].entry == entry && entry != nullptr) erase_at(i);
+void Asn1ValueFdnCache_hash::destroy_entry(size_t hash, const FdnCache* entry) {
+  if (size_ == 0 || entry == nullptr) return;
+  size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask; slots_[i].entry != nullptr; i = (i + 1) & mask) {
+    if (slots_[i].entry == entry) {
+      erase_at(i);
+      return;
+    }
+  }
 }
 
 // Every slot after i up to the next free one stays reachable from its home slot:
@@ -107,13 +109,14 @@ Asn1ValueFdnCache_hash* FdnCache::init() {
 FdnCache::FdnCache(const Asn1Value& oi, DataUnit fdn) : oi_(oi.copy()), fdn_(std::move(fdn)) {
   // An entry under the same instance (possible only when a caller bypasses lookup)
   // replaces the older one in the map; the older one stays queued and is flushed.
-  p_fdn_cache->store(&oi_, this);
+  hash_ = Asn1ValueFdnCache_hash::hash_of(oi_);
+  p_fdn_cache->store(&oi_, this, hash_);
   p_q->enq(this);
   ++num_entries;
 }
 
 FdnCache::~FdnCache() {
-  if (p_fdn_cache != nullptr) p_fdn_cache->destroy_entry(&oi_, this);
+  if (p_fdn_cache != nullptr) p_fdn_cache->destroy_entry(hash_, this);
   if (p_q != nullptr) p_q->exq(this);
   --num_entries;
 }

@@ -30,12 +30,19 @@ class FdnCache;
 // and a removal shifts the following slots back instead of leaving a mark.
 class Asn1ValueFdnCache_hash {
  public:
-  void store(const Asn1Value* oi, FdnCache* entry);
+  void store(const Asn1Value* oi, FdnCache* entry) { store(oi, entry, hash_of(*oi)); }
+  // The same with the key's hash_of given.
+  void store(const Asn1Value* oi, FdnCache* entry, size_t hash);
   FdnCache* fetch(const Asn1Value* oi) const;
   void destroy(const Asn1Value* oi);
-  // Removes the entry stored under oi when it is `entry` (one search).
-  void destroy_entry(const Asn1Value* oi, const FdnCache* entry);
+  // Removes `entry` where it is stored under a key of the given hash_of (found by
+  // its address: no key is compared); nothing when it is not stored.
+  void destroy_entry(size_t hash, const FdnCache* entry);
   size_t entries() const { return size_; }
+
+  static size_t hash_of(const Asn1Value& oi) {
+    return std::hash<std::string_view>()(oi.encoding_view());
+  }
 
  private:
   struct Slot {
@@ -43,7 +50,6 @@ class Asn1ValueFdnCache_hash {
     std::string_view key;
     FdnCache* entry = nullptr;  // null: free
   };
-  static size_t hash_of(std::string_view key) { return std::hash<std::string_view>()(key); }
   // The slot holding key, or the free slot where it would go.
   size_t find(std::string_view key, size_t hash) const;
   void erase_at(size_t i);
@@ -112,6 +118,7 @@ class FdnCache {
   friend class FdnCacheQueue;
   Asn1Value oi_;
   DataUnit fdn_;
+  size_t hash_;               // of oi_ in the map
   FdnCache* prev_ = nullptr;  // queue neighbours
   FdnCache* next_ = nullptr;
 };
