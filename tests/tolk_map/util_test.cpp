@@ -146,12 +146,14 @@ TEST(RespValueTest, KeepsCreationOrder) {
 }
 
 // Small values are searched element by element, large ones through an index; both must
-// find the newest element of a repeated id and forget every element of a removed one.
-TEST(RespValueTest, LookupsAgreeBelowAndAboveTheIndexThreshold) {
+// find the newest element of a repeated id and forget every element of a removed one,
+// whether the elements live in a reserved block, on their own, or some in each.
+TEST(RespValueTest, LookupsAgreeBelowAndAboveTheIndexThresholdAndWithReservedRoom) {
   auto Id = [](int i) { return Oid(("1.5." + std::to_string(i)).c_str()); };
-  for (int n : {3, 60}) {
-    SCOPED_TRACE(n);
+  for (auto [n, reserved] : {std::pair{3, 0}, {60, 0}, {3, 2}, {60, 30}, {60, 70}}) {
+    SCOPED_TRACE(std::to_string(n) + " reserved " + std::to_string(reserved));
     RespValue r;
+    if (reserved != 0) r.reserve(static_cast<size_t>(reserved));
     for (int i = 0; i < n; ++i) r.create_entry(Id(i), Int(i), Asn1Value());
     r.create_entry(Oid("1.5.1"), Int(100), Asn1Value());
     Asn1Value v;
