@@ -17,6 +17,7 @@
 #include "platform/db/rwdb_table.h"
 #include "platform/db/rwdb_updater.h"
 #include "platform/mgmt/create_table.h"
+#include "platform/value/ber.h"
 #include "platform/value/exception.h"
 
 const Oid eventTypeOid("2.9.3.2.7.14");
@@ -472,14 +473,23 @@ bool EventLogT::read_row(RWDBReader& r, const std::vector<std::pair<size_t, RdrI
   }
   if (!blob) return true;  // NULL blob: a row of an older version, no list values
   for (const Asn1Value& pair : blob.components()) {
-    Asn1Value idv = pair.first_component();
-    Asn1Value value = pair.next_component();
+    // SEQUENCE {identifier, value, ...}: the identifier is read where it lies (the
+    // decoder checked every header), the value shares the blob's buffer.
+    auto parts = pair.components();
+    auto part = parts.begin();
     Oid attr;
-    if (!pair.constructed() || !value || !qx::pair_identifier(idv, attr)) {
+    bool ok = pair.constructed() && part != parts.end();
+    if (ok) {
+      const auto* id = reinterpret_cast<const unsigned char*>(pair.contents().data());
+      qx::ber::Header h = qx::ber::read_trusted(id);
+      ok = !h.constructed && Oid::from_contents(id + h.header_len, h.content_len, attr);
+      ok = ok && ++part != parts.end();
+    }
+    if (!ok) {
       ResourceLimX::raise("stored blob holds a malformed attribute");
       return false;
     }
-    values.adopt_entry(attr, std::move(value));
+    values.adopt_entry(attr, *part);
   }
   return true;
 }

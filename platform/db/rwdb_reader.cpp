@@ -11,6 +11,7 @@ namespace {
 // Whether a column's (lower-case) name is `name`, whatever the case of name.
 bool same_name(const std::string& folded, const std::string& name) {
   if (folded.size() != name.size()) return false;
+  if (folded == name) return true;  // most names are asked for in lower case
   for (size_t i = 0; i < name.size(); ++i) {
     char c = name[i];
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
