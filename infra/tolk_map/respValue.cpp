@@ -59,7 +59,8 @@ int RespValue::add(Args&&... args) {
     e = new (std::nothrow) RespValueElement(std::forward<Args>(args)...);
     if (e == nullptr) return 0;
   }
-  elements_.push_back(std::unique_ptr<RespValueElement, ElementDeleter>(e, ElementDeleter{in_block}));
+  elements_.push_back(
+      std::unique_ptr<RespValueElement, ElementDeleter>(e, ElementDeleter{in_block}));
   indexed(e);
   ++created_;
   return 1;
@@ -69,9 +70,7 @@ int RespValue::create_entry(const Oid& id, const Asn1Value& value, const Asn1Val
   return add(id, value, old_value);
 }
 
-int RespValue::adopt_entry(const Oid& id, Asn1Value&& value) {
-  return add(id, std::move(value));
-}
+int RespValue::adopt_entry(const Oid& id, Asn1Value&& value) { return add(id, std::move(value)); }
 
 int RespValue::find_value(const Oid& id, Asn1Value& value) const {
   const RespValueElement* e = find(id);

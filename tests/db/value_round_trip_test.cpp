@@ -203,7 +203,9 @@ TEST_P(RoundTripTest, TextLengthCountsCharactersNotBytes) {
 // name, and a NULL leaves the view alone.
 TEST_P(RoundTripTest, ViewsGiveTheStoredBytesUntilTheNextRow) {
   const std::string bytes("\0\x01\xff\x80z\0", 6);
-  const std::string text = "gr\xc3\xbc\xc3\x9f" "e";
+  const std::string text =
+      "gr\xc3\xbc\xc3\x9f"
+      "e";
   id_ = 1;
   u_ = 42;
   txt_ = text;

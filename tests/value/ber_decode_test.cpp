@@ -192,7 +192,8 @@ TEST_F(BerDecodeTest, StoredFormIsKeptAndItsCorruptionFailsCleanly) {
   size_t used = 0;
   ASSERT_TRUE(Asn1Value::decode(trailing.data(), trailing.size(), w, &used));
   EXPECT_EQ(used, whole.size());
-  EXPECT_EQ(Fail(trailing), "offset " + std::to_string(whole.size()) + ": 2 octets after the element");
+  EXPECT_EQ(Fail(trailing),
+            "offset " + std::to_string(whole.size()) + ": 2 octets after the element");
   for (size_t n = 0; n < whole.size(); ++n) {
     EXPECT_NE(Fail(whole.substr(0, n)).substr(0, 8), "decoded:") << n;
   }
@@ -214,6 +215,6 @@ TEST_F(BerDecodeTest, StoredFormIsKeptAndItsCorruptionFailsCleanly) {
   size_t last = whole.find(Bytes("06 05 59 03 02 07 07"));
   ASSERT_NE(last, std::string::npos);
   bad_oid[last + 6] = '\x87';
-  EXPECT_EQ(Fail(bad_oid),
-            "offset " + std::to_string(last + 6) + ": object identifier ends inside a subidentifier");
+  EXPECT_EQ(Fail(bad_oid), "offset " + std::to_string(last + 6) +
+                               ": object identifier ends inside a subidentifier");
 }
