@@ -11,9 +11,9 @@ namespace {
 // Whether a column's (lower-case) name is `name`, whatever the case of name.
 bool same_name(const std::string& folded, const std::string& name) {
   if (folded.size() != name.size()) return false;
-  if (folded == name) return true;  // most names are asked for in lower case
   for (size_t i = 0; i < name.size(); ++i) {
     char c = name[i];
+    if (c == folded[i]) continue;
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     if (c != folded[i]) return false;
   }
