@@ -66,9 +66,12 @@ class RespValue {
   // one. The counter of created entries does not go down.
   int remove(const Oid& id);
 
-  // Makes room for n elements in all. The first call also sets aside the memory of that
-  // many elements in one block, so that adding them allocates no element of its own.
+  // Makes room for n elements in all. The memory of that many elements is also set aside
+  // in one block, so that adding them allocates no element of its own.
   void reserve(size_t n);
+  // Removes every element and sets the count back to 0, as a new RespValue; the room
+  // made for elements is kept for the next ones.
+  void clear();
 
   // Entries created so far (never decreases).
   unsigned long count() const { return created_; }

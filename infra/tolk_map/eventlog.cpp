@@ -516,19 +516,22 @@ int EventLogT::get_all_log_recs(Callback& cb, int withLogId) {
   if (!r.isValid()) outputStatus(r.status());
   std::vector<std::pair<size_t, RdrInfo*>> readers;
   bool first = true;
+  RespValue row;  // lent to the callback for one row at a time, then emptied for the next
   while (r()) {
     if (first) readers = column_readers(r);
     first = false;
-    auto values = std::make_unique<RespValue>();
-    if (!read_row(r, readers, *values)) return 0;
     if (withLogId != 0) {
+      auto values = std::make_unique<RespValue>();  // the callback's to keep
+      if (!read_row(r, readers, *values)) return 0;
       unsigned long id = 0;
       qx::read_unsigned(r, logrecid_col, id);
       update_log_record_hash(id, cls_.type, 0, 0, 0);
       LogRespValue lrv(owner_->get_log_id_value(), values.release());
       cb.exec(&lrv);
     } else {
-      cb.exec(values.get());
+      row.clear();
+      if (!read_row(r, readers, row)) return 0;
+      cb.exec(&row);
     }
   }
   return 1;

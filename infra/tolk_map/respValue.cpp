@@ -40,10 +40,19 @@ void RespValue::ElementDeleter::operator()(RespValueElement* e) const {
 
 void RespValue::reserve(size_t n) {
   elements_.reserve(n);
-  if (block_ || n <= elements_.size()) return;
+  if (n <= elements_.size()) return;
   size_t room = n - elements_.size();
+  // A block is replaced only while no element lives in it.
+  if (block_used_ != 0 || room <= block_size_) return;
   block_.reset(new (std::nothrow) unsigned char[room * sizeof(RespValueElement)]);
-  if (block_) block_size_ = room;
+  block_size_ = block_ ? room : 0;
+}
+
+void RespValue::clear() {
+  index_.clear();
+  elements_.clear();
+  block_used_ = 0;
+  created_ = 0;
 }
 
 template <class... Args>

@@ -175,6 +175,29 @@ TEST(RespValueTest, LookupsAgreeBelowAndAboveTheIndexThresholdAndWithReservedRoo
   }
 }
 
+// A walk reuses one RespValue for its rows: cleared, it must look new (no elements, count
+// 0, lookups fail) and take more elements than before, within its room and beyond.
+TEST(RespValueTest, ClearedValueIsLikeANewOne) {
+  auto Id = [](int i) { return Oid(("1.7." + std::to_string(i)).c_str()); };
+  RespValue r;
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    int n = 10 + 20 * round;  // past the index threshold in the last round
+    r.clear();
+    EXPECT_TRUE(r.empty());
+    EXPECT_EQ(r.count(), 0u);
+    Asn1Value v;
+    EXPECT_EQ(r.find_value(Id(0), v), 0);
+    r.reserve(static_cast<size_t>(n - 5));
+    for (int i = 0; i < n; ++i) r.adopt_entry(Id(i), Int(round * 100 + i));
+    ASSERT_EQ(r.find_value(Id(n - 1), v), 1);
+    EXPECT_EQ(v, Int(round * 100 + n - 1));
+    ASSERT_EQ(r.find_value(Id(0), v), 1);
+    EXPECT_EQ(v, Int(round * 100));
+    EXPECT_EQ(r.count(), static_cast<unsigned long>(n));
+  }
+}
+
 TEST(OarInfoTest, ClearStateAndSeverityShareOneByte) {
   OarInfo o;
   EXPECT_EQ(o.get_table_type(), 1);
