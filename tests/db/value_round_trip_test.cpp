@@ -237,6 +237,13 @@ TEST_P(RoundTripTest, ViewsGiveTheStoredBytesUntilTheNextRow) {
   r[1];
   r["Data"] >> dataCopy;  // at the position
   ASSERT_TRUE(r.status().isValid()) << r.status().message();
+  RWCString again;
+  r[1];
+  r["txt"] >> again;  // another column's name at the position still finds its own column
+  EXPECT_EQ(again, text);
+  r[0];
+  r["tXt"] >> again;
+  EXPECT_EQ(again, text);
   EXPECT_EQ(txt, text);
   EXPECT_EQ(byName, text);
   EXPECT_EQ(data, bytes);
