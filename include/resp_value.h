@@ -66,8 +66,12 @@ class RespValue {
   // one. The counter of created entries does not go down.
   int remove(const Oid& id);
 
-  // Makes room for n elements in all, so that adding up to n allocates only the elements.
-  void reserve(size_t n) { elements_.reserve(n); }
+  // Makes room for n elements in all. The memory of that many elements is also set aside
+  // in one block, so that adding them allocates no element of its own.
+  void reserve(size_t n);
+  // Removes every element and sets the count back to 0, as a new RespValue; the room
+  // made for elements is kept for the next ones.
+  void clear();
 
   // Entries created so far (never decreases).
   unsigned long count() const { return created_; }
@@ -75,8 +79,13 @@ class RespValue {
   size_t size() const { return elements_.size(); }
   bool empty() const { return elements_.empty(); }
 
+  // Deletes an element made with new, or only destroys one made in the reserved block.
+  struct ElementDeleter {
+    bool in_block = false;
+    void operator()(RespValueElement* e) const;
+  };
   // The elements in creation order. Pointers stay valid until the element is removed.
-  using Elements = std::vector<std::unique_ptr<RespValueElement>>;
+  using Elements = std::vector<std::unique_ptr<RespValueElement, ElementDeleter>>;
   Elements::const_iterator begin() const { return elements_.begin(); }
   Elements::const_iterator end() const { return elements_.end(); }
 
@@ -84,7 +93,15 @@ class RespValue {
   RespValueElement* find(const Oid& id) const;
   // Keeps index_ up to date after `element` was appended to elements_.
   void indexed(RespValueElement* element);
+  // Appends a new element, in the reserved block while it has room.
+  template <class... Args>
+  int add(Args&&... args);
 
+  // The reserved block: room for block_size_ elements, block_used_ of them taken. It
+  // outlives the elements (they are destroyed first).
+  std::unique_ptr<unsigned char[]> block_;
+  size_t block_size_ = 0;
+  size_t block_used_ = 0;
   Elements elements_;
   // Empty while the value is small (find scans elements_); see respValue.cpp.
   std::unordered_map<Oid, RespValueElement*> index_;

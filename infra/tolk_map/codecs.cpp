@@ -111,11 +111,13 @@ void assign(RWDBUpdater& u, const RWCString& column, const RWDBExpr& value) {
   u.set(column, value);
 }
 
+// The indicator is NULL as well when there is no row or no such column, so it alone
+// says whether there is a value to take.
 namespace {
 template <class T>
 bool read_value(RWDBReader& r, const RWCString& column, T& out) {
   r[column] >> nullval;
-  if (!r.status().isValid() || nullval.isNull()) return false;
+  if (nullval.isNull()) return false;
   T v{};
   r >> v;  // reading the null indicator left the reader at the column
   if (!r.status().isValid()) return false;
@@ -136,7 +138,7 @@ bool read_long(RWDBReader& r, const RWCString& column, long& out) {
 bool read_datetime(RWDBReader& r, const RWCString& column, RWDBDateTime& out, bool& is_null) {
   r[column] >> nullval;
   is_null = nullval.isNull();
-  if (!r.status().isValid() || is_null) return false;
+  if (is_null) return false;
   RWDBDateTime v;
   r >> v;  // reading the null indicator left the reader at the column
   if (!r.status().isValid()) return false;
@@ -148,7 +150,7 @@ bool read_blob(RWDBReader& r, const RWCString& column, RWDBBlob& out) {
 }
 bool read_text_view(RWDBReader& r, const RWCString& column, std::string_view& out) {
   r[column] >> nullval;
-  if (!r.status().isValid() || nullval.isNull()) return false;
+  if (nullval.isNull()) return false;
   std::string_view v;
   r.viewText(v);  // reading the null indicator left the reader at the column
   if (!r.status().isValid()) return false;
@@ -157,7 +159,7 @@ bool read_text_view(RWDBReader& r, const RWCString& column, std::string_view& ou
 }
 bool read_blob_view(RWDBReader& r, const RWCString& column, std::string_view& out) {
   r[column] >> nullval;
-  if (!r.status().isValid() || nullval.isNull()) return false;
+  if (nullval.isNull()) return false;
   std::string_view v;
   r.viewBlob(v);
   if (!r.status().isValid()) return false;

@@ -533,14 +533,23 @@ bool EventLogT::read_row(RWDBReader& r, const std::vector<std::pair<size_t, RdrI
   }
   if (!blob) return true;  // NULL blob: a row of an older version, no list values
   for (const Asn1Value& pair : blob.components()) {
-    Asn1Value idv = pair.first_component();
-    Asn1Value value = pair.next_component();
+    // SEQUENCE {identifier, value, ...}: the identifier is read where it lies (the
+    // decoder checked every header), the value shares the blob's buffer.
+    auto parts = pair.components();
+    auto part = parts.begin();
     Oid attr;
-    if (!pair.constructed() || !value || !qx::pair_identifier(idv, attr)) {
+    bool ok = pair.constructed() && part != parts.end();
+    if (ok) {
+      const auto* id = reinterpret_cast<const unsigned char*>(pair.contents().data());
+      qx::ber::Header h = qx::ber::read_trusted(id);
+      ok = !h.constructed && Oid::from_contents(id + h.header_len, h.content_len, attr);
+      ok = ok && ++part != parts.end();
+    }
+    if (!ok) {
       ResourceLimX::raise("stored blob holds a malformed attribute");
       return false;
     }
-    values.adopt_entry(attr, std::move(value));
+    values.adopt_entry(attr, *part);
   }
   return true;
 }
@@ -567,19 +576,22 @@ int EventLogT::get_all_log_recs(Callback& cb, int withLogId) {
   if (!r.isValid()) outputStatus(r.status());
   std::vector<std::pair<size_t, RdrInfo*>> readers;
   bool first = true;
+  RespValue row;  // lent to the callback for one row at a time, then emptied for the next
   while (r()) {
     if (first) readers = column_readers(r);
     first = false;
-    auto values = std::make_unique<RespValue>();
-    if (!read_row(r, readers, *values)) return 0;
     if (withLogId != 0) {
+      auto values = std::make_unique<RespValue>();  // the callback's to keep
+      if (!read_row(r, readers, *values)) return 0;
       unsigned long id = 0;
       qx::read_unsigned(r, logrecid_col, id);
       update_log_record_hash(id, cls_.type, 0, 0, 0);
       LogRespValue lrv(owner_->get_log_id_value(), values.release());
       cb.exec(&lrv);
     } else {
-      cb.exec(values.get());
+      row.clear();
+      if (!read_row(r, readers, row)) return 0;
+      cb.exec(&row);
     }
   }
   return 1;

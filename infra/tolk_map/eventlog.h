@@ -185,8 +185,8 @@ class EventLogT : public LogMapper {
   int ReadfromDB(const int& id, RespValue& values) override;
   int ReadfromDB() override { return 1; }
   // Hands every record to `cb`: with `withLogId` 0 a RespValue*, otherwise a
-  // LogRespValue* (and the record enters the owner's alarm state cache); deleted when
-  // the callback returns. 0 on the first row that cannot be read.
+  // LogRespValue* (and the record enters the owner's alarm state cache); valid only
+  // until the callback returns. 0 on the first row that cannot be read.
   int get_all_log_recs(Callback& cb, int withLogId) override;
   // With a non-zero flag, enters every stored record identifier in the owner's cache.
   int get_all_almsvc_recs(Callback& cb, int flag) override;

@@ -30,27 +30,56 @@ void RespValue::indexed(RespValueElement* element) {
   }
 }
 
-int RespValue::create_entry(const Oid& id, const Asn1Value& value, const Asn1Value& old_value) {
-  auto element =
-      std::unique_ptr<RespValueElement>(new (std::nothrow) RespValueElement(id, value, old_value));
-  if (!element) return 0;
-  RespValueElement* added = element.get();
-  elements_.push_back(std::move(element));
-  indexed(added);
+void RespValue::ElementDeleter::operator()(RespValueElement* e) const {
+  if (in_block) {
+    e->~RespValueElement();
+  } else {
+    delete e;
+  }
+}
+
+void RespValue::reserve(size_t n) {
+  elements_.reserve(n);
+  if (n <= elements_.size()) return;
+  size_t room = n - elements_.size();
+  // A block is replaced only while no element lives in it.
+  if (block_used_ != 0 || room <= block_size_) return;
+  block_.reset(new (std::nothrow) unsigned char[room * sizeof(RespValueElement)]);
+  block_size_ = block_ ? room : 0;
+}
+
+void RespValue::clear() {
+  index_.clear();
+  elements_.clear();
+  block_used_ = 0;
+  created_ = 0;
+}
+
+template <class... Args>
+int RespValue::add(Args&&... args) {
+  RespValueElement* e;
+  bool in_block = block_used_ < block_size_;
+  if (in_block) {
+    // The block comes from operator new[]: aligned for any element.
+    void* at = block_.get() + block_used_ * sizeof(RespValueElement);
+    e = new (at) RespValueElement(std::forward<Args>(args)...);
+    ++block_used_;
+  } else {
+    e = new (std::nothrow) RespValueElement(std::forward<Args>(args)...);
+    if (e == nullptr) return 0;
+  }
+  elements_.push_back(
+      std::unique_ptr<RespValueElement, ElementDeleter>(e, ElementDeleter{in_block}));
+  indexed(e);
   ++created_;
   return 1;
 }
 
-int RespValue::adopt_entry(const Oid& id, Asn1Value&& value) {
-  auto element =
-      std::unique_ptr<RespValueElement>(new (std::nothrow) RespValueElement(id, std::move(value)));
-  if (!element) return 0;
-  RespValueElement* added = element.get();
-  elements_.push_back(std::move(element));
-  indexed(added);
-  ++created_;
-  return 1;
+int RespValue::create_entry(const Oid& id, const Asn1Value& value, const Asn1Value& old_value) {
+  return add(id, value, old_value);
 }
+
+int RespValue::adopt_entry(const Oid& id, Asn1Value&& value) { return add(id, std::move(value)); }
 
 int RespValue::find_value(const Oid& id, Asn1Value& value) const {
   const RespValueElement* e = find(id);

@@ -92,7 +92,47 @@ size_t format_date_time(int64_t millis, int32_t offset, char* out) {
   return static_cast<size_t>(o - out);
 }
 
+namespace {
+
+// k digits at p as a number; -1 when one is not a digit.
+template <int k>
+int fixed(const char* p) {
+  int v = 0;
+  for (int i = 0; i < k; ++i) {
+    unsigned d = static_cast<unsigned>(static_cast<unsigned char>(p[i])) - '0';
+    if (d > 9) return -1;
+    v = v * 10 + static_cast<int>(d);
+  }
+  return v;
+}
+
+// Checks the fields and stores the instant.
+bool finish(int y, int mo, int d, int h, int mi, int s, int ms, int32_t off, int64_t* millis,
+            int32_t* offset) {
+  if (y < 1 || mo < 1 || mo > 12 || d < 1 ||
+      static_cast<unsigned>(d) > days_in_month(y, static_cast<unsigned>(mo)) || h > 23 || mi > 59 ||
+      s > 59)
+    return false;
+  int64_t wall = days_from_civil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 +
+                 h * 3600 + mi * 60 + s;
+  *millis = (wall - off) * 1000 + ms;
+  *offset = off;
+  return true;
+}
+
+}  // namespace
+
 bool parse_date_time(const char* p, size_t n, int64_t* millis, int32_t* offset) {
+  // The form format_date_time writes, "YYYY-MM-DD HH:MM:SS.fff+HH:MM", read in place.
+  if (n == 29 && p[4] == '-' && p[7] == '-' && p[10] == ' ' && p[13] == ':' && p[16] == ':' &&
+      p[19] == '.' && (p[23] == '+' || p[23] == '-') && p[26] == ':') {
+    int y = fixed<4>(p), mo = fixed<2>(p + 5), d = fixed<2>(p + 8), h = fixed<2>(p + 11),
+        mi = fixed<2>(p + 14), s = fixed<2>(p + 17), ms = fixed<3>(p + 20), oh = fixed<2>(p + 24),
+        om = fixed<2>(p + 27);
+    if ((y | mo | d | h | mi | s | ms | oh | om) < 0 || oh > 23 || om > 59) return false;
+    int32_t off = oh * 3600 + om * 60;
+    return finish(y, mo, d, h, mi, s, ms, p[23] == '-' ? -off : off, millis, offset);
+  }
   const char* end = p + n;
   int y, mo, d, h, mi, s, ms = 0;
   if (!digits(p, end, 4, &y) || p >= end || *p++ != '-' || !digits(p, end, 2, &mo) || p >= end ||
@@ -136,15 +176,7 @@ bool parse_date_time(const char* p, size_t n, int64_t* millis, int32_t* offset) 
       if (sign == '-') off = -off;
     }
   }
-  if (y < 1 || mo < 1 || mo > 12 || d < 1 ||
-      static_cast<unsigned>(d) > days_in_month(y, static_cast<unsigned>(mo)) || h > 23 || mi > 59 ||
-      s > 59)
-    return false;
-  int64_t wall = days_from_civil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 +
-                 h * 3600 + mi * 60 + s;
-  *millis = (wall - off) * 1000 + ms;
-  *offset = off;
-  return true;
+  return finish(y, mo, d, h, mi, s, ms, off, millis, offset);
 }
 
 }  // namespace qx::db

@@ -187,6 +187,8 @@ class ReaderImpl {
   bool positionValid = true;
   std::map<std::string, size_t> byName;
   std::string nameKey;  // the folded name of the last lookup, reused between lookups
+  // By position, the name (as given) a lookup last found there.
+  std::vector<std::string> askedAs;
 
  private:
   std::shared_ptr<ConnectionImpl> conn_;  // keeps the session open

@@ -13,6 +13,7 @@ bool same_name(const std::string& folded, const std::string& name) {
   if (folded.size() != name.size()) return false;
   for (size_t i = 0; i < name.size(); ++i) {
     char c = name[i];
+    if (c == folded[i]) continue;
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     if (c != folded[i]) return false;
   }
@@ -50,12 +51,23 @@ RWDBReader& RWDBReader::operator[](size_t position) {
 
 RWDBReader& RWDBReader::operator[](const RWCString& columnName) {
   if (!impl_ || !impl_->cursor) return *this;
-  // The column at the position first (see the header).
-  if (impl_->position < static_cast<size_t>(impl_->columns) &&
-      same_name(impl_->cursor->columnName(static_cast<int>(impl_->position)), columnName.str())) {
-    impl_->positionValid = true;
-    impl_->access = RWDBStatus();
-    return *this;
+  // The column at the position first (see the header): the name as last asked for
+  // there, then the column's own name in any case.
+  if (impl_->position < static_cast<size_t>(impl_->columns)) {
+    size_t at = impl_->position;
+    if (impl_->askedAs.size() <= at) impl_->askedAs.resize(static_cast<size_t>(impl_->columns));
+    std::string& asked = impl_->askedAs[at];
+    const std::string& name = columnName.str();
+    bool found = asked == name;
+    if (!found && same_name(impl_->cursor->columnName(static_cast<int>(at)), name)) {
+      asked = name;
+      found = true;
+    }
+    if (found) {
+      impl_->positionValid = true;
+      impl_->access = RWDBStatus();
+      return *this;
+    }
   }
   if (impl_->byName.empty()) {
     for (int i = 0; i < impl_->columns; ++i)

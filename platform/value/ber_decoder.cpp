@@ -208,6 +208,19 @@ inline bool plain_header(const uint8_t* in, size_t pos, size_t end, uint8_t& fir
   return true;
 }
 
+// check_oid_contents for a primitive identifier's contents, by the rarer
+// octet: a subidentifier is not minimal only where 0x80 starts it, so only
+// the 0x80 octets (found with memchr) need a look at what precedes them.
+inline bool plain_oid(const uint8_t* p, size_t n) {
+  if (n == 0 || (p[n - 1] & 0x80) != 0) return false;
+  const uint8_t* end = p + n;
+  for (const uint8_t* q = p;
+       (q = static_cast<const uint8_t*>(std::memchr(q, 0x80, static_cast<size_t>(end - q)))); ++q) {
+    if (q == p || (q[-1] & 0x80) == 0) return false;
+  }
+  return true;
+}
+
 // Whether the element at in[0] is of the plain form, valid and nested at most
 // max_depth deep; *in_len: its length.
 bool plain_element(const uint8_t* in, size_t n, int max_depth, size_t* in_len) {
@@ -215,8 +228,7 @@ bool plain_element(const uint8_t* in, size_t n, int max_depth, size_t* in_len) {
   size_t cpos, len;
   if (max_depth < 1 || !plain_header(in, 0, n, first, cpos, len)) return false;
   *in_len = cpos + len;
-  size_t at;
-  if (!(first & 0x20)) return first != 0x06 || check_oid_contents(in + cpos, len, &at) == nullptr;
+  if (!(first & 0x20)) return first != 0x06 || plain_oid(in + cpos, len);
   if (first == 0x26) return false;  // a constructed identifier
   size_t ends[kOnePassDepth + 1];   // ends[d]: end of the open element at depth d
   int depth = 1;
@@ -233,7 +245,7 @@ bool plain_element(const uint8_t* in, size_t n, int max_depth, size_t* in_len) {
       ends[++depth] = cpos + len;
       pos = cpos;
     } else {
-      if (first == 0x06 && check_oid_contents(in + cpos, len, &at) != nullptr) return false;
+      if (first == 0x06 && !plain_oid(in + cpos, len)) return false;
       pos = cpos + len;
     }
   }

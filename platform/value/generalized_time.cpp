@@ -34,8 +34,8 @@ size_t put_fields(const Tm& tm, char* out) {
   const int year = tm.tm_year + 1900;
   auto two_digit = [](int v) { return v >= 0 && v <= 99; };
   if (!(year >= 0 && year <= 9999 && two_digit(tm.tm_mon + 1) && two_digit(tm.tm_mday) &&
-        two_digit(tm.tm_hour) && two_digit(tm.tm_min) && two_digit(tm.tm_sec) &&
-        tm.tm_msec >= 0 && tm.tm_msec <= 999))
+        two_digit(tm.tm_hour) && two_digit(tm.tm_min) && two_digit(tm.tm_sec) && tm.tm_msec >= 0 &&
+        tm.tm_msec <= 999))
     return 0;
   put_digits(out, year, 4);
   put_digits(out + 4, tm.tm_mon + 1, 2);

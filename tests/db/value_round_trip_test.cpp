@@ -203,7 +203,9 @@ TEST_P(RoundTripTest, TextLengthCountsCharactersNotBytes) {
 // name, and a NULL leaves the view alone.
 TEST_P(RoundTripTest, ViewsGiveTheStoredBytesUntilTheNextRow) {
   const std::string bytes("\0\x01\xff\x80z\0", 6);
-  const std::string text = "gr\xc3\xbc\xc3\x9f" "e";
+  const std::string text =
+      "gr\xc3\xbc\xc3\x9f"
+      "e";
   id_ = 1;
   u_ = 42;
   txt_ = text;
@@ -235,6 +237,13 @@ TEST_P(RoundTripTest, ViewsGiveTheStoredBytesUntilTheNextRow) {
   r[1];
   r["Data"] >> dataCopy;  // at the position
   ASSERT_TRUE(r.status().isValid()) << r.status().message();
+  RWCString again;
+  r[1];
+  r["txt"] >> again;  // another column's name at the position still finds its own column
+  EXPECT_EQ(again, text);
+  r[0];
+  r["tXt"] >> again;
+  EXPECT_EQ(again, text);
   EXPECT_EQ(txt, text);
   EXPECT_EQ(byName, text);
   EXPECT_EQ(data, bytes);

@@ -231,12 +231,14 @@ TEST(RespValueTest, KeepsCreationOrder) {
 }
 
 // Small values are searched element by element, large ones through an index; both must
-// find the newest element of a repeated id and forget every element of a removed one.
-TEST(RespValueTest, LookupsAgreeBelowAndAboveTheIndexThreshold) {
+// find the newest element of a repeated id and forget every element of a removed one,
+// whether the elements live in a reserved block, on their own, or some in each.
+TEST(RespValueTest, LookupsAgreeBelowAndAboveTheIndexThresholdAndWithReservedRoom) {
   auto Id = [](int i) { return Oid(("1.5." + std::to_string(i)).c_str()); };
-  for (int n : {3, 60}) {
-    SCOPED_TRACE(n);
+  for (auto [n, reserved] : {std::pair{3, 0}, {60, 0}, {3, 2}, {60, 30}, {60, 70}}) {
+    SCOPED_TRACE(std::to_string(n) + " reserved " + std::to_string(reserved));
     RespValue r;
+    if (reserved != 0) r.reserve(static_cast<size_t>(reserved));
     for (int i = 0; i < n; ++i) r.create_entry(Id(i), Int(i), Asn1Value());
     r.create_entry(Oid("1.5.1"), Int(100), Asn1Value());
     Asn1Value v;
@@ -255,6 +257,29 @@ TEST(RespValueTest, LookupsAgreeBelowAndAboveTheIndexThreshold) {
     ASSERT_EQ(r.find_value(Oid("1.6"), v), 1);
     EXPECT_EQ(v, Int(8));
     EXPECT_EQ(r.count(), static_cast<unsigned long>(n + 2));
+  }
+}
+
+// A walk reuses one RespValue for its rows: cleared, it must look new (no elements, count
+// 0, lookups fail) and take more elements than before, within its room and beyond.
+TEST(RespValueTest, ClearedValueIsLikeANewOne) {
+  auto Id = [](int i) { return Oid(("1.7." + std::to_string(i)).c_str()); };
+  RespValue r;
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    int n = 10 + 20 * round;  // past the index threshold in the last round
+    r.clear();
+    EXPECT_TRUE(r.empty());
+    EXPECT_EQ(r.count(), 0u);
+    Asn1Value v;
+    EXPECT_EQ(r.find_value(Id(0), v), 0);
+    r.reserve(static_cast<size_t>(n - 5));
+    for (int i = 0; i < n; ++i) r.adopt_entry(Id(i), Int(round * 100 + i));
+    ASSERT_EQ(r.find_value(Id(n - 1), v), 1);
+    EXPECT_EQ(v, Int(round * 100 + n - 1));
+    ASSERT_EQ(r.find_value(Id(0), v), 1);
+    EXPECT_EQ(v, Int(round * 100));
+    EXPECT_EQ(r.count(), static_cast<unsigned long>(n));
   }
 }
 

@@ -182,9 +182,10 @@ TEST_F(BerDecodeTest, CorruptedOctetsFailCleanly) {
 // octet; cut short or corrupted anywhere, it fails cleanly or decodes to a
 // value that decodes to itself, and a bad identifier deep inside is refused.
 TEST_F(BerDecodeTest, StoredFormIsKeptAndItsCorruptionFailsCleanly) {
-  Asn1Value v = Cons(TAG_SET, Cons(TAG_SEQ, OidValue("2.9.3.2.7.7"), Str(std::string(200, 'x'))),
-                     OidValue("1.3.6.1.4.1.32473.1", TAG_CTX6), Cons(TAG_SEQ),
-                     Cons(TAG_CTX2, Cons(TAG_SET, Int(-129), Cons(TAG_CTX0, Int(0)))));
+  Asn1Value v =
+      Cons(TAG_SET, Cons(TAG_SEQ, OidValue("2.9.3.2.7.7"), Str(std::string(200, 'x'))),
+           OidValue("1.3.6.1.4.1.32473.1", TAG_CTX6), OidValue("2.9.16384"), Cons(TAG_SEQ),
+           Cons(TAG_CTX2, Cons(TAG_SET, Int(-129), Cons(TAG_CTX0, Int(0)))));
   std::string whole = v.to_data_unit().str();
   ASSERT_EQ(Canon(Hex(whole)), Hex(whole));
   std::string trailing = whole + Bytes("05 00");
@@ -192,7 +193,8 @@ TEST_F(BerDecodeTest, StoredFormIsKeptAndItsCorruptionFailsCleanly) {
   size_t used = 0;
   ASSERT_TRUE(Asn1Value::decode(trailing.data(), trailing.size(), w, &used));
   EXPECT_EQ(used, whole.size());
-  EXPECT_EQ(Fail(trailing), "offset " + std::to_string(whole.size()) + ": 2 octets after the element");
+  EXPECT_EQ(Fail(trailing),
+            "offset " + std::to_string(whole.size()) + ": 2 octets after the element");
   for (size_t n = 0; n < whole.size(); ++n) {
     EXPECT_NE(Fail(whole.substr(0, n)).substr(0, 8), "decoded:") << n;
   }
@@ -214,6 +216,10 @@ TEST_F(BerDecodeTest, StoredFormIsKeptAndItsCorruptionFailsCleanly) {
   size_t last = whole.find(Bytes("06 05 59 03 02 07 07"));
   ASSERT_NE(last, std::string::npos);
   bad_oid[last + 6] = '\x87';
+  EXPECT_EQ(Fail(bad_oid), "offset " + std::to_string(last + 6) +
+                               ": object identifier ends inside a subidentifier");
+  bad_oid = whole;
+  bad_oid[last + 4] = '\x80';  // a subidentifier starting with a zero group
   EXPECT_EQ(Fail(bad_oid),
-            "offset " + std::to_string(last + 6) + ": object identifier ends inside a subidentifier");
+            "offset " + std::to_string(last + 4) + ": object identifier subidentifier not minimal");
 }

@@ -104,11 +104,9 @@ TEST_F(TimeTest, WritesTimeStamps) {
 // instant it can write.
 TEST_F(TimeTest, UtcTextWithoutTheObject) {
   char buf[GeneralizedTime::kUtcTextMax];
-  const TimeStamp stamps[] = {TimeStamp(Utc(0, 1, 1, 0, 0, 0), 0),
-                              TimeStamp(Utc(9999, 12, 31, 23, 59, 59), 999),
-                              TimeStamp(Utc(2024, 2, 29, 12, 0, 0), 100),
-                              TimeStamp(-1, 5),
-                              TimeStamp(0, 0)};
+  const TimeStamp stamps[] = {
+      TimeStamp(Utc(0, 1, 1, 0, 0, 0), 0), TimeStamp(Utc(9999, 12, 31, 23, 59, 59), 999),
+      TimeStamp(Utc(2024, 2, 29, 12, 0, 0), 100), TimeStamp(-1, 5), TimeStamp(0, 0)};
   for (const TimeStamp& ts : stamps) {
     size_t n = GeneralizedTime::utc_text(ts, buf);
     EXPECT_EQ(std::string(buf, n), GeneralizedTime(ts, GeneralizedTime::UTC).text());

@@ -120,6 +120,7 @@ class SqliteCursor : public Cursor {
 
   bool next(RWDBStatus* status) override {
     *status = RWDBStatus();
+    typeOf_ = -1;
     if (done_ || !live()) return false;
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
@@ -134,9 +135,9 @@ class SqliteCursor : public Cursor {
   }
   int columnCount() const override { return static_cast<int>(names_.size()); }
   const std::string& columnName(int i) const override { return names_[static_cast<size_t>(i)]; }
-  bool isNull(int i) override { return sqlite3_column_type(stmt_, i) == SQLITE_NULL; }
+  bool isNull(int i) override { return type(i) == SQLITE_NULL; }
   bool getInt(int i, int64_t* v) override {
-    int t = sqlite3_column_type(stmt_, i);
+    int t = type(i);
     if (t == SQLITE_INTEGER) {
       *v = sqlite3_column_int64(stmt_, i);
       return true;
@@ -161,7 +162,7 @@ class SqliteCursor : public Cursor {
   // copy a stored text to terminate it. Numbers are converted to their text,
   // which SQLite keeps beside the number until the next row.
   bool viewText(int i, std::string_view* v) override {
-    int t = sqlite3_column_type(stmt_, i);
+    int t = type(i);
     if (t == SQLITE_TEXT || t == SQLITE_BLOB) {
       *v = bytes(i, t);
       return true;
@@ -173,7 +174,7 @@ class SqliteCursor : public Cursor {
     return true;
   }
   bool viewBlob(int i, std::string_view* v) override {
-    int t = sqlite3_column_type(stmt_, i);
+    int t = type(i);
     if (t == SQLITE_TEXT || t == SQLITE_BLOB) {
       *v = bytes(i, t);
       return true;
@@ -181,13 +182,22 @@ class SqliteCursor : public Cursor {
     return viewText(i, v);  // a number's text, as sqlite3_column_blob would give it
   }
   bool getDateTime(int i, int64_t* millis, int32_t* offset) override {
-    if (sqlite3_column_type(stmt_, i) != SQLITE_TEXT) return false;
+    if (type(i) != SQLITE_TEXT) return false;
     std::string_view text = bytes(i, SQLITE_TEXT);
     return parse_date_time(text.data(), text.size(), millis, offset);
   }
 
  private:
   bool live() const { return *generation_ == mine_; }
+  // The type of column i of the row; remembers the last answer, since a value
+  // is asked for its type (is it NULL?) and then read.
+  int type(int i) {
+    if (i != typeOf_) {
+      typeOf_ = i;
+      type_ = sqlite3_column_type(stmt_, i);
+    }
+    return type_;
+  }
   // The stored bytes of a TEXT or BLOB value. With a UTF-8 database, the
   // text's bytes are the text; otherwise SQLite converts them first.
   std::string_view bytes(int i, int type) {
@@ -202,6 +212,8 @@ class SqliteCursor : public Cursor {
   const uint64_t* generation_;
   uint64_t mine_;
   bool done_ = false;
+  int typeOf_ = -1;  // the column whose type type_ is, in the current row
+  int type_ = SQLITE_NULL;
   std::vector<std::string> names_;
 };
 
