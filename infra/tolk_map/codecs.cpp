@@ -712,10 +712,9 @@ bool ins_oid(LogMapper*, void* field, Oid&, Asn1Value& value) {
 bool rdr_oid(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1Value& value) {
   std::string_view text;
   if (!qx::read_text_view(r, column, text)) return false;
-  ExceptionScope scope;
-  Oid oid;
-  if (!Oid::parse(text, oid)) return false;
-  return value.encode_oid(oid, TAG_CTX0);
+  std::string contents;
+  if (!qx::oid_text::parse_dotted(text, contents)) return false;
+  return value.encode_octets(contents, TAG_CTX0);  // valid identifier contents, as parsed
 }
 
 namespace {
