@@ -177,6 +177,9 @@ bool rdr_eventType(LogMapper*, RWDBReader& r, const RWCString& column, Oid& attr
                    Asn1Value& value) {
   std::string_view view;
   if (!qx::read_text_view(r, column, view)) return false;
+  // A registered name is the usual case: its contents octets go straight into the value.
+  if (const OidNameRegistry::Entry* e = OidNameRegistry::by_name(view))
+    return value.encode_octets(e->contents, TAG_CTX6);
   Oid oid;
   if (OidNameRegistry::find_oid_by_name(view, oid)) return value.encode_oid(oid, TAG_CTX6);
   // The column keeps a global-form type by its bare name; anything else it holds (a
