@@ -208,15 +208,14 @@ inline bool plain_header(const uint8_t* in, size_t pos, size_t end, uint8_t& fir
   return true;
 }
 
-// check_oid_contents for a primitive identifier's contents, by the rarer
-// octet: a subidentifier is not minimal only where 0x80 starts it, so only
-// the 0x80 octets (found with memchr) need a look at what precedes them.
+// check_oid_contents for a primitive identifier's contents: the last octet ends a
+// subidentifier, and a subidentifier is not minimal only where 0x80 starts it
+// (at the beginning or after an octet that ends one). Identifiers are short: a
+// plain loop beats a call to a library search.
 inline bool plain_oid(const uint8_t* p, size_t n) {
-  if (n == 0 || (p[n - 1] & 0x80) != 0) return false;
-  const uint8_t* end = p + n;
-  for (const uint8_t* q = p;
-       (q = static_cast<const uint8_t*>(std::memchr(q, 0x80, static_cast<size_t>(end - q)))); ++q) {
-    if (q == p || (q[-1] & 0x80) == 0) return false;
+  if (n == 0 || (p[n - 1] & 0x80) != 0 || p[0] == 0x80) return false;
+  for (size_t i = 1; i < n; ++i) {
+    if (p[i] == 0x80 && (p[i - 1] & 0x80) == 0) return false;
   }
   return true;
 }
