@@ -76,14 +76,6 @@ const ReaderSpec kCommonReaders[] = {
     {"logrectype", rdr_oid, "logRecType", &objectClassOid},
 };
 
-// The identifier of an attribute pair (carried as OBJECT IDENTIFIER or under another
-// tag), without copying.
-bool pair_identifier(const Asn1Value& idv, Oid& out) {
-  if (!idv || idv.constructed()) return false;
-  std::string_view c = idv.contents();
-  return Oid::from_contents(reinterpret_cast<const unsigned char*>(c.data()), c.size(), out);
-}
-
 // An attribute pair read in place: the identifier's tag and contents octets, and
 // whether the pair holds exactly the identifier and one value.
 struct PairParts {
@@ -117,42 +109,13 @@ struct Attribute {
   Asn1Value pair;  // SEQUENCE {OBJECT IDENTIFIER, value}
 };
 
-// Takes one component of an attribute list apart. False (ResourceLimX raised unless
-// the value library raised first) for a component that is not a pair or whose
-// identifier does not decode.
-bool take_pair(const Asn1Value& component, Attribute& a) {
-  Asn1Value idv = component.first_component();
-  Asn1Value value = component.next_component();
-  if (!component.constructed() || !idv || !value) {
-    ResourceLimX::raise("attribute list component is not an attribute");
-    return false;
-  }
-  if (!pair_identifier(idv, a.id)) {
-    ResourceLimX::raise("attribute identifier does not decode");
-    return false;
-  }
-  a.value = value;
-  bool two = !component.next_component();
-  if (component.tag() == TAG_SEQ && idv.tag() == TAG_OID && two) {
-    a.pair = component;  // already the stored form
-    return true;
-  }
-  Asn1Value oid;
-  if (!oid.encode_oid(a.id) || !a.pair.start_construct(TAG_SEQ) || !a.pair.add_component(oid) ||
-      !a.pair.add_component(value)) {
-    ResourceLimX::raise("attribute pair cannot be built");
-    return false;
-  }
-  return true;
-}
-
-// Appends the pair `component` (identifier `id`, value `value`) to `out` in the form
-// the blob keeps: SEQUENCE {OBJECT IDENTIFIER, value}. A pair already in that form is
-// copied as it stands. False (ResourceLimX raised) when it cannot be built.
-bool append_stored_pair(const Asn1Value& component, const PairParts& parts, const Oid& id,
-                        const Asn1Value& value, std::string& out) {
+// The pair `component` (identifier `id`, value `value`) in the form the blob keeps:
+// SEQUENCE {OBJECT IDENTIFIER, value}; a pair already in that form is taken as it
+// stands (sharing its buffer). False (ResourceLimX raised) when it cannot be built.
+bool stored_pair(const Asn1Value& component, const PairParts& parts, const Oid& id,
+                 const Asn1Value& value, Asn1Value& out) {
   if (component.tag() == TAG_SEQ && parts.id_tag == TAG_OID && parts.two) {
-    out += component.encoding_view();
+    out = component;
     return true;
   }
   Asn1Value oid;
@@ -162,8 +125,33 @@ bool append_stored_pair(const Asn1Value& component, const PairParts& parts, cons
     ResourceLimX::raise("attribute pair cannot be built");
     return false;
   }
-  out += pair.encoding_view();
+  out = std::move(pair);
   return true;
+}
+
+// The identifier of a pair read in place. False (ResourceLimX raised) when it does
+// not decode.
+bool pair_identifier(const PairParts& parts, Oid& out) {
+  if (Oid::from_contents(reinterpret_cast<const unsigned char*>(parts.id.data()), parts.id.size(),
+                         out)) {
+    return true;
+  }
+  ResourceLimX::raise("attribute identifier does not decode");
+  return false;
+}
+
+// Takes one component of an attribute list apart. False (ResourceLimX raised unless
+// the value library raised first) for a component that is not a pair or whose
+// identifier does not decode.
+bool take_pair(const Asn1Value& component, Attribute& a) {
+  PairParts parts;
+  if (!read_pair(component, parts)) {
+    ResourceLimX::raise("attribute list component is not an attribute");
+    return false;
+  }
+  if (!pair_identifier(parts, a.id)) return false;
+  a.value = *++component.components().begin();
+  return stored_pair(component, parts, a.id, a.value, a.pair);
 }
 
 // The whole list taken apart, or false for a malformed one.
@@ -348,11 +336,7 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
     const Oid* key = nullptr;
     PopValues* pv = pop_hash_->fetch(parts.id, &key);
     if (pv == nullptr) {  // not an attribute of this class, but it must decode
-      if (!Oid::from_contents(reinterpret_cast<const unsigned char*>(parts.id.data()),
-                              parts.id.size(), id)) {
-        ResourceLimX::raise("attribute identifier does not decode");
-        return 0;
-      }
+      if (!qx::pair_identifier(parts, id)) return 0;
       continue;
     }
     void* field = img.myColumn(pv->attr);
@@ -360,7 +344,9 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
     id = *key;
     Asn1Value value = *++component.components().begin();
     if (pv->ins == ins_qxlist) {
-      if (!qx::append_stored_pair(component, parts, id, value, blob)) return 0;
+      Asn1Value pair;
+      if (!qx::stored_pair(component, parts, id, value, pair)) return 0;
+      blob += pair.encoding_view();
       if (field != nullptr) ins_formatedVal(this, field, id, value);
     } else if (pv->ins(this, field, id, value)) {
       // A value that its codec refuses leaves the column empty, as an absent one.
