@@ -202,6 +202,11 @@ class LogMapper : public TolkMap {
   virtual int get_nominal_log_record_size() const { return default_log_record_size; }
   virtual int get_all_log_recs(Callback& cb) { return get_all_log_recs(cb, 0); }
   virtual int get_all_almsvc_recs(Callback& cb) { return get_all_almsvc_recs(cb, 1); }
+  // Writes record `id` of class `recordClass` with the attributes of the list into the
+  // table of its class. `entry` (allocated with new; its managed-object number, clear
+  // state and severity set by the caller) gets the record's table type; on success the
+  // alarm state cache owns that very object: the caller may keep reading it while the
+  // record is cached and must not delete it. On failure (0) the caller keeps it.
   virtual int WriteToDB(const int& id, const Oid& recordClass, const Oid& otherClass,
                         const Asn1Value& attributes, OarInfo* entry);
   virtual int deleteDB(const int& id);
@@ -218,15 +223,35 @@ class LogMapper : public TolkMap {
   // named attribute with its new and stored value.
   virtual int UpdateDB(const int& id, const Asn1Value& attributes);
   virtual int UpdateDB(const int& id, const Asn1Value& attributes, RespValue& response);
-  // Clearing and acknowledging alarms (the alarm tables do the database work); the
-  // cached clear state follows a successful clear.
-  virtual int UpdateDBClear(const int& id, const Asn1Value& value, RespValue& response);
-  virtual int UpdateDBClear(const int& id);
-  virtual int UpdateDBClearAlarms(const int id, const Oid& recordClass, const Asn1Value& value);
+  // Acknowledging and clearing alarms, and the alarm lookups; the alarm tables do the
+  // database work (their header, alarmlog.h, tells what each stores). Each fails (0)
+  // for a record or class that keeps no alarms, and for a list that holds an attribute
+  // the operation does not take or a value its column cannot hold: nothing is then
+  // executed.
+  //
+  // Acknowledges record `id` (ackState, ackTime, ackOperator, ackText); `response` gets
+  // each attribute set with a fixed old value.
   virtual int UpdateDBAck(const int& id, const Asn1Value& value, RespValue& response);
+  // Clears record `id` (clearState, clearTime, clearOperator, clearText); the cached
+  // clear state becomes the state stored.
+  virtual int UpdateDBClear(const int& id, const Asn1Value& value, RespValue& response);
+  // Marks record `id` cleared in the cache only (no database work).
+  virtual int UpdateDBClear(const int& id);
+  // Clears every outstanding alarm of class `recordClass` about managed object `id` that
+  // matches the list's eventType, probableCause and specificProblems; the cached states
+  // are left to the caller (UpdateDBClear(id) for each record it selected).
+  virtual int UpdateDBClearAlarms(const int id, const Oid& recordClass, const Asn1Value& value);
+  // The outstanding alarms of class `recordClass` about managed object `id` that match
+  // the list's criteria: `reader` is positioned before their rows (logrecordid,
+  // perceivedseverity, and for some classes clearstate). A list without criteria
+  // leaves `reader` as it was.
   virtual int getOarInfo(const int id, const Oid& recordClass, const Asn1Value& value,
                          RWDBReader& reader);
+  // Every outstanding alarm of class `recordClass` about managed object `id`: rows
+  // (logrecordid, perceivedseverity, clearstate).
   virtual int getOarInfo(const int id, const Oid& recordClass, RWDBReader& reader);
+  // Whether this table object's records are alarms (acknowledged and cleared).
+  virtual bool keeps_alarms() const { return false; }
   // The cached entry's managed object, clear state and severity; 0 when not cached.
   virtual int ReadOarInfo(const int& id, unsigned long& moiid, unsigned char& state,
                           unsigned char& severity);
@@ -248,6 +273,7 @@ class LogMapper : public TolkMap {
   int get_log_record_class(const unsigned long id, Oid& recordClass) const;
   // Number of cached records.
   size_t cached_records() const { return oar_cache_.size(); }
+  using OarCache = std::unordered_map<uint32_t, std::unique_ptr<OarInfo>>;
   unsigned long get_lowest_id() const { return lowest_id_; }
   unsigned long get_highest_id() const { return highest_id_; }
 
@@ -346,8 +372,9 @@ class LogMapper : public TolkMap {
   unsigned long num_records_ = 0;
   bool lowest_set_ = false;
   Asn1Value log_id_;
-  // The alarm state cache: record identifier to entry.
-  std::unordered_map<uint32_t, OarInfo> oar_cache_;
+  // The alarm state cache: record identifier to entry. The entries are owned: those of
+  // records written through WriteToDB are the caller's own objects.
+  OarCache oar_cache_;
   LogMapper* owner_;
   bool registered_ = false;
   std::unique_ptr<RWDBTable> table_;

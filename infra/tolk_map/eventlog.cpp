@@ -102,13 +102,6 @@ bool read_pair(const Asn1Value& component, PairParts& out) {
   return true;
 }
 
-// One attribute of a list: its identifier, its value and the pair as the blob keeps it.
-struct Attribute {
-  Oid id;
-  Asn1Value value;
-  Asn1Value pair;  // SEQUENCE {OBJECT IDENTIFIER, value}
-};
-
 // The pair `component` (identifier `id`, value `value`) in the form the blob keeps:
 // SEQUENCE {OBJECT IDENTIFIER, value}; a pair already in that form is taken as it
 // stands (sharing its buffer). False (ResourceLimX raised) when it cannot be built.
@@ -154,7 +147,8 @@ bool take_pair(const Asn1Value& component, Attribute& a) {
   return stored_pair(component, parts, a.id, a.value, a.pair);
 }
 
-// The whole list taken apart, or false for a malformed one.
+}  // namespace
+
 bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out) {
   if (!attributes || !attributes.constructed()) {
     ResourceLimX::raise("attribute list is not a SET or SEQUENCE");
@@ -167,8 +161,6 @@ bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out) {
   }
   return true;
 }
-
-}  // namespace
 
 std::span<const CodecSpec> common_event_codecs() { return kCommonCodecs; }
 std::span<const ReaderSpec> common_event_readers() { return kCommonReaders; }
@@ -186,12 +178,24 @@ const Asn1Value& empty_blob_value() {
 
 // ---- The row image.
 
-EventLogImpl::EventLogImpl(std::span<const qx::ColumnDef> columns)
-    : RowImage(columns), nulls_(columns.size()), given_(columns.size(), 0) {}
+EventLogImpl::EventLogImpl(std::span<const qx::ColumnDef> columns,
+                           std::span<const qx::InitialText> initial)
+    : RowImage(columns),
+      nulls_(columns.size()),
+      given_(columns.size(), 0),
+      initial_(columns.size(), nullptr) {
+  for (const qx::InitialText& t : initial) {
+    int i = column_of(t.attr);
+    if (i >= 0) initial_[static_cast<size_t>(i)] = t.text;
+  }
+}
 
 void EventLogImpl::start_row() {
   initialize();
   std::fill(given_.begin(), given_.end(), 0);
+  for (size_t i = 0; i < initial_.size(); ++i) {
+    if (initial_[i] != nullptr) *text(columns()[i].attr) = initial_[i];
+  }
 }
 
 void EventLogImpl::given(ATTRIBUTES attr) {
@@ -227,7 +231,8 @@ void EventLogImpl::set_nulls() {
   for (size_t i = 0; i < columns().size(); ++i) {
     const qx::ColumnDef& c = columns()[i];
     if (c.type == RWDBValue::String) {
-      nulls_[i] = static_cast<RWCString*>(myColumn(c.attr))->isNull();
+      // A column with an initial text keeps even the empty one.
+      nulls_[i] = initial_[i] == nullptr && static_cast<RWCString*>(myColumn(c.attr))->isNull();
     } else if (c.type == RWDBValue::Blob) {
       nulls_[i] = static_cast<RWDBBlob*>(myColumn(c.attr))->length() == 0;
     } else if (c.type == RWDBValue::UnsignedLong) {
@@ -264,7 +269,7 @@ void EventLogT::CreateLogT(const std::string& tableName, const LogMapper* owner)
   table_ = std::make_unique<RWDBTable>(aDB_().table(tableName));
   if (table_->exists(aConnection())) {
     if (!table_->fetchSchema(aConnection()).isValid()) {
-      if (tolk_map_debug != 0) std::cout << "ERROR: schema fetch failed" << std::endl;
+      if (tolk_map_debug != 0) std::cout << cls_.schema_failure_text << std::endl;
       ConflictX::raise("schema of %s cannot be fetched", tableName.c_str());
     }
     return;
@@ -295,7 +300,7 @@ void EventLogT::CreateLogT(const std::string& tableName, const LogMapper* owner)
 }
 
 void EventLogT::bind_variables() {
-  image_ = std::make_unique<EventLogImpl>(cls_.columns);
+  image_ = std::make_unique<EventLogImpl>(cls_.columns, cls_.initial_texts);
   inserter_ = table_->inserter();
   image_->bind_all(inserter_);
   deleter_ = table_->deleter();

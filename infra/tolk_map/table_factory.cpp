@@ -3,6 +3,7 @@
 #include "infra/tolk_map/attrvalchg.h"
 #include "infra/tolk_map/objcrt.h"
 #include "infra/tolk_map/objdlt.h"
+#include "infra/tolk_map/qxalarm.h"
 #include "infra/tolk_map/relchg.h"
 #include "infra/tolk_map/secalm.h"
 #include "infra/tolk_map/statechg.h"
@@ -18,6 +19,8 @@ LogMapper* make(LogMapper* owner) {
 
 TableFactory table_factory(TABLE_TYPE type) {
   switch (type) {
+    case QXALARM_TABLE:
+      return &make<QxAlarmT>;
     case OBJCRT_TABLE:
       return &make<ObjcrtT>;
     case OBJDLT_TABLE:

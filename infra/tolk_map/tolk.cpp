@@ -221,12 +221,17 @@ int LogMapper::WriteToDB(const int& id, const Oid& recordClass, const Oid& other
   ExceptionScope scope;
   TABLE_TYPE type = tolk_oid_to_table.get_table_type(recordClass);
   LogMapper* table = tables_[type].get();
-  if (table != nullptr && entry != nullptr) {
+  if (table == nullptr) {
+    ProcessFailX::raise("records of class %s have no table", recordClass.format().c_str());
+  } else if (entry == nullptr) {
+    InvalidX::raise("record %d written without its OarInfo", id);
+  } else {
     unsigned char t = static_cast<unsigned char>(type);
     entry->set_table_type(t);
     if (table->WriteToDB(id, recordClass, otherClass, attributes, entry) == 1) {
-      oar_cache_[static_cast<uint32_t>(id)] = *entry;
-      delete entry;
+      // From here on the cache owns the caller's very object.
+      std::unique_ptr<OarInfo>& slot = oar_cache_[static_cast<uint32_t>(id)];
+      if (slot.get() != entry) slot.reset(entry);
       return 1;
     }
   }
@@ -243,7 +248,7 @@ int LogMapper::deleteDB(const int& id) {
     tolk_error.print(150, "Log hash: could not find the logrecordid. \n");
     return 0;
   }
-  LogMapper* table = tables_[it->second.get_table_type() % NUM_TABLE_TYPES].get();
+  LogMapper* table = tables_[it->second->get_table_type() % NUM_TABLE_TYPES].get();
   if (table == nullptr || table->deleteDB(id) != 1) {
     tolk_error.print(151, "Log hash: log record deletion failure. \n");
     return 0;
@@ -257,7 +262,7 @@ int LogMapper::ReadfromDB(const int& id, RespValue& response) {
   auto it = oar_cache_.find(static_cast<uint32_t>(id));
   LogMapper* table = it == oar_cache_.end()
                          ? nullptr
-                         : tables_[it->second.get_table_type() % NUM_TABLE_TYPES].get();
+                         : tables_[it->second->get_table_type() % NUM_TABLE_TYPES].get();
   if (table == nullptr) {
     ProcessFailX::raise("record %d not cached", id);
     if (tolk_map_debug != 0) std::cout << "A Read from the database failed." << std::endl;
