@@ -42,20 +42,21 @@ const CodecSpec kStateCodecs[] = {
     {&displayTextOid, pop_text, ins_text, "displayText", ATTR_DISPLAY_TEXT},
 };
 
-// The times read back as [0] time or [1] NULL (none).
+// The times read back as [0] time or [1] NULL (none). The operators and comments are
+// GraphicStrings, the type the platform gives them, so that they read back as written.
 const ReaderSpec kStateReaders[] = {
     {"ackstate", rdr_ackState, "ackState", &ackStateOid},
     {"acktime", rdr_qx_time, "ackTime", &ackTimeOid},
-    {"ackoperator", rdr_text, "ackOperator", &ackOperatorOid},
-    {"acktext", rdr_text, "ackText", &ackTextOid},
+    {"ackoperator", rdr_additionaltext, "ackOperator", &ackOperatorOid},
+    {"acktext", rdr_additionaltext, "ackText", &ackTextOid},
     {"clearstate", rdr_clearState, "clearState", &clearStateOid},
     {"cleartime", rdr_qx_time, "clearTime", &clearTimeOid},
-    {"clearoperator", rdr_text, "clearOperator", &clearOperatorOid},
-    {"cleartext", rdr_text, "clearText", &clearTextOid},
+    {"clearoperator", rdr_additionaltext, "clearOperator", &clearOperatorOid},
+    {"cleartext", rdr_additionaltext, "clearText", &clearTextOid},
     {"displaystate", rdr_displayState, "displayState", &displayStateOid},
     {"displaytime", rdr_qx_time, "displayTime", &displayTimeOid},
-    {"displayoperator", rdr_text, "displayOperator", &displayOperatorOid},
-    {"displaytext", rdr_text, "displayText", &displayTextOid},
+    {"displayoperator", rdr_additionaltext, "displayOperator", &displayOperatorOid},
+    {"displaytext", rdr_additionaltext, "displayText", &displayTextOid},
 };
 
 }  // namespace
