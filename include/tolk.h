@@ -143,6 +143,12 @@ class LogMapper : public TolkMap {
   static int get_all_logs(Callback& cb);
   // The live mapper of that log, or null.
   static LogMapper* find_log_handle(const Asn1Value& logId);
+  // The platform's number of a managed object instance (an ObjectInstance value): the
+  // number an alarm record about that object carries (OarInfo::set_moiid) and the
+  // clear-all and lookups take; the same in every process sharing the store. A new
+  // instance gets the next number, in the current transaction on the embedded store;
+  // with `allocate` false it gets none and the result is 0. -1 on failure.
+  static long moi_number(const Asn1Value& instance, bool allocate = true);
   // 0: auto-commit on; 1, 2: off; other values change nothing.
   static void set_xact_mode(COMMIT_MODE mode);
   // Commits (and begins the next transaction): 1, or 0 when the server refused the

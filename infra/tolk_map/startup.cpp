@@ -6,6 +6,7 @@
 #include "infra/tolk_map/codecs.h"
 #include "infra/tolk_map/fdn_cache.h"
 #include "infra/tolk_map/log_tables.h"
+#include "infra/tolk_map/moi_number.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/testing.h"
 #include "infra/tolk_map/trace.h"
@@ -165,6 +166,7 @@ void tolk_reset_for_tests() {
   LogMapper::qxdb_log_tx = 1;
   reset_shared_table_flags();
   FdnCache::reset();
+  reset_unique_mo();
   qx::mgmt::reset_platform_database();
 }
 

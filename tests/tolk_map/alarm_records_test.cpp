@@ -487,6 +487,23 @@ TEST_P(AlarmRecordsTest, UpdatesAndDeletesWorkOnAlarmsAsOnEveryRecord) {
   EXPECT_EQ(rc, 0);
 }
 
+TEST_P(AlarmRecordsTest, ManagedObjectNumbersAreStableAndLookingOneUpAllocatesNone) {
+  LogMapper* m = NewLog();
+  EXPECT_EQ(LogMapper::moi_number(Dn("ne-1"), false), 0);
+  long n1 = LogMapper::moi_number(Dn("ne-1"));
+  long n2 = LogMapper::moi_number(Dn("ne-2"));
+  ASSERT_GT(n1, 0);
+  ASSERT_GT(n2, 0);
+  EXPECT_NE(n1, n2);
+  EXPECT_EQ(LogMapper::moi_number(Dn("ne-1"), false), n1);
+  EXPECT_EQ(LogMapper::moi_number(Asn1Value()), -1);
+  ASSERT_NE(Write(m, 1, Alarm(kCommunicationsAlarm, kPowerProblem, 1, nullptr), n1), nullptr);
+  LogMapper::commit();
+  Restart();
+  EXPECT_EQ(LogMapper::moi_number(Dn("ne-2"), false), n2);
+  EXPECT_EQ(LogMapper::moi_number(Dn("ne-1")), n1);
+}
+
 QX_STORE_TESTS(AlarmRecordsTest);
 
 }  // namespace
