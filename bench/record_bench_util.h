@@ -20,6 +20,8 @@
 
 #include "infra/tolk_map/alarmlog.h"
 #include "infra/tolk_map/eventlog.h"
+#include "infra/tolk_map/intrnet.h"
+#include "infra/tolk_map/zkalarm.h"
 #include "infra/tolk_map/oids.h"
 #include "tolk.h"
 
@@ -138,6 +140,19 @@ inline Asn1Value make_record(TABLE_TYPE type, const Oid& cls, int n) {
       list.add_component(pair(sourceIndicatorOid, enumv(n % 3)));
       list.add_component(pair(attributeIdListOid, ids));
       break;
+    case INTRNET_TABLE:
+      list.add_component(pair(probableCauseOid, oidv(Oid("2.9.3.2.0.0.15"), TAG_CTX6)));
+      list.add_component(pair(perceivedSeverityOid, enumv(n % 6)));
+      list.add_component(pair(
+          snmpVarBindOid,
+          construct(TAG_SEQ, {construct(TAG_SEQ, {oidv(Oid("1.3.6.1.2.1.2.2.1.1")), intv(n % 48)}),
+                              construct(TAG_SEQ, {oidv(Oid("1.3.6.1.2.1.2.2.1.8")), intv(2)})})));
+      list.add_component(pair(transportDomOid, oidv(Oid("1.3.6.1.6.1.1"))));
+      break;
+    case ZKALARM_TABLE:
+      list.add_component(pair(mosiSeverityOid, intv(n % 5)));
+      list.add_component(pair(mosiStateOid, intv(n)));
+      [[fallthrough]];
     case QXALARM_TABLE: {
       static const Oid kCauses[] = {Oid("2.9.3.2.0.0.58"), Oid("2.9.3.2.0.0.15"),
                                     Oid("2.9.3.2.0.0.11"), Oid("2.9.3.2.0.0.51")};

@@ -1,7 +1,7 @@
 // The headline figures of the record path, each against a raw baseline measured in the
 // same run:
 //   write_<class>_vs_raw_sqlite  WriteToDB of realistic records of each event class and of
-//                                the alarm class
+//                                the three alarm classes
 //                                (about fifteen attributes, managed objects from a pool of
 //                                3,000, 1,000 records per commit) against plain sqlite3
 //                                calls inserting the very same rows into a table of the
@@ -77,6 +77,10 @@ int main(int argc, char** argv) {
       {"statechg", STATECHG_TABLE, &statechgOid, &StateChgT::description},
       {"qxalarm", QXALARM_TABLE, &qxalarmOid,
        []() -> const qx::EventClass& { return QxAlarmT::description().event; }},
+      {"zkalarm", ZKALARM_TABLE, &zkalarmOid,
+       []() -> const qx::EventClass& { return ZKAlarmT::description().event; }},
+      {"intrnet", INTRNET_TABLE, &intrnetOid,
+       []() -> const qx::EventClass& { return IntrNetT::description().event; }},
   };
   std::vector<std::string> headlines;
   char line[256];

@@ -59,8 +59,44 @@ const ReaderSpec kStateReaders[] = {
     {"displaytext", rdr_additionaltext, "displayText", &displayTextOid},
 };
 
+// The X.733 attributes. The list-valued ones travel in the blob: their column names
+// only name them, and their text columns keep the formatted text written with the
+// record.
+const CodecSpec kX733Codecs[] = {
+    {&probableCauseOid, pop_qxlist, ins_qxlist, "probableCause", ATTR_PROBABLE_CAUSE},
+    {&perceivedSeverityOid, pop_perceivedSeverity, ins_perceivedSeverity, "perceivedSeverity",
+     ATTR_PERCEIVED_SEVERITY},
+    {&specificProblemsOid, pop_qxlist, ins_qxlist, "specificProblems", ATTR_SPECIFIC_PROBLEMS},
+    {&backedUpStatusOid, pop_backedUpStatus, ins_backedUpStatus, "backedUpStatus",
+     ATTR_BACKED_UP_STATUS},
+    {&backUpObjectOid, pop_formatedVal, ins_formatedVal, "backUpObject", ATTR_BACK_UP_OBJECT},
+    {&trendIndicationOid, pop_trendIndication, ins_trendIndication, "trendIndication",
+     ATTR_TREND_INDICATION},
+    {&thresholdInfoOid, pop_qxlist, ins_qxlist, "thresholdInfo", ATTR_THRESHOLD_INFO},
+    {&stateChangeDefOid, pop_qxlist, ins_qxlist, "stateChangeDef", ATTR_STATE_CHANGE_DEF},
+    {&monitoredAttributesOid, pop_qxlist, ins_qxlist, "monitoredAttribs",
+     ATTR_MONITORED_ATTRIBUTES},
+    {&proposedRepairActionsOid, pop_qxlist, ins_qxlist, "proposedRprActs",
+     ATTR_PROPOSED_REPAIR_ACTIONS},
+};
+
+const ReaderSpec kX733Readers[] = {
+    {"probablecause_s", rdr_qxlist, "probableCause_s", &probableCauseOid},
+    {"perceivedseverity", rdr_perceivedSeverity, "perceivedSeverity", &perceivedSeverityOid},
+    {"specificproblems_s", rdr_qxlist, "specificProblems_s", &specificProblemsOid},
+    {"backedupstatus", rdr_backedUpStatus, "backedUpStatus", &backedUpStatusOid},
+    {"backupobject", rdr_formatedVal, "backUpObject", &backUpObjectOid},
+    {"trendindication", rdr_trendIndication, "trendIndication", &trendIndicationOid},
+    {"thresholdinfo_s", rdr_qxlist, "thresholdInfo_s", &thresholdInfoOid},
+    {"statechangedef_s", rdr_qxlist, "stateChangeDef_s", &stateChangeDefOid},
+    {"monitoredattribs", rdr_qxlist, "monitoredAttribs", &monitoredAttributesOid},
+    {"proposedrpractions", rdr_qxlist, "proposedRprActions", &proposedRepairActionsOid},
+};
+
 }  // namespace
 
+std::span<const CodecSpec> x733_alarm_codecs() { return kX733Codecs; }
+std::span<const ReaderSpec> x733_alarm_readers() { return kX733Readers; }
 std::span<const CodecSpec> alarm_state_codecs() { return kStateCodecs; }
 std::span<const ReaderSpec> alarm_state_readers() { return kStateReaders; }
 
@@ -318,6 +354,10 @@ AlarmLogT::AlarmLogT(LogMapper* owner, const qx::AlarmClass& cls)
       clear_all_(cls.specific_problems_column != nullptr),
       oar_(cls.specific_problems_column != nullptr),
       mo_(cls.specific_problems_column != nullptr) {
+  if (cls.x733) {
+    register_codecs(*pop_hash_, qx::x733_alarm_codecs());
+    register_readers(*rdr_hash_, qx::x733_alarm_readers());
+  }
   register_codecs(*pop_hash_, qx::alarm_state_codecs());
   register_readers(*rdr_hash_, qx::alarm_state_readers());
   bind_clear_variables();
@@ -502,7 +542,12 @@ int AlarmLogT::getOarInfo(const int moiId, const Oid&, const Asn1Value& attribut
                         r.status().message().data());
     return failed(78, 79, what);
   }
-  if (tolk_map_debug != 0) outputStatus(r.status());
+  if (alarm_.report_lookup) {
+    std::cout << "The selectors result is : " << (r.isValid() ? 1 : 0);
+    outputStatus(r.status());
+  } else if (tolk_map_debug != 0) {
+    outputStatus(r.status());
+  }
   reader = r;
   return 1;
 }

@@ -61,6 +61,12 @@ struct AlarmClass {
   bool lookup_selects_clear_state;
   // The two lines written when a clear of one record fails.
   int clear_messages[2];
+  // The alarm lookup reports its reader's validity and status on standard output, as
+  // the correlation feature's callers have always seen it.
+  bool report_lookup = false;
+  // The class keeps the X.733 alarm attributes (x733_alarm_codecs), besides the codecs
+  // of its event class.
+  bool x733 = false;
 };
 
 // The twelve columns every alarm table keeps of what operators did with an alarm, in
@@ -88,6 +94,12 @@ inline constexpr std::array<InitialText, 3> kAlarmInitialTexts = {{
     {ATTR_CLEAR_STATE, "unCleared"},
     {ATTR_DISPLAY_STATE, "unDisplayed"},
 }};
+
+// The codecs and readers of the X.733 alarm attributes (probable cause, perceived
+// severity, specific problems, backed-up status and object, trend, threshold, state
+// change, monitored attributes, repair actions) for the classes that keep them all.
+std::span<const CodecSpec> x733_alarm_codecs();
+std::span<const ReaderSpec> x733_alarm_readers();
 
 // The codecs and readers of the twelve columns, which every alarm table registers after
 // its class's own.

@@ -221,7 +221,7 @@ void EventLogImpl::bind_all(RWDBInserter& ins) {
         ins[c.name] << RWDBBoundExpr(static_cast<RWDBBlob*>(f), &nulls_[i]);
         break;
       default:
-        ins[c.name] << RWDBBoundExpr(static_cast<long*>(f));
+        ins[c.name] << RWDBBoundExpr(static_cast<long*>(f), &nulls_[i]);
         break;
     }
   }
@@ -237,6 +237,8 @@ void EventLogImpl::set_nulls() {
       nulls_[i] = static_cast<RWDBBlob*>(myColumn(c.attr))->length() == 0;
     } else if (c.type == RWDBValue::UnsignedLong) {
       nulls_[i] = given_[i] == 0 && c.attr != ATTR_LOG_RECORD_ID && c.attr != ATTR_MOI_ID;
+    } else if (c.type == RWDBValue::Long) {
+      nulls_[i] = given_[i] == 0;
     }
   }
 }

@@ -32,38 +32,6 @@ constexpr auto kColumns = qx::concat(
 constexpr auto kInitialTexts = qx::concat(
     qx::kAlarmInitialTexts, std::array<qx::InitialText, 1>{{{ATTR_PROBABLE_CAUSE_OID, ""}}});
 
-const CodecSpec kCodecs[] = {
-    {&probableCauseOid, pop_qxlist, ins_qxlist, "probableCause", ATTR_PROBABLE_CAUSE},
-    {&perceivedSeverityOid, pop_perceivedSeverity, ins_perceivedSeverity, "perceivedSeverity",
-     ATTR_PERCEIVED_SEVERITY},
-    {&specificProblemsOid, pop_qxlist, ins_qxlist, "specificProblems", ATTR_SPECIFIC_PROBLEMS},
-    {&backedUpStatusOid, pop_backedUpStatus, ins_backedUpStatus, "backedUpStatus",
-     ATTR_BACKED_UP_STATUS},
-    {&backUpObjectOid, pop_formatedVal, ins_formatedVal, "backUpObject", ATTR_BACK_UP_OBJECT},
-    {&trendIndicationOid, pop_trendIndication, ins_trendIndication, "trendIndication",
-     ATTR_TREND_INDICATION},
-    {&thresholdInfoOid, pop_qxlist, ins_qxlist, "thresholdInfo", ATTR_THRESHOLD_INFO},
-    {&stateChangeDefOid, pop_qxlist, ins_qxlist, "stateChangeDef", ATTR_STATE_CHANGE_DEF},
-    {&monitoredAttributesOid, pop_qxlist, ins_qxlist, "monitoredAttribs",
-     ATTR_MONITORED_ATTRIBUTES},
-    {&proposedRepairActionsOid, pop_qxlist, ins_qxlist, "proposedRprActs",
-     ATTR_PROPOSED_REPAIR_ACTIONS},
-};
-
-// The list-valued attributes come back from the blob; their readers only name them.
-const ReaderSpec kReaders[] = {
-    {"probablecause_s", rdr_qxlist, "probableCause_s", &probableCauseOid},
-    {"perceivedseverity", rdr_perceivedSeverity, "perceivedSeverity", &perceivedSeverityOid},
-    {"specificproblems_s", rdr_qxlist, "specificProblems", &specificProblemsOid},
-    {"backedupstatus", rdr_backedUpStatus, "backedUpStatus", &backedUpStatusOid},
-    {"backupobject", rdr_formatedVal, "backUpObject", &backUpObjectOid},
-    {"trendindication", rdr_trendIndication, "trendIndication", &trendIndicationOid},
-    {"thresholdinfo_s", rdr_qxlist, "thresholdInfo_s", &thresholdInfoOid},
-    {"statechangedef_s", rdr_qxlist, "stateChangeDef_s", &stateChangeDefOid},
-    {"monitoredattribs", rdr_qxlist, "monitoredAttribs", &monitoredAttributesOid},
-    {"proposedrpractions", rdr_qxlist, "proposedRprActs", &proposedRepairActionsOid},
-};
-
 const qx::IndexDef kIndexes[] = {{"elaid", "logRecordId"}, {"qxoid", "moi_id"}};
 
 const qx::EventClass kEventClass = {
@@ -73,8 +41,8 @@ const qx::EventClass kEventClass = {
     .indexes = kIndexes,
     .synonym_suffix = "qxAlm",
     .columns = kColumns,
-    .codecs = kCodecs,
-    .readers = kReaders,
+    .codecs = {},
+    .readers = {},
     .messages = {{72, 73}, {74, 75}, {76, 77}},
     .initial_texts = kInitialTexts,
     .schema_failure_text = "QxAlarmT::ERROR: schema fetch failed",
@@ -85,6 +53,7 @@ const qx::AlarmClass kClass = {
     .specific_problems_column = "specificProblems",
     .lookup_selects_clear_state = false,
     .clear_messages = {78, 79},
+    .x733 = true,
 };
 
 }  // namespace

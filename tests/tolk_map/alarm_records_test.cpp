@@ -4,8 +4,10 @@
 #include <map>
 
 #include "infra/tolk_map/alarmlog.h"
+#include "infra/tolk_map/intrnet.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/qxalarm.h"
+#include "infra/tolk_map/zkalarm.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
 #include "platform/db/rwdb_reader.h"
@@ -85,8 +87,8 @@ class AlarmRecordsTest : public StoreTest {
     return out;
   }
   // The text (or "NULL") of one column of an alarm row, straight from the table.
-  std::string Column(LogMapper* m, int id, const char* column) {
-    RWDBTable t = LogMapper::aDB_().table(m->get_table_name() + "qxAlm");
+  std::string Column(LogMapper* m, int id, const char* column, const char* stem = "qxAlm") {
+    RWDBTable t = LogMapper::aDB_().table(m->get_table_name() + stem);
     RWDBSelector sel = LogMapper::aDB_().selector();
     sel << t[column];
     sel.where(t["logRecordId"] == RWDBExpr(static_cast<unsigned long>(id)));
@@ -214,10 +216,10 @@ TEST_P(AlarmRecordsTest, CacheOwnsTheCallersEntryAndStartUpRebuildsIt) {
   ASSERT_EQ(LogMapper::init_log_handles(log_cb, alarm_cb), 1);
   LogMapper* again = Keep(LogMapper::find_log_handle(Int(7)));
   ASSERT_NE(again, nullptr);
-  // The alarm table calls once with the log, then the end of the log's tables.
-  ASSERT_EQ(calls.alarm.size(), 2u);
-  EXPECT_EQ(calls.alarm[0], Int(7).to_string());
-  EXPECT_EQ(calls.alarm[1], "null");
+  // Each of the three alarm tables calls once with the log, then the end of the log.
+  ASSERT_EQ(calls.alarm.size(), 4u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(calls.alarm[i], Int(7).to_string());
+  EXPECT_EQ(calls.alarm[3], "null");
   struct Expected {
     int id;
     unsigned long moi;
@@ -502,6 +504,149 @@ TEST_P(AlarmRecordsTest, ManagedObjectNumbersAreStableAndLookingOneUpAllocatesNo
   Restart();
   EXPECT_EQ(LogMapper::moi_number(Dn("ne-2"), false), n2);
   EXPECT_EQ(LogMapper::moi_number(Dn("ne-1")), n1);
+}
+
+// The three alarm classes share every operation; each keeps its own table and type.
+TEST_P(AlarmRecordsTest, EveryAlarmClassIsAcknowledgedClearedAndRebuilt) {
+  struct Class {
+    const Oid* cls;
+    TABLE_TYPE type;
+    const char* stem;
+    const char* synonym;
+  };
+  const Class classes[] = {{&qxalarmOid, QXALARM_TABLE, "qxAlm", "7_qxAlm"},
+                           {&zkalarmOid, ZKALARM_TABLE, "ZkvCt", "7_zkvAlm"},
+                           {&intrnetOid, INTRNET_TABLE, "qxInt", "7_intAlm"}};
+  LogMapper* m = NewLog();
+  int id = 1;
+  for (const Class& c : classes) {
+    SCOPED_TRACE(c.stem);
+    EXPECT_TRUE(Exists(c.synonym));
+    auto* table = dynamic_cast<AlarmLogT*>(m->get_table(c.type));
+    ASSERT_NE(table, nullptr);
+    // Managed object 20 + type: three alarms; the first acknowledged, the second
+    // cleared alone, the other two by the clear-all.
+    unsigned long moi = 20 + c.type;
+    for (int k = 0; k < 3; ++k) {
+      ASSERT_NE(Write(m, id + k, Alarm(kCommunicationsAlarm, kPowerProblem, 1 + k, nullptr), moi,
+                      *c.cls),
+                nullptr);
+    }
+    RespValue response;
+    ASSERT_EQ(m->UpdateDBAck(id, AttrList(Ack(1, "alice")), response), 1);
+    ASSERT_EQ(m->UpdateDBClear(id + 1, AttrList(Cleared()), response), 1);
+    EXPECT_EQ(Column(m, id, "ackState", c.stem), "acked");
+    EXPECT_EQ(Column(m, id + 1, "clearState", c.stem), "cleared");
+    RWDBReader r;
+    ASSERT_EQ(m->getOarInfo(static_cast<int>(moi), *c.cls, r), 1);
+    EXPECT_EQ(Rows(r), (std::map<unsigned long, std::string>{
+                           {static_cast<unsigned long>(id), "critical"},
+                           {static_cast<unsigned long>(id + 2), "minor"}}));
+    Attrs all = Cleared();
+    all.push_back({eventTypeOid, Oidv(kCommunicationsAlarm, TAG_CTX6)});
+    ASSERT_EQ(m->UpdateDBClearAlarms(static_cast<int>(moi), *c.cls, AttrList(all)), 1);
+    EXPECT_EQ(Column(m, id, "clearState", c.stem), "cleared");
+    EXPECT_EQ(Column(m, id + 2, "clearState", c.stem), "cleared");
+    EXPECT_EQ(Column(m, id + 1, "clearOperator", c.stem), "ops");
+    id += 3;
+  }
+  LogMapper::commit();
+  Restart();
+  Callback log_cb([](void*, void* data) { delete static_cast<RespValue*>(data); });
+  ASSERT_EQ(LogMapper::init_log_handles(log_cb, no_op_cb), 1);
+  LogMapper* again = Keep(LogMapper::find_log_handle(Int(7)));
+  ASSERT_NE(again, nullptr);
+  id = 1;
+  for (const Class& c : classes) {
+    SCOPED_TRACE(c.stem);
+    for (int k = 0; k < 3; ++k) {
+      unsigned short type = 99;
+      ASSERT_EQ(again->get_table_type(id + k, type), 1);
+      EXPECT_EQ(type, c.type);
+      unsigned long moi = 0;
+      unsigned char state = 9, severity = 9;
+      ASSERT_EQ(again->ReadOarInfo(id + k, moi, state, severity), 1);
+      EXPECT_EQ(moi, 20u + c.type);
+      EXPECT_EQ(state, 1);
+      EXPECT_EQ(severity, 1 + k);
+      Oid cls;
+      ASSERT_EQ(again->get_log_record_class(id + k, cls), 1);
+      EXPECT_EQ(cls, *c.cls);
+    }
+    EXPECT_EQ(Read(again, id)[ackOperatorOid], Graph("alice"));
+    id += 3;
+  }
+}
+
+TEST_P(AlarmRecordsTest, CorrelationAlarmsKeepTheirIntegers) {
+  LogMapper* m = NewLog();
+  const long values[][2] = {{3, 17}, {-5, -2147483648L}, {2147483647L, 0}, {9000000000L, -1}};
+  int id = 1;
+  for (const auto& v : values) {
+    Attrs a = Alarm(kCommunicationsAlarm, kPowerProblem, 2, "1.2.3");
+    a.push_back({mosiSeverityOid, Int(v[0])});
+    a.push_back({mosiStateOid, Int(v[1])});
+    ASSERT_NE(Write(m, id, a, 17, zkalarmOid), nullptr);
+    auto got = Read(m, id);
+    EXPECT_EQ(got[mosiSeverityOid], Int(v[0]));
+    EXPECT_EQ(got[mosiStateOid], Int(v[1]));
+    EXPECT_EQ(got[specificProblemsOid], Set({Oidv("1.2.3")}));
+    ++id;
+  }
+  // Without them the columns stay NULL and nothing reads back.
+  ASSERT_NE(Write(m, id, Alarm(kCommunicationsAlarm, kPowerProblem, 2, nullptr), 17, zkalarmOid),
+            nullptr);
+  EXPECT_EQ(Column(m, id, "mosiSeverity", "ZkvCt"), "NULL");
+  EXPECT_FALSE(Read(m, id).count(mosiSeverityOid));
+  // An update changes them like any column.
+  ASSERT_EQ(m->UpdateDB(1, AttrList({{mosiSeverityOid, Int(-7)}})), 1);
+  EXPECT_EQ(Read(m, 1)[mosiSeverityOid], Int(-7));
+  // The lookup with specific problems goes by their own column.
+  RWDBReader r;
+  Attrs criteria = {{eventTypeOid, Oidv(kCommunicationsAlarm, TAG_CTX6)},
+                    {specificProblemsOid, Set({Oidv("1.2.3")})}};
+  ASSERT_EQ(m->getOarInfo(17, zkalarmOid, AttrList(criteria), r), 1);
+  EXPECT_EQ(Rows(r).size(), 5u);
+}
+
+TEST_P(AlarmRecordsTest, TrapAlarmsHaveNoSpecificProblems) {
+  LogMapper* m = NewLog();
+  Asn1Value var_binds = Set({Set({Oidv("1.3.6.1.2.1.1.3.0"), Int(4242)}, TAG_SEQ)}, TAG_SEQ);
+  Attrs trap = Alarm(kCommunicationsAlarm, kPowerProblem, 3, "1.2.3");
+  trap.push_back({backedUpStatusOid, Bool(true)});
+  trap.push_back({snmpVarBindOid, var_binds});
+  trap.push_back({transportDomOid, Oidv("1.3.6.1.6.1.1")});
+  ASSERT_NE(Write(m, 1, trap, 17, intrnetOid), nullptr);
+  ASSERT_NE(Write(m, 2, Alarm(kCommunicationsAlarm, kPowerProblem, 2, nullptr), 17, intrnetOid),
+            nullptr);
+  auto got = Read(m, 1);
+  EXPECT_EQ(got[snmpVarBindOid], var_binds);
+  EXPECT_EQ(got[transportDomOid], Oidv("1.3.6.1.6.1.1"));
+  EXPECT_EQ(got[probableCauseOid], Cause(kPowerProblem));
+  EXPECT_FALSE(got.count(specificProblemsOid));  // not trap attributes: not stored
+  EXPECT_FALSE(got.count(backedUpStatusOid));
+  EXPECT_FALSE(got.count(trendIndicationOid));
+  EXPECT_EQ(Column(m, 1, "transportDomain_s", "qxInt"), "1.3.6.1.6.1.1");
+
+  // The lookup reports three columns and knows no specific problems criterion.
+  RWDBReader r;
+  Attrs criteria = {{eventTypeOid, Oidv(kCommunicationsAlarm, TAG_CTX6)}};
+  ASSERT_EQ(m->getOarInfo(17, intrnetOid, AttrList(criteria), r), 1);
+  size_t columns = 0;
+  EXPECT_EQ(Rows(r, &columns), (std::map<unsigned long, std::string>{{1, "minor"}, {2, "major"}}));
+  EXPECT_EQ(columns, 3u);
+  criteria.push_back({specificProblemsOid, Set({Oidv("1.2.3")})});
+  EXPECT_EQ(m->getOarInfo(17, intrnetOid, AttrList(criteria), r), 0);
+  Attrs all = Cleared();
+  all.push_back({eventTypeOid, Oidv(kCommunicationsAlarm, TAG_CTX6)});
+  all.push_back({specificProblemsOid, Set({Oidv("1.2.3")})});
+  EXPECT_EQ(m->UpdateDBClearAlarms(17, intrnetOid, AttrList(all)), 0);
+  EXPECT_EQ(Column(m, 1, "clearState", "qxInt"), "unCleared");
+  // Without it, every matching alarm is cleared whatever its problems.
+  all.pop_back();
+  ASSERT_EQ(m->UpdateDBClearAlarms(17, intrnetOid, AttrList(all)), 1);
+  EXPECT_EQ(Column(m, 1, "clearState", "qxInt"), "cleared");
+  EXPECT_EQ(Column(m, 2, "clearState", "qxInt"), "cleared");
 }
 
 QX_STORE_TESTS(AlarmRecordsTest);
