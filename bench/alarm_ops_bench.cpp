@@ -26,7 +26,7 @@ namespace {
 
 using namespace bench;
 
-const Oid kEventType("2.9.3.2.10.2");      // communicationsAlarm
+const Oid kEventType("2.9.3.2.10.2");       // communicationsAlarm
 const Oid kOtherEventType("2.9.3.2.10.3");  // equipmentAlarm
 const Oid kCause("2.9.3.2.0.0.58");         // powerProblem
 constexpr int kPerObject = 10;              // alarms per managed object
@@ -35,11 +35,11 @@ constexpr int kPerObject = 10;              // alarms per managed object
 // and a severity. The alarms of the measured object (1) all match.
 Asn1Value small_alarm(int n, int moi) {
   bool match = moi == 1 || n % 2 == 0;
-  return construct(TAG_SET,
-                   {pair(loggingTimeOid, gentime("20240301101500Z")),
-                    pair(eventTypeOid, oidv(match ? kEventType : kOtherEventType, TAG_CTX6)),
-                    pair(probableCauseOid, oidv(kCause, TAG_CTX6)),
-                    pair(perceivedSeverityOid, enumv(n % 6))});
+  return construct(
+      TAG_SET,
+      {pair(loggingTimeOid, gentime("20240301101500Z")),
+       pair(eventTypeOid, oidv(match ? kEventType : kOtherEventType, TAG_CTX6)),
+       pair(probableCauseOid, oidv(kCause, TAG_CTX6)), pair(perceivedSeverityOid, enumv(n % 6))});
 }
 
 // Fills `log` with `count` alarms, ten per managed object; object 1 gets the first ten.
@@ -48,8 +48,8 @@ bool fill(LogMapper* log, int first_id, int count) {
     auto* entry = new OarInfo;
     unsigned long moi = 1 + static_cast<unsigned long>(i / kPerObject);
     entry->set_moiid(moi);
-    if (log->WriteToDB(first_id + i, qxalarmOid, qxalarmOid,
-                       small_alarm(i, static_cast<int>(moi)), entry) != 1) {
+    if (log->WriteToDB(first_id + i, qxalarmOid, qxalarmOid, small_alarm(i, static_cast<int>(moi)),
+                       entry) != 1) {
       delete entry;
       std::fprintf(stderr, "write failed\n");
       return false;
@@ -156,13 +156,12 @@ void by_key(LogMapper* log, int first_id, int count, bool ack, const std::string
   Asn1Value state;
   state.encode_enum(1);
   Asn1Value time = construct(TAG_CTX0, {gentime("20240302080000Z")});
-  Asn1Value list =
-      ack ? construct(TAG_SET, {pair(ackStateOid, state), pair(ackTimeOid, time),
-                                pair(ackOperatorOid, graph("operator")),
-                                pair(ackTextOid, graph("seen, ticket opened"))})
-          : construct(TAG_SET, {pair(clearStateOid, state), pair(clearTimeOid, time),
-                                pair(clearOperatorOid, graph("operator")),
-                                pair(clearTextOid, graph("fixed on site"))});
+  Asn1Value list = ack ? construct(TAG_SET, {pair(ackStateOid, state), pair(ackTimeOid, time),
+                                             pair(ackOperatorOid, graph("operator")),
+                                             pair(ackTextOid, graph("seen, ticket opened"))})
+                       : construct(TAG_SET, {pair(clearStateOid, state), pair(clearTimeOid, time),
+                                             pair(clearOperatorOid, graph("operator")),
+                                             pair(clearTextOid, graph("fixed on site"))});
   // The raw side's table: a copy of the rows as they stand.
   const std::string table = log->get_table_name() + "qxAlm";
   Rows rows;
@@ -204,7 +203,8 @@ void by_key(LogMapper* log, int first_id, int count, bool ack, const std::string
     sqlite3_bind_int64(st, 5, first_id + i);
     check(sqlite3_step(st), db, "update");
     sqlite3_reset(st);
-    if ((i + 1) % 1000 == 0) check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr), db, "commit");
+    if ((i + 1) % 1000 == 0)
+      check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr), db, "commit");
   }
   check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
   double raw = count / seconds_since(t0);

@@ -21,8 +21,8 @@
 #include "infra/tolk_map/alarmlog.h"
 #include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/intrnet.h"
-#include "infra/tolk_map/zkalarm.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/zkalarm.h"
 #include "tolk.h"
 
 namespace bench {
@@ -158,16 +158,17 @@ inline Asn1Value make_record(TABLE_TYPE type, const Oid& cls, int n) {
                                     Oid("2.9.3.2.0.0.11"), Oid("2.9.3.2.0.0.51")};
       list.add_component(pair(probableCauseOid, oidv(kCauses[n % 4], TAG_CTX6)));
       list.add_component(pair(perceivedSeverityOid, enumv(n % 6)));
-      list.add_component(pair(
-          specificProblemsOid,
-          construct(TAG_SET, {oidv(Oid(("1.3.6.1.4.1.32473.5." + std::to_string(n % 7)).c_str()))})));
+      list.add_component(
+          pair(specificProblemsOid,
+               construct(TAG_SET,
+                         {oidv(Oid(("1.3.6.1.4.1.32473.5." + std::to_string(n % 7)).c_str()))})));
       Asn1Value backed_up;
       backed_up.encode_bool(n % 3 == 0);
       list.add_component(pair(backedUpStatusOid, backed_up));
       list.add_component(pair(trendIndicationOid, enumv(n % 3)));
-      list.add_component(pair(proposedRepairActionsOid,
-                              construct(TAG_SET, {oidv(Oid("2.9.3.2.0.1.2")),
-                                                  oidv(Oid("2.9.3.2.0.1.3"))})));
+      list.add_component(
+          pair(proposedRepairActionsOid,
+               construct(TAG_SET, {oidv(Oid("2.9.3.2.0.1.2")), oidv(Oid("2.9.3.2.0.1.3"))})));
       break;
     }
     default:  // security alarm

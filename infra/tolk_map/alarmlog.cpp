@@ -436,8 +436,7 @@ void AlarmLogT::bind_mo_selvariables() {
 void AlarmLogT::init_alarmsvc_variables() {
   const RWDBTable& t = *table_;
   alarmsvc_selector_ = aDB_().selector();
-  alarmsvc_selector_ << t[logrecid_col] << t["moi_id"] << t["clearstate"]
-                     << t["perceivedseverity"];
+  alarmsvc_selector_ << t[logrecid_col] << t["moi_id"] << t["clearstate"] << t["perceivedseverity"];
 }
 
 // ---- Acknowledging and clearing.
@@ -468,8 +467,8 @@ int AlarmLogT::UpdateDBAck(const int& id, const Asn1Value& attributes, RespValue
   ack_.set_defvals();
   ack_.logRecordId = static_cast<unsigned int>(id);
   std::vector<Taken> taken;
-  if (!fill_image(attributes, kAckSetters, [&](ATTRIBUTES a) { return ack_.myAckColumn(a); },
-                  taken)) {
+  if (!fill_image(
+          attributes, kAckSetters, [&](ATTRIBUTES a) { return ack_.myAckColumn(a); }, taken)) {
     return failed(78, 79, what);
   }
   if (taken.empty()) return 1;
@@ -486,8 +485,9 @@ int AlarmLogT::UpdateDBClear(const int& id, const Asn1Value& attributes, RespVal
   clear_.set_defvals();
   clear_.logRecordId = static_cast<unsigned int>(id);
   std::vector<Taken> taken;
-  if (!fill_image(attributes, kClearOneSetters,
-                  [&](ATTRIBUTES a) { return clear_.myClearColumn(a); }, taken)) {
+  if (!fill_image(
+          attributes, kClearOneSetters, [&](ATTRIBUTES a) { return clear_.myClearColumn(a); },
+          taken)) {
     return failed(numbers[0], numbers[1], what);
   }
   if (taken.empty()) return 1;
@@ -505,8 +505,9 @@ int AlarmLogT::UpdateDBClearAlarms(const int moiId, const Oid&, const Asn1Value&
   clear_all_.set_defvals();
   clear_all_.moi_id = static_cast<unsigned int>(moiId);
   std::vector<Taken> taken;
-  if (!fill_image(attributes, kClearAllSetters,
-                  [&](ATTRIBUTES a) { return clear_all_.myClearColumn(a); }, taken)) {
+  if (!fill_image(
+          attributes, kClearAllSetters, [&](ATTRIBUTES a) { return clear_all_.myClearColumn(a); },
+          taken)) {
     return failed(78, 79, what);
   }
   if (taken.empty()) {
@@ -531,8 +532,8 @@ int AlarmLogT::getOarInfo(const int moiId, const Oid&, const Asn1Value& attribut
   oar_.set_defvals();
   oar_.moi_id = static_cast<unsigned int>(moiId);
   std::vector<Taken> taken;
-  if (!fill_image(attributes, kLookupSetters, [&](ATTRIBUTES a) { return oar_.myOarColumn(a); },
-                  taken)) {
+  if (!fill_image(
+          attributes, kLookupSetters, [&](ATTRIBUTES a) { return oar_.myOarColumn(a); }, taken)) {
     return failed(78, 79, what);
   }
   if (taken.empty()) return 1;

@@ -69,6 +69,32 @@ struct AlarmClass {
   bool x733 = false;
 };
 
+// The first columns of every alarm table after the common ones: the record key, the
+// managed object's number (from the OarInfo of the record's write; never read back as
+// an attribute) and the probable cause's text.
+inline constexpr std::array<ColumnDef, 3> kAlarmKeyColumns = {{
+    {"logRecordId", RWDBValue::UnsignedLong, 0, false, ATTR_LOG_RECORD_ID},
+    {"moi_id", RWDBValue::UnsignedLong, 0, true, ATTR_MOI_ID},
+    {"probableCause_s", RWDBValue::String, 255, true, ATTR_PROBABLE_CAUSE},
+}};
+
+// The columns of the X.733 attributes after the probable cause, with the names a class
+// gives its specific problems and repair actions columns.
+constexpr std::array<ColumnDef, 9> x733_columns(const char* specific_problems,
+                                                const char* repair_actions) {
+  return {{
+      {"perceivedSeverity", RWDBValue::String, 14, true, ATTR_PERCEIVED_SEVERITY},
+      {specific_problems, RWDBValue::String, 255, true, ATTR_SPECIFIC_PROBLEMS},
+      {"backedUpStatus", RWDBValue::String, 13, true, ATTR_BACKED_UP_STATUS},
+      {"backUpObject", RWDBValue::String, 255, true, ATTR_BACK_UP_OBJECT},
+      {"trendIndication", RWDBValue::String, 11, true, ATTR_TREND_INDICATION},
+      {"thresholdInfo_s", RWDBValue::String, 255, true, ATTR_THRESHOLD_INFO},
+      {"stateChangeDef_s", RWDBValue::String, 255, true, ATTR_STATE_CHANGE_DEF},
+      {"monitoredAttribs", RWDBValue::String, 255, true, ATTR_MONITORED_ATTRIBUTES},
+      {repair_actions, RWDBValue::String, 255, true, ATTR_PROPOSED_REPAIR_ACTIONS},
+  }};
+}
+
 // The twelve columns every alarm table keeps of what operators did with an alarm, in
 // table order: acknowledge, clear and display, each with its state, time, operator and
 // text.
@@ -126,7 +152,8 @@ class QxAckImpl {
 // The clear image: the variables of the clear-one and of the clear-all statement.
 class QxClearImpl {
  public:
-  explicit QxClearImpl(bool has_specific_problems) : has_specific_problems_(has_specific_problems) {}
+  explicit QxClearImpl(bool has_specific_problems)
+      : has_specific_problems_(has_specific_problems) {}
   // Record and managed object 0, no event name, probable cause "%" (every cause), no
   // specific problems, "unCleared", no time, empty texts.
   void set_defvals();

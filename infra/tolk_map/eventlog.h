@@ -89,6 +89,11 @@ constexpr std::array<T, (N + ...)> concat(const std::array<T, N>&... parts) {
   return all;
 }
 
+// The last column of a record table: its list-valued attributes, exact.
+inline constexpr std::array<ColumnDef, 1> kBlobColumn = {{
+    {"blob", RWDBValue::Blob, 33000, true, ATTR_BLOB},
+}};
+
 // A table's columns: the common ten followed by the class's own.
 template <size_t N>
 constexpr std::array<ColumnDef, 10 + N> with_common_columns(const std::array<ColumnDef, N>& own) {

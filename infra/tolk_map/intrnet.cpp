@@ -18,22 +18,18 @@ constexpr ATTRIBUTES kTrapInfo = ATTRIBUTES(37);
 constexpr ATTRIBUTES kTransportDomain = ATTRIBUTES(38);
 constexpr ATTRIBUTES kAccessControl = ATTRIBUTES(39);
 
-constexpr auto kColumns = qx::concat(
-    qx::kCommonEventColumns,
-    std::array<ColumnDef, 10>{{
-        {"logRecordId", RWDBValue::UnsignedLong, 0, false, ATTR_LOG_RECORD_ID},
-        {"moi_id", RWDBValue::UnsignedLong, 0, true, ATTR_MOI_ID},
-        {"probableCause_s", RWDBValue::String, 255, true, ATTR_PROBABLE_CAUSE},
-        {"attributeIdList_s", RWDBValue::String, 255, true, ATTR_ATTRIBUTE_ID_LIST},
-        {"objectInstanceLsts", RWDBValue::String, 255, true, kObjectInstances},
-        {"snmpVarBindList_s", RWDBValue::String, 255, true, kVarBinds},
-        {"internetTrapInfo_s", RWDBValue::String, 255, true, kTrapInfo},
-        {"perceivedSeverity", RWDBValue::String, 14, true, ATTR_PERCEIVED_SEVERITY},
-        {"transportDomain_s", RWDBValue::String, 255, true, kTransportDomain},
-        {"accessControlInfos", RWDBValue::String, 255, true, kAccessControl},
-    }},
-    qx::kAlarmStateColumns,
-    std::array<ColumnDef, 1>{{{"blob", RWDBValue::Blob, 33000, true, ATTR_BLOB}}});
+constexpr auto kColumns =
+    qx::concat(qx::kCommonEventColumns, qx::kAlarmKeyColumns,
+               std::array<ColumnDef, 7>{{
+                   {"attributeIdList_s", RWDBValue::String, 255, true, ATTR_ATTRIBUTE_ID_LIST},
+                   {"objectInstanceLsts", RWDBValue::String, 255, true, kObjectInstances},
+                   {"snmpVarBindList_s", RWDBValue::String, 255, true, kVarBinds},
+                   {"internetTrapInfo_s", RWDBValue::String, 255, true, kTrapInfo},
+                   {"perceivedSeverity", RWDBValue::String, 14, true, ATTR_PERCEIVED_SEVERITY},
+                   {"transportDomain_s", RWDBValue::String, 255, true, kTransportDomain},
+                   {"accessControlInfos", RWDBValue::String, 255, true, kAccessControl},
+               }},
+               qx::kAlarmStateColumns, qx::kBlobColumn);
 
 const CodecSpec kCodecs[] = {
     {&probableCauseOid, pop_qxlist, ins_qxlist, "probableCause", ATTR_PROBABLE_CAUSE},

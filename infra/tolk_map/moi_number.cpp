@@ -10,9 +10,9 @@ UniqueMO* uniqMO = nullptr;
 void set_uniqMO() {
   if (uniqMO != nullptr) return;
   QXDBConnectInfo info(3);
-  uniqMO = new UniqueMO(info.get_server_type(), info.get_server_name(), info.get_user_name(),
-                        info.get_user_password(), info.get_database_name(), info.get_role(), 1,
-                        1000);
+  uniqMO =
+      new UniqueMO(info.get_server_type(), info.get_server_name(), info.get_user_name(),
+                   info.get_user_password(), info.get_database_name(), info.get_role(), 1, 1000);
 }
 
 bool tolk_asn2blob(Asn1Value value, RWDBBlob& blob) {

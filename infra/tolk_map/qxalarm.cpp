@@ -7,27 +7,13 @@ namespace {
 
 using qx::ColumnDef;
 
-constexpr auto kColumns = qx::concat(
-    qx::kCommonEventColumns,
-    std::array<ColumnDef, 13>{{
-        {"logRecordId", RWDBValue::UnsignedLong, 0, false, ATTR_LOG_RECORD_ID},
-        // The managed-object number of the record's cache entry; never read back as an
-        // attribute.
-        {"moi_id", RWDBValue::UnsignedLong, 0, true, ATTR_MOI_ID},
-        {"probableCause_s", RWDBValue::String, 255, true, ATTR_PROBABLE_CAUSE},
-        {"probableCauseOid", RWDBValue::String, 255, true, ATTR_PROBABLE_CAUSE_OID},
-        {"perceivedSeverity", RWDBValue::String, 14, true, ATTR_PERCEIVED_SEVERITY},
-        {"specificProblems", RWDBValue::String, 255, true, ATTR_SPECIFIC_PROBLEMS},
-        {"backedUpStatus", RWDBValue::String, 13, true, ATTR_BACKED_UP_STATUS},
-        {"backUpObject", RWDBValue::String, 255, true, ATTR_BACK_UP_OBJECT},
-        {"trendIndication", RWDBValue::String, 11, true, ATTR_TREND_INDICATION},
-        {"thresholdInfo_s", RWDBValue::String, 255, true, ATTR_THRESHOLD_INFO},
-        {"stateChangeDef_s", RWDBValue::String, 255, true, ATTR_STATE_CHANGE_DEF},
-        {"monitoredAttribs", RWDBValue::String, 255, true, ATTR_MONITORED_ATTRIBUTES},
-        {"proposedRprActs", RWDBValue::String, 255, true, ATTR_PROPOSED_REPAIR_ACTIONS},
-    }},
-    qx::kAlarmStateColumns,
-    std::array<ColumnDef, 1>{{{"blob", RWDBValue::Blob, 33000, true, ATTR_BLOB}}});
+constexpr auto kColumns =
+    qx::concat(qx::kCommonEventColumns, qx::kAlarmKeyColumns,
+               std::array<ColumnDef, 1>{{
+                   {"probableCauseOid", RWDBValue::String, 255, true, ATTR_PROBABLE_CAUSE_OID},
+               }},
+               qx::x733_columns("specificProblems", "proposedRprActs"), qx::kAlarmStateColumns,
+               qx::kBlobColumn);
 
 constexpr auto kInitialTexts = qx::concat(
     qx::kAlarmInitialTexts, std::array<qx::InitialText, 1>{{{ATTR_PROBABLE_CAUSE_OID, ""}}});

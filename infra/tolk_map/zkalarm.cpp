@@ -12,30 +12,16 @@ using qx::ColumnDef;
 constexpr ATTRIBUTES kMosiSeverity = ATTRIBUTES(40);
 constexpr ATTRIBUTES kMosiState = ATTRIBUTES(41);
 
-constexpr auto kColumns = qx::concat(
-    qx::kCommonEventColumns,
-    std::array<ColumnDef, 12>{{
-        {"logRecordId", RWDBValue::UnsignedLong, 0, false, ATTR_LOG_RECORD_ID},
-        {"moi_id", RWDBValue::UnsignedLong, 0, true, ATTR_MOI_ID},
-        {"probableCause_s", RWDBValue::String, 255, true, ATTR_PROBABLE_CAUSE},
-        {"perceivedSeverity", RWDBValue::String, 14, true, ATTR_PERCEIVED_SEVERITY},
-        {"specificProblems_s", RWDBValue::String, 255, true, ATTR_SPECIFIC_PROBLEMS},
-        {"backedUpStatus", RWDBValue::String, 13, true, ATTR_BACKED_UP_STATUS},
-        {"backUpObject", RWDBValue::String, 255, true, ATTR_BACK_UP_OBJECT},
-        {"trendIndication", RWDBValue::String, 11, true, ATTR_TREND_INDICATION},
-        {"thresholdInfo_s", RWDBValue::String, 255, true, ATTR_THRESHOLD_INFO},
-        {"stateChangeDef_s", RWDBValue::String, 255, true, ATTR_STATE_CHANGE_DEF},
-        {"monitoredAttribs", RWDBValue::String, 255, true, ATTR_MONITORED_ATTRIBUTES},
-        {"proposedRprActions", RWDBValue::String, 255, true, ATTR_PROPOSED_REPAIR_ACTIONS},
-    }},
-    qx::kAlarmStateColumns,
-    std::array<ColumnDef, 3>{{
-        {"mosiSeverity", RWDBValue::Long, 0, true, kMosiSeverity},
-        {"mosiStateID", RWDBValue::Long, 0, true, kMosiState},
-        {"blob", RWDBValue::Blob, 33000, true, ATTR_BLOB},
-    }});
+constexpr auto kColumns =
+    qx::concat(qx::kCommonEventColumns, qx::kAlarmKeyColumns,
+               qx::x733_columns("specificProblems_s", "proposedRprActions"), qx::kAlarmStateColumns,
+               std::array<ColumnDef, 2>{{
+                   {"mosiSeverity", RWDBValue::Long, 0, true, kMosiSeverity},
+                   {"mosiStateID", RWDBValue::Long, 0, true, kMosiState},
+               }},
+               qx::kBlobColumn);
 
-// The X.733 attributes as the alarm table keeps them, and the two integers.
+// Besides the X.733 attributes, the two integers.
 const CodecSpec kCodecs[] = {
     {&mosiSeverityOid, pop_int, ins_int, "mosiSeverity", kMosiSeverity},
     {&mosiStateOid, pop_int, ins_int, "mosiStateID", kMosiState},

@@ -387,8 +387,8 @@ TEST_P(AlarmRecordsTest, LookupsFindOutstandingAlarmsOfAManagedObject) {
   // Every outstanding alarm of the managed object, with its clear state.
   RWDBReader all;
   ASSERT_EQ(m->getOarInfo(17, qxalarmOid, all), 1);
-  EXPECT_EQ(Rows(all, &columns), (std::map<unsigned long, std::string>{
-                                     {1, "critical"}, {2, "minor"}, {3, "warning"}}));
+  EXPECT_EQ(Rows(all, &columns),
+            (std::map<unsigned long, std::string>{{1, "critical"}, {2, "minor"}, {3, "warning"}}));
   EXPECT_EQ(columns, 3u);
 }
 
@@ -528,9 +528,9 @@ TEST_P(AlarmRecordsTest, EveryAlarmClassIsAcknowledgedClearedAndRebuilt) {
     // cleared alone, the other two by the clear-all.
     unsigned long moi = 20 + c.type;
     for (int k = 0; k < 3; ++k) {
-      ASSERT_NE(Write(m, id + k, Alarm(kCommunicationsAlarm, kPowerProblem, 1 + k, nullptr), moi,
-                      *c.cls),
-                nullptr);
+      ASSERT_NE(
+          Write(m, id + k, Alarm(kCommunicationsAlarm, kPowerProblem, 1 + k, nullptr), moi, *c.cls),
+          nullptr);
     }
     RespValue response;
     ASSERT_EQ(m->UpdateDBAck(id, AttrList(Ack(1, "alice")), response), 1);
@@ -575,6 +575,53 @@ TEST_P(AlarmRecordsTest, EveryAlarmClassIsAcknowledgedClearedAndRebuilt) {
     }
     EXPECT_EQ(Read(again, id)[ackOperatorOid], Graph("alice"));
     id += 3;
+  }
+}
+
+// The alarm tables as people and other tools see them: their columns in order, after
+// the ten common ones, and their synonyms.
+TEST_P(AlarmRecordsTest, AlarmTablesHaveTheirColumnsInOrder) {
+  const std::vector<std::string> states = {"ackstate",      "acktime",         "ackoperator",
+                                           "acktext",       "clearstate",      "cleartime",
+                                           "clearoperator", "cleartext",       "displaystate",
+                                           "displaytime",   "displayoperator", "displaytext"};
+  auto with = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  struct Table {
+    const char* stem;
+    std::vector<std::string> columns;
+  };
+  const Table tables[] = {
+      {"qxAlm", with(with({"logrecordid", "moi_id", "probablecause_s", "probablecauseoid",
+                           "perceivedseverity", "specificproblems", "backedupstatus",
+                           "backupobject", "trendindication", "thresholdinfo_s", "statechangedef_s",
+                           "monitoredattribs", "proposedrpracts"},
+                          states),
+                     {"blob"})},
+      {"ZkvCt",
+       with(with({"logrecordid", "moi_id", "probablecause_s", "perceivedseverity",
+                  "specificproblems_s", "backedupstatus", "backupobject", "trendindication",
+                  "thresholdinfo_s", "statechangedef_s", "monitoredattribs", "proposedrpractions"},
+                 states),
+            {"mosiseverity", "mosistateid", "blob"})},
+      {"qxInt", with(with({"logrecordid", "moi_id", "probablecause_s", "attributeidlist_s",
+                           "objectinstancelsts", "snmpvarbindlist_s", "internettrapinfo_s",
+                           "perceivedseverity", "transportdomain_s", "accesscontrolinfos"},
+                          states),
+                     {"blob"})},
+  };
+  LogMapper* m = NewLog();
+  for (const Table& t : tables) {
+    SCOPED_TRACE(t.stem);
+    RWDBTable table = LogMapper::aDB_().table(m->get_table_name() + t.stem);
+    ASSERT_TRUE(table.fetchSchema(LogMapper::aConnection()).isValid());
+    std::vector<std::string> got;
+    for (size_t i = 10; i < table.schema().entries(); ++i) {
+      got.push_back(table.schema()[i].name().str());
+    }
+    EXPECT_EQ(got, t.columns);
   }
 }
 
