@@ -623,6 +623,13 @@ TEST_P(AlarmRecordsTest, AlarmTablesHaveTheirColumnsInOrder) {
     }
     EXPECT_EQ(got, t.columns);
   }
+  // Deleting the log takes the alarm tables and their synonyms with it.
+  ASSERT_EQ(m->deleteDB(static_cast<char>(0)), 1);
+  LogMapper::commit();
+  for (const char* name : {"qxAlm", "ZkvCt", "qxInt"}) {
+    EXPECT_FALSE(Exists(m->get_table_name() + name)) << name;
+  }
+  for (const char* name : {"7_qxAlm", "7_zkvAlm", "7_intAlm"}) EXPECT_FALSE(Exists(name)) << name;
 }
 
 TEST_P(AlarmRecordsTest, CorrelationAlarmsKeepTheirIntegers) {
