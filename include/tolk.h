@@ -364,6 +364,10 @@ class LogMapper : public TolkMap {
   std::array<std::unique_ptr<LogMapper>, NUM_TABLE_TYPES> tables_;
 };
 
+// The library's version, "MAJOR.MINOR.PATCH". The shared library's SONAME carries the
+// major number, which changes whenever its interface does in a way that breaks callers.
+const char* tolk_map_version();
+
 // Hash of a log identifier value (its encoding) and of a log record identifier.
 unsigned long hash_log_mapper(const Asn1Value& log_id);
 unsigned long hash_log_record(const unsigned long& id);

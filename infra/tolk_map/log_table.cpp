@@ -58,6 +58,7 @@ class Unit {
     if (!auto_) return LogMapper::commit() == 1;
     RWDBStatus s = LogMapper::aConnection().commitTransaction();
     LogMapper::aConnection().autoCommit(true);
+    if (!s.isValid()) ProcessFailX::raise("the commit failed: %s", s.message().data());
     return s.isValid();
   }
   void rollback() {
@@ -565,7 +566,7 @@ void LogMapper::create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Valu
   Create_qxDbObject(log_name_, ownerId);
   if (Exception::pending()) return;
   if (!unit.commit()) {
-    ProcessFailX::raise("the log could not be committed");
+    ProcessFailX::raise("the log could not be committed%s", qx::inner_reason().c_str());
     return;
   }
   if (qxlogid_ > qxlogid_val) qxlogid_val = qxlogid_;
@@ -605,7 +606,7 @@ int LogMapper::load_table(const Asn1Value& logId) {
   bind_qxlogvars("QxLog");
   uint32_t n = 0;
   if (!find_row(n)) {
-    ProcessFailX::raise("log %s has no row", log_name_);
+    ProcessFailX::raise("no log %s is stored", log_name_);
     table_name_.clear();
     return 0;
   }

@@ -164,8 +164,13 @@ void LogMapper::set_xact_mode(COMMIT_MODE mode) {
 // failure: the caller must not take its writes for stored.
 int LogMapper::commit() {
   if (qxdb_log_tx == 0) return 1;
-  if (!aConnection().isValid()) return 0;
+  ExceptionScope scope;
+  if (!aConnection().isValid()) {
+    ProcessFailX::raise("the database is not open");
+    return 0;
+  }
   RWDBStatus s = aConnection().commitTransaction();
+  if (!s.isValid()) ProcessFailX::raise("the commit failed: %s", s.message().data());
   if (!is_informix()) {
     tolk_info.print(145, "Committing the transaction. \n");
     aConnection().beginTransaction();
@@ -179,6 +184,8 @@ int LogMapper::abort() {
   if (!is_informix() && !aConnection().isAutoCommit()) aConnection().beginTransaction();
   return 1;
 }
+
+const char* tolk_map_version() { return LOGMAPPER_VERSION; }
 
 std::string qx::inner_reason() {
   const Exception* x = Exception::last_caught();

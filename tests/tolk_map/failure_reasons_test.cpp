@@ -88,7 +88,7 @@ TEST_P(FailureReasonTest, ABrokenReadOfTheLogTableIsNotAMissingLog) {
 
   LogMapper other;
   EXPECT_EQ(other.load_table(Int(8)), 0);
-  EXPECT_THAT(LogMapper::last_failure(), HasSubstr("log 8 has no row"));
+  EXPECT_THAT(LogMapper::last_failure(), HasSubstr("no log 8 is stored"));
 }
 
 QX_STORE_TESTS(FailureReasonTest);
