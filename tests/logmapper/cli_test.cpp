@@ -38,8 +38,8 @@ std::vector<std::string> ListedCommands() {
 TEST(CommandLineTest, EveryCommandIsListedAndHasItsOwnHelp) {
   std::vector<std::string> listed = ListedCommands();
   std::set<std::string> names(listed.begin(), listed.end());
-  for (const char* c : {"asn1", "create-log", "delete", "delete-log", "logs", "records", "show",
-                        "status", "update", "value", "write"}) {
+  for (const char* c : {"asn1", "create-log", "delete", "delete-log", "demo", "export", "import",
+                        "logs", "records", "show", "status", "update", "value", "write"}) {
     EXPECT_EQ(names.count(c), 1u) << c;
   }
   for (const std::string& c : listed) {
@@ -80,6 +80,11 @@ TEST(CommandLineTest, BadInvocationsAreUsageErrors) {
       {"asn1", "--attr"},
       {"asn1", "a", "b"},
       {"write", "7", "1", "objectCreationRecord", "noEquals"},
+      {"export", "7", "--format", "xml"},
+      {"export", "7", "--since", "yesterday"},
+      {"import", "7"},
+      {"demo", "--logs", "0"},
+      {"demo", "--records", "many"},
   };
   for (const auto& args : cases) {
     ToolResult r = RunTool(args);

@@ -73,8 +73,11 @@ TEST_P(ToolFailureTest, AFullDiskSaysSo) {
 TEST_P(ToolFailureTest, ReadingCommandsCreateNoStore) {
   if (postgres()) GTEST_SKIP() << "an embedded store only";
   std::string path = dir_.file("missing.db");
-  for (std::vector<std::string> args :
-       {std::vector<std::string>{"logs"}, {"records", "7"}, {"show", "7", "1"}, {"status"}}) {
+  for (std::vector<std::string> args : {std::vector<std::string>{"logs"},
+                                        {"records", "7"},
+                                        {"show", "7", "1"},
+                                        {"status"},
+                                        {"export", "7"}}) {
     args.insert(args.begin(), {"--db", "sqlite:" + path});
     ToolResult r = RunTool(args);
     EXPECT_EQ(r.status, 1) << args[2];

@@ -159,9 +159,14 @@ Asn1Value record_attributes(const RespValue& record) {
   return list;
 }
 
+std::string attributes_hex(const RespValue& record) {
+  Asn1Value list = record_attributes(record);
+  return hex(list.encoding_view());
+}
+
 std::string export_json(LogMapper& log, const RespValue& record) {
   Json j = record_object(log, record);
-  j["ber"] = hex(record_attributes(record).encoding_view());
+  j["ber"] = attributes_hex(record);
   return dump(j);
 }
 

@@ -50,6 +50,9 @@ std::string status_json(const std::string& store, const std::string& server,
 // The attributes of a record as one attribute list, its logRecordId left out.
 Asn1Value record_attributes(const RespValue& record);
 
+// The exact encoding of record_attributes(record), in hex.
+std::string attributes_hex(const RespValue& record);
+
 // An exported record: its JSON object with "ber" (no line end).
 std::string export_json(LogMapper& log, const RespValue& record);
 
