@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -42,8 +43,9 @@ class ToolStoreTest : public ::testing::TestWithParam<std::string> {
   // A log name of this test (unique on a shared server, deleted at the end).
   std::string Log(const std::string& name) {
     if (prefix_.empty()) return name;
-    logs_.push_back(prefix_ + name);
-    return prefix_ + name;
+    std::string log = prefix_ + name;
+    if (std::find(logs_.begin(), logs_.end(), log) == logs_.end()) logs_.push_back(log);
+    return log;
   }
 
   ScratchDir dir_;

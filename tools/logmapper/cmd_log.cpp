@@ -77,12 +77,8 @@ int run_delete(const logmapper::Args& args) {
   std::unique_ptr<LogMapper> log =
       logmapper::open_log("delete-log", args[0], Access::kWrite, false);
   if (log == nullptr) return logmapper::kFail;
-  if (log->deleteDB(char(0)) != 1) {
-    logmapper::fail_library("delete-log", "log %s not deleted", args[0].c_str());
-    LogMapper::abort();
-    return logmapper::kFail;
-  }
-  return logmapper::commit("delete-log") ? logmapper::kOk : logmapper::kFail;
+  return logmapper::finish("delete-log", log->deleteDB(char(0)), "log %s not deleted",
+                           args[0].c_str());
 }
 
 const char* const kLogDetails =

@@ -65,13 +65,9 @@ int run_write(const logmapper::Args& args) {
   std::unique_ptr<LogMapper> m = logmapper::open_log("write", args[0], Access::kWrite);
   if (m == nullptr) return logmapper::kFail;
   auto entry = std::make_unique<OarInfo>();
-  if (m->WriteToDB(id, cls, cls, list, entry.get()) != 1) {
-    logmapper::fail_library("write", "record %d not written", id);
-    LogMapper::abort();
-    return logmapper::kFail;
-  }
-  entry.release();  // the mapper's cache took it over
-  return logmapper::commit("write") ? logmapper::kOk : logmapper::kFail;
+  int written = m->WriteToDB(id, cls, cls, list, entry.get());
+  if (written == 1) entry.release();  // the mapper's cache took it over
+  return logmapper::finish("write", written, "record %d not written", id);
 }
 
 int run_show(const logmapper::Args& args) {
@@ -129,12 +125,7 @@ int run_update(const logmapper::Args& args) {
   std::unique_ptr<LogMapper> m = logmapper::open_log("update", args[0], Access::kWrite);
   if (m == nullptr || !has_record("update", *m, id, args[0])) return logmapper::kFail;
   RespValue r;
-  if (m->UpdateDB(id, list, r) != 1) {
-    logmapper::fail_library("update", "record %d not updated", id);
-    LogMapper::abort();
-    return logmapper::kFail;
-  }
-  return logmapper::commit("update") ? logmapper::kOk : logmapper::kFail;
+  return logmapper::finish("update", m->UpdateDB(id, list, r), "record %d not updated", id);
 }
 
 int run_delete(const logmapper::Args& args) {
@@ -142,12 +133,7 @@ int run_delete(const logmapper::Args& args) {
   if (!take_record_id(args, id, status)) return status;
   std::unique_ptr<LogMapper> m = logmapper::open_log("delete", args[0], Access::kWrite);
   if (m == nullptr || !has_record("delete", *m, id, args[0])) return logmapper::kFail;
-  if (m->deleteDB(id) != 1) {
-    logmapper::fail_library("delete", "record %d not deleted", id);
-    LogMapper::abort();
-    return logmapper::kFail;
-  }
-  return logmapper::commit("delete") ? logmapper::kOk : logmapper::kFail;
+  return logmapper::finish("delete", m->deleteDB(id), "record %d not deleted", id);
 }
 
 const char* const kRecordDetails =

@@ -5,6 +5,7 @@
 
 #include "infra/tolk_map/oids.h"
 #include "platform/value/ber_decoder.h"
+#include "platform/value/ber_print.h"
 #include "platform/value/exception.h"
 #include "platform/value/oi2fdn.h"
 #include "platform/value/value_notation.h"
@@ -51,17 +52,6 @@ Json record_object(LogMapper& log, const RespValue& record) {
   j["class"] = record_class_name(log, id);
   j["attributes"] = attributes_json(record, logRecordIdOid);
   return j;
-}
-
-std::string hex(std::string_view bytes) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (unsigned char c : bytes) {
-    out += kHex[c >> 4];
-    out += kHex[c & 15];
-  }
-  return out;
 }
 
 bool unhex(const std::string& text, std::string& bytes) {
@@ -161,7 +151,7 @@ Asn1Value record_attributes(const RespValue& record) {
 
 std::string attributes_hex(const RespValue& record) {
   Asn1Value list = record_attributes(record);
-  return hex(list.encoding_view());
+  return qx::ber::hex(list.encoding_view());
 }
 
 std::string export_json(LogMapper& log, const RespValue& record) {

@@ -77,15 +77,32 @@ std::unique_ptr<LogMapper> open_log(const char* command, const std::string& log,
   return m;
 }
 
-int fail_library(const char* command, const char* fmt, ...) {
+namespace {
+int vfail_library(const char* command, const char* fmt, va_list ap) {
   char what[1024];
-  va_list ap;
-  va_start(ap, fmt);
   std::vsnprintf(what, sizeof what, fmt, ap);
-  va_end(ap);
   std::string why = LogMapper::last_failure();
   if (why.empty()) return fail(command, "%s", what);
   return fail(command, "%s: %s", what, why.c_str());
+}
+}  // namespace
+
+int fail_library(const char* command, const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  int status = vfail_library(command, fmt, ap);
+  va_end(ap);
+  return status;
+}
+
+int finish(const char* command, int result, const char* fmt, ...) {
+  if (result == 1) return commit(command) ? kOk : kFail;
+  va_list ap;
+  va_start(ap, fmt);
+  vfail_library(command, fmt, ap);  // before the roll-back, which may fail for its own reason
+  va_end(ap);
+  LogMapper::abort();
+  return kFail;
 }
 
 bool commit(const char* command) {

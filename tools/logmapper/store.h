@@ -35,6 +35,11 @@ int fail_library(const char* command, const char* fmt, ...) __attribute__((forma
 // Commits the command's work; on failure rolls back, writes the reason and returns false.
 bool commit(const char* command);
 
+// Ends a command that changed the store with the result of its operation (1: done):
+// commits and returns kOk, or rolls back, writes "<text>: <reason>" and returns kFail.
+int finish(const char* command, int result, const char* fmt, ...)
+    __attribute__((format(printf, 3, 4)));
+
 // The store as the user named it, without a password.
 std::string store_name();
 
