@@ -200,5 +200,25 @@ TEST_F(ExportImportTest, DemoFillsNewLogsWithEveryEventClass) {
   EXPECT_THAT(again.err, HasSubstr("a log demo-1 exists already"));
 }
 
+// On a terminal, long work shows its progress on standard error (in a pipe, as in every
+// other test here, it shows none).
+TEST_F(ExportImportTest, ProgressOnATerminalOnly) {
+  if (std::system("command -v script >/dev/null") != 0) GTEST_SKIP() << "no script(1)";
+  std::string db = Sqlite("p.db");
+  Ok(db, {"demo", "--logs", "1", "--records", "20"});
+  std::string command = ShellQuote(LOGMAPPER_BIN) + " --db " + ShellQuote(db) + " export demo-1 >" +
+                        ShellQuote(dir_.file("out.jsonl"));
+  std::string terminal = dir_.file("terminal");
+  ASSERT_EQ(std::system(("script -qec " + ShellQuote(command) + " /dev/null >" +
+                         ShellQuote(terminal) + " </dev/null")
+                            .c_str()),
+            0);
+  std::string shown = ReadFile(terminal);
+  EXPECT_THAT(shown, HasSubstr("export ["));
+  EXPECT_THAT(shown, HasSubstr("/20"));
+  EXPECT_THAT(shown, testing::EndsWith("\r\x1b[K")) << "the bar's line is cleared at the end";
+  EXPECT_EQ(Lines(ReadFile(dir_.file("out.jsonl"))).size(), 20u);
+}
+
 }  // namespace
 }  // namespace qx::test

@@ -113,6 +113,25 @@ TEST_P(ToolFailureTest, AStoreThatCannotBeWrittenCanBeRead) {
   chmod(folder.c_str(), 0755);
 }
 
+TEST_P(ToolFailureTest, StatusNamesTheStoreWithoutItsPassword) {
+  std::string url = url_;
+  if (postgres()) {
+    // The test cluster trusts its users: a password in the URL is accepted and unused.
+    size_t at = url.find('@');
+    ASSERT_NE(at, std::string::npos);
+    url.insert(at, ":s3cretpw");
+  }
+  ASSERT_EQ(RunTool({"--db", url, "create-log", Log("9")}).status, 0);
+  ToolResult r = RunTool({"--db", url, "status"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("store: " + (postgres() ? url_ : url) + "\n"));
+  EXPECT_THAT(r.out, HasSubstr(postgres() ? "server: POSTGRESQL\n" : "server: SQLITE\n"));
+  EXPECT_THAT(r.out, Not(HasSubstr("s3cretpw")));
+  r = RunTool({"--db", url, "status", "--json"});
+  EXPECT_THAT(r.out, HasSubstr(Log("9") + (postgres() ? "\\\"" : "") + "\", \"records\": 0}"));
+  EXPECT_THAT(r.out, Not(HasSubstr("s3cretpw")));
+}
+
 QX_TOOL_STORE_TESTS(ToolFailureTest);
 
 }  // namespace
