@@ -3,9 +3,10 @@
 // classes below, about managed objects from a pool (network elements, their
 // discriminators and logs), logged over the time up to now.
 //
-// Each record class is one entry of kKinds: its class, how often it occurs, and the
-// attributes of its own; the attributes every event record has are added around them.
-// A class that gets a table of its own slots in as one more entry. The traffic is the
+// Each record class is one entry of kinds(): its class, how often it occurs, the
+// attributes of its own (the attributes every event record has are added around
+// them), and what happens to its records afterwards. A class that gets a table of its
+// own slots in as one more entry. The traffic is the
 // same at every run (a fixed seed); only its times follow the clock.
 #include <cstdio>
 #include <cstdlib>
@@ -157,6 +158,9 @@ struct Kind {
   std::vector<const char*> event_types;  // eventType alternatives; one is picked per record
   int weight;                            // how often, relative to the others
   void (*own)(Traffic& t, const ManagedObject& mo, Attributes& a);
+  // What happens to a record of this kind after it was written (an alarm acknowledged
+  // or cleared later on), or null. False, with the reason written, ends the demo.
+  bool (*after)(Traffic& t, LogMapper& log, int id) = nullptr;
 };
 
 const std::vector<Kind>& kinds() {
@@ -271,6 +275,10 @@ int run(const logmapper::Args& args) {
         return logmapper::kFail;
       }
       entry.release();  // the mapper's cache took it over
+      if (kind.after != nullptr && !kind.after(traffic, log, static_cast<int>(r))) {
+        LogMapper::abort();
+        return logmapper::kFail;
+      }
       if (r % 1000 == 0 && !logmapper::commit("demo")) return logmapper::kFail;
       progress.advance();
     }
