@@ -309,9 +309,10 @@ int main(int argc, char** argv) {
   // Standard output carries only what was asked for: the library's own lines (its
   // database error report) go to standard error when debug streams are on, else
   // nowhere; the reason of a failure reaches the user through LogMapper::last_failure.
-  static Discard discard;
+  // (Never destroyed: the library's statics may still write while the process ends.)
+  static Discard* discard = new Discard;
   const char* debug = std::getenv("QX_DEBUG_STREAMS");
-  g_stdout = std::cout.rdbuf(debug != nullptr && *debug != '\0' ? std::cerr.rdbuf() : &discard);
+  g_stdout = std::cout.rdbuf(debug != nullptr && *debug != '\0' ? std::cerr.rdbuf() : discard);
   int status = run(argc, argv);
   out().flush();
   if (!out() && status == kOk) status = fail(nullptr, "cannot write the output");
