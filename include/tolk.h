@@ -8,8 +8,8 @@
 //
 // Failure model: the operations a caller calls open their own exception scope, write
 // their message on the debug streams tolk_error / tolk_info and report by their result,
-// 1 for success and 0 for failure. A constructor that fails leaves the internal
-// record-table name empty (get_table_name() == "", created() false).
+// 1 for success and 0 for failure; LogMapper::last_failure() then tells why. A constructor that
+// fails leaves the internal record-table name empty (get_table_name() == "", created() false).
 //
 // Thread-safety: none. The registry of live mappers, the counters, the database handle
 // and the one shared connection are process-wide and unguarded: the library is used
@@ -156,6 +156,13 @@ class LogMapper : public TolkMap {
   static int commit();
   // Rolls back (and begins the next transaction). 1.
   static int abort();
+
+  // Why the operation that last reported failure on this thread failed, for messages to
+  // people: the reason of the failure it caught, whole, with the database's own message
+  // where the database refused (for example "insert into qxi3objcrt refused: database or
+  // disk is full"). Read it right after the failure; an operation called while no other
+  // is running starts with it empty. The wording is not part of the interface.
+  static std::string last_failure();
 
   // Opens the database from the connection description (QXDB_URL). 1 on success.
   int set_up_database(DB_TYPE type);
@@ -389,6 +396,10 @@ class LogMapper : public TolkMap {
   std::string synonym_name_;
   std::array<std::unique_ptr<LogMapper>, NUM_TABLE_TYPES> tables_;
 };
+
+// The library's version, "MAJOR.MINOR.PATCH". The shared library's SONAME carries the
+// major number, which changes whenever its interface does in a way that breaks callers.
+const char* tolk_map_version();
 
 // Hash of a log identifier value (its encoding) and of a log record identifier.
 unsigned long hash_log_mapper(const Asn1Value& log_id);

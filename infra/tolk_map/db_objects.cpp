@@ -107,7 +107,7 @@ void LogMapper::create_views() {
       qx::quote_identifier(qx::record_table_name(table_name_, SECALM_TABLE));
   RWDBStatus s = aDB_().createView(sec_view_, text, aConnection());
   if (!s.isValid()) {
-    ConflictX::raise("security view %s not created", sec_view_.c_str());
+    ConflictX::raise("security view %s not created: %s", sec_view_.c_str(), s.message().data());
     return;
   }
   create_synonym(sec_view_);
@@ -122,7 +122,10 @@ void LogMapper::delete_views() {
   }
   if (qx::valid_name(sec_view_) && aDB_().table(sec_view_).exists(aConnection())) {
     RWDBResult r = aDB_().executeSql("DROP VIEW " + qx::quote_identifier(sec_view_), aConnection());
-    if (!r.isValid()) ProcessFailX::raise("security view %s not dropped", sec_view_.c_str());
+    if (!r.isValid()) {
+      ProcessFailX::raise("security view %s not dropped: %s", sec_view_.c_str(),
+                          r.status().message().data());
+    }
   }
 }
 
@@ -138,5 +141,7 @@ void LogMapper::create_synonym(const std::string& name) {
 void LogMapper::delete_synonym(const std::string& name) {
   if (name.empty()) return;
   RWDBResult r = aDB_().executeSql("DROP SYNONYM " + qx::quote_identifier(name), aConnection());
-  if (!r.isValid()) ProcessFailX::raise("synonym %s not dropped", name.c_str());
+  if (!r.isValid()) {
+    ProcessFailX::raise("synonym %s not dropped: %s", name.c_str(), r.status().message().data());
+  }
 }

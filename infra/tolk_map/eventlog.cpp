@@ -370,7 +370,10 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
   img.set_nulls();
   // The row is always written: a record whose write succeeded must read back.
   RWDBResult res = inserter_.execute(aConnection());
-  if (!res.isValid()) ProcessFailX::raise("insert into %s refused", table_name_.c_str());
+  if (!res.isValid()) {
+    ProcessFailX::raise("insert into %s refused: %s", table_name_.c_str(),
+                        res.status().message().data());
+  }
   if (scope.caught() != nullptr) {
     tolk_error.print(cls_.messages.write[0], "Error in writing to the Database \n");
     tolk_error.print(cls_.messages.write[1], "Attribute List not in correct format \n");
@@ -424,7 +427,8 @@ int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes) {
   if (up.entries() == 0) return 1;
   RWDBResult res = up.execute(aConnection());
   if (!res.isValid()) {
-    ProcessFailX::raise("update of %s refused", table_name_.c_str());
+    ProcessFailX::raise("update of %s refused: %s", table_name_.c_str(),
+                        res.status().message().data());
     return update_failed(cls_.messages.update);
   }
   return 1;
@@ -466,7 +470,8 @@ int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& r
   if (up.entries() > 0) {
     RWDBResult res = up.execute(aConnection());
     if (!res.isValid()) {
-      ProcessFailX::raise("update of %s refused", table_name_.c_str());
+      ProcessFailX::raise("update of %s refused: %s", table_name_.c_str(),
+                          res.status().message().data());
       return update_failed(cls_.messages.update_response);
     }
   }
@@ -478,7 +483,13 @@ int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& r
 
 int EventLogT::deleteDB(const int& id) {
   delete_id_ = static_cast<unsigned int>(id);
-  return deleter_.execute(aConnection()).isValid() ? 1 : 0;
+  RWDBResult res = deleter_.execute(aConnection());
+  if (!res.isValid()) {
+    ProcessFailX::raise("delete from %s refused: %s", table_name_.c_str(),
+                        res.status().message().data());
+    return 0;
+  }
+  return 1;
 }
 
 // ---- Reading.

@@ -58,6 +58,7 @@ class Unit {
     if (!auto_) return LogMapper::commit() == 1;
     RWDBStatus s = LogMapper::aConnection().commitTransaction();
     LogMapper::aConnection().autoCommit(true);
+    if (!s.isValid()) ProcessFailX::raise("the commit failed: %s", s.message().data());
     return s.isValid();
   }
   void rollback() {
@@ -249,7 +250,7 @@ void LogMapper::CreateQxLogT(const std::string& name) {
     get_storage(get_logid(), tname.c_str(), storage);
     RWDBStatus s = create_table(tname, schema, storage, 0, aDB_().phraseBook(), aConnection(), 0);
     if (!s.isValid() && !t.exists(aConnection())) {
-      ConflictX::raise("table %s cannot be created", tname.c_str());
+      ConflictX::raise("table %s cannot be created: %s", tname.c_str(), s.message().data());
     }
   };
   RWDBSchema schema;
@@ -346,7 +347,12 @@ bool LogMapper::find_row(uint32_t& qxlogid) {
   sel.where((*table_)[logid_col] == RWDBExpr(RWCString(log_name_)));
   RWDBReader r = sel.reader(aConnection());
   // validate_logid stops on the matching row, so its number can be read from it.
-  if (validate_logid(r, log_id_, RWCString(logid_type_)) != 1) return false;
+  if (validate_logid(r, log_id_, RWCString(logid_type_)) != 1) {
+    // A read that broke (a lost connection) is no answer: say so, not "no such log".
+    if (!r.isValid())
+      ProcessFailX::raise("the log table cannot be read: %s", r.status().message().data());
+    return false;
+  }
   unsigned long n = 0;
   if (!qx::read_unsigned(r, qxlogid_col, n)) return false;
   qxlogid = static_cast<uint32_t>(n);
@@ -434,7 +440,7 @@ int LogMapper::qx_insert() {
     img.set_nulls();
     RWDBResult res = stmts_->qxlog_inserter.execute(aConnection());
     if (!res.isValid()) {
-      ProcessFailX::raise("internal log row not inserted");
+      ProcessFailX::raise("internal log row not inserted: %s", res.status().message().data());
       return 0;
     }
   }
@@ -560,7 +566,7 @@ void LogMapper::create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Valu
   Create_qxDbObject(log_name_, ownerId);
   if (Exception::pending()) return;
   if (!unit.commit()) {
-    ProcessFailX::raise("the log could not be committed");
+    ProcessFailX::raise("the log could not be committed%s", qx::inner_reason().c_str());
     return;
   }
   if (qxlogid_ > qxlogid_val) qxlogid_val = qxlogid_;
@@ -600,7 +606,7 @@ int LogMapper::load_table(const Asn1Value& logId) {
   bind_qxlogvars("QxLog");
   uint32_t n = 0;
   if (!find_row(n)) {
-    ProcessFailX::raise("log %s has no row", log_name_);
+    ProcessFailX::raise("no log %s is stored", log_name_);
     table_name_.clear();
     return 0;
   }
@@ -685,11 +691,12 @@ int LogMapper::deleteDB(char keepRows) {
       }
       if (Exception::pending()) break;
       RWDBTable rt = aDB_().table(qx::record_table_name(table_name_, TABLE_TYPE(t)));
-      bool dropped = !rt.exists(aConnection()) || rt.drop(aConnection()).isValid();
-      if (dropped) {
+      RWDBStatus dropped = rt.exists(aConnection()) ? rt.drop(aConnection()) : RWDBStatus();
+      if (dropped.isValid()) {
         tables_[t].reset();
       } else {
-        ProcessFailX::raise("record table %s not dropped", rt.name().data());
+        ProcessFailX::raise("record table %s not dropped: %s", rt.name().data(),
+                            dropped.message().data());
       }
     }
     if (!Exception::pending() && keepRows == 0) {
@@ -706,7 +713,10 @@ int LogMapper::deleteDB(char keepRows) {
                   (*table_)[logidtype_col] == RWDBExpr(RWCString(logid_type_)) &&
                   (*table_)[logid_col] == RWDBExpr(RWCString(log_name_)));
         RWDBResult r2 = del.execute(aConnection());
-        if (!r1.isValid() || !r2.isValid()) InvalidX::raise("log rows not deleted");
+        if (!r1.isValid() || !r2.isValid()) {
+          InvalidX::raise("log rows not deleted: %s",
+                          (r1.isValid() ? r2 : r1).status().message().data());
+        }
       }
     }
   }

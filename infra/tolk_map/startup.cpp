@@ -119,7 +119,9 @@ int LogMapper::init_log_handles(Callback& logCb, Callback& alarmCb) {
         read_log_attributes(&scratch, r, *scratch.rdr_hash_, *s.resp, true);
         stored.push_back(std::move(s));
       }
-      if (!r.isValid()) ProcessFailX::raise("the log table cannot be read");
+      if (!r.isValid()) {
+        ProcessFailX::raise("the log table cannot be read: %s", r.status().message().data());
+      }
     }
     if (tolk_map_debug != 0) std::cout << "****NUMLOGS = %d";
   }

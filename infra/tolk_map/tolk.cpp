@@ -128,12 +128,16 @@ int LogMapper::set_up_database(DB_TYPE) {
   RWDBManager::setErrorHandler(outputStatus);
   if (!info.is_valid()) {
     tolk_error.print("Invalid database description: %s\n", info.error_string().data());
+    ProcessFailX::raise("%s", info.error_string().data());
     return 0;
   }
   aDB_() =
       RWDBManager::database(info.get_server_type(), info.get_server_name(), info.get_user_name(),
                             info.get_user_password(), info.get_database_name(), "");
-  if (!aDB_().isValid()) return 0;
+  if (!aDB_().isValid()) {
+    ProcessFailX::raise("%s", aDB_().status().message().data());
+    return 0;
+  }
   aConnection() = aDB_().connection(1);
   aConnection().autoCommit(qxdb_log_tx == 0);
   if (tolk_map_debug != 0) {
@@ -160,8 +164,13 @@ void LogMapper::set_xact_mode(COMMIT_MODE mode) {
 // failure: the caller must not take its writes for stored.
 int LogMapper::commit() {
   if (qxdb_log_tx == 0) return 1;
-  if (!aConnection().isValid()) return 0;
+  ExceptionScope scope;
+  if (!aConnection().isValid()) {
+    ProcessFailX::raise("the database is not open");
+    return 0;
+  }
   RWDBStatus s = aConnection().commitTransaction();
+  if (!s.isValid()) ProcessFailX::raise("the commit failed: %s", s.message().data());
   if (!is_informix()) {
     tolk_info.print(145, "Committing the transaction. \n");
     aConnection().beginTransaction();
@@ -174,6 +183,18 @@ int LogMapper::abort() {
   aConnection().rollbackTransaction();
   if (!is_informix() && !aConnection().isAutoCommit()) aConnection().beginTransaction();
   return 1;
+}
+
+const char* tolk_map_version() { return LOGMAPPER_VERSION; }
+
+std::string qx::inner_reason() {
+  const Exception* x = Exception::last_caught();
+  return x != nullptr ? ": " + x->full_reason() : std::string();
+}
+
+std::string LogMapper::last_failure() {
+  const Exception* x = Exception::last_caught();
+  return x != nullptr ? x->full_reason() : std::string();
 }
 
 // ---- Construction and destruction.
@@ -190,7 +211,8 @@ void LogMapper::common_start() {
   }
   // Without a database nothing below can work: fail once instead of at every statement.
   if (!aDB_().isValid() || !aConnection().isValid()) {
-    ProcessFailX::raise("the database cannot be opened");
+    RWDBStatus s = aDB_().isValid() ? aConnection().status() : aDB_().status();
+    ProcessFailX::raise("the database cannot be opened: %s", s.message().data());
   }
 }
 
@@ -235,7 +257,8 @@ int LogMapper::WriteToDB(const int& id, const Oid& recordClass, const Oid& other
       return 1;
     }
   }
-  ProcessFailX::raise("record of class %s not written", recordClass.format().c_str());
+  ProcessFailX::raise("record of class %s not written%s", recordClass.format().c_str(),
+                      qx::inner_reason().c_str());
   tolk_error.print(148, "Processing failure. The dbase write failed.\n");
   return 0;
 }

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "platform/db/civil.h"
+#include "platform/db/conninfo.h"
 #include "platform/db/driver.h"
 
 namespace qx::db {
@@ -830,36 +831,62 @@ class PgDriver : public Driver {
       port = host.substr(colon + 1);
       host.resize(colon);
     }
+    // Later keys override earlier ones, and the database name, when it is a whole
+    // connection string, is expanded in its place: the defaults go before it so that
+    // what the user wrote wins, the settings the layer relies on after it. Keys left
+    // out entirely are libpq's to fill from the PG* environment variables.
     std::vector<const char*> keys, vals;
     auto add = [&](const char* k, const std::string& v) {
       if (v.empty()) return;
       keys.push_back(k);
       vals.push_back(v.c_str());
     };
+    // A server that accepts the connection and never answers, or that dies under an
+    // open connection, is an error within seconds instead of a hang.
+    const char* env_timeout = std::getenv("PGCONNECT_TIMEOUT");
+    std::string timeout = env_timeout != nullptr && *env_timeout != '\0' ? "" : "10";
+    std::string on = "1", idle = "10", interval = "5", count = "3";
     std::string encoding = "UTF8", app = p_.applicationName;
-    std::string options = "-c DateStyle=ISO,YMD -c client_min_messages=warning";
+    add("connect_timeout", timeout);
+    add("keepalives", on);
+    add("keepalives_idle", idle);
+    add("keepalives_interval", interval);
+    add("keepalives_count", count);
+    add("fallback_application_name", app);
     add("host", host);
     add("port", port);
     add("user", p_.userName);
     add("password", p_.password);
     add("dbname", p_.databaseName);
     add("client_encoding", encoding);
-    add("application_name", app);
-    add("options", options);
     keys.push_back(nullptr);
     vals.push_back(nullptr);
     auto c = std::make_shared<Conn>();
-    c->pg = PQconnectdbParams(keys.data(), vals.data(), 0);
-    if (c->pg == nullptr || PQstatus(c->pg) != CONNECTION_OK)
-      return translate(c->pg, nullptr, Ctx::kConnect);
+    c->pg = PQconnectdbParams(keys.data(), vals.data(), 1);
+    if (c->pg == nullptr || PQstatus(c->pg) != CONNECTION_OK) {
+      // libpq quotes the parts of a connection string it cannot read, which may be
+      // a password: those never reach a message.
+      RWDBStatus s = translate(c->pg, nullptr, Ctx::kConnect);
+      std::vector<std::string> secrets = conninfo_passwords(p_.databaseName);
+      if (!p_.password.empty()) secrets.push_back(p_.password);
+      return RWDBStatus(s.errorCode(), scrub_passwords(s.message().str(), secrets).c_str(),
+                        s.vendorError1(), s.vendorError2(),
+                        scrub_passwords(s.vendorMessage1().str(), secrets).c_str(),
+                        s.vendorMessage2(), s.isTerminal());
+    }
     PQsetNoticeProcessor(
         c->pg, [](void*, const char*) {}, nullptr);
     // The session shows times in the process's zone, as people reading the
     // database expect; instants are exact whatever it is.
+    // The dates the layer parses are ISO; notices stay off the session. Set here
+    // rather than in the connection's options, which are the user's to give.
     std::string zone = process_zone();
     const char* zv[] = {zone.c_str()};
-    PGresult* r = PQexecParams(c->pg, "SELECT pg_catalog.set_config('TimeZone', $1, false)", 1,
-                               nullptr, zv, nullptr, nullptr, 0);
+    PGresult* r = PQexecParams(c->pg,
+                               "SELECT pg_catalog.set_config('TimeZone', $1, false), "
+                               "pg_catalog.set_config('DateStyle', 'ISO, YMD', false), "
+                               "pg_catalog.set_config('client_min_messages', 'warning', false)",
+                               1, nullptr, zv, nullptr, nullptr, 0);
     PQclear(r);
     // The commands of the savepoint windows.
     const char* const window[][2] = {{"qx_savepoint", "SAVEPOINT qx_sp"},
