@@ -1,7 +1,7 @@
 // A small caller of the log mapper, as a management process embeds it: start-up with
 // both callbacks, a log created with its attributes, records written and committed,
-// read back one by one and all together, and the log deleted again so that the store
-// is left as it was found.
+// read back one by one and all together, an alarm raised, looked up, acknowledged and
+// cleared, and the log deleted again so that the store is left as it was found.
 //
 //   QXDB_URL=sqlite:/tmp/example.db ./embed [LOG]
 //
@@ -9,9 +9,11 @@
 // target logmapper::tolk_map: see CMakeLists.txt here) or with pkg-config:
 //
 //   c++ embed.cpp $(pkg-config --cflags --libs logmapper) -o embed
+#include <platform/db/rwdb_reader.h>
 #include <tolk.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +31,18 @@ const Oid kObjectClass("2.9.3.2.7.65");
 const Oid kLogId("2.9.3.2.7.2");
 const Oid kObjectCreationRecord("2.9.3.2.3.8");
 const Oid kObjectCreation("2.9.3.2.10.6");
+const Oid kManagedObjectInstance("2.9.3.2.7.61");
+const Oid kSystemId("2.9.3.2.7.4");
+const Oid kPerceivedSeverity("2.9.3.2.7.17");
+const Oid kProbableCause("2.9.3.2.7.18");
+const Oid kCommunicationsAlarm("2.9.3.2.10.2");
+const Oid kPowerProblem("2.9.3.2.0.0.58");
+// The platform's own alarm record and what operators do with an alarm.
+const Oid kAlarmRecord("1.3.6.1.4.1.32473.2.2.2.16.3.1");
+const Oid kAckState("1.3.6.1.4.1.32473.2.2.2.16.7.1");
+const Oid kAckOperator("1.3.6.1.4.1.32473.2.2.2.16.7.3");
+const Oid kClearState("1.3.6.1.4.1.32473.2.2.2.16.7.5");
+const Oid kClearOperator("1.3.6.1.4.1.32473.2.2.2.16.7.7");
 
 // A list of attributes: a SET of SEQUENCE {identifier, value}.
 class AttributeList {
@@ -67,6 +81,12 @@ Asn1Value Text(const std::string& s, Asn1Tag tag = TAG_GRAPHSTR) {
 Asn1Value Identifier(const Oid& oid, Asn1Tag tag = TAG_OID) {
   Asn1Value a;
   a.encode_oid(oid, tag);
+  return a;
+}
+Asn1Value Construct(Asn1Tag tag, std::initializer_list<Asn1Value> items) {
+  Asn1Value a;
+  a.start_construct(tag);
+  for (const Asn1Value& item : items) a.add_component(item);
   return a;
 }
 
@@ -159,7 +179,61 @@ int main(int argc, char** argv) {
   std::printf("read %d records\n", records);
   if (records != 3) return 1;
 
-  // 5. The log goes again; shut-down destroys the mappers.
+  // 5. An alarm about a network element: the entry carries the element's number, its
+  //    severity (critical) and its clear state; the cache keeps that very entry.
+  Asn1Value element = Construct(  // [2] distinguished name /systemId="ne-17"
+      Asn1Tag::context(2),
+      {Construct(TAG_SET, {Construct(TAG_SEQ, {Identifier(kSystemId), Text("ne-17")})})});
+  long number = LogMapper::moi_number(element);
+  if (number <= 0) return failed("number the managed object");
+  AttributeList raised;
+  raised.add(kEventType, Identifier(kCommunicationsAlarm, Asn1Tag::context(6)))
+      .add(kProbableCause, Identifier(kPowerProblem))
+      .add(kPerceivedSeverity, Enum(1))
+      .add(kManagedObjectInstance, element)
+      .add(kObjectClass, Identifier(kAlarmRecord));
+  auto* alarm = new OarInfo;
+  unsigned long moi = static_cast<unsigned long>(number);
+  unsigned char cleared = 0, critical = 1;
+  alarm->set_moiid(moi);
+  alarm->set_clear_severity(cleared, critical);
+  if (log->WriteToDB(10, kAlarmRecord, kAlarmRecord, raised.value(), alarm) != 1) {
+    delete alarm;
+    LogMapper::abort();
+    return failed("raise an alarm");
+  }
+  // The outstanding alarm that a new one of the same type and cause matches.
+  AttributeList criteria;
+  criteria.add(kEventType, Identifier(kCommunicationsAlarm, Asn1Tag::context(6)))
+      .add(kProbableCause, Identifier(kPowerProblem));
+  {
+    // A reader holds the table until it has been read to the end or is gone.
+    RWDBReader matches;
+    if (log->getOarInfo(static_cast<int>(number), kAlarmRecord, criteria.value(), matches) != 1)
+      return failed("look the alarm up");
+    unsigned long match = 0;
+    RWCString severity;
+    if (matches()) matches >> match >> severity;
+    if (match != 10) {
+      std::fprintf(stderr, "embed: the lookup did not find alarm 10\n");
+      return 1;
+    }
+    std::printf("alarm 10 (%s) found by the lookup\n", severity.data());
+  }
+  RespValue changes;
+  AttributeList ack;
+  ack.add(kAckState, Enum(1)).add(kAckOperator, Text("operator"));
+  AttributeList clear;
+  clear.add(kClearState, Enum(1)).add(kClearOperator, Text("operator"));
+  if (log->UpdateDBAck(10, ack.value(), changes) != 1) return failed("acknowledge the alarm");
+  if (log->UpdateDBClear(10, clear.value(), changes) != 1) return failed("clear the alarm");
+  if (LogMapper::commit() != 1) return failed("commit");
+  unsigned char state = 0, level = 0;
+  alarm->get_clear_severity(state, level);
+  std::printf("alarm 10 acknowledged and cleared: cleared %d, severity %d\n", state, level);
+  if (state != 1 || level != 1) return 1;
+
+  // 6. The log goes again; shut-down destroys the mappers.
   if (log->deleteDB(char(0)) != 1 || LogMapper::commit() != 1) return failed("delete the log");
   log.reset();
   for (const Asn1Value& id : found.logs) delete LogMapper::find_log_handle(id);

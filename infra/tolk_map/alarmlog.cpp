@@ -13,6 +13,7 @@
 #include "platform/db/rwdb_result.h"
 #include "platform/db/rwdb_table.h"
 #include "platform/value/exception.h"
+#include "platform/value/oid_name_registry.h"
 
 const Oid probableCauseOid("2.9.3.2.7.18");
 const Oid perceivedSeverityOid("2.9.3.2.7.17");
@@ -235,6 +236,12 @@ bool set_event_name(void* field, Oid& id, Asn1Value& value) {
   return true;
 }
 
+// An attribute's registered name for a message, or its dotted identifier.
+std::string name_of(const Oid& id) {
+  const char* name = OidNameRegistry::find_name_by_oid(id);
+  return name != nullptr ? name : id.format();
+}
+
 // How an operation takes one attribute: the function that decodes its value into the
 // image field of attribute number `field`.
 struct Setter {
@@ -276,8 +283,8 @@ struct Taken {
 // anything runs. False, with the reason raised, for a malformed list, an attribute the
 // operation does not take, or a value its field cannot hold.
 template <class Locate>
-bool fill_image(const Asn1Value& list, std::span<const Setter> setters, Locate locate,
-                std::vector<Taken>& taken) {
+bool fill_image(const Asn1Value& list, const char* operation, std::span<const Setter> setters,
+                Locate locate, std::vector<Taken>& taken) {
   std::vector<qx::Attribute> attrs;
   if (!qx::take_list(list, attrs)) return false;
   for (qx::Attribute& a : attrs) {
@@ -285,11 +292,11 @@ bool fill_image(const Asn1Value& list, std::span<const Setter> setters, Locate l
                           [&](const Setter& x) { return *x.attr == a.id; });
     void* field = s == setters.end() ? nullptr : locate(s->field);
     if (field == nullptr) {
-      InvalidX::raise("attribute %s is not taken here", a.id.format().c_str());
+      InvalidX::raise("%s is not an attribute of %s", name_of(a.id).c_str(), operation);
       return false;
     }
     if (!s->set(field, a.id, a.value)) {
-      InvalidX::raise("attribute %s: value refused", a.id.format().c_str());
+      InvalidX::raise("%s: not a value its column takes", name_of(a.id).c_str());
       return false;
     }
     taken.push_back({a.id, a.value, s->field});
@@ -468,7 +475,8 @@ int AlarmLogT::UpdateDBAck(const int& id, const Asn1Value& attributes, RespValue
   ack_.logRecordId = static_cast<unsigned int>(id);
   std::vector<Taken> taken;
   if (!fill_image(
-          attributes, kAckSetters, [&](ATTRIBUTES a) { return ack_.myAckColumn(a); }, taken)) {
+          attributes, "an acknowledgement", kAckSetters,
+          [&](ATTRIBUTES a) { return ack_.myAckColumn(a); }, taken)) {
     return failed(78, 79, what);
   }
   if (taken.empty()) return 1;
@@ -486,8 +494,8 @@ int AlarmLogT::UpdateDBClear(const int& id, const Asn1Value& attributes, RespVal
   clear_.logRecordId = static_cast<unsigned int>(id);
   std::vector<Taken> taken;
   if (!fill_image(
-          attributes, kClearOneSetters, [&](ATTRIBUTES a) { return clear_.myClearColumn(a); },
-          taken)) {
+          attributes, "a clear", kClearOneSetters,
+          [&](ATTRIBUTES a) { return clear_.myClearColumn(a); }, taken)) {
     return failed(numbers[0], numbers[1], what);
   }
   if (taken.empty()) return 1;
@@ -506,8 +514,8 @@ int AlarmLogT::UpdateDBClearAlarms(const int moiId, const Oid&, const Asn1Value&
   clear_all_.moi_id = static_cast<unsigned int>(moiId);
   std::vector<Taken> taken;
   if (!fill_image(
-          attributes, kClearAllSetters, [&](ATTRIBUTES a) { return clear_all_.myClearColumn(a); },
-          taken)) {
+          attributes, "a clear of all alarms of this class", kClearAllSetters,
+          [&](ATTRIBUTES a) { return clear_all_.myClearColumn(a); }, taken)) {
     return failed(78, 79, what);
   }
   if (taken.empty()) {
@@ -533,7 +541,8 @@ int AlarmLogT::getOarInfo(const int moiId, const Oid&, const Asn1Value& attribut
   oar_.moi_id = static_cast<unsigned int>(moiId);
   std::vector<Taken> taken;
   if (!fill_image(
-          attributes, kLookupSetters, [&](ATTRIBUTES a) { return oar_.myOarColumn(a); }, taken)) {
+          attributes, "an alarm lookup of this class", kLookupSetters,
+          [&](ATTRIBUTES a) { return oar_.myOarColumn(a); }, taken)) {
     return failed(78, 79, what);
   }
   if (taken.empty()) return 1;

@@ -177,7 +177,8 @@ int LogMapper::UpdateDBClear(const int& id, const Asn1Value& value, RespValue& r
   ExceptionScope scope;
   LogMapper* t = cached_table(oar_cache_, tables_, id, true);
   if (t != nullptr && t->UpdateDBClear(id, value, response) == 1) return 1;
-  ResourceLimX::raise("record %d not cleared", id);
+  std::string inner = qx::inner_reason();  // ": " and the table's reason, or empty
+  ResourceLimX::raise("%s", inner.empty() ? "not cleared" : inner.c_str() + 2);
   debug_failure("Processing failure. Clear failed.");
   return 0;
 }
@@ -211,7 +212,8 @@ int LogMapper::UpdateDBClearAlarms(const int id, const Oid& recordClass, const A
   ExceptionScope scope;
   LogMapper* t = alarm_table_of(tables_, recordClass);
   if (t != nullptr && t->UpdateDBClearAlarms(id, recordClass, value) != 1) {
-    ProcessFailX::raise("clearing the alarms of class %s failed", recordClass.format().c_str());
+    ProcessFailX::raise("clearing the alarms of class %s failed%s", recordClass.format().c_str(),
+                        qx::inner_reason().c_str());
   }
   if (const Exception* x = scope.caught()) {
     tolk_error.print("%s", x->type() == Exception::PROCESS_FAIL
@@ -227,7 +229,8 @@ int LogMapper::getOarInfo(const int id, const Oid& recordClass, const Asn1Value&
   ExceptionScope scope;
   LogMapper* t = alarm_table_of(tables_, recordClass);
   if (t == nullptr || t->getOarInfo(id, recordClass, value, reader) != 1) {
-    ProcessFailX::raise("OAR info of class %s failed", recordClass.format().c_str());
+    ProcessFailX::raise("alarm lookup of class %s failed%s", recordClass.format().c_str(),
+                        qx::inner_reason().c_str());
     debug_failure("Processing failure. The OAR info operation failed.");
     return 0;
   }
@@ -238,7 +241,7 @@ int LogMapper::getOarInfo(const int id, const Oid& recordClass, RWDBReader& read
   ExceptionScope scope;
   LogMapper* t = alarm_table_of(tables_, recordClass);
   if (t == nullptr || t->getOarInfo(id, recordClass, reader) != 1) {
-    ProcessFailX::raise("OAR info of class %s failed", recordClass.format().c_str());
+    ProcessFailX::raise("alarm lookup of class %s failed", recordClass.format().c_str());
     debug_failure("Processing failure. The OAR info operation failed.");
     return 0;
   }

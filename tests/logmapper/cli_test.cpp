@@ -38,8 +38,9 @@ std::vector<std::string> ListedCommands() {
 TEST(CommandLineTest, EveryCommandIsListedAndHasItsOwnHelp) {
   std::vector<std::string> listed = ListedCommands();
   std::set<std::string> names(listed.begin(), listed.end());
-  for (const char* c : {"asn1", "create-log", "delete", "delete-log", "demo", "export", "import",
-                        "logs", "records", "show", "status", "update", "value", "write"}) {
+  for (const char* c : {"ack", "alarms", "asn1", "clear", "clear-all", "create-log", "delete",
+                        "delete-log", "demo", "export", "import", "logs", "records", "show",
+                        "status", "update", "value", "write"}) {
     EXPECT_EQ(names.count(c), 1u) << c;
   }
   for (const std::string& c : listed) {

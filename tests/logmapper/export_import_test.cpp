@@ -173,7 +173,7 @@ TEST_F(ExportImportTest, SinceAndCsv) {
   EXPECT_THAT(csv[1], testing::EndsWith("," + ber));
 }
 
-TEST_F(ExportImportTest, DemoFillsNewLogsWithEveryEventClass) {
+TEST_F(ExportImportTest, DemoFillsNewLogsWithEveryRecordClass) {
   std::string db = Sqlite("demo.db");
   ToolResult r = Ok(db, {"demo", "--logs", "2", "--records", "60"});
   EXPECT_EQ(r.out, "");
@@ -193,8 +193,16 @@ TEST_F(ExportImportTest, DemoFillsNewLogsWithEveryEventClass) {
   EXPECT_EQ(classes,
             (std::set<std::string>{"objectCreationRecord", "objectDeletionRecord",
                                    "relationshipChangeRecord", "attributeValueChangeRecord",
-                                   "securityAlarmReportRecord", "stateChangeRecord"}));
+                                   "securityAlarmReportRecord", "stateChangeRecord",
+                                   "qxAlarmRecord", "correlationAlarmRecord",
+                                   "internetAlarmRecord"}));
   EXPECT_GT(objects.size(), 10u) << "managed objects from a pool";
+  // Operators acknowledged and cleared some of the alarms, not all.
+  std::string alarms = Ok(db, {"alarms", "demo-1"}).out;
+  EXPECT_THAT(alarms, HasSubstr(" acked "));
+  EXPECT_THAT(alarms, HasSubstr(" unAcked "));
+  EXPECT_THAT(alarms, HasSubstr(" cleared "));
+  EXPECT_THAT(alarms, HasSubstr(" unCleared "));
   ToolResult again = RunTool({"--db", db, "demo", "--logs", "1"});
   EXPECT_EQ(again.status, 1);
   EXPECT_THAT(again.err, HasSubstr("a log demo-1 exists already"));

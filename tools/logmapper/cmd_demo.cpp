@@ -152,6 +152,74 @@ void state_change(Traffic& t, const ManagedObject&, Attributes& a) {
   a.push_back("sourceIndicator=resourceOperation");
 }
 
+// The alarms: what X.733 says of a fault, and what operators then do with it.
+const char* const kCauses[] = {"powerProblem",
+                               "lossOfSignal",
+                               "temperatureUnacceptable",
+                               "equipmentMalfunction",
+                               "communicationsSubsystemFailure",
+                               "thresholdCrossed"};
+const char* const kAlarmSeverities[] = {"critical", "major", "minor", "warning", "indeterminate"};
+const char* const kOperators[] = {"alice", "bob", "carol", "dave"};
+
+void alarm(Traffic& t, const ManagedObject&, Attributes& a) {
+  a.push_back(std::string("probableCause=globalValue:") + t.pick(kCauses));
+  a.push_back(std::string("perceivedSeverity=") + t.pick(kAlarmSeverities));
+  if (t.chance(40)) {
+    a.push_back("specificProblems={oi:1.3.6.1.4.1.32473.5." + std::to_string(t.number(1, 4)) + "}");
+  }
+  static const char* const kTrends[] = {"lessSevere", "noChange", "moreSevere"};
+  a.push_back(std::string("trendIndication=") + t.pick(kTrends));
+  if (t.chance(30)) a.push_back("proposedRepairActions={oi:2.9.3.2.0.1.1}");
+}
+
+void correlated_alarm(Traffic& t, const ManagedObject& mo, Attributes& a) {
+  alarm(t, mo, a);
+  a.push_back("mosiSeverity=" + std::to_string(t.number(0, 5)));
+  a.push_back("mosiStateID=" + std::to_string(t.number(1, 1000)));
+}
+
+void trap_alarm(Traffic& t, const ManagedObject&, Attributes& a) {
+  static const char* const kTraps[] = {"linkDown", "linkUp", "coldStart", "warmStart"};
+  a.push_back(std::string("probableCause=globalValue:") + t.pick(kCauses));
+  a.push_back(std::string("perceivedSeverity=") + t.pick(kAlarmSeverities));
+  a.push_back("snmpVarBindList={{name 1.3.6.1.2.1.2.2.1.1, value <0201" +
+              std::string(t.chance(50) ? "01" : "02") + ">}}");
+  a.push_back("internetTrapInfo={enterprise 1.3.6.1.4.1.32473, agentAddress \"10.0.0." +
+              std::to_string(t.number(1, 8)) + "\", genericTrap " + t.pick(kTraps) +
+              ", specificTrap 0, timeStamp " + std::to_string(t.number(1000, 99999)) + "}");
+  a.push_back("transportDomain=1.3.6.1.6.1.1");
+}
+
+// Operators acknowledge most alarms and clear many: the demo does so at once.
+bool handle_alarm(Traffic& t, LogMapper& log, int id) {
+  int status = 0;
+  std::string op = std::string("\"") + t.pick(kOperators) + "\"";
+  Asn1Value list;
+  RespValue response;
+  if (t.chance(60)) {
+    if (!logmapper::attribute_list("demo",
+                                   {"ackState=acked", "ackTime=time:" + t.next_time(),
+                                    "ackOperator=" + op, "ackText=\"seen\""},
+                                   list, nullptr, status) ||
+        log.UpdateDBAck(id, list, response) != 1) {
+      logmapper::fail_library("demo", "alarm %d not acknowledged", id);
+      return false;
+    }
+  }
+  if (t.chance(40)) {
+    if (!logmapper::attribute_list("demo",
+                                   {"clearState=cleared", "clearTime=time:" + t.next_time(),
+                                    "clearOperator=" + op, "clearText=\"fixed\""},
+                                   list, nullptr, status) ||
+        log.UpdateDBClear(id, list, response) != 1) {
+      logmapper::fail_library("demo", "alarm %d not cleared", id);
+      return false;
+    }
+  }
+  return true;
+}
+
 // One kind of record the demo writes.
 struct Kind {
   const char* record_class;              // registered name
@@ -175,6 +243,17 @@ const std::vector<Kind>& kinds() {
        1,
        &security_alarm},
       {"stateChangeRecord", {"stateChange"}, 4, &state_change},
+      {"qxAlarmRecord",
+       {"communicationsAlarm", "equipmentAlarm", "environmentalAlarm", "processingErrorAlarm"},
+       4,
+       &alarm,
+       &handle_alarm},
+      {"correlationAlarmRecord",
+       {"communicationsAlarm", "equipmentAlarm"},
+       1,
+       &correlated_alarm,
+       &handle_alarm},
+      {"internetAlarmRecord", {"communicationsAlarm"}, 2, &trap_alarm, &handle_alarm},
   };
   return k;
 }
@@ -268,8 +347,9 @@ int run(const logmapper::Args& args) {
       }
       Oid cls;
       logmapper::record_class(kind.record_class, cls);
-      auto entry = std::make_unique<OarInfo>();
-      if (log.WriteToDB(static_cast<int>(r), cls, cls, list, entry.get()) != 1) {
+      std::unique_ptr<OarInfo> entry = logmapper::cache_entry(list);
+      if (entry == nullptr ||
+          log.WriteToDB(static_cast<int>(r), cls, cls, list, entry.get()) != 1) {
         logmapper::fail_library("demo", "record %ld of log %s not written", r, name.c_str());
         LogMapper::abort();
         return logmapper::kFail;
@@ -292,15 +372,16 @@ logmapper::RegisterCommand reg{
     {"demo",
      "",
      "fill the store with demonstration traffic: logs demo-1 ... demo-N with records of "
-     "every event record class",
+     "every event and alarm record class",
      0,
      0,
      {{"--logs", "N", "the number of logs (default 3)"},
       {"--records", "M", "the number of records of each log (default 200)"}},
      &run,
      "The records are object creation and deletion, relationship, attribute value and\n"
-     "state change records and security alarm reports about network elements, their\n"
-     "discriminators and logs, logged over the time up to now. The logs must not exist\n"
-     "yet. A progress bar is shown on standard error when it is a terminal.\n"}};
+     "state change records, security alarm reports and alarms (most acknowledged, many\n"
+     "cleared) about network elements, their discriminators and logs, logged over the\n"
+     "time up to now. The logs must not exist yet. A progress bar is shown on standard\n"
+     "error when it is a terminal.\n"}};
 
 }  // namespace

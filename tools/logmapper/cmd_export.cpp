@@ -251,8 +251,9 @@ int run_import(const logmapper::Args& args) {
                       name.c_str(), record.id);
       return undo();
     }
-    auto entry = std::make_unique<OarInfo>();
-    if (m->WriteToDB(record.id, record.record_class, record.record_class, record.attributes,
+    std::unique_ptr<OarInfo> entry = logmapper::cache_entry(record.attributes);
+    if (entry == nullptr ||
+        m->WriteToDB(record.id, record.record_class, record.record_class, record.attributes,
                      entry.get()) != 1) {
       logmapper::fail_library("import", "%s:%ld: record %d not written", path.c_str(), number,
                               record.id);

@@ -64,7 +64,11 @@ int run_write(const logmapper::Args& args) {
   }
   std::unique_ptr<LogMapper> m = logmapper::open_log("write", args[0], Access::kWrite);
   if (m == nullptr) return logmapper::kFail;
-  auto entry = std::make_unique<OarInfo>();
+  std::unique_ptr<OarInfo> entry = logmapper::cache_entry(list);
+  if (entry == nullptr) {
+    return logmapper::finish("write", 0, "record %d not written: its managed object has no number",
+                             id);
+  }
   int written = m->WriteToDB(id, cls, cls, list, entry.get());
   if (written == 1) entry.release();  // the mapper's cache took it over
   return logmapper::finish("write", written, "record %d not written", id);

@@ -108,6 +108,26 @@ std::string record_json(LogMapper& log, const RespValue& record) {
   return dump(record_object(log, record));
 }
 
+void print_alarm(std::ostream& os, const AlarmLine& a) {
+  os << a.id << " " << a.record_class << " " << a.severity << " " << a.ack << " " << a.clear << " "
+     << a.display << "\n";
+}
+
+std::string alarms_json(const std::vector<AlarmLine>& alarms) {
+  Json list = Json::array();
+  for (const AlarmLine& a : alarms) {
+    Json j;
+    j["logRecordId"] = a.id;
+    j["class"] = a.record_class;
+    j["perceivedSeverity"] = a.severity;
+    j["ackState"] = a.ack;
+    j["clearState"] = a.clear;
+    j["displayState"] = a.display;
+    list.push_back(std::move(j));
+  }
+  return dump(list);
+}
+
 void print_log(std::ostream& os, const RespValue& log) {
   Asn1Value id;
   log.find_value(logIdOid, id);

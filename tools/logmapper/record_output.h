@@ -47,6 +47,22 @@ std::string status_json(const std::string& store, const std::string& server,
                         const std::string& version,
                         const std::vector<std::pair<std::string, unsigned long>>& logs);
 
+// An alarm as `alarms` lists it: its identifier, class, severity and acknowledge, clear
+// and display states (each the value notation of the record's attribute, "-" without).
+struct AlarmLine {
+  unsigned long id = 0;
+  std::string record_class;
+  std::string severity = "-";
+  std::string ack = "-";
+  std::string clear = "-";
+  std::string display = "-";
+};
+// One line: "RECID CLASS severity ackState clearState displayState".
+void print_alarm(std::ostream& os, const AlarmLine& alarm);
+// [{"logRecordId": N, "class": NAME, "perceivedSeverity": TEXT, "ackState": TEXT,
+// "clearState": TEXT, "displayState": TEXT}, ...] (no line end).
+std::string alarms_json(const std::vector<AlarmLine>& alarms);
+
 // The attributes of a record as one attribute list, its logRecordId left out.
 Asn1Value record_attributes(const RespValue& record);
 

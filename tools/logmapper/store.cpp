@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "infra/tolk_map/alarmlog.h"
+#include "infra/tolk_map/oids.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/mgmt/qxdb_connect_info.h"
 #include "tools/logmapper/attribute_args.h"
@@ -116,6 +118,29 @@ std::string store_name() {
   QXDBConnectInfo info(3);
   if (!info.is_valid()) return std::string();
   return info.url().str();
+}
+
+std::unique_ptr<OarInfo> cache_entry(const Asn1Value& list) {
+  auto entry = std::make_unique<OarInfo>();
+  unsigned char cleared = 0, severity = 0;
+  for (const Asn1Value& pair : list.components()) {
+    Oid id;
+    if (!pair.first_component().decode_oid(id)) continue;
+    Asn1Value value = pair.next_component();
+    long n = 0;
+    if (id == moiOid) {
+      long number = LogMapper::moi_number(value);
+      if (number < 0) return nullptr;
+      unsigned long moi = static_cast<unsigned long>(number);
+      entry->set_moiid(moi);
+    } else if (id == perceivedSeverityOid && value.decode_enum(n) && n >= 0 && n <= 5) {
+      severity = static_cast<unsigned char>(n);
+    } else if (id == clearStateOid && value.decode_enum(n)) {
+      cleared = n == 1 ? 1 : 0;
+    }
+  }
+  entry->set_clear_severity(cleared, severity);
+  return entry;
 }
 
 }  // namespace logmapper

@@ -40,6 +40,13 @@ bool commit(const char* command);
 int finish(const char* command, int result, const char* fmt, ...)
     __attribute__((format(printf, 3, 4)));
 
+// The alarm state cache entry of a record about to be written (a SET of SEQUENCE
+// {identifier, value}), filled as a management process fills it: the store's number of
+// the record's managedObjectInstance (given one now when it has none yet), and the
+// clear state and severity of its clearState and perceivedSeverity. Null when the
+// managed object cannot be numbered (LogMapper::last_failure() says why).
+std::unique_ptr<OarInfo> cache_entry(const Asn1Value& list);
+
 // The store as the user named it, without a password.
 std::string store_name();
 
