@@ -97,7 +97,8 @@ class Session {
   virtual RWDBStatus commit() = 0;
   virtual RWDBStatus rollback() = 0;
   virtual bool inTransaction() const = 0;
-  // Whether a table or view named name (already folded) exists.
+  // Whether a table or view named name (already folded) exists, the session's
+  // temporary tables included.
   virtual RWDBStatus tableExists(const std::string& name, bool* exists) = 0;
   // The columns of table name (already folded); noSuchObject when missing.
   virtual RWDBStatus fetchSchema(const std::string& name, std::vector<ColumnInfo>* out) = 0;

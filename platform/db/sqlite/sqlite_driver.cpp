@@ -329,9 +329,11 @@ class SqliteSession : public Session {
   bool alive() const override { return true; }
 
   RWDBStatus tableExists(const std::string& name, bool* exists) override {
+    // The session's temporary tables count, as they do on PostgreSQL.
     return query1(
-        "SELECT count(*) FROM sqlite_master WHERE type IN ('table','view') AND name = ?1 "
-        "COLLATE NOCASE",
+        "SELECT (SELECT count(*) FROM sqlite_master WHERE type IN ('table','view') AND name = ?1 "
+        "COLLATE NOCASE) + (SELECT count(*) FROM sqlite_temp_master WHERE type IN "
+        "('table','view') AND name = ?1 COLLATE NOCASE)",
         name, [&](sqlite3_stmt* st) { *exists = sqlite3_column_int64(st, 0) > 0; });
   }
 
