@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "infra/tolk_map/attribute_list.h"
 #include "infra/tolk_map/codecs.h"
 #include "infra/tolk_map/row_image.h"
 #include "platform/db/rwdb_deleter.h"
@@ -140,22 +141,6 @@ struct EventClass {
 // The codecs and readers of the ten common columns.
 std::span<const CodecSpec> common_event_codecs();
 std::span<const ReaderSpec> common_event_readers();
-
-// The encoding of an empty SET: the blob of a record without list-valued attributes.
-const Asn1Value& empty_blob_value();
-
-// One attribute of a list: its identifier, its value and the pair as the blob keeps it.
-struct Attribute {
-  Oid id;
-  Asn1Value value;
-  Asn1Value pair;  // SEQUENCE {OBJECT IDENTIFIER, value}
-};
-
-// An attribute list (a SET or SEQUENCE of SEQUENCE {identifier, value}) taken apart, in
-// order. False, with ResourceLimX raised unless the value library raised first, for a
-// malformed list: not constructed, a component that is not a pair, an identifier that
-// does not decode.
-bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out);
 
 }  // namespace qx
 
