@@ -1,23 +1,18 @@
 #include "infra/tolk_map/eventlog.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iostream>
 
 #include "infra/tolk_map/oids.h"
-#include "infra/tolk_map/storage.h"
 #include "infra/tolk_map/trace.h"
 #include "infra/tolk_map/util.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_result.h"
-#include "platform/db/rwdb_schema.h"
 #include "platform/db/rwdb_selector.h"
 #include "platform/db/rwdb_table.h"
 #include "platform/db/rwdb_updater.h"
-#include "platform/mgmt/create_table.h"
-#include "platform/value/ber.h"
 #include "platform/value/exception.h"
 
 const Oid eventTypeOid("2.9.3.2.7.14");
@@ -175,37 +170,10 @@ void EventLogT::store_all_rdr_funcs() {
 }
 
 void EventLogT::CreateLogT(const std::string& tableName, const LogMapper* owner) {
-  table_ = std::make_unique<RWDBTable>(aDB_().table(tableName));
-  if (table_->exists(aConnection())) {
-    if (!table_->fetchSchema(aConnection()).isValid()) {
-      if (tolk_map_debug != 0) std::cout << cls_.schema_failure_text << std::endl;
-      ConflictX::raise("schema of %s cannot be fetched", tableName.c_str());
-    }
-    return;
-  }
-  RWDBSchema schema;
-  for (const qx::ColumnDef& c : cls_.columns)
-    schema.appendColumn(c.name, c.type, c.length, c.nullable);
-  Storage storage;
-  get_storage(owner->get_logid(), tableName.c_str(), storage);
-  RWDBStatus s = create_table(tableName, schema, storage, 0, aDB_().phraseBook(), aConnection(), 0);
-  if (!s.isValid()) {
-    ConflictX::raise("record table %s cannot be created", tableName.c_str());
-    return;
-  }
-  std::string base = tableName.substr(0, tableName.size() - std::strlen(cls_.stem));
-  for (const qx::IndexDef& ix : cls_.indexes) {
-    RWDBSchema columns;
-    columns.appendColumn(ix.column);
-    table_->createIndex(base + ix.suffix, columns, aConnection());  // result ignored
-  }
-  synonym_name_ = std::string(owner->get_logid()) + "_" + cls_.synonym_suffix;
-  std::string sql = "CREATE SYNONYM " + qx::quote_identifier(synonym_name_) + " FOR " +
-                    qx::quote_identifier(tableName);
-  if (!aDB_().executeSql(sql, aConnection()).isValid()) {
-    tolk_error.print("Synonym creation failure: DB SQL: %s\n", sql.c_str());
-    synonym_name_.clear();
-  }
+  table_ = std::make_unique<RWDBTable>();
+  qx::TableLayout layout = {cls_.stem, cls_.columns, cls_.indexes, cls_.synonym_suffix,
+                            cls_.schema_failure_text};
+  qx::attach_record_table(*owner, tableName, layout, *table_, synonym_name_);
 }
 
 void EventLogT::bind_variables() {

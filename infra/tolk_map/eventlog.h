@@ -28,6 +28,7 @@
 
 #include "infra/tolk_map/attribute_list.h"
 #include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/record_table.h"
 #include "infra/tolk_map/row_image.h"
 #include "platform/db/rwdb_deleter.h"
 #include "platform/db/rwdb_inserter.h"
@@ -101,13 +102,6 @@ constexpr std::array<ColumnDef, 10 + N> with_common_columns(const std::array<Col
 struct InitialText {
   ATTRIBUTES attr;
   const char* text;
-};
-
-// An index of a record table: its name is the table name with the stem replaced by
-// `suffix`; it covers one column, not unique.
-struct IndexDef {
-  const char* suffix;
-  const char* column;
 };
 
 // The message numbers of a class: the two lines written when a write, an update or an
