@@ -109,13 +109,14 @@ bool not_a_pair_set() {
 bool read_pairs(const Asn1Value& set, RespValue& values) {
   values.reserve(values.size() + set.num_comps());
   bool ok = true;
-  bool walked = walk_pairs(set, [&](std::string_view id, Asn1Value value) {
+  bool walked = walk_pairs(set, [&](const PairView& p) {
     Oid attr;
-    if (!Oid::from_contents(reinterpret_cast<const unsigned char*>(id.data()), id.size(), attr)) {
+    if (!Oid::from_contents(reinterpret_cast<const unsigned char*>(p.id.data()), p.id.size(),
+                            attr)) {
       ok = false;
       return false;
     }
-    values.adopt_entry(attr, std::move(value));
+    values.adopt_entry(attr, Asn1Value(p.value));
     return true;
   });
   if (walked && !ok) {

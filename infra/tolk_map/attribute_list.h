@@ -90,11 +90,18 @@ bool read_pairs(const Asn1Value& set, RespValue& values);
 // Raises ResourceLimX for a stored SET that is not a SET of pairs; false.
 bool not_a_pair_set();
 
-// Calls visit(id, value) for each pair of a SET of pairs, in order: `id` the contents
-// octets of the pair's identifier (compare them with Oid::contents()), `value` the
-// pair's value sharing the SET's buffer. visit returns false to stop the walk. False,
-// with ResourceLimX raised, when `set` is not constructed or a component is not a pair
-// (visit has seen the pairs before it).
+// One pair of a SET of pairs, as walk_pairs shows it: the pair itself, the contents
+// octets of its identifier (compare them with Oid::contents()) and its value, all
+// sharing the SET's buffer.
+struct PairView {
+  const Asn1Value& pair;
+  std::string_view id;
+  Asn1Value value;
+};
+
+// Calls visit(const PairView&) for each pair of a SET of pairs, in order; visit returns
+// false to stop the walk. False, with ResourceLimX raised, when `set` is not
+// constructed or a component is not a pair (visit has seen the pairs before it).
 // REQUIRES: `set` was decoded (Asn1Value::decode) or built, so its encoding is sound.
 template <class Visit>
 bool walk_pairs(const Asn1Value& set, Visit visit) {
@@ -102,8 +109,9 @@ bool walk_pairs(const Asn1Value& set, Visit visit) {
   for (const Asn1Value& component : set.components()) {
     PairParts parts;
     if (!read_pair(component, parts)) return not_a_pair_set();
-    if (!visit(parts.id, *++component.components().begin())) break;
+    if (!visit(PairView{component, parts.id, *++component.components().begin()})) break;
   }
   return true;
 }
+
 }  // namespace qx

@@ -684,13 +684,18 @@ int LogMapper::deleteDB(char keepRows) {
         delete_synonym(synonym);
       }
       if (Exception::pending()) break;
-      RWDBTable rt = aDB_().table(qx::record_table_name(table_name_, TABLE_TYPE(t)));
-      bool dropped = !rt.exists(aConnection()) || rt.drop(aConnection()).isValid();
-      if (dropped) {
-        tables_[t].reset();
-      } else {
-        ProcessFailX::raise("record table %s not dropped", rt.name().data());
+      bool dropped = true;
+      for (const std::string& name : {qx::record_table_name(table_name_, TABLE_TYPE(t)),
+                                      qx::companion_table_name(table_name_, TABLE_TYPE(t))}) {
+        if (name.empty()) continue;
+        RWDBTable rt = aDB_().table(name);
+        if (rt.exists(aConnection()) && !rt.drop(aConnection()).isValid()) {
+          ProcessFailX::raise("record table %s not dropped", name.c_str());
+          dropped = false;
+          break;
+        }
       }
+      if (dropped) tables_[t].reset();
     }
     if (!Exception::pending() && keepRows == 0) {
       uint32_t n = 0;
