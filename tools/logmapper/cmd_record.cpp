@@ -10,8 +10,9 @@
 //
 // LOG is digits for an INTEGER log identifier, else a GraphicString. NAME is an
 // attribute's registered name or dotted identifier, VALUE the value notation of its
-// type. A written record also gets its class as its objectClass attribute, unless the
-// list names one.
+// type. A written record also gets its class as its objectClass attribute (globalForm),
+// unless the list names one; a record of a class without a table of its own keeps its
+// whole list, and reads back with its class taken from that attribute.
 #include <cerrno>
 #include <cstdlib>
 #include <iostream>
@@ -126,7 +127,7 @@ int run_write(const logmapper::Context&, int argc, char** argv) {
   if (!has_class) {
     Asn1Value oid, value, pair;
     oid.encode_oid(kObjectClass);
-    value.encode_oid(cls);
+    value.encode_oid(cls, TAG_CTX0);  // ObjectClass globalForm, the attribute's own type
     pair.start_construct(TAG_SEQ);
     pair.add_component(oid);
     pair.add_component(value);
