@@ -166,6 +166,23 @@ struct Conn {
       if (!usable()) return false;
     }
   }
+  // Reads the results of one statement of the pipeline: *rows from its command status,
+  // its error in *err unless an earlier one is kept (a statement after a failed one is
+  // only aborted). false when the connection broke.
+  bool readStatement(PGresult** err, int64_t* rows) {
+    for (;;) {
+      PGresult* r = PQgetResult(pg);
+      if (r == nullptr) return usable();
+      if ((is_error(r) || PQresultStatus(r) == PGRES_PIPELINE_ABORTED) && *err == nullptr) {
+        *err = r;
+      } else {
+        const char* n = PQcmdTuples(r);
+        if (n != nullptr && *n != '\0') *rows = std::atoll(n);
+        PQclear(r);
+      }
+      if (!usable()) return false;
+    }
+  }
   // Reads the synchronisation point and leaves pipeline mode.
   bool readSync() {
     for (;;) {
@@ -471,24 +488,12 @@ class PgStatement : public Statement {
     PGconn* pg = c_->pg;
     values_.set(params);
     sp_ = c_->inTx;
-    bool prepare = false;
-    if (name_.empty() && runs_ > 0) {
-      name_ = "qx_" + std::to_string(++c_->names);
-      prepare = true;
-    }
-    ++runs_;
+    bool prepare = preparesNow();
     if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
     int before = c_->sendDeallocate();
     bool sent = true;
     if (sp_) sent = PQsendQueryPrepared(pg, "qx_savepoint", 0, nullptr, nullptr, nullptr, 0) == 1;
-    if (sent && prepare) sent = PQsendPrepare(pg, name_.c_str(), sql_.c_str(), n_, nullptr) == 1;
-    if (sent) {
-      sent = name_.empty()
-                 ? PQsendQueryParams(pg, sql_.c_str(), n_, nullptr, values_.values.data(),
-                                     values_.lengths.data(), values_.formats.data(), 0) == 1
-                 : PQsendQueryPrepared(pg, name_.c_str(), n_, values_.values.data(),
-                                       values_.lengths.data(), values_.formats.data(), 0) == 1;
-    }
+    if (sent) sent = send(prepare);
     if (sent && sp_)
       sent = PQsendQueryPrepared(pg, "qx_release", 0, nullptr, nullptr, nullptr, 0) == 1;
     if (sent) sent = PQpipelineSync(pg) == 1;
@@ -548,6 +553,101 @@ class PgStatement : public Statement {
     return RWDBStatus();
   }
 
+  // Counts a run; on the second the statement gets a name and is prepared: true when
+  // this run prepares it.
+  bool preparesNow() {
+    bool prepare = name_.empty() && runs_ > 0;
+    if (prepare) name_ = "qx_" + std::to_string(++c_->names);
+    ++runs_;
+    return prepare;
+  }
+  // Sends [Parse] and the statement with its values into the open pipeline.
+  bool send(bool prepare) {
+    PGconn* pg = c_->pg;
+    if (prepare && PQsendPrepare(pg, name_.c_str(), sql_.c_str(), n_, nullptr) != 1) return false;
+    return name_.empty()
+               ? PQsendQueryParams(pg, sql_.c_str(), n_, nullptr, values_.values.data(),
+                                   values_.lengths.data(), values_.formats.data(), 0) == 1
+               : PQsendQueryPrepared(pg, name_.c_str(), n_, values_.values.data(),
+                                     values_.lengths.data(), values_.formats.data(), 0) == 1;
+  }
+
+ public:
+  // A group of statements of one connection (Session::executeGroup) in one round trip:
+  // [DEALLOCATE...] [SAVEPOINT] each statement's [Parse] and run [RELEASE] and a sync.
+  // After a failure the server skips the rest of the pipeline; inside a transaction the
+  // savepoint then undoes the group, outside one the sync's implicit transaction does.
+  static RWDBStatus runGroup(Conn& c, std::span<PgStatement* const> group,
+                             std::span<const std::vector<Param>* const> params, int64_t* rows,
+                             size_t* failed) {
+    c.finishActive();
+    if (!c.usable()) return lost_status();
+    PGconn* pg = c.pg;
+    bool sp = c.inTx;
+    std::vector<char> prepare(group.size());
+    for (size_t i = 0; i < group.size(); ++i) {
+      PgStatement& st = *group[i];
+      ++*st.generation_;
+      st.values_.set(*params[i]);
+      st.sp_ = sp;
+      prepare[i] = st.preparesNow() ? 1 : 0;
+      rows[i] = -1;
+    }
+    if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
+    int before = c.sendDeallocate();
+    bool sent = !sp || PQsendQueryPrepared(pg, "qx_savepoint", 0, nullptr, nullptr, nullptr, 0) == 1;
+    for (size_t i = 0; sent && i < group.size(); ++i) sent = group[i]->send(prepare[i] != 0);
+    if (sent && sp)
+      sent = PQsendQueryPrepared(pg, "qx_release", 0, nullptr, nullptr, nullptr, 0) == 1;
+    if (sent) sent = PQpipelineSync(pg) == 1;
+    if (!sent) {
+      RWDBStatus s = translate(pg, nullptr);
+      for (size_t i = 0; i < group.size(); ++i) {
+        if (prepare[i] != 0) group[i]->name_.clear();
+      }
+      c.usable();
+      return s.isValid() ? lost_status() : s;
+    }
+    PGresult* err = nullptr;
+    bool ok = true;
+    for (int i = 0; ok && i < before; ++i) ok = c.readCommand(&err);
+    if (ok && sp) ok = c.readCommand(&err);
+    *failed = group.size();
+    for (size_t i = 0; ok && i < group.size(); ++i) {
+      bool clean = err == nullptr;
+      if (prepare[i] != 0) {
+        PGresult* perr = nullptr;
+        ok = c.readCommand(&perr);
+        if (perr != nullptr) {
+          group[i]->name_.clear();  // not prepared: try again next time
+          if (err == nullptr) {
+            err = perr;
+          } else {
+            PQclear(perr);
+          }
+        }
+      }
+      if (ok) ok = c.readStatement(&err, &rows[i]);
+      if (clean && err != nullptr) *failed = i;
+    }
+    if (ok && sp) ok = c.readCommand(&err);
+    if (ok) ok = c.readSync();
+    if (!ok) {
+      if (err != nullptr) PQclear(err);
+      return lost_status();
+    }
+    if (err == nullptr) return RWDBStatus();
+    RWDBStatus s = translate(pg, err);
+    PQclear(err);
+    if (*failed == group.size()) *failed = group.size() - 1;
+    if (sp) {
+      RWDBStatus r = c.rollbackToSavepoint();
+      if (!r.isValid() && r.isTerminal()) return r;
+    }
+    return s;
+  }
+
+ private:
   // The statement failed (err: its error): finish the pipeline and undo it.
   RWDBStatus fail(PGresult* err, bool broken) {
     RWDBStatus s = err != nullptr ? translate(c_->pg, err) : lost_status();
@@ -586,6 +686,15 @@ class PgSession : public Session {
     PgStatement st(c_, sql, 0);
     int64_t rows;
     return st.execute({}, &rows);
+  }
+
+  RWDBStatus executeGroup(std::span<Statement* const> statements,
+                          std::span<const std::vector<Param>* const> params, int64_t* rows,
+                          size_t* failed) override {
+    // Every statement of this session is one it prepared.
+    std::vector<PgStatement*> group;
+    for (Statement* st : statements) group.push_back(static_cast<PgStatement*>(st));
+    return PgStatement::runGroup(*c_, group, params, rows, failed);
   }
 
   RWDBStatus begin() override { return simple("BEGIN", false); }
