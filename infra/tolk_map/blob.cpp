@@ -66,6 +66,8 @@ bool list_fits(size_t octets, unsigned long id) {
 
 // ---- Construction.
 
+const qx::TableLayout& BlobT::layout() { return kLayout; }
+
 BlobT::BlobT(LogMapper* owner)
     : LogMapper(owner, 0),
       image_(kColumns),
@@ -267,26 +269,15 @@ int BlobT::WriteToDB(const int& id, const Oid&, const Oid&, const Asn1Value& att
   list.finish();
   *image_.unsigned_field(ATTR_LOG_RECORD_ID) = key;
   image_.set_nulls();
-  if (!index_->add(key, keys)) return failed(what);
-  RWDBResult res = inserter_.execute(aConnection());
-  if (!res.isValid()) {
-    ProcessFailX::raise("insert into %s refused: %s", table_name_.c_str(),
-                        res.status().message().data());
-    index_->resync(key);
-    return failed(what);
-  }
+  // The record and its alarm index row go in together, or neither does.
+  if (!index_->add(key, keys, inserter_)) return failed(what);
   return 1;
 }
 
 int BlobT::deleteDB(const int& id) {
   ExceptionScope scope;
   key_ = static_cast<unsigned int>(id);
-  if (!index_->remove(key_)) return 0;
-  if (!deleter_.execute(aConnection()).isValid()) {
-    index_->resync(static_cast<unsigned int>(id));
-    return 0;
-  }
-  return 1;
+  return index_->remove(key_, deleter_) ? 1 : 0;
 }
 
 bool BlobT::plan(int id, std::vector<qx::Attribute>& attrs, Change& change, RespValue* report) {
@@ -322,16 +313,10 @@ bool BlobT::plan(int id, std::vector<qx::Attribute>& attrs, Change& change, Resp
 }
 
 bool BlobT::apply(const Change& change) {
-  if (!index_->change(change.id, change.keys)) return false;
   key_ = change.id;
   image_.blob(ATTR_BLOB)->bytes() = change.list;
   image_.set_nulls();
-  RWDBResult res = updater_.execute(aConnection());
-  if (res.isValid()) return true;
-  ProcessFailX::raise("update of record %lu in %s refused: %s", change.id, table_name_.c_str(),
-                      res.status().message().data());
-  index_->resync(change.id);
-  return false;
+  return index_->replace(change.id, change.keys, updater_);
 }
 
 int BlobT::change(int id, const Asn1Value& attributes, RespValue& response, bool require_row,

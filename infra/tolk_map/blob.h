@@ -119,6 +119,8 @@ class BlobT : public LogMapper {
   int getOarInfo(const int moiId, const Oid& recordClass, RWDBReader& reader) override;
   bool keeps_alarms() const override { return true; }
 
+  // What the blob table is made of.
+  static const qx::TableLayout& layout();
   const std::string& get_synonym_name() const { return synonym_name_; }
   const qx::BlobAlarmIndex& alarm_index() const { return *index_; }
   const qx::BlobClearSelection& clear_selection() const { return *selection_; }
@@ -144,8 +146,8 @@ class BlobT : public LogMapper {
   // Works out the change of record `id` by `attrs`; `report` (when given) gets each
   // attribute with its new and stored value. False (raised) on failure.
   bool plan(int id, std::vector<qx::Attribute>& attrs, Change& change, RespValue* report);
-  // Executes a planned change: the index row, then the blob row. False (raised), with
-  // both as they were, on failure.
+  // Executes a planned change: the blob row and its alarm index row together. False
+  // (raised), with both as they were, on failure.
   bool apply(const Change& change);
   // UpdateDB and its alarm forms: `require_row` fails a record that has no row; on
   // success `done` (when given) gets the change executed.

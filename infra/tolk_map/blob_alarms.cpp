@@ -141,20 +141,19 @@ BlobAlarmIndex::BlobAlarmIndex(const LogMapper& owner, const std::string& prefix
       name_(companion_table_name(prefix, BLOB_TABLE)),
       image_(kIndexColumns) {}
 
+const TableLayout& BlobAlarmIndex::layout() {
+  static const TableLayout kLayout = {"_bAlm", kIndexColumns, kIndexIndexes, nullptr,
+                                      "ERROR: schema fetch failed."};
+  return kLayout;
+}
+
 void BlobAlarmIndex::attach(bool blob_table_new) {
   std::string none;
-  TableLayout layout = {"_bAlm", kIndexColumns, kIndexIndexes, nullptr,
-                        "ERROR: schema fetch failed."};
-  bool made = attach_record_table(owner_, name_, layout, table_, none);
+  bool made = attach_record_table(owner_, name_, layout(), table_, none);
   if (Exception::pending()) return;
   const RWDBTable& t = table_;
   inserter_ = t.inserter();
   image_.bind(inserter_);
-  updater_ = t.updater();
-  for (const ColumnDef& c : kIndexColumns) {
-    if (c.attr != ATTR_LOG_RECORD_ID) updater_ << t[c.name].assign(image_.bound(c.attr));
-  }
-  updater_.where(t[logrecid_col] == RWDBBoundExpr(&key_));
   deleter_ = t.deleter();
   deleter_.where(t[logrecid_col] == RWDBBoundExpr(&key_));
   clear_ = t.deleter();
@@ -193,46 +192,22 @@ bool BlobAlarmIndex::executed(RWDBResult res, const char* what) {
   return false;
 }
 
-bool BlobAlarmIndex::add(unsigned long id, const BlobAlarmKeys& keys) {
+bool BlobAlarmIndex::add(unsigned long id, const BlobAlarmKeys& keys,
+                         const RWDBGroupStatement& blob) {
   fill(id, keys);
-  return executed(inserter_.execute(TolkMap::aConnection()), "insert");
+  return executed(TolkMap::aConnection().execute({inserter_, blob}), "insert");
 }
 
-bool BlobAlarmIndex::change(unsigned long id, const BlobAlarmKeys& keys) {
+bool BlobAlarmIndex::replace(unsigned long id, const BlobAlarmKeys& keys,
+                             const RWDBGroupStatement& blob) {
   fill(id, keys);
   key_ = id;
-  RWDBResult res = updater_.execute(TolkMap::aConnection());
-  if (!executed(res, "update")) return false;
-  if (res.rowCount() != 0) return true;
-  return executed(inserter_.execute(TolkMap::aConnection()), "insert");  // a row it lacked
+  return executed(TolkMap::aConnection().execute({deleter_, inserter_, blob}), "update");
 }
 
-bool BlobAlarmIndex::remove(unsigned long id) {
+bool BlobAlarmIndex::remove(unsigned long id, const RWDBGroupStatement& blob) {
   key_ = id;
-  return executed(deleter_.execute(TolkMap::aConnection()), "delete");
-}
-
-bool BlobAlarmIndex::resync(unsigned long id) {
-  if (!remove(id)) return false;
-  RWDBSelector sel = TolkMap::aDB_().selector();
-  sel << blob_["userdefined"];
-  sel.where(blob_[logrecid_col] == RWDBExpr(id));
-  std::vector<BlobAlarmKeys> rows;
-  {
-    RWDBReader r = sel.reader(TolkMap::aConnection());
-    while (r()) {
-      Asn1Value set;
-      std::string bytes = blob_text(r, "userdefined");
-      ExceptionScope scope;  // a list that does not decode has no keys
-      Asn1Value::decode(bytes.data(), bytes.size(), set);
-      rows.push_back(BlobAlarmKeys::of(set));
-    }
-    if (!r.status().isValid()) return executed(RWDBResult(r.status()), "resynchronisation");
-  }
-  for (const BlobAlarmKeys& keys : rows) {
-    if (!add(id, keys)) return false;
-  }
-  return true;
+  return executed(TolkMap::aConnection().execute({deleter_, blob}), "delete");
 }
 
 bool BlobAlarmIndex::rebuild() {
@@ -249,7 +224,8 @@ bool BlobAlarmIndex::rebuild() {
       ExceptionScope scope;  // a list that does not decode has no keys
       Asn1Value::decode(bytes.data(), bytes.size(), set);
     }
-    if (!add(id, BlobAlarmKeys::of(set))) return false;
+    fill(id, BlobAlarmKeys::of(set));
+    if (!executed(inserter_.execute(TolkMap::aConnection()), "rebuild")) return false;
   }
   return executed(RWDBResult(r.status()), "rebuild");
 }

@@ -42,8 +42,10 @@
 #include <utility>
 #include <vector>
 
+#include "infra/tolk_map/record_table.h"
 #include "infra/tolk_map/row_image.h"
 #include "platform/db/rwdb_blob.h"
+#include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_deleter.h"
 #include "platform/db/rwdb_inserter.h"
 #include "platform/db/rwdb_reader.h"
@@ -95,14 +97,14 @@ class BlobAlarmIndex {
   // table. ConflictX raised on failure.
   void attach(bool blob_table_new);
 
-  // The record's row, from its keys: a new one; those of the record (a new one when it
-  // has none).
-  bool add(unsigned long id, const BlobAlarmKeys& keys);
-  bool change(unsigned long id, const BlobAlarmKeys& keys);
-  bool remove(unsigned long id);
-  // The record's rows again as its rows of the blob table say (none when it has none):
-  // after a change of the blob table that failed.
-  bool resync(unsigned long id);
+  // The record's row, kept together with `blob`, the blob table's statement of the same
+  // record (bound and ready): both take effect or neither, in one round trip on
+  // PostgreSQL. add writes the record's row with an insert; replace puts a row from the
+  // keys in place of the record's rows with an update; remove deletes them with a
+  // delete.
+  bool add(unsigned long id, const BlobAlarmKeys& keys, const RWDBGroupStatement& blob);
+  bool replace(unsigned long id, const BlobAlarmKeys& keys, const RWDBGroupStatement& blob);
+  bool remove(unsigned long id, const RWDBGroupStatement& blob);
   // Every row again from the blob table.
   bool rebuild();
 
@@ -128,6 +130,8 @@ class BlobAlarmIndex {
   bool states(std::vector<State>& out);
 
   const std::string& name() const { return name_; }
+  // What the index table is made of.
+  static const TableLayout& layout();
 
  private:
   // The image of a record's row.
@@ -140,7 +144,6 @@ class BlobAlarmIndex {
   RWDBTable table_;
   RowImage image_;
   RWDBInserter inserter_;
-  RWDBUpdater updater_;   // every column but logRecordId, by logRecordId
   RWDBDeleter deleter_;   // by logRecordId
   RWDBDeleter clear_;     // every row
   RWDBSelector outstanding_;
