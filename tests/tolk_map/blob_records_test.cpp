@@ -13,7 +13,9 @@
 #include "infra/tolk_map/testing.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
+#include "platform/db/fault_driver.h"
 #include "platform/db/rwdb_deleter.h"
+#include "platform/db/rwdb_manager.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_selector.h"
 #include "platform/db/rwdb_table.h"
@@ -365,6 +367,44 @@ TEST_P(BlobRecordsTest, DamagedStoredListsAreNeverOverwritten) {
   EXPECT_EQ(CachedClear(again, 2), 1);
   ASSERT_EQ(again->deleteDB(1), 1);
   EXPECT_EQ(Stored(again, 1), "no row");
+}
+
+// A record and its alarm index row go together: a statement that fails leaves neither
+// changed.
+TEST_P(BlobRecordsTest, AFailedStatementChangesNeitherTheRecordNorItsIndexRow) {
+  auto plan = std::make_shared<qx::db::FaultPlan>();
+  RWDBManager::setDriverWrapper([plan](std::unique_ptr<qx::db::Driver> d) {
+    return qx::db::make_fault_driver(std::move(d), plan);
+  });
+  struct Unwrap {
+    ~Unwrap() { RWDBManager::setDriverWrapper(nullptr); }
+  } unwrap;
+  Restart();
+  LogMapper* m = NewLog();
+  long ne1 = LogMapper::moi_number(Dn("ne-1"));
+  ASSERT_EQ(Write(m, 1, Alarm("ne-1", kCommunicationsAlarm, kPowerProblem, 1)), 1);
+  std::string stored = Stored(m, 1);
+  using Found = std::map<unsigned long, std::string>;
+
+  plan->failStatement = 2;  // the record's own row, after its index row
+  EXPECT_EQ(Write(m, 2, Alarm("ne-1", kCommunicationsAlarm, kPowerProblem, 2)), 0);
+  EXPECT_EQ(plan->injected, 1);
+  EXPECT_EQ(Stored(m, 2), "no row");
+  EXPECT_EQ(CountRows(IndexTable(m).c_str(), "logRecordId", 2ul), 0);
+
+  plan->failStatement = 4;  // the stored list's read, the index row's two, then the record
+  RespValue response;
+  EXPECT_EQ(m->UpdateDBClear(1, AttrList(Cleared("x")), response), 0);
+  EXPECT_EQ(plan->injected, 2);
+  EXPECT_EQ(Stored(m, 1), stored);
+  EXPECT_EQ(CachedClear(m, 1), 0);
+  EXPECT_EQ(Select(m, ne1, {}), (Found{{1, "critical"}}));
+
+  plan->failStatement = 2;
+  EXPECT_EQ(m->deleteDB(1), 0);
+  EXPECT_EQ(plan->injected, 3);
+  EXPECT_EQ(Stored(m, 1), stored);
+  EXPECT_EQ(Select(m, ne1, {}), (Found{{1, "critical"}}));
 }
 
 TEST_P(BlobRecordsTest, AcknowledgeAndClearChangeTheListAndTheCache) {
