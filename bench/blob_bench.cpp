@@ -72,62 +72,39 @@ double library_write(LogMapper* log, int first, int count) {
   return count / seconds_since(t0);
 }
 
-const RawTable kTables[] = {{BlobT::layout().columns, BlobT::layout().indexes},
-                            {qx::BlobAlarmIndex::layout().columns,
-                             qx::BlobAlarmIndex::layout().indexes}};
-
-void write_sqlite(int records, const std::string& dir, std::vector<std::string>& out) {
-  LogMapper* log = new_log("writes");
-  sqlite3* reader = open_raw(dir + "/store.db");
-  double lib = 0, raw = 0, raw_blob_only = 0;
-  int next = 1;
-  for (int round = 0; round < kRounds; ++round) {
-    lib = std::max(lib, library_write(log, next, records));
-    Rows blobs, index;
-    read_rows(reader, blob_table(log), blobs, next);
-    read_rows(reader, index_table(log), index, next);
-    next += records;
-    const Rows* const both[] = {&blobs, &index};
-    raw = std::max(raw, raw_write(dir + "/raw.db", kTables, both));
-    const Rows* const one[] = {&blobs};
-    raw_blob_only = std::max(raw_blob_only, raw_write(dir + "/raw.db", std::span(kTables, 1), one));
-  }
-  sqlite3_close(reader);
-  std::printf("write blob  library %9.0f rec/s   raw sqlite3 %9.0f rec/s (blob row alone %9.0f)\n",
-              lib, raw, raw_blob_only);
-  char line[128];
-  std::snprintf(line, sizeof line, "write_blob_vs_raw_sqlite: %.2f", lib / raw);
-  out.push_back(line);
-  std::printf("write_blob_vs_raw_blob_row_sqlite (information): %.2f\n", lib / raw_blob_only);
-  log->deleteDB(static_cast<char>(0));
-  LogMapper::commit();
-  delete log;
+// The blob table and its alarm index, as the raw side makes them.
+std::span<const RawTable> blob_tables() {
+  static const RawTable kTables[] = {
+      {BlobT::layout().columns, BlobT::layout().indexes},
+      {qx::BlobAlarmIndex::layout().columns, qx::BlobAlarmIndex::layout().indexes}};
+  return kTables;
 }
 
-void write_pg(const char* url, int records, std::vector<std::string>& out) {
-  LogMapper* log = new_log("writes_" + std::to_string(getpid()));
-  PGconn* raw_conn = pg_connect(url);
-  pg_exec(raw_conn, "SET client_min_messages = warning");
-  double lib = 0, raw = 0, raw_blob_only = 0;
+// The write figure on one store: the library's rounds against raw writes of the very
+// rows each round wrote (read back with `read`, written by `raw`).
+template <class RowsT, class Read, class Raw>
+void write_figure(const std::string& store, const std::string& log_name, int records, Read read,
+                  Raw raw, std::vector<std::string>& out) {
+  LogMapper* log = new_log(log_name);
+  double lib = 0, both = 0, blob_only = 0;
   int next = 1;
   for (int round = 0; round < kRounds; ++round) {
     lib = std::max(lib, library_write(log, next, records));
-    PgRows blobs, index;
-    pg_read_rows(raw_conn, blob_table(log), blobs, next);
-    pg_read_rows(raw_conn, index_table(log), index, next);
+    RowsT blobs, index;
+    read(blob_table(log), blobs, next);
+    read(index_table(log), index, next);
     next += records;
-    const PgRows* const both[] = {&blobs, &index};
-    raw = std::max(raw, pg_raw_write(raw_conn, kTables, both));
-    const PgRows* const one[] = {&blobs};
-    raw_blob_only = std::max(raw_blob_only, pg_raw_write(raw_conn, std::span(kTables, 1), one));
+    const RowsT* const two[] = {&blobs, &index};
+    both = std::max(both, raw(blob_tables(), std::span<const RowsT* const>(two)));
+    const RowsT* const one[] = {&blobs};
+    blob_only = std::max(blob_only, raw(blob_tables().first(1), std::span<const RowsT* const>(one)));
   }
-  PQfinish(raw_conn);
-  std::printf("write blob  library %9.0f rec/s   raw libpq   %9.0f rec/s (blob row alone %9.0f)\n",
-              lib, raw, raw_blob_only);
+  std::printf("write blob  library %9.0f rec/s   raw %-7s %9.0f rec/s (blob row alone %9.0f)\n",
+              lib, store == "sqlite" ? "sqlite3" : "libpq", both, blob_only);
   char line[128];
-  std::snprintf(line, sizeof line, "write_blob_vs_raw_pg: %.2f", lib / raw);
+  std::snprintf(line, sizeof line, "write_blob_vs_raw_%s: %.2f", store.c_str(), lib / both);
   out.push_back(line);
-  std::printf("write_blob_vs_raw_blob_row_pg (information): %.2f\n", lib / raw_blob_only);
+  std::printf("write_blob_vs_raw_blob_row_%s (information): %.2f\n", store.c_str(), lib / blob_only);
   log->deleteDB(static_cast<char>(0));
   LogMapper::commit();
   delete log;
@@ -153,30 +130,6 @@ void fill(LogMapper* log, int count) {
   LogMapper::commit();
 }
 
-// The best time of `rounds` selections of managed object 1, reading every row.
-double select_seconds(LogMapper* log, long moi, int rounds) {
-  Asn1Value criteria = construct(TAG_SET, {pair(eventTypeOid, oidv(kEventType, TAG_CTX6)),
-                                           pair(probableCauseOid, oidv(kCause, TAG_CTX6))});
-  double best = 1e9;
-  for (int r = 0; r < rounds; ++r) {
-    auto t0 = Clock::now();
-    RWDBReader reader;
-    if (log->getOarInfo(static_cast<int>(moi), kAlarmRecord, criteria, reader) != 1) {
-      std::fprintf(stderr, "selection failed\n");
-      std::exit(1);
-    }
-    int rows = 0;
-    while (reader()) ++rows;
-    best = std::min(best, seconds_since(t0));
-    LogMapper::commit();
-    if (rows != kPerObject) {
-      std::fprintf(stderr, "selection found %d alarms, not %d\n", rows, kPerObject);
-      std::exit(1);
-    }
-  }
-  return best;
-}
-
 void selection(int small, int large, const std::string& suffix, std::vector<std::string>& out) {
   std::string tag = std::to_string(getpid());
   LogMapper* a = new_log("select_small_" + tag);
@@ -184,8 +137,11 @@ void selection(int small, int large, const std::string& suffix, std::vector<std:
   fill(a, small);
   fill(b, large);
   long moi = LogMapper::moi_number(managed_object(1));
+  Asn1Value criteria = construct(TAG_SET, {pair(eventTypeOid, oidv(kEventType, TAG_CTX6)),
+                                           pair(probableCauseOid, oidv(kCause, TAG_CTX6))});
   const int rounds = 30;
-  double sa = select_seconds(a, moi, rounds), sb = select_seconds(b, moi, rounds);
+  double sa = lookup_seconds(a, moi, kAlarmRecord, criteria, rounds, kPerObject);
+  double sb = lookup_seconds(b, moi, kAlarmRecord, criteria, rounds, kPerObject);
   std::printf("selection %d records %.1f us, %d records %.1f us\n", small, sa * 1e6, large,
               sb * 1e6);
   char line[128];
@@ -210,7 +166,12 @@ int main(int argc, char** argv) {
   setenv("QXDB_URL", ("sqlite:" + dir + "/store.db").c_str(), 1);
   std::vector<std::string> headlines;
 
-  write_sqlite(quick ? 5000 : 20000, dir, headlines);
+  sqlite3* reader = open_raw(dir + "/store.db");
+  write_figure<Rows>(
+      "sqlite", "writes", quick ? 5000 : 20000,
+      [&](const std::string& t, Rows& rows, int first) { read_rows(reader, t, rows, first); },
+      [&](auto tables, auto rows) { return raw_write(dir + "/raw.db", tables, rows); }, headlines);
+  sqlite3_close(reader);
   selection(1000, 100000, "", headlines);
 
   const char* pg_url = std::getenv("QXDB_BENCH_PG_URL");
@@ -218,7 +179,13 @@ int main(int argc, char** argv) {
   if (pg_url != nullptr && *pg_url != '\0') {
     qx::tolk_reset_for_tests();
     setenv("QXDB_URL", pg_url, 1);
-    write_pg(pg_url, quick ? 2000 : 10000, headlines);
+    PGconn* raw = pg_connect(pg_url);
+    pg_exec(raw, "SET client_min_messages = warning");
+    write_figure<PgRows>(
+        "pg", "writes_" + std::to_string(getpid()), quick ? 2000 : 10000,
+        [&](const std::string& t, PgRows& rows, int first) { pg_read_rows(raw, t, rows, first); },
+        [&](auto tables, auto rows) { return pg_raw_write(raw, tables, rows); }, headlines);
+    PQfinish(raw);
     selection(1000, 100000, "_pg", headlines);
   }
   std::filesystem::remove_all(dir);

@@ -121,28 +121,10 @@ class BlobRecordsTest : public StoreTest {
     up.where(t["logRecordId"] == RWDBExpr(static_cast<unsigned long>(id)));
     ASSERT_TRUE(up.execute(LogMapper::aConnection()).isValid());
   }
-  // The rows of a selection reader: record to severity text.
-  static std::map<unsigned long, std::string> Rows(RWDBReader& r, size_t* columns = nullptr) {
-    std::map<unsigned long, std::string> out;
-    while (r()) {
-      if (columns != nullptr) *columns = r.numberOfColumns();
-      unsigned long id = 0;
-      RWCString severity;
-      r >> id >> severity;
-      out[id] = severity.str();
-    }
-    return out;
-  }
   static std::map<unsigned long, std::string> Select(LogMapper* m, long moi, const Attrs& criteria) {
     RWDBReader r;
     EXPECT_EQ(m->getOarInfo(static_cast<int>(moi), kAlarmRecord, AttrList(criteria), r), 1);
-    return Rows(r);
-  }
-  static unsigned char CachedClear(LogMapper* m, int id) {
-    unsigned long moi = 0;
-    unsigned char state = 9, severity = 9;
-    EXPECT_EQ(m->ReadOarInfo(id, moi, state, severity), 1);
-    return state;
+    return LookupRows(r);
   }
   // Start-up of a new process: every stored log rebuilt; the log `id`'s mapper.
   LogMapper* StartUp(long id = 7) {
@@ -364,7 +346,7 @@ TEST_P(BlobRecordsTest, DamagedStoredListsAreNeverOverwritten) {
   LogMapper* again = StartUp();
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(again->get_initial_log_record_count(), 2u);
-  EXPECT_EQ(CachedClear(again, 2), 1);
+  EXPECT_EQ(CachedClearState(again, 2), 1);
   ASSERT_EQ(again->deleteDB(1), 1);
   EXPECT_EQ(Stored(again, 1), "no row");
 }
@@ -397,7 +379,7 @@ TEST_P(BlobRecordsTest, AFailedStatementChangesNeitherTheRecordNorItsIndexRow) {
   EXPECT_EQ(m->UpdateDBClear(1, AttrList(Cleared("x")), response), 0);
   EXPECT_EQ(plan->injected, 2);
   EXPECT_EQ(Stored(m, 1), stored);
-  EXPECT_EQ(CachedClear(m, 1), 0);
+  EXPECT_EQ(CachedClearState(m, 1), 0);
   EXPECT_EQ(Select(m, ne1, {}), (Found{{1, "critical"}}));
 
   plan->failStatement = 2;
@@ -420,18 +402,18 @@ TEST_P(BlobRecordsTest, AcknowledgeAndClearChangeTheListAndTheCache) {
   EXPECT_EQ(Value(got, ackOperatorOid), Graph("alice"));
   EXPECT_EQ(Value(got, perceivedSeverityOid), Enum(1));
   ASSERT_EQ(response.size(), 2u);
-  EXPECT_EQ(CachedClear(m, 5), 0);
+  EXPECT_EQ(CachedClearState(m, 5), 0);
 
   RespValue cleared;
   ASSERT_EQ(m->UpdateDBClear(5, AttrList(Cleared("carol")), cleared), 1);
   EXPECT_EQ(Value(Read(m, 5), clearOperatorOid), Graph("carol"));
-  EXPECT_EQ(CachedClear(m, 5), 1);
+  EXPECT_EQ(CachedClearState(m, 5), 1);
   Asn1Value old;
   ASSERT_EQ(cleared.find_old_value(clearStateOid, old), 1);
   EXPECT_FALSE(old);  // the record had none
   // A clear that leaves the record not cleared leaves the cache saying so.
   ASSERT_EQ(m->UpdateDBClear(5, AttrList({{clearStateOid, Enum(0)}}), cleared), 1);
-  EXPECT_EQ(CachedClear(m, 5), 0);
+  EXPECT_EQ(CachedClearState(m, 5), 0);
 
   // Records that keep no alarms, and records whose row went away.
   ASSERT_EQ(Write(m, 6, {{sourceIndicatorOid, Enum(1)}}, objcrtOid), 1);
@@ -535,8 +517,8 @@ TEST_P(BlobRecordsTest, ClearAllClearsExactlyTheSelection) {
   EXPECT_EQ(Value(Read(m, 2), clearOperatorOid), Graph("alone"));
   EXPECT_FALSE(Value(Read(m, 4), clearStateOid));  // another event type
   EXPECT_FALSE(Value(Read(m, 5), clearStateOid));  // another managed object
-  EXPECT_EQ(CachedClear(m, 1), 1);
-  EXPECT_EQ(CachedClear(m, 4), 0);
+  EXPECT_EQ(CachedClearState(m, 1), 1);
+  EXPECT_EQ(CachedClearState(m, 4), 0);
   EXPECT_EQ(Stored(m, 3), "no row");
   // The selection is spent: cleared alarms are outstanding no more.
   ASSERT_EQ(m->UpdateDBClearAlarms(static_cast<int>(ne1), kAlarmRecord, AttrList(Cleared("y"))), 1);
@@ -670,7 +652,7 @@ TEST_P(BlobRecordsTest, TwoProcessesClearingAtOnceEachClearTheirOwnSelection) {
   for (int k = 0; k < 3; ++k) {
     EXPECT_EQ(Value(Read(again, 1 + k), clearOperatorOid), Graph("a")) << k;
     EXPECT_EQ(Value(Read(again, 11 + k), clearOperatorOid), Graph("b")) << k;
-    EXPECT_EQ(CachedClear(again, 1 + k), 1);
+    EXPECT_EQ(CachedClearState(again, 1 + k), 1);
   }
   // The processes are gone, and so are their selections (a server drops a session's
   // temporary tables when the session ends, a moment after the process).

@@ -89,6 +89,25 @@ Asn1Value Dn(const std::string& cn) {
   return Set({Set({Set({Oidv("2.5.4.3"), Graph(cn)}, TAG_SEQ)})}, TAG_CTX2);
 }
 
+std::map<unsigned long, std::string> LookupRows(RWDBReader& r, size_t* columns) {
+  std::map<unsigned long, std::string> out;
+  while (r()) {
+    if (columns != nullptr) *columns = r.numberOfColumns();
+    unsigned long id = 0;
+    RWCString severity;
+    r >> id >> severity;
+    out[id] = severity.str();
+  }
+  return out;
+}
+
+unsigned char CachedClearState(LogMapper* m, int id) {
+  unsigned long moi = 0;
+  unsigned char state = 9, severity = 9;
+  EXPECT_EQ(m->ReadOarInfo(id, moi, state, severity), 1);
+  return state;
+}
+
 namespace {
 
 RWDBDatabase open_url(const std::string& url) {

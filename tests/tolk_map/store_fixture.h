@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,12 @@ Asn1Value Oidv(const char* dotted, Asn1Tag tag = TAG_OID);
 Asn1Value Set(std::initializer_list<Asn1Value> items, Asn1Tag tag = TAG_SET);
 // A distinguished name [2] of one RDN commonName=text.
 Asn1Value Dn(const std::string& cn);
+
+// The rows of an alarm lookup's reader: record identifier to its second column's text
+// (the perceived severity); `columns` (when given) gets the number of columns.
+std::map<unsigned long, std::string> LookupRows(RWDBReader& r, size_t* columns = nullptr);
+// The cached clear state of a record of `m` (a failure of the test when not cached).
+unsigned char CachedClearState(LogMapper* m, int id);
 
 class StoreTest : public ::testing::TestWithParam<std::string> {
  protected:
