@@ -567,6 +567,7 @@ TEST_P(BlobRecordsTest, SelectionIsPrivateToItsTableObjectAndTransaction) {
   ASSERT_EQ(third->load_table(Int(7)), 1);
   ASSERT_EQ(third->get_all_almsvc_recs(no_op_cb, 1), 1);
   EXPECT_EQ(Select(third, ne2, {}).size(), 1u);
+  EXPECT_EQ(Select(third, ne2, {}).size(), 1u);  // its statements are now prepared ones
   LogMapper::abort();
   ASSERT_EQ(third->UpdateDBClearAlarms(static_cast<int>(ne2), kAlarmRecord,
                                        AttrList(Cleared("z"))),
