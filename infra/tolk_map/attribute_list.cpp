@@ -89,6 +89,22 @@ const Asn1Value& empty_blob_value() {
 
 PairSetWriter::PairSetWriter(std::string& out) : out_(out) { out_.assign(ber::kMaxHeader, '\0'); }
 
+bool PairSetWriter::add_pair(const Asn1Value& component, const PairParts& parts) {
+  // An identifier tagged OBJECT IDENTIFIER is a valid one (the decoder checked it).
+  if (component.tag() == TAG_SEQ && parts.id_tag == TAG_OID && parts.two) {
+    add(component.encoding_view());
+    return true;
+  }
+  Oid id;
+  Asn1Value pair;
+  if (!pair_identifier(parts, id) ||
+      !stored_pair(component, parts, id, *++component.components().begin(), pair)) {
+    return false;
+  }
+  add(pair.encoding_view());
+  return true;
+}
+
 size_t PairSetWriter::encoded_size() const {
   size_t content = out_.size() - ber::kMaxHeader;
   return ber::header_size(TAG_SET, content) + content;

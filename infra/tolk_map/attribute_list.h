@@ -71,6 +71,11 @@ class PairSetWriter {
   explicit PairSetWriter(std::string& out);
   // Appends the encoding of one pair (or of several, one after the other).
   void add(std::string_view encoding) { out_ += encoding; }
+  // Appends the attribute list's component `component` (read into `parts`) in the form
+  // the blob keeps: as it stands when it is in that form already, else rebuilt. False
+  // (ResourceLimX raised unless the value library raised first) when its identifier does
+  // not decode or the pair cannot be built.
+  bool add_pair(const Asn1Value& component, const PairParts& parts);
   // The length of the encoding once finished.
   size_t encoded_size() const;
   // Writes the header: `out` then holds exactly the SET's encoding.

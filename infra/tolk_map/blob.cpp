@@ -256,14 +256,22 @@ int BlobT::WriteToDB(const int& id, const Oid&, const Oid&, const Asn1Value& att
   ExceptionScope scope;
   const char* what = "Error in writing to the Database \n";
   unsigned long key = static_cast<unsigned int>(id);
-  std::vector<qx::Attribute> attrs;
-  if (!qx::take_list(attributes, attrs)) return failed(what);
+  if (!attributes || !attributes.constructed()) {
+    ResourceLimX::raise("attribute list is not a SET or SEQUENCE");
+    return failed(what);
+  }
+  // One pass over the list: each pair is checked and goes into the blob as it comes.
   image_.initialize();
   qx::PairSetWriter list(image_.blob(ATTR_BLOB)->bytes());
   qx::BlobAlarmKeys keys;
-  for (const qx::Attribute& a : attrs) {
-    list.add(a.pair.encoding_view());
-    keys.see(a.id.contents().view(), a.value);
+  for (const Asn1Value& component : attributes.components()) {
+    qx::PairParts parts;
+    if (!qx::read_pair(component, parts)) {
+      ResourceLimX::raise("attribute list component is not an attribute");
+      return failed(what);
+    }
+    if (!list.add_pair(component, parts)) return failed(what);
+    keys.see(parts.id, *++component.components().begin());
   }
   if (!list_fits(list.encoded_size(), key)) return failed(what);
   list.finish();

@@ -225,9 +225,7 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
     id = *key;
     Asn1Value value = *++component.components().begin();
     if (pv->ins == ins_qxlist) {
-      Asn1Value pair;
-      if (!qx::stored_pair(component, parts, id, value, pair)) return 0;
-      blob.add(pair.encoding_view());
+      if (!blob.add_pair(component, parts)) return 0;
       if (field != nullptr) ins_formatedVal(this, field, id, value);
     } else if (pv->ins(this, field, id, value)) {
       // A value that its codec refuses leaves the column empty, as an absent one.
