@@ -88,18 +88,7 @@ class AlarmRecordsTest : public StoreTest {
   }
   // The text (or "NULL") of one column of an alarm row, straight from the table.
   std::string Column(LogMapper* m, int id, const char* column, const char* stem = "qxAlm") {
-    RWDBTable t = LogMapper::aDB_().table(m->get_table_name() + stem);
-    RWDBSelector sel = LogMapper::aDB_().selector();
-    sel << t[column];
-    sel.where(t["logRecordId"] == RWDBExpr(static_cast<unsigned long>(id)));
-    RWDBReader r = sel.reader(LogMapper::aConnection());
-    if (!r()) return "no row";
-    RWDBNullIndicator null;
-    r >> null;
-    if (null.isNull()) return "NULL";
-    RWCString text;
-    r >> text;
-    return text.str();
+    return RowColumn(m->get_table_name() + stem, static_cast<unsigned long>(id), column);
   }
   static Attrs Ack(long state, const char* op) {
     return {{ackStateOid, Enum(state)}, {ackOperatorOid, Graph(op)}};

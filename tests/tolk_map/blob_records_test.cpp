@@ -101,18 +101,7 @@ class BlobRecordsTest : public StoreTest {
   std::string IndexTable(LogMapper* m) const { return m->get_table_name() + "_bAlm"; }
   // The stored bytes of a record's list, straight from the table ("NULL", "no row").
   std::string Stored(LogMapper* m, int id) {
-    RWDBTable t = LogMapper::aDB_().table(BlobTable(m));
-    RWDBSelector sel = LogMapper::aDB_().selector();
-    sel << t["userDefined"];
-    sel.where(t["logRecordId"] == RWDBExpr(static_cast<unsigned long>(id)));
-    RWDBReader r = sel.reader(LogMapper::aConnection());
-    if (!r()) return "no row";
-    RWDBNullIndicator null;
-    r >> null;
-    if (null.isNull()) return "NULL";
-    RWDBBlob b;
-    r >> b;
-    return b.bytes();
+    return RowColumn(BlobTable(m), static_cast<unsigned long>(id), "userDefined", true);
   }
   void Damage(LogMapper* m, int id, const std::string& bytes) {
     RWDBTable t = LogMapper::aDB_().table(BlobTable(m));

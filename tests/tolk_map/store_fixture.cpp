@@ -188,6 +188,27 @@ long StoreTest::CountRows(const char* table, const char* column, unsigned long v
   return count_rows(table, column, value);
 }
 
+std::string StoreTest::RowColumn(const std::string& table, unsigned long id, const char* column,
+                                 bool octets) {
+  RWDBTable t = LogMapper::aDB_().table(table);
+  RWDBSelector sel = LogMapper::aDB_().selector();
+  sel << t[column];
+  sel.where(t["logRecordId"] == RWDBExpr(id));
+  RWDBReader r = sel.reader(LogMapper::aConnection());
+  if (!r()) return "no row";
+  RWDBNullIndicator null;
+  r >> null;
+  if (null.isNull()) return "NULL";
+  if (octets) {
+    RWDBBlob b;
+    r >> b;
+    return b.bytes();
+  }
+  RWCString text;
+  r >> text;
+  return text.str();
+}
+
 bool StoreTest::Exists(const std::string& name) {
   return LogMapper::aDB_().table(name).exists(LogMapper::aConnection());
 }

@@ -55,6 +55,10 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
   // The number of rows of a table whose column `column` equals `value` (texts).
   long CountRows(const char* table, const char* column, const std::string& value);
   long CountRows(const char* table, const char* column, unsigned long value);
+  // One column of the first row of a table whose logRecordId is `id`, straight from the
+  // table: its text (with `octets`, its bytes), "NULL", or "no row".
+  std::string RowColumn(const std::string& table, unsigned long id, const char* column,
+                        bool octets = false);
   // Whether a table or view exists.
   bool Exists(const std::string& name);
 
