@@ -122,6 +122,9 @@ class Driver {
   virtual std::string serverType() const = 0;
   // Text of the n-th (1-based) placeholder.
   virtual std::string placeholder(size_t n) const = 0;
+  // The same for a value in a select list, whose type the server cannot infer from a
+  // column: a value of `kind` (kNull: of no known type).
+  virtual std::string selectPlaceholder(size_t n, Param::Kind) const { return placeholder(n); }
   // The column definition of CREATE TABLE for a column, its name already
   // quoted, keeping its declared length where fetchSchema finds it again (the
   // layer enforces it before binding; a driver may also have the server

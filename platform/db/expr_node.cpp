@@ -52,6 +52,32 @@ RWDBStatus SqlBuilder::value(const NodePtr& n) {
   }
 }
 
+RWDBStatus SqlBuilder::selectValue(const NodePtr& n) {
+  if (!n || (n->kind != ExprNode::kConst && n->kind != ExprNode::kBound)) return value(n);
+  Param::Kind kind = n->constKind;
+  if (n->kind == ExprNode::kBound) {
+    switch (n->var) {
+      case ExprNode::vText:
+        kind = Param::kText;
+        break;
+      case ExprNode::vInt:
+      case ExprNode::vLong:
+      case ExprNode::vULong:
+        kind = Param::kInt;
+        break;
+      case ExprNode::vDateTime:
+        kind = Param::kDateTime;
+        break;
+      case ExprNode::vBlob:
+        kind = Param::kBlob;
+        break;
+    }
+  }
+  params_.push_back(n);
+  sql_ += driver_.selectPlaceholder(params_.size(), kind);
+  return RWDBStatus();
+}
+
 RWDBStatus SqlBuilder::criterion(const NodePtr& n) {
   if (!n) return layer_error(RWDBStatus::invalidUsage, "empty condition");
   RWDBStatus s;

@@ -53,6 +53,8 @@ class SqlBuilder {
   // Appends a value (constant, bound variable or NULL) as a placeholder, or a
   // column as its quoted name.
   RWDBStatus value(const NodePtr& n);
+  // The same for a value in a select list (Driver::selectPlaceholder).
+  RWDBStatus selectValue(const NodePtr& n);
   RWDBStatus criterion(const NodePtr& n);
   RWDBStatus identifier(const std::string& name);
   SqlBuilder& text(const char* s) {

@@ -118,8 +118,15 @@ class StatementImpl {
   bool haveNextColumn = false;
   // UPDATE
   std::vector<std::pair<std::string, RWDBExpr>> sets;
-  // SELECT: folded names; empty = all columns.
+  // SELECT: folded names; empty = all columns. A value item has an empty name and
+  // its node at the same position of selectValues (null for a column).
   std::vector<std::string> selectColumns;
+  std::vector<NodePtr> selectValues;
+  std::vector<std::string> orderColumns;  // folded
+  NodePtr limitValue;
+  // INSERT ... SELECT: the rows of `source` into the (folded) columns.
+  std::shared_ptr<StatementImpl> source;
+  std::vector<std::string> sourceColumns;
   RWDBCriterion where;
   std::shared_ptr<ReaderImpl> pending;  // rows of execute() for reader()
 
@@ -153,6 +160,11 @@ class StatementImpl {
     std::string column;
     int position = -1;
   };
+  // Appends the SELECT of statement s (this one, or the source of an insert); each
+  // placeholder of its select list gets the target of the insert column it fills.
+  RWDBStatus buildSelect(SqlBuilder& b, const StatementImpl& s,
+                         const std::vector<std::string>* insertColumns,
+                         std::vector<Target>& targets);
   RWDBStatus resolveLengths(const std::shared_ptr<ConnectionImpl>& c);
   RWDBStatus checkLength(size_t i) const;
 

@@ -26,6 +26,16 @@ class StatementImpl;
 // at each execution. execute() runs the query and keeps its rows for the next
 // reader() call, which then does not run it again; reader() alone runs it.
 // Running the selector again ends its previous reader. A handle.
+//
+// A selector may also give values (constants or bound variables) among its columns,
+// order its rows and stop after a number of them:
+//
+//   sel << t["logrecordid"];
+//   sel.value(RWDBBoundExpr(&action));          // the same value on every row
+//   sel.orderBy(t["loggingtime"]).orderBy(t["logrecordid"]).limit(RWDBBoundExpr(&n));
+//
+// Rows are ordered ascending, NULL first, on every server. Such a selector is also the
+// source of an INSERT ... SELECT (RWDBTable::inserter(source, columns)).
 class RWDBSelector {
  public:
   RWDBSelector() = default;
@@ -37,6 +47,13 @@ class RWDBSelector {
   RWDBSelector& operator<<(const RWDBTable& t);
   RWDBSelector& from(const RWDBTable& t);
   RWDBSelector& where(const RWDBCriterion& c);
+  // Adds a value (a constant or a bound variable, read at each execution) to the
+  // select list.
+  RWDBSelector& value(const RWDBExpr& v);
+  // Orders the rows by a column, ascending with NULL first; called again, by the next.
+  RWDBSelector& orderBy(const RWDBColumn& c);
+  // At most `n` rows (a constant or a bound variable).
+  RWDBSelector& limit(const RWDBExpr& n);
 
   RWDBResult execute(const RWDBConnection& conn);
   RWDBResult execute();
@@ -45,6 +62,8 @@ class RWDBSelector {
   RWCString asString() const;
   RWDBStatus status() const;
   bool isValid() const { return status().isValid(); }
+
+  const std::shared_ptr<qx::db::StatementImpl>& impl() const { return impl_; }
 
  private:
   std::shared_ptr<qx::db::StatementImpl> impl_;

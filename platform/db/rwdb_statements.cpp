@@ -131,6 +131,30 @@ RWDBSelector& RWDBSelector::operator<<(const RWDBColumn& c) {
   if (!impl_) return *this;
   set_table(*impl_, c.tableName().str());
   impl_->selectColumns.push_back(qx::db::fold_name(c.name().str()));
+  impl_->selectValues.push_back(nullptr);
+  impl_->changed();
+  return *this;
+}
+
+RWDBSelector& RWDBSelector::value(const RWDBExpr& v) {
+  if (!impl_) return *this;
+  impl_->selectColumns.emplace_back();
+  impl_->selectValues.push_back(v.node());
+  impl_->changed();
+  return *this;
+}
+
+RWDBSelector& RWDBSelector::orderBy(const RWDBColumn& c) {
+  if (!impl_) return *this;
+  set_table(*impl_, c.tableName().str());
+  impl_->orderColumns.push_back(qx::db::fold_name(c.name().str()));
+  impl_->changed();
+  return *this;
+}
+
+RWDBSelector& RWDBSelector::limit(const RWDBExpr& n) {
+  if (!impl_) return *this;
+  impl_->limitValue = n.node();
   impl_->changed();
   return *this;
 }
@@ -139,6 +163,7 @@ RWDBSelector& RWDBSelector::operator<<(const RWDBTable& t) {
   if (!impl_) return *this;
   set_table(*impl_, t.name().str());
   impl_->selectColumns.clear();
+  impl_->selectValues.clear();
   impl_->changed();
   return *this;
 }

@@ -190,6 +190,18 @@ std::shared_ptr<qx::db::StatementImpl> statement(qx::db::StatementImpl::Kind k,
 RWDBInserter RWDBTable::inserter() const {
   return RWDBInserter(statement(qx::db::StatementImpl::kInsert, impl_));
 }
+RWDBInserter RWDBTable::inserter(const RWDBSelector& source,
+                                std::initializer_list<RWCString> columns) const {
+  auto st = statement(qx::db::StatementImpl::kInsert, impl_);
+  if (st) {
+    st->source = source.impl();
+    if (!st->source && st->status.isValid()) {
+      st->status = qx::db::layer_error(RWDBStatus::invalidUsage, "an insert from no query");
+    }
+    for (const RWCString& c : columns) st->sourceColumns.push_back(qx::db::fold_name(c.str()));
+  }
+  return RWDBInserter(st);
+}
 RWDBUpdater RWDBTable::updater() const {
   return RWDBUpdater(statement(qx::db::StatementImpl::kUpdate, impl_));
 }

@@ -1,12 +1,14 @@
 #ifndef QX_PLATFORM_DB_RWDB_TABLE_H_
 #define QX_PLATFORM_DB_RWDB_TABLE_H_
 
+#include <initializer_list>
 #include <memory>
 
 #include "platform/db/rwdb_column.h"
 #include "platform/db/rwdb_deleter.h"
 #include "platform/db/rwdb_inserter.h"
 #include "platform/db/rwdb_schema.h"
+#include "platform/db/rwdb_selector.h"
 #include "platform/db/rwdb_status.h"
 #include "platform/db/rwdb_updater.h"
 
@@ -56,6 +58,11 @@ class RWDBTable {
                          const RWDBConnection& conn, bool unique = false, bool clustered = false);
 
   RWDBInserter inserter() const;
+  // INSERT INTO this table (columns) SELECT ...: the rows `source` selects, its select
+  // list giving the columns in order. The source's bound variables are read at each
+  // execution; it must be complete before the inserter first runs. Runs in a group
+  // (RWDBConnection::execute) like any insert.
+  RWDBInserter inserter(const RWDBSelector& source, std::initializer_list<RWCString> columns) const;
   RWDBUpdater updater() const;
   RWDBDeleter deleter() const;
 

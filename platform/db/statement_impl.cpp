@@ -10,6 +10,18 @@ RWDBStatus StatementImpl::build() {
   std::vector<Target> targets;
   switch (kind) {
     case kInsert: {
+      if (source) {
+        b.text("INSERT INTO ");
+        if (!(s = b.identifier(table)).isValid()) return s;
+        b.text(" (");
+        for (size_t i = 0; i < sourceColumns.size(); ++i) {
+          if (i > 0) b.text(", ");
+          if (!(s = b.identifier(sourceColumns[i])).isValid()) return s;
+        }
+        b.text(") ");
+        if (!(s = buildSelect(b, *source, &sourceColumns, targets)).isValid()) return s;
+        break;
+      }
       if (values.empty()) return layer_error(RWDBStatus::invalidUsage, "an insert without values");
       bool named = !values.front().first.empty();
       b.text("INSERT INTO ");
@@ -65,18 +77,10 @@ RWDBStatus StatementImpl::build() {
       if (!(s = b.identifier(table)).isValid()) return s;
       break;
     case kSelect:
-      if (table.empty()) return layer_error(RWDBStatus::invalidUsage, "a selector without a table");
-      b.text("SELECT ");
-      if (selectColumns.empty()) b.text("*");
-      for (size_t i = 0; i < selectColumns.size(); ++i) {
-        if (i > 0) b.text(", ");
-        if (!(s = b.identifier(selectColumns[i])).isValid()) return s;
-      }
-      b.text(" FROM ");
-      if (!(s = b.identifier(table)).isValid()) return s;
+      if (!(s = buildSelect(b, *this, nullptr, targets)).isValid()) return s;
       break;
   }
-  if (kind != kInsert && !where.isEmpty()) {
+  if ((kind == kUpdate || kind == kDelete) && !where.isEmpty()) {
     b.text(" WHERE ");
     if (!(s = b.criterion(where.node())).isValid()) return s;
   }
@@ -89,6 +93,54 @@ RWDBStatus StatementImpl::build() {
   limits_.assign(nodes_.size(), 0);
   lengthsResolved_ = false;
   return RWDBStatus();
+}
+
+RWDBStatus StatementImpl::buildSelect(SqlBuilder& b, const StatementImpl& q,
+                                      const std::vector<std::string>* insertColumns,
+                                      std::vector<Target>& targets) {
+  RWDBStatus s;
+  if (q.kind != kSelect || !q.status.isValid()) {
+    return q.status.isValid() ? layer_error(RWDBStatus::invalidUsage, "an insert from no query")
+                              : q.status;
+  }
+  if (q.table.empty()) return layer_error(RWDBStatus::invalidUsage, "a selector without a table");
+  if (insertColumns != nullptr && insertColumns->size() != q.selectColumns.size()) {
+    return layer_error(RWDBStatus::invalidUsage,
+                       "an insert names " + std::to_string(insertColumns->size()) +
+                           " columns for a query of " + std::to_string(q.selectColumns.size()));
+  }
+  b.text("SELECT ");
+  if (q.selectColumns.empty()) b.text("*");
+  for (size_t i = 0; i < q.selectColumns.size(); ++i) {
+    if (i > 0) b.text(", ");
+    const NodePtr& v = i < q.selectValues.size() ? q.selectValues[i] : nullptr;
+    if (v == nullptr) {
+      if (!(s = b.identifier(q.selectColumns[i])).isValid()) return s;
+      continue;
+    }
+    size_t before = b.params().size();
+    if (!(s = b.selectValue(v)).isValid()) return s;
+    if (insertColumns != nullptr && b.params().size() > before) {
+      targets.resize(b.params().size());
+      targets.back() = Target{(*insertColumns)[i], -1};
+    }
+  }
+  b.text(" FROM ");
+  if (!(s = b.identifier(q.table)).isValid()) return s;
+  if (!q.where.isEmpty()) {
+    b.text(" WHERE ");
+    if (!(s = b.criterion(q.where.node())).isValid()) return s;
+  }
+  for (size_t i = 0; i < q.orderColumns.size(); ++i) {
+    b.text(i == 0 ? " ORDER BY " : ", ");
+    if (!(s = b.identifier(q.orderColumns[i])).isValid()) return s;
+    b.text(" ASC NULLS FIRST");
+  }
+  if (q.limitValue) {
+    b.text(" LIMIT ");
+    if (!(s = b.value(q.limitValue)).isValid()) return s;
+  }
+  return s;
 }
 
 RWDBStatus StatementImpl::resolveLengths(const std::shared_ptr<ConnectionImpl>& c) {

@@ -135,6 +135,94 @@ TEST_P(StatementTest, DeleterWithBoundCriterionAndWithout) {
   EXPECT_EQ(count("qxi1qxAlm"), 0);
 }
 
+// A selector ordered by a column (NULL first on both servers) and cut at a bound
+// number of rows, and the same query feeding an INSERT ... SELECT with values of every
+// type among its columns: the copied rows hold the values, the criterion picks the rows,
+// and a value too long for its column is refused before it reaches the server.
+TEST_P(StatementTest, OrderedLimitedSelectAndInsertFromSelect) {
+  unsigned long id = 0;
+  RWDBDateTime when;
+  RWCString state;
+  RWDBInserter ins = t_.inserter();
+  ins["logRecordId"] << RWDBBoundExpr(&id);
+  ins["eventTime"] << RWDBBoundExpr(&when);
+  ins["clearState"] << RWDBBoundExpr(&state);
+  const int minutes[] = {30, 10, -1, 10, 20};  // -1: no time
+  for (id = 1; id <= 5; ++id) {
+    int m = minutes[id - 1];
+    when = m < 0 ? RWDBDateTime() : RWDBDateTime(2024, 3, 1, 10, m, 0, 0);
+    state = id % 2 == 0 ? "cleared" : "unCleared";
+    ASSERT_TRUE(ins.execute(conn_).isValid());
+  }
+  long n = 3;
+  RWDBSelector sel = db_.selector();
+  sel << t_["logrecordid"];
+  sel.orderBy(t_["eventtime"]).orderBy(t_["logrecordid"]).limit(RWDBBoundExpr(&n));
+  auto ids = [&] {
+    std::vector<unsigned long> out;
+    RWDBReader r = sel.reader(conn_);
+    unsigned long v = 0;
+    while (r()) {
+      r >> v;
+      out.push_back(v);
+    }
+    EXPECT_TRUE(r.status().isValid()) << r.status().message().data();
+    return out;
+  };
+  EXPECT_EQ(ids(), (std::vector<unsigned long>{3, 2, 4}));
+  n = 10;
+  EXPECT_EQ(ids(), (std::vector<unsigned long>{3, 2, 4, 5, 1}));
+
+  RWDBSchema hs;
+  hs.appendColumn("seq", RWDBValue::Long, 0, false);
+  hs.appendColumn("logRecordId", RWDBValue::UnsignedLong, 0, false);
+  hs.appendColumn("before", RWDBValue::String, 13);
+  hs.appendColumn("after", RWDBValue::String, 8);
+  hs.appendColumn("at", RWDBValue::DateTime);
+  hs.appendColumn("note", RWDBValue::Blob, 10);
+  RWDBTable h = make("hist", hs);
+  long seq = 7;
+  RWCString after = "cleared";
+  RWDBDateTime at(2024, 3, 2, 8, 0, 0, 0);
+  RWDBBlob note("\x01\x00\x02", 3);
+  RWDBSelector from = db_.selector();
+  from.value(RWDBBoundExpr(&seq));
+  from << t_["logrecordid"] << t_["clearstate"];
+  from.value(RWDBBoundExpr(&after));
+  from.value(RWDBBoundExpr(&at));
+  from.value(RWDBBoundExpr(&note));
+  from.where(t_["clearstate"] == RWDBExpr("unCleared"));
+  RWDBInserter copy =
+      h.inserter(from, {"seq", "logRecordId", "before", "after", "at", "note"});
+  RWDBResult res = copy.execute(conn_);
+  ASSERT_TRUE(res.isValid()) << res.status().message().data() << " " << copy.asString().data();
+  EXPECT_EQ(res.rowCount(), 3);
+  RWDBSelector back = db_.selector();
+  back << h["seq"] << h["logrecordid"] << h["before"] << h["after"] << h["at"] << h["note"];
+  back.orderBy(h["logrecordid"]);
+  RWDBReader r = back.reader(conn_);
+  std::vector<unsigned long> copied;
+  while (r()) {
+    long s = 0;
+    unsigned long rid = 0;
+    RWCString b, a;
+    RWDBDateTime t;
+    RWDBBlob blob;
+    r >> s >> rid >> b >> a >> t >> blob;
+    EXPECT_EQ(s, 7);
+    EXPECT_EQ(b.str(), "unCleared");
+    EXPECT_EQ(a.str(), "cleared");
+    EXPECT_TRUE(t == at);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(blob.data()), blob.length()),
+              std::string("\x01\x00\x02", 3));
+    copied.push_back(rid);
+  }
+  EXPECT_EQ(copied, (std::vector<unsigned long>{1, 3, 5}));
+  after = "much too long";
+  EXPECT_FALSE(copy.execute(conn_).isValid());
+  EXPECT_EQ(count("hist"), 3);
+}
+
 TEST_P(StatementTest, TransactionsCommitAndRollBack) {
   ASSERT_TRUE(conn_.autoCommit(false).isValid());
   RWDBInserter ins = t_.inserter();

@@ -919,6 +919,30 @@ class PgDriver : public Driver {
   explicit PgDriver(const OpenParams& p) : p_(p) {}
   std::string serverType() const override { return "POSTGRESQL"; }
   std::string placeholder(size_t n) const override { return "$" + std::to_string(n); }
+  // A parameter in a select list has no column to take its type from: the server would
+  // take it for text, which an INSERT ... SELECT cannot store in a number, time or
+  // byte column.
+  std::string selectPlaceholder(size_t n, Param::Kind kind) const override {
+    const char* type = nullptr;
+    switch (kind) {
+      case Param::kInt:
+        type = "int8";
+        break;
+      case Param::kText:
+        type = "text";
+        break;
+      case Param::kBlob:
+        type = "bytea";
+        break;
+      case Param::kDateTime:
+        type = "timestamptz";
+        break;
+      case Param::kNull:
+        break;
+    }
+    if (type == nullptr) return placeholder(n);
+    return "CAST(" + placeholder(n) + " AS " + type + ")";
+  }
   std::string columnDefinition(const std::string& q, RWDBValue::ValueType type, long length,
                                bool nullAllowed, size_t position) const override {
     std::string d = q + " ";
