@@ -45,6 +45,7 @@ class LogMapperImpl;
 class QxLogImpl;
 namespace qx {
 struct LogStatements;
+class AlarmHistory;
 }
 
 // The record classes that have a table of their own, and the blob table for every
@@ -316,6 +317,8 @@ class LogMapper : public TolkMap {
   // The per-log object "LOG_" + name over the log's record tables.
   void Create_qxDbObject(const char* logName, const Asn1Value ownerId);
   void Delete_qxDbObject();
+  // Adds a table of the log to its stored access-control object (when there is one).
+  void add_to_qxDbObject(const std::string& table);
   // The security view over the log's security alarm records, and its synonym. Raises
   // ConflictX when the view cannot be made.
   void create_views();
@@ -333,6 +336,9 @@ class LogMapper : public TolkMap {
 
   // The mapper that owns this object (itself for a log's mapper).
   LogMapper* get_owner() const { return owner_; }
+  // The action history of the log's alarms, or null when it keeps none in this process
+  // (QX_ALARM_HISTORY is not 1). Owned by the log's mapper.
+  qx::AlarmHistory* alarm_history() const { return owner_->history_.get(); }
 
   static int default_log_record_size;
   // Highest internal log number given out so far (after start-up: in use).
@@ -400,6 +406,9 @@ class LogMapper : public TolkMap {
   std::unique_ptr<RWDBTable> qxlog_table_;
   std::string table_name_;
   std::string synonym_name_;
+  // The alarm action history (log mappers only); it outlives the table objects, whose
+  // statements read its variables.
+  std::unique_ptr<qx::AlarmHistory> history_;
   std::array<std::unique_ptr<LogMapper>, NUM_TABLE_TYPES> tables_;
 };
 

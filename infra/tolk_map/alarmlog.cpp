@@ -4,6 +4,7 @@
 #include <iostream>
 #include <vector>
 
+#include "infra/tolk_map/alarm_history.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/trace.h"
 #include "infra/tolk_map/util.h"
@@ -354,6 +355,21 @@ int failed(int first, int second, const char* what) {
 
 // ---- Construction.
 
+// The display change of one record, as its history row tells it.
+struct AlarmLogT::HistoryStatements {
+  RWDBInserter ack;       // ackState given
+  RWDBInserter ack_keep;  // the state stays
+  RWDBInserter clear;
+  RWDBInserter clear_all;
+  RWDBInserter display;       // displayState given
+  RWDBInserter display_keep;  // the state stays
+  unsigned long display_id = 0;
+  RWCString display_state;
+  RWDBDateTime display_time;
+  RWCString display_operator;
+  RWCString display_text;
+};
+
 AlarmLogT::AlarmLogT(LogMapper* owner, const qx::AlarmClass& cls)
     : EventLogT(owner, cls.event),
       alarm_(cls),
@@ -373,9 +389,49 @@ AlarmLogT::AlarmLogT(LogMapper* owner, const qx::AlarmClass& cls)
   bind_oar_selvariables();
   bind_mo_selvariables();
   init_alarmsvc_variables();
+  if (owner_->alarm_history() != nullptr) bind_history_variables();
 }
 
 AlarmLogT::~AlarmLogT() = default;
+
+void AlarmLogT::bind_history_variables() {
+  qx::AlarmHistory& h = *owner_->alarm_history();
+  const RWDBTable& t = *table_;
+  const Oid& cls = record_class_of(cls_.type);
+  history_ = std::make_unique<HistoryStatements>();
+  HistoryStatements& hs = *history_;
+  RWDBCriterion by_ack = t[logrecid_col] == RWDBBoundExpr(&ack_.logRecordId);
+  hs.ack = h.from_rows(t, cls, qx::kActionAcknowledge, "ackstate", nullptr,
+                       RWDBBoundExpr(&ack_.ackState), RWDBBoundExpr(&ack_.ackTime),
+                       RWDBBoundExpr(&ack_.ackOperator), RWDBBoundExpr(&ack_.ackText), by_ack);
+  hs.ack_keep = h.from_rows(t, cls, qx::kActionAcknowledge, "ackstate", "ackstate", RWDBExpr(),
+                            RWDBBoundExpr(&ack_.ackTime), RWDBBoundExpr(&ack_.ackOperator),
+                            RWDBBoundExpr(&ack_.ackText), by_ack);
+  hs.clear = h.from_rows(t, cls, qx::kActionClear, "clearstate", nullptr,
+                         RWDBBoundExpr(&clear_.clearState), RWDBBoundExpr(&clear_.clearTime),
+                         RWDBBoundExpr(&clear_.clearOperator), RWDBBoundExpr(&clear_.clearText),
+                         t[logrecid_col] == RWDBBoundExpr(&clear_.logRecordId));
+  hs.clear_all = h.from_rows(t, cls, qx::kActionClearAll, "clearstate", nullptr,
+                             RWDBBoundExpr(&clear_all_.clearState),
+                             RWDBBoundExpr(&clear_all_.clearTime),
+                             RWDBBoundExpr(&clear_all_.clearOperator),
+                             RWDBBoundExpr(&clear_all_.clearText), clear_all_where_);
+  RWDBCriterion by_display = t[logrecid_col] == RWDBBoundExpr(&hs.display_id);
+  hs.display = h.from_rows(t, cls, qx::kActionDisplay, "displaystate", nullptr,
+                           RWDBBoundExpr(&hs.display_state), RWDBBoundExpr(&hs.display_time),
+                           RWDBBoundExpr(&hs.display_operator), RWDBBoundExpr(&hs.display_text),
+                           by_display);
+  hs.display_keep = h.from_rows(t, cls, qx::kActionDisplay, "displaystate", "displaystate",
+                                RWDBExpr(), RWDBBoundExpr(&hs.display_time),
+                                RWDBBoundExpr(&hs.display_operator),
+                                RWDBBoundExpr(&hs.display_text), by_display);
+}
+
+RWDBResult AlarmLogT::run(RWDBUpdater& up, RWDBInserter* history) {
+  if (history == nullptr) return up.execute(aConnection());
+  owner_->alarm_history()->next_action();
+  return aConnection().execute({*history, up});
+}
 
 void AlarmLogT::bind_clear_variables() {
   const RWDBTable& t = *table_;
@@ -402,6 +458,7 @@ void AlarmLogT::bind_allclear_variables() {
     where = where && (t[sp].isNull() || t[sp] == RWDBBoundExpr(&clear_all_.specificProblems));
   }
   clear_all_updater_.where(where);
+  clear_all_where_ = where;
 }
 
 void AlarmLogT::bind_ack_variables() {
@@ -450,10 +507,9 @@ void AlarmLogT::init_alarmsvc_variables() {
 
 namespace {
 
-// Runs an update of one record: false (ProcessFailX raised) when the statement is
-// refused or the record has no row.
-bool update_record(RWDBUpdater& up, int id, const std::string& table) {
-  RWDBResult res = up.execute(TolkMap::aConnection());
+// The result of an update of one record: false (ProcessFailX raised) when the statement
+// is refused or the record has no row.
+bool updated_record(const RWDBResult& res, int id, const std::string& table) {
   if (!res.isValid()) {
     ProcessFailX::raise("update of record %d in %s refused: %s", id, table.c_str(),
                         res.status().message().data());
@@ -480,8 +536,10 @@ int AlarmLogT::UpdateDBAck(const int& id, const Asn1Value& attributes, RespValue
     return failed(78, 79, what);
   }
   if (taken.empty()) return 1;
-  RWDBUpdater& up = took(taken, ATTR_ACK_STATE) ? ack_updater_ : ack_keep_state_updater_;
-  if (!update_record(up, id, table_name_)) return failed(78, 79, what);
+  bool state = took(taken, ATTR_ACK_STATE);
+  RWDBUpdater& up = state ? ack_updater_ : ack_keep_state_updater_;
+  RWDBInserter* history = history_ ? (state ? &history_->ack : &history_->ack_keep) : nullptr;
+  if (!updated_record(run(up, history), id, table_name_)) return failed(78, 79, what);
   report(taken, response);
   return 1;
 }
@@ -499,7 +557,8 @@ int AlarmLogT::UpdateDBClear(const int& id, const Asn1Value& attributes, RespVal
     return failed(numbers[0], numbers[1], what);
   }
   if (taken.empty()) return 1;
-  if (!update_record(clear_updater_, id, table_name_)) return failed(numbers[0], numbers[1], what);
+  RWDBResult res = run(clear_updater_, history_ ? &history_->clear : nullptr);
+  if (!updated_record(res, id, table_name_)) return failed(numbers[0], numbers[1], what);
   // The cache follows the state the row now has.
   owner_->update_logrec_clear_state(static_cast<unsigned int>(id),
                                     clear_.clearState == cleared_state ? 1 : 0);
@@ -522,13 +581,42 @@ int AlarmLogT::UpdateDBClearAlarms(const int moiId, const Oid&, const Asn1Value&
     InvalidX::raise("a clear of all alarms names no clear attribute and no criterion");
     return failed(78, 79, what);
   }
-  RWDBResult res = clear_all_updater_.execute(aConnection());
+  RWDBResult res = run(clear_all_updater_, history_ ? &history_->clear_all : nullptr);
   if (!res.isValid()) {
     ProcessFailX::raise("clear of the alarms of managed object %d in %s refused: %s", moiId,
                         table_name_.c_str(), res.status().message().data());
     return failed(78, 79, what);
   }
   return 1;
+}
+
+RWDBResult AlarmLogT::execute_update(RWDBUpdater& up, unsigned long id,
+                                     const std::vector<qx::Attribute>& attrs) {
+  if (!history_) return up.execute(aConnection());
+  HistoryStatements& hs = *history_;
+  hs.display_id = id;
+  hs.display_state = RWCString();
+  hs.display_time = RWDBDateTime();
+  hs.display_operator = RWCString();
+  hs.display_text = RWCString();
+  bool display = false, state = false;
+  ExceptionScope scope;  // the update's codecs have checked every value already
+  for (const qx::Attribute& a : attrs) {
+    Oid id_copy = a.id;
+    Asn1Value value = a.value;
+    if (a.id == displayStateOid) {
+      state = display = ins_displayState(this, &hs.display_state, id_copy, value);
+    } else if (a.id == displayTimeOid) {
+      display |= pop_ack_time(&hs.display_time, id_copy, value);
+    } else if (a.id == displayOperatorOid) {
+      display |= set_text(&hs.display_operator, id_copy, value);
+    } else if (a.id == displayTextOid) {
+      display |= set_text(&hs.display_text, id_copy, value);
+    }
+  }
+  scope.close();
+  if (!display) return up.execute(aConnection());
+  return run(up, state ? &hs.display : &hs.display_keep);
 }
 
 // ---- Lookups.

@@ -21,6 +21,12 @@
 // The probable cause is compared with LIKE: an absent one is "%" (every cause), and a
 // "%" or "_" inside a given one is a wildcard.
 //
+// With the log's action history kept (alarm_history.h), each acknowledge, clear, clear of
+// all alarms and display change (an UpdateDB naming displayState, displayTime,
+// displayOperator or displayText) runs as one group with an INSERT ... SELECT that
+// appends the history rows of the very rows it changes, by the same criteria, before it:
+// the states before come from the rows themselves.
+//
 // Every operation with a list checks the whole list before anything is executed: an
 // attribute the operation does not take, a malformed pair, or a value its column cannot
 // hold fails the operation (0) with nothing executed and the alarm state cache as it
@@ -242,6 +248,9 @@ class AlarmLogT : public EventLogT {
   const qx::AlarmClass& alarm_class() const { return alarm_; }
 
  protected:
+  // A display change appends its history rows in the update's unit.
+  RWDBResult execute_update(RWDBUpdater& up, unsigned long id,
+                            const std::vector<qx::Attribute>& attrs) override;
   void bind_clear_variables();
   void bind_allclear_variables();
   void bind_ack_variables();
@@ -262,4 +271,13 @@ class AlarmLogT : public EventLogT {
   RWDBUpdater clear_all_updater_;
   RWDBSelector oar_selector_;
   RWDBSelector mo_selector_;
+  RWDBCriterion clear_all_where_;
+
+  // The statements that append to the log's action history, bound to the images above
+  // (null when the log keeps none).
+  struct HistoryStatements;
+  std::unique_ptr<HistoryStatements> history_;
+  void bind_history_variables();
+  // Runs `up`, after `history` (when there is one) in the same group.
+  RWDBResult run(RWDBUpdater& up, RWDBInserter* history);
 };

@@ -1,6 +1,7 @@
 #include "infra/tolk_map/blob.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <unordered_set>
@@ -19,6 +20,7 @@
 #include "platform/db/rwdb_table.h"
 #include "platform/mgmt/unique_mo.h"
 #include "platform/value/exception.h"
+#include "platform/value/value_notation.h"
 
 namespace {
 
@@ -288,7 +290,71 @@ int BlobT::deleteDB(const int& id) {
   return index_->remove(key_, deleter_) ? 1 : 0;
 }
 
-bool BlobT::plan(int id, std::vector<qx::Attribute>& attrs, Change& change, RespValue* report) {
+namespace {
+
+// The history row of a blob record's change: the state attribute of the action, before
+// (in `stored`) and after (the list first, then `stored`), and the time, operator and
+// text the list gives.
+void history_row(unsigned long id, const char* action, const std::vector<qx::Attribute>& attrs,
+                 const RespValue& stored, qx::AlarmHistory::Row& row) {
+  const Oid* state = &displayStateOid;
+  const Oid* time = &displayTimeOid;
+  const Oid* op = &displayOperatorOid;
+  const Oid* text = &displayTextOid;
+  if (std::strcmp(action, qx::kActionAcknowledge) == 0) {
+    state = &ackStateOid, time = &ackTimeOid, op = &ackOperatorOid, text = &ackTextOid;
+  } else if (std::strcmp(action, qx::kActionDisplay) != 0) {
+    state = &clearStateOid, time = &clearTimeOid, op = &clearOperatorOid, text = &clearTextOid;
+  }
+  ExceptionScope scope;  // a value that does not read is no state, time or text
+  auto words = [](const Oid& attr, const Asn1Value& v) {
+    Asn1Tag t = v.tag();
+    std::string octets;
+    if (!v.constructed() && (t == TAG_OCTSTR || t == TAG_GRAPHSTR || t == TAG_UTF8STR ||
+                             t == TAG_VISSTR || t == TAG_PRINTSTR || t == TAG_IA5STR) &&
+        v.decode_octets(octets)) {
+      return octets;
+    }
+    return format_attribute(attr, v);
+  };
+  row = qx::AlarmHistory::Row();
+  row.id = id;
+  row.action = action;
+  Asn1Value v;
+  if (stored.find_value(*state, v)) row.before = words(*state, v);
+  row.after = row.before;
+  for (const qx::Attribute& a : attrs) {
+    if (a.id == *state) {
+      row.after = words(*state, a.value);
+    } else if (a.id == *time) {
+      bool absent = false;
+      qx::time_to_datetime(a.value, row.time, absent);
+    } else if (a.id == *op) {
+      row.operator_name = words(*op, a.value);
+    } else if (a.id == *text) {
+      row.text = words(*text, a.value);
+    } else if (a.id == objectClassOid && row.record_class.empty()) {
+      Oid cls;
+      if (a.value.decode_oid(cls)) row.record_class = cls.format();
+    }
+  }
+  if (row.record_class.empty() && stored.find_value(objectClassOid, v)) {
+    Oid cls;
+    if (v.decode_oid(cls)) row.record_class = cls.format();
+  }
+}
+
+bool names_display(const std::vector<qx::Attribute>& attrs) {
+  return std::any_of(attrs.begin(), attrs.end(), [](const qx::Attribute& a) {
+    return a.id == displayStateOid || a.id == displayTimeOid || a.id == displayOperatorOid ||
+           a.id == displayTextOid;
+  });
+}
+
+}  // namespace
+
+bool BlobT::plan(int id, std::vector<qx::Attribute>& attrs, Change& change, RespValue* report,
+                 const char* action) {
   change.id = static_cast<unsigned int>(id);
   Asn1Value stored;
   int found = stored_list(id, stored);
@@ -317,6 +383,14 @@ bool BlobT::plan(int id, std::vector<qx::Attribute>& attrs, Change& change, Resp
   }
   if (!list_fits(list.encoded_size(), change.id)) return false;
   list.finish();
+  change.action.clear();
+  if (owner_->alarm_history() != nullptr) {
+    if (action == nullptr && names_display(attrs)) action = qx::kActionDisplay;
+    if (action != nullptr) {
+      change.action = action;
+      history_row(change.id, action, attrs, old, change.history);
+    }
+  }
   return true;
 }
 
@@ -324,17 +398,21 @@ bool BlobT::apply(const Change& change) {
   key_ = change.id;
   image_.blob(ATTR_BLOB)->bytes() = change.list;
   image_.set_nulls();
-  return index_->replace(change.id, change.keys, updater_);
+  if (change.action.empty()) return index_->replace(change.id, change.keys, updater_);
+  qx::AlarmHistory& history = *owner_->alarm_history();
+  history.next_action();
+  RWDBGroupStatement row = history.row_inserter(change.history);
+  return index_->replace(change.id, change.keys, updater_, &row);
 }
 
 int BlobT::change(int id, const Asn1Value& attributes, RespValue& response, bool require_row,
-                  Change* done) {
+                  Change* done, const char* action) {
   std::vector<qx::Attribute> attrs;
   if (!qx::take_list(attributes, attrs)) return 0;
   if (attrs.empty()) return 1;
   Change c;
   RespValue report;
-  if (!plan(id, attrs, c, &report)) return 0;
+  if (!plan(id, attrs, c, &report, action)) return 0;
   if (!c.has_row) {
     if (!require_row) return 1;
     ProcessFailX::raise("record %d has no row in %s", id, table_name_.c_str());
@@ -361,7 +439,7 @@ int BlobT::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& respo
 
 int BlobT::UpdateDBAck(const int& id, const Asn1Value& attributes, RespValue& response) {
   ExceptionScope scope;
-  if (change(id, attributes, response, true, nullptr) == 1) return 1;
+  if (change(id, attributes, response, true, nullptr, qx::kActionAcknowledge) == 1) return 1;
   return failed(78, 79, "Error in performing the ack operation.\n");
 }
 
@@ -370,7 +448,9 @@ int BlobT::UpdateDBClear(const int& id, const Asn1Value& attributes, RespValue& 
   const char* what = "Error in performing the clear operation.\n";
   Change done;
   done.has_row = false;
-  if (change(id, attributes, response, true, &done) != 1) return failed(86, 87, what);
+  if (change(id, attributes, response, true, &done, qx::kActionClear) != 1) {
+    return failed(86, 87, what);
+  }
   if (!selection_->forget(static_cast<unsigned int>(id))) return failed(86, 87, what);
   // The cache follows the state the record now has.
   if (done.has_row) owner_->update_logrec_clear_state(done.id, done.keys.cleared ? 1 : 0);
@@ -389,7 +469,9 @@ int BlobT::UpdateDBClearAlarms(const int, const Oid&, const Asn1Value& attribute
     changes.reserve(ids.size());
     for (unsigned long id : ids) {
       Change c;
-      if (!plan(static_cast<int>(id), attrs, c, nullptr)) return failed(78, 79, what);
+      if (!plan(static_cast<int>(id), attrs, c, nullptr, qx::kActionClearAll)) {
+        return failed(78, 79, what);
+      }
       if (c.has_row) changes.push_back(std::move(c));
     }
   }

@@ -9,6 +9,12 @@
 // acknowledges and clears them, and selects the outstanding alarms of a managed object,
 // going by the alarm index and the clear selection of blob_alarms.h.
 //
+// With the log's action history kept (alarm_history.h), an acknowledge, a clear (of one
+// record or of the selection) and a change naming a display attribute append the
+// record's history row in the change's own group; its states are those the record's
+// attribute list held before and after (the value notation of ackState, clearState or
+// displayState).
+//
 // Every operation with a list checks the whole list (and, for a change, the record's new
 // attribute list: it must fit the blob) before anything is executed; one that fails
 // changes nothing, its exception scope keeps the reason, and it reports 0. A stored
@@ -22,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "infra/tolk_map/alarm_history.h"
 #include "infra/tolk_map/attribute_list.h"
 #include "infra/tolk_map/blob_alarms.h"
 #include "infra/tolk_map/row_image.h"
@@ -132,6 +139,9 @@ class BlobT : public LogMapper {
     bool has_row = false;
     std::string list;  // the new attribute list's encoding
     qx::BlobAlarmKeys keys;
+    // The history row of the change (action empty: none).
+    std::string action;
+    qx::AlarmHistory::Row history;
   };
 
   // The blob table's handle (made empty when there is none yet), which the alarm index
@@ -144,15 +154,19 @@ class BlobT : public LogMapper {
   // the list does not decode.
   bool read_record(RWDBReader& r, RespValue& values) const;
   // Works out the change of record `id` by `attrs`; `report` (when given) gets each
-  // attribute with its new and stored value. False (raised) on failure.
-  bool plan(int id, std::vector<qx::Attribute>& attrs, Change& change, RespValue* report);
+  // attribute with its new and stored value; `action` (when the log keeps a history)
+  // names the history row of the change: an acknowledge, a clear, a clear of the
+  // selection, or, for null, a display change when the list names a display attribute.
+  // False (raised) on failure.
+  bool plan(int id, std::vector<qx::Attribute>& attrs, Change& change, RespValue* report,
+            const char* action = nullptr);
   // Executes a planned change: the blob row and its alarm index row together. False
   // (raised), with both as they were, on failure.
   bool apply(const Change& change);
   // UpdateDB and its alarm forms: `require_row` fails a record that has no row; on
   // success `done` (when given) gets the change executed.
   int change(int id, const Asn1Value& attributes, RespValue& response, bool require_row,
-             Change* done);
+             Change* done, const char* action = nullptr);
   // Selects the outstanding alarms of `moiId` matching `criteria` into the clear
   // selection. False (raised) on failure.
   bool select(int moiId, const std::vector<qx::Attribute>& criteria);

@@ -199,10 +199,13 @@ bool BlobAlarmIndex::add(unsigned long id, const BlobAlarmKeys& keys,
 }
 
 bool BlobAlarmIndex::replace(unsigned long id, const BlobAlarmKeys& keys,
-                             const RWDBGroupStatement& blob) {
+                             const RWDBGroupStatement& blob, const RWDBGroupStatement* also) {
   fill(id, keys);
   key_ = id;
-  return executed(TolkMap::aConnection().execute({deleter_, inserter_, blob}), "update");
+  RWDBConnection& conn = TolkMap::aConnection();
+  return executed(also == nullptr ? conn.execute({deleter_, inserter_, blob})
+                                  : conn.execute({deleter_, inserter_, blob, *also}),
+                  "update");
 }
 
 bool BlobAlarmIndex::remove(unsigned long id, const RWDBGroupStatement& blob) {

@@ -103,7 +103,9 @@ class BlobAlarmIndex {
   // keys in place of the record's rows with an update; remove deletes them with a
   // delete.
   bool add(unsigned long id, const BlobAlarmKeys& keys, const RWDBGroupStatement& blob);
-  bool replace(unsigned long id, const BlobAlarmKeys& keys, const RWDBGroupStatement& blob);
+  // `also` (when given) runs last in the same group: the change's history row.
+  bool replace(unsigned long id, const BlobAlarmKeys& keys, const RWDBGroupStatement& blob,
+               const RWDBGroupStatement* also = nullptr);
   bool remove(unsigned long id, const RWDBGroupStatement& blob);
   // Every row again from the blob table.
   bool rebuild();

@@ -102,6 +102,15 @@ enum ATTRIBUTES : int32_t {
   ATTR_MOI_ID = 72,
   ATTR_LOG_ID_ASN = 73,
   ATTR_BLOB = 74,
+  // The columns of the alarm action history (alarm_history.h).
+  ATTR_HISTORY_SEQ = 75,
+  ATTR_HISTORY_CLASS = 76,
+  ATTR_HISTORY_ACTION = 77,
+  ATTR_HISTORY_BEFORE = 78,
+  ATTR_HISTORY_AFTER = 79,
+  ATTR_HISTORY_TIME = 80,
+  ATTR_HISTORY_OPERATOR = 81,
+  ATTR_HISTORY_TEXT = 82,
 };
 
 using PopFunc = bool (*)(LogMapper*, RWDBUpdater&, const RWCString&, Oid&, Asn1Value&);

@@ -3,6 +3,7 @@
 // identifiers wherever they are spliced into an SQL text, so any log name is safe.
 #include <string>
 
+#include "infra/tolk_map/alarm_history.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/trace.h"
 #include "infra/tolk_map/util.h"
@@ -62,6 +63,7 @@ void LogMapper::Create_qxDbObject(const char* logName, const Asn1Value ownerId) 
   for (const auto& t : tables_) {
     if (t) tables.append(RWCString(t->get_table_name()));
   }
+  if (history_) tables.append(RWCString(history_->name()));
   if (!db_object_->set_db_object_table_list(tables)) return raise_ac(*db_object_);
   std::string owner = "root";
   if (ownerId && ownerId.size() != 0) {
@@ -80,6 +82,17 @@ void LogMapper::Create_qxDbObject(const char* logName, const Asn1Value ownerId) 
   }
   if (!db_object_->create()) return raise_ac(*db_object_);
   created_db_object_ = true;
+}
+
+void LogMapper::add_to_qxDbObject(const std::string& table) {
+  RWCString name;
+  if (!db_object_name(log_name_, name)) return;
+  ACDbObject object(name, 1);
+  if (!object.exists()) {
+    if (!object.get_error_string().isNull()) raise_ac(object);
+    return;
+  }
+  if (!object.add_db_object_table(RWCString(table))) raise_ac(object);
 }
 
 void LogMapper::Delete_qxDbObject() {

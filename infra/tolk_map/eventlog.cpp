@@ -262,6 +262,11 @@ int update_failed(const int (&numbers)[2]) {
 }
 }  // namespace
 
+RWDBResult EventLogT::execute_update(RWDBUpdater& up, unsigned long,
+                                     const std::vector<qx::Attribute>&) {
+  return up.execute(aConnection());
+}
+
 int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes) {
   ExceptionScope scope;
   std::vector<qx::Attribute> attrs;
@@ -294,7 +299,7 @@ int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes) {
   }
   if (Exception::pending()) return update_failed(cls_.messages.update);
   if (up.entries() == 0) return 1;
-  RWDBResult res = up.execute(aConnection());
+  RWDBResult res = execute_update(up, key, attrs);
   if (!res.isValid()) {
     ProcessFailX::raise("update of %s refused: %s", table_name_.c_str(),
                         res.status().message().data());
@@ -337,7 +342,7 @@ int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& r
   }
   if (Exception::pending()) return update_failed(cls_.messages.update_response);
   if (up.entries() > 0) {
-    RWDBResult res = up.execute(aConnection());
+    RWDBResult res = execute_update(up, key, attrs);
     if (!res.isValid()) {
       ProcessFailX::raise("update of %s refused: %s", table_name_.c_str(),
                           res.status().message().data());

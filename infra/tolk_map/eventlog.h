@@ -220,6 +220,10 @@ class EventLogT : public LogMapper {
  protected:
   // Attaches to the table (creating it with its indexes and synonym when missing).
   void CreateLogT(const std::string& tableName, const LogMapper* owner);
+  // Runs the update of record `id` that UpdateDB built from `attrs` (a class may run
+  // other statements in the same unit).
+  virtual RWDBResult execute_update(RWDBUpdater& up, unsigned long id,
+                                    const std::vector<qx::Attribute>& attrs);
   // The row image and the prepared insert and delete.
   void bind_variables();
   // The identifier-only select of the alarm-service load.

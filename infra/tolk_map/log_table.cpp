@@ -4,6 +4,7 @@
 #include <iostream>
 #include <set>
 
+#include "infra/tolk_map/alarm_history.h"
 #include "infra/tolk_map/codecs.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
@@ -448,7 +449,14 @@ int LogMapper::qx_insert() {
 }
 
 // The record-table classes come with their own files; a log builds those that exist.
+// The alarm action history comes first: the alarm tables bind its statements.
 void LogMapper::build_tables() {
+  history_.reset();
+  if (qx::alarm_history_on()) {
+    history_ = std::make_unique<qx::AlarmHistory>(*this);
+    history_->attach();
+    if (Exception::pending()) return;
+  }
   for (int t = 0; t < NUM_TABLE_TYPES; ++t) {
     if (qx::TableFactory f = qx::table_factory(TABLE_TYPE(t))) tables_[t].reset(f(this));
   }
@@ -578,6 +586,7 @@ void LogMapper::fail_creation() {
   }
   db_object_.reset();
   for (auto& t : tables_) t.reset();
+  history_.reset();
   if (registered_ && LogHandles != nullptr && LogHandles->fetch(&log_id_) == this) {
     LogHandles->destroy(&log_id_);
   }
@@ -620,6 +629,9 @@ int LogMapper::load_table(const Asn1Value& logId) {
     registered_ = true;
   }
   build_tables();
+  // A log made before its history was kept gets the history table into its
+  // access-control object (nothing when it lists it already).
+  if (!Exception::pending() && history_) add_to_qxDbObject(history_->name());
   if (qxlogid_val < n) qxlogid_val = n;
   return Exception::pending() ? 0 : 1;
 }
@@ -703,6 +715,21 @@ int LogMapper::deleteDB(char keepRows) {
         }
       }
       if (dropped) tables_[t].reset();
+    }
+    // The alarm action history, whether or not this process keeps one.
+    if (!Exception::pending()) {
+      std::string synonym = qx::history_synonym_name(log_name_);
+      if (qx::valid_name(synonym) && aDB_().table(synonym).exists(aConnection())) {
+        delete_synonym(synonym);
+      }
+    }
+    if (!Exception::pending()) {
+      std::string name = qx::history_table_name(table_name_);
+      RWDBTable ht = aDB_().table(name);
+      RWDBStatus s = ht.exists(aConnection()) ? ht.drop(aConnection()) : RWDBStatus();
+      if (!s.isValid()) {
+        ProcessFailX::raise("history table %s not dropped: %s", name.c_str(), s.message().data());
+      }
     }
     if (!Exception::pending() && keepRows == 0) {
       uint32_t n = 0;

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <vector>
 
+#include "infra/tolk_map/alarm_history.h"
 #include "infra/tolk_map/codecs.h"
 #include "infra/tolk_map/fdn_cache.h"
 #include "infra/tolk_map/log_tables.h"
@@ -168,6 +169,7 @@ void tolk_reset_for_tests() {
   LogMapper::qxdb_log_tx = 1;
   reset_shared_table_flags();
   FdnCache::reset();
+  reset_alarm_history_switch();
   reset_unique_mo();
   qx::mgmt::reset_platform_database();
 }

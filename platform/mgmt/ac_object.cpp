@@ -119,6 +119,46 @@ bool ACDbObject::set_db_object_table_list(RWTValSlist<RWCString>& tables) {
 
 bool ACDbObject::create() { return ACObject::create(); }
 
+bool ACDbObject::add_db_object_table(const RWCString& table) {
+  error_ = RWCString();
+  if (table.isNull() || table.contains(","))
+    return fail("a table name is empty or holds a comma: \"" + table + "\"", RWDBStatus());
+  RWDBDatabase db = qx::mgmt::platform_database();
+  RWDBConnection conn = qx::mgmt::platform_connection();
+  if (!open_store(db, conn)) return false;
+  RWDBTable t = db.table(kTable);
+  RWDBSelector sel = db.selector();
+  sel << t["tables"];
+  sel.where(t["kind"] == kind_ && t["name"] == name_);
+  RWDBReader r = sel.reader(conn);
+  if (!r()) {
+    if (!r.status().isValid()) return fail("cannot look up " + name_, r.status());
+    return fail("the object " + name_ + " does not exist", RWDBStatus());
+  }
+  RWDBNullIndicator none;
+  RWCString stored;
+  r >> none;
+  if (!none) r >> stored;
+  while (r()) {
+  }
+  std::string list = stored.str();
+  size_t at = 0;
+  while (at <= list.size()) {
+    size_t end = list.find(',', at);
+    if (end == std::string::npos) end = list.size();
+    if (list.compare(at, end - at, table.str()) == 0) return true;
+    at = end + 1;
+  }
+  RWCString text = list.empty() ? table : RWCString(list) + "," + table;
+  RWDBUpdater up = t.updater();
+  up << t["tables"].assign(text);
+  up.where(t["kind"] == kind_ && t["name"] == name_);
+  RWDBResult res = up.execute(conn);
+  if (!res.isValid()) return fail("cannot change " + name_, res.status());
+  tables_.append(table);
+  return true;
+}
+
 RWCString ACDbObject::tableText() const {
   RWCString text;
   for (const RWCString& t : tables_) {

@@ -62,6 +62,9 @@ class ACDbObject : public ACObject {
   bool set_db_object_table_list(RWTValSlist<RWCString>& tables);
   const RWTValSlist<RWCString>& get_db_object_table_list() const { return tables_; }
   bool create() override;
+  // Adds a table to the stored object's list (nothing when it lists it already): a
+  // table made after the object. Fails when the object is not stored.
+  bool add_db_object_table(const RWCString& table);
 
  protected:
   RWCString tableText() const override;
