@@ -206,6 +206,59 @@ class LogMapper : public TolkMap {
   // The table object of a type, or null when that table class does not exist yet.
   LogMapper* get_table(TABLE_TYPE type) const { return tables_[type].get(); }
 
+  // ---- Retention: the oldest records give way (retention.cpp).
+  //
+  // A record's age is its logging time (loggingTime; a record without one counts as
+  // older than any with one), then its identifier. The log's size is what the mapper
+  // counts it as: the nominal size of each record it knows (500 octets a record), the
+  // measure maxLogSize and the capacity thresholds are taken in.
+
+  // What a purge deletes: the oldest records, with `keep` the oldest of all but the
+  // newest `keep` records the mapper knows, with `before` (a GeneralizedTime) those
+  // logged before it; with both, the records that both name. Outstanding alarms (not
+  // cleared: clearState other than cleared) stay unless `outstanding`; they still count
+  // among the records kept.
+  struct PurgeOptions {
+    long keep = -1;  // -1: no count
+    Asn1Value before;  // empty: no time
+    bool outstanding = false;
+    unsigned long batch = 10000;  // records deleted and committed together
+  };
+  struct PurgeResult {
+    unsigned long purged = 0;
+    unsigned long batches = 0;
+  };
+  // Deletes the records `options` names, oldest first, in batches each committed on its
+  // own (work of the caller's open transaction is committed with the first): a purge
+  // stopped at any point has deleted only records it was to delete, and its cache entries
+  // with them. The alarm state cache, the number of records, the size and the lowest
+  // and highest identifiers follow. 1 on success; 0 (the reason in last_failure()) for
+  // a bad time, or when a statement or commit fails (the batches committed before stay
+  // done).
+  int purge(const PurgeOptions& options, PurgeResult* result = nullptr);
+
+  // What enforce found and did.
+  struct EnforceResult {
+    unsigned long size = 0;      // octets, after any purge
+    unsigned long max_size = 0;  // maxLogSize; 0: no limit
+    unsigned long records = 0;
+    std::string full_action;     // "wrap", "halt" or empty
+    unsigned long purged = 0;    // by wrap
+    bool full = false;           // the log is at or above its maximum size
+    std::vector<long> thresholds_crossed;  // capacity thresholds (percent) crossed now
+    std::string availability;    // the availability status stored now
+  };
+  // Applies the log's own attributes: with logFullAction wrap and a size above
+  // maxLogSize, purges the oldest records down to it (outstanding alarms stay); with
+  // halt and the log full, adds logFull to its stored availabilityStatus (and takes it
+  // away again once the log is no longer full) so that the caller refuses writes. Each
+  // capacityAlarmThreshold (percent of maxLogSize) the size has reached is reported once,
+  // and again only after the size fell below it; which were reported is kept in the store
+  // ("QxLogCapacity"), so that a restart reports none twice. Commits. 1 on success.
+  int enforce(EnforceResult* result);
+  // The log's size as enforce measures it.
+  unsigned long current_log_size() const;
+
   // ---- Virtual operations (table objects override them).
 
   virtual int Cook(int) { return 1; }
@@ -317,6 +370,11 @@ class LogMapper : public TolkMap {
   // The per-log object "LOG_" + name over the log's record tables.
   void Create_qxDbObject(const char* logName, const Asn1Value ownerId);
   void Delete_qxDbObject();
+  // Retention helpers (retention.cpp): the records to purge, oldest first.
+  struct Aged;
+  bool oldest_records(const PurgeOptions& options, std::vector<Aged>& out);
+  bool delete_batch(const std::vector<Aged>& batch, bool outstanding);
+  void forget_records(const std::vector<Aged>& batch);
   // Adds a table of the log to its stored access-control object (when there is one).
   void add_to_qxDbObject(const std::string& table);
   // The security view over the log's security alarm records, and its synonym. Raises

@@ -101,6 +101,8 @@ bool known_attribute(const Oid& id) {
 }  // namespace
 
 namespace qx {
+// Removes the capacity thresholds reported for a log (retention.cpp).
+void forget_capacity_thresholds(unsigned long qxlogid);
 // Forgets that the shared tables were seen (the database was reopened).
 void reset_shared_table_flags() {
   g_log_table_ready = false;
@@ -745,6 +747,7 @@ int LogMapper::deleteDB(char keepRows) {
                   (*table_)[logidtype_col] == RWDBExpr(RWCString(logid_type_)) &&
                   (*table_)[logid_col] == RWDBExpr(RWCString(log_name_)));
         RWDBResult r2 = del.execute(aConnection());
+        qx::forget_capacity_thresholds(n);
         if (!r1.isValid() || !r2.isValid()) {
           InvalidX::raise("log rows not deleted: %s",
                           (r1.isValid() ? r2 : r1).status().message().data());

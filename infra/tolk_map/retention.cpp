@@ -1,0 +1,488 @@
+// Retention: the oldest records of a log give way, by the caller's purge or by the log's
+// own attributes (maxLogSize, logFullAction, capacityAlarmThreshold).
+//
+// A purge works out which records go before it deletes any: from each record table the
+// oldest records it may delete (ORDER BY loggingTime, logRecordId with a LIMIT, in the
+// database; the blob table's records carry their logging time inside their lists and are
+// read whole), merged into one list, oldest first. It then deletes that list in batches,
+// each batch one transaction: per table one DELETE over the identifier range of the
+// batch's records there, which also repeats the purge's own conditions (not an
+// outstanding alarm; logged no later than the batch's newest record), so that the
+// statement deletes exactly the batch's records even where other records' identifiers lie
+// inside the range. A purge killed half-way has committed whole batches of records it was
+// to delete and nothing else; the next one goes on from there. The alarm state cache and
+// the bookkeeping follow each batch once it is committed.
+//
+// The history of purged alarms stays in the history table: it is the record of what
+// operators did.
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "infra/tolk_map/alarmlog.h"
+#include "infra/tolk_map/blob.h"
+#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/log_tables.h"
+#include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/trace.h"
+#include "platform/db/rwdb_connection.h"
+#include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_reader.h"
+#include "platform/db/rwdb_schema.h"
+#include "platform/db/rwdb_selector.h"
+#include "platform/db/rwdb_table.h"
+#include "platform/db/rwdb_updater.h"
+#include "platform/value/exception.h"
+#include "platform/value/generalized_time.h"
+#include "tolk.h"
+
+// A record a purge is to delete, by its age.
+struct LogMapper::Aged {
+  int64_t time;  // milliseconds since the epoch; INT64_MIN without a logging time
+  RWDBDateTime stored;  // the logging time as stored (invalid: none)
+  unsigned long id;
+  TABLE_TYPE type;
+  bool operator<(const Aged& o) const { return time != o.time ? time < o.time : id < o.id; }
+};
+
+namespace {
+
+constexpr int64_t kNoTime = std::numeric_limits<int64_t>::min();
+
+// The words an alarm table stores for a cleared alarm.
+const char* const kCleared = "cleared";
+
+// The table of capacity thresholds reported, one row per log and threshold.
+const char* const kCapacityTable = "QxLogCapacity";
+
+int64_t millis_of(const RWDBDateTime& t) { return t.isValid() ? t.millisSinceEpoch() : kNoTime; }
+
+// Whether an event or alarm table keeps alarms with a clear state.
+bool alarm_table(const LogMapper* table) {
+  return table != nullptr && table->keeps_alarms() && dynamic_cast<const BlobT*>(table) == nullptr;
+}
+
+// The criterion "no later than `last`" on a table's logging time and identifier, NULL
+// times counting as the oldest.
+RWDBCriterion no_later_than(const RWDBTable& t, const LogMapper::Aged& last) {
+  RWDBColumn time = t["loggingtime"];
+  RWDBColumn id = t[logrecid_col];
+  RWDBCriterion undated = time.isNull();
+  if (last.time == kNoTime) return undated && id <= RWDBExpr(last.id);
+  return undated || time < RWDBExpr(last.stored) ||
+         (time == RWDBExpr(last.stored) && id <= RWDBExpr(last.id));
+}
+
+// The blob record's logging time, and whether it is an outstanding alarm.
+void blob_age(const Asn1Value& list, RWDBDateTime& time, bool& outstanding) {
+  time = RWDBDateTime();
+  bool alarm = false;
+  bool cleared = false;
+  ExceptionScope scope;
+  for (const Asn1Value& pair : list.components()) {
+    if (!pair.constructed() || pair.num_comps() < 2) continue;
+    Asn1Value idv = pair.first_component().copy();
+    Oid id;
+    if (!idv.retag(TAG_OID) || !idv.decode_oid(id)) continue;
+    Asn1Value value = pair.next_component();
+    long n = 0;
+    if (id == loggingTimeOid && !time.isValid()) {
+      bool absent = false;
+      if (!qx::time_to_datetime(value, time, absent)) time = RWDBDateTime();
+    } else if (id == perceivedSeverityOid) {
+      alarm = true;
+    } else if (id == clearStateOid) {
+      alarm = true;
+      cleared = value.decode_int(n) && n != 0;
+    }
+  }
+  outstanding = alarm && !cleared;
+}
+
+}  // namespace
+
+unsigned long LogMapper::current_log_size() const {
+  const LogMapper* owner = owner_;
+  unsigned long size = 0;
+  for (const auto& [id, entry] : owner->oar_cache_) {
+    const LogMapper* t = owner->tables_[entry->get_table_type() % NUM_TABLE_TYPES].get();
+    size += static_cast<unsigned long>(t != nullptr ? t->get_nominal_log_record_size()
+                                                    : default_log_record_size);
+  }
+  return size;
+}
+
+bool LogMapper::oldest_records(const PurgeOptions& options, std::vector<Aged>& out) {
+  out.clear();
+  unsigned long total = oar_cache_.size();
+  long wanted = -1;  // -1: every record the conditions name
+  if (options.keep >= 0) {
+    if (total <= static_cast<unsigned long>(options.keep)) return true;
+    wanted = static_cast<long>(total - static_cast<unsigned long>(options.keep));
+  }
+  RWDBDateTime before;
+  if (options.before) {
+    bool absent = false;
+    if (!qx::time_to_datetime(options.before, before, absent) || absent) {
+      InvalidX::raise("the time of a purge is no GeneralizedTime");
+      return false;
+    }
+  }
+  long limit = wanted;
+  for (int type = 0; type < NUM_TABLE_TYPES; ++type) {
+    LogMapper* table = tables_[type].get();
+    if (table == nullptr) continue;
+    std::vector<Aged> found;
+    if (type == BLOB_TABLE) {
+      RWDBSelector sel = aDB_().selector();
+      const RWDBTable& t = *table->table_;
+      sel << t[logrecid_col] << t["userdefined"];
+      RWDBReader r = sel.reader(aConnection());
+      while (r()) {
+        Aged a{kNoTime, RWDBDateTime(), 0, BLOB_TABLE};
+        qx::read_unsigned(r, logrecid_col, a.id);
+        std::string_view bytes;
+        Asn1Value list;
+        if (qx::read_blob_view(r, "userdefined", bytes)) {
+          ExceptionScope scope;
+          Asn1Value::decode(bytes.data(), bytes.size(), list);
+        }
+        bool outstanding = false;
+        if (list) blob_age(list, a.stored, outstanding);
+        if (outstanding && !options.outstanding) continue;
+        a.time = millis_of(a.stored);
+        if (before.isValid() && a.time != kNoTime && a.time >= before.millisSinceEpoch()) continue;
+        found.push_back(a);
+      }
+      if (!r.status().isValid()) {
+        ProcessFailX::raise("the records of %s cannot be read: %s", table->table_name_.c_str(),
+                            r.status().message().data());
+        return false;
+      }
+      std::sort(found.begin(), found.end());
+      if (limit >= 0 && found.size() > static_cast<size_t>(limit)) found.resize(limit);
+    } else {
+      const RWDBTable& t = *table->table_;
+      RWDBSelector sel = aDB_().selector();
+      sel << t[logrecid_col] << t["loggingtime"];
+      RWDBCriterion where;
+      if (alarm_table(table) && !options.outstanding) {
+        where = t["clearstate"] == RWDBExpr(kCleared);
+      }
+      if (before.isValid()) {
+        where = where && (t["loggingtime"].isNull() || t["loggingtime"] < RWDBExpr(before));
+      }
+      if (!where.isEmpty()) sel.where(where);
+      sel.orderBy(t["loggingtime"]).orderBy(t[logrecid_col]);
+      if (limit >= 0) sel.limit(RWDBExpr(limit));
+      RWDBReader r = sel.reader(aConnection());
+      while (r()) {
+        Aged a{kNoTime, RWDBDateTime(), 0, TABLE_TYPE(type)};
+        qx::read_unsigned(r, logrecid_col, a.id);
+        bool is_null = false;
+        if (!qx::read_datetime(r, "loggingtime", a.stored, is_null) || is_null) {
+          a.stored = RWDBDateTime();
+        }
+        a.time = millis_of(a.stored);
+        found.push_back(a);
+      }
+      if (!r.status().isValid()) {
+        ProcessFailX::raise("the records of %s cannot be read: %s", table->table_name_.c_str(),
+                            r.status().message().data());
+        return false;
+      }
+    }
+    // Each table's list is in order; the merged list keeps the oldest `wanted`.
+    size_t middle = out.size();
+    out.insert(out.end(), found.begin(), found.end());
+    std::inplace_merge(out.begin(), out.begin() + static_cast<long>(middle), out.end());
+    if (wanted >= 0 && out.size() > static_cast<size_t>(wanted)) out.resize(wanted);
+  }
+  return true;
+}
+
+bool LogMapper::delete_batch(const std::vector<Aged>& batch, bool outstanding) {
+  for (int type = 0; type < NUM_TABLE_TYPES; ++type) {
+    LogMapper* table = tables_[type].get();
+    if (table == nullptr) continue;
+    unsigned long lo = ULONG_MAX, hi = 0;
+    const Aged* last = nullptr;
+    for (const Aged& a : batch) {
+      if (a.type != type) continue;
+      if (type == BLOB_TABLE) {
+        if (table->deleteDB(static_cast<int>(a.id)) != 1) return false;
+        continue;
+      }
+      lo = std::min(lo, a.id);
+      hi = std::max(hi, a.id);
+      last = &a;  // the batch is in order: the last is the newest
+    }
+    if (last == nullptr || type == BLOB_TABLE) continue;
+    const RWDBTable& t = *table->table_;
+    RWDBDeleter del = t.deleter();
+    RWDBCriterion where = t[logrecid_col] >= RWDBExpr(lo) && t[logrecid_col] <= RWDBExpr(hi) &&
+                          no_later_than(t, *last);
+    if (alarm_table(table) && !outstanding) where = where && t["clearstate"] == RWDBExpr(kCleared);
+    del.where(where);
+    RWDBResult res = del.execute(aConnection());
+    if (!res.isValid()) {
+      ProcessFailX::raise("records of %s not deleted: %s", table->table_name_.c_str(),
+                          res.status().message().data());
+      return false;
+    }
+  }
+  return true;
+}
+
+void LogMapper::forget_records(const std::vector<Aged>& batch) {
+  bool bounds = false;
+  for (const Aged& a : batch) {
+    auto it = oar_cache_.find(static_cast<uint32_t>(a.id));
+    if (it == oar_cache_.end()) continue;
+    LogMapper* t = tables_[a.type].get();
+    unsigned long size = static_cast<unsigned long>(t != nullptr ? t->get_nominal_log_record_size()
+                                                                 : default_log_record_size);
+    oar_cache_.erase(it);
+    if (num_records_ > 0) --num_records_;
+    log_size_ = log_size_ > size ? log_size_ - size : 0;
+    bounds = true;
+  }
+  if (!bounds) return;
+  lowest_set_ = !oar_cache_.empty();
+  lowest_id_ = highest_id_ = 0;
+  for (const auto& [id, entry] : oar_cache_) {
+    if (lowest_id_ == 0 || id < lowest_id_) lowest_id_ = id;
+    highest_id_ = std::max<unsigned long>(highest_id_, id);
+  }
+}
+
+int LogMapper::purge(const PurgeOptions& options, PurgeResult* result) {
+  ExceptionScope scope;
+  PurgeResult done;
+  if (owner_ != this || !created()) {
+    InvalidX::raise("only a log's mapper purges its records");
+  } else if (options.keep < 0 && !options.before) {
+    InvalidX::raise("a purge names how many records to keep or a time");
+  } else {
+    // Work of the caller's transaction is not undone by a batch that fails.
+    if (commit() != 1) ProcessFailX::raise("the open transaction could not be committed");
+    std::vector<Aged> oldest;
+    if (!Exception::pending() && oldest_records(options, oldest)) {
+      size_t step = options.batch == 0 ? 10000 : options.batch;
+      for (size_t at = 0; at < oldest.size(); at += step) {
+        std::vector<Aged> batch(oldest.begin() + static_cast<long>(at),
+                                oldest.begin() + static_cast<long>(std::min(at + step, oldest.size())));
+        if (!delete_batch(batch, options.outstanding)) {
+          abort();
+          break;
+        }
+        if (commit() != 1) {
+          ProcessFailX::raise("a batch of the purge could not be committed");
+          break;
+        }
+        forget_records(batch);
+        done.purged += batch.size();
+        ++done.batches;
+      }
+    }
+  }
+  if (result != nullptr) *result = done;
+  if (const Exception* x = scope.caught()) {
+    tolk_error.print("Purge of log %s failed: %s\n", log_name_, x->reason().c_str());
+    return 0;
+  }
+  return 1;
+}
+
+// ---- Enforcing the log's attributes.
+
+namespace {
+
+struct LogLimits {
+  unsigned long max_size = 0;
+  std::string full_action;
+  std::vector<long> thresholds;
+  std::string availability;
+};
+
+bool read_limits(LogMapper& log, RWDBTable& table, LogLimits& out) {
+  RWDBSelector sel = TolkMap::aDB_().selector();
+  sel << table["maxlogsize"] << table["logfullaction"] << table["capalarmthreshold"]
+      << table["availabilityst"];
+  unsigned long n = log.get_qxlogid();
+  sel.where(table[qxlogid_col] == RWDBExpr(n) &&
+            table[logid_col] == RWDBExpr(RWCString(log.get_logid())));
+  RWDBReader r = sel.reader(TolkMap::aConnection());
+  if (!r()) {
+    if (!r.status().isValid()) {
+      ProcessFailX::raise("the log table cannot be read: %s", r.status().message().data());
+    } else {
+      ProcessFailX::raise("log %s has no row", log.get_logid());
+    }
+    return false;
+  }
+  qx::read_unsigned(r, "maxlogsize", out.max_size);
+  RWCString text;
+  if (qx::read_text(r, "logfullaction", text)) out.full_action = text.str();
+  text = RWCString();
+  if (qx::read_text(r, "capalarmthreshold", text)) {
+    std::istringstream in(text.str());
+    long t = 0;
+    while (in >> t) out.thresholds.push_back(t);
+  }
+  text = RWCString();
+  if (qx::read_text(r, "availabilityst", text)) out.availability = text.str();
+  while (r()) {
+  }
+  return true;
+}
+
+// The availability status text with logFull added or taken away.
+std::string with_log_full(const std::string& text, bool full) {
+  std::vector<std::string> names;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find(", ", at);
+    if (end == std::string::npos) end = text.size();
+    std::string name = text.substr(at, end - at);
+    if (!name.empty() && name != "logFull") names.push_back(name);
+    at = end + 2;
+  }
+  if (full) names.push_back("logFull");
+  std::string out;
+  for (const std::string& n : names) out += (out.empty() ? "" : ", ") + n;
+  return out;
+}
+
+// The capacity thresholds of log `qxlogid` reported and not yet re-armed.
+bool reported_thresholds(unsigned long qxlogid, std::vector<long>& out, RWDBTable& table) {
+  RWDBConnection& conn = TolkMap::aConnection();
+  table = TolkMap::aDB_().table(kCapacityTable);
+  if (!table.exists(conn)) {
+    RWDBSchema s;
+    s.appendColumn("qxlogid", RWDBValue::UnsignedLong, 0, false);
+    s.appendColumn("threshold", RWDBValue::Long, 0, false);
+    RWDBStatus st = TolkMap::aDB_().createTable(kCapacityTable, s, conn);
+    if (!st.isValid() && !table.exists(conn)) {
+      ProcessFailX::raise("table %s cannot be created: %s", kCapacityTable, st.message().data());
+      return false;
+    }
+  }
+  RWDBSelector sel = TolkMap::aDB_().selector();
+  sel << table["threshold"];
+  sel.where(table["qxlogid"] == RWDBExpr(qxlogid));
+  RWDBReader r = sel.reader(conn);
+  while (r()) {
+    long t = 0;
+    if (qx::read_long(r, "threshold", t)) out.push_back(t);
+  }
+  if (!r.status().isValid()) {
+    ProcessFailX::raise("table %s cannot be read: %s", kCapacityTable, r.status().message().data());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+namespace qx {
+// Removes the capacity thresholds reported for a log (it is deleted).
+void forget_capacity_thresholds(unsigned long qxlogid) {
+  RWDBTable table = TolkMap::aDB_().table(kCapacityTable);
+  if (!table.exists(TolkMap::aConnection())) return;
+  RWDBDeleter del = table.deleter();
+  del.where(table["qxlogid"] == RWDBExpr(qxlogid));
+  del.execute(TolkMap::aConnection());
+}
+}  // namespace qx
+
+int LogMapper::enforce(EnforceResult* result) {
+  ExceptionScope scope;
+  EnforceResult r;
+  LogLimits limits;
+  if (owner_ != this || !created() || !table_) {
+    InvalidX::raise("only a log's mapper enforces its attributes");
+  } else if (read_limits(*this, *table_, limits)) {
+    r.max_size = limits.max_size;
+    r.full_action = limits.full_action;
+    unsigned long nominal = static_cast<unsigned long>(default_log_record_size);
+    if (limits.max_size > 0 && limits.full_action == "wrap" &&
+        current_log_size() > limits.max_size) {
+      PurgeOptions wrap;
+      wrap.keep = static_cast<long>(limits.max_size / nominal);
+      PurgeResult purged;
+      if (purge(wrap, &purged) != 1) {
+        ProcessFailX::raise("the log could not wrap: %s", last_failure().c_str());
+      }
+      r.purged = purged.purged;
+    }
+    r.size = current_log_size();
+    r.records = oar_cache_.size();
+    r.full = limits.max_size > 0 && r.size >= limits.max_size;
+    r.availability = limits.availability;
+    if (!Exception::pending()) {
+      std::string availability =
+          with_log_full(limits.availability, r.full && limits.full_action == "halt");
+      if (availability != limits.availability) {
+        RWDBUpdater up = table_->updater();
+        unsigned long n = qxlogid_;
+        up << (*table_)["availabilityst"].assign(
+            availability.empty() ? RWDBExpr(rwdbNull) : RWDBExpr(availability));
+        up.where((*table_)[qxlogid_col] == RWDBExpr(n) &&
+                 (*table_)[logid_col] == RWDBExpr(RWCString(log_name_)));
+        if (!up.execute(aConnection()).isValid()) {
+          ProcessFailX::raise("the availability status of log %s cannot be stored", log_name_);
+        }
+        r.availability = availability;
+      }
+    }
+    std::vector<long> reported;
+    RWDBTable capacity;
+    if (!Exception::pending() && !limits.thresholds.empty() && limits.max_size > 0 &&
+        reported_thresholds(qxlogid_, reported, capacity)) {
+      // Percent of the maximum, rounded down: a threshold is reached when the size is
+      // at least that share of maxLogSize.
+      unsigned long long percent =
+          static_cast<unsigned long long>(r.size) * 100ull / limits.max_size;
+      unsigned long n = qxlogid_;
+      for (long t : limits.thresholds) {
+        bool reached = t >= 0 && percent >= static_cast<unsigned long long>(t);
+        bool was = std::find(reported.begin(), reported.end(), t) != reported.end();
+        if (reached == was) continue;
+        RWDBResult res;
+        if (reached) {
+          RWDBInserter ins = capacity.inserter();
+          ins["qxlogid"] << RWDBExpr(n);
+          ins["threshold"] << RWDBExpr(t);
+          res = ins.execute(aConnection());
+          r.thresholds_crossed.push_back(t);
+          tolk_info.print("Log %s reached its capacity threshold of %ld%%\n", log_name_, t);
+        } else {
+          RWDBDeleter del = capacity.deleter();
+          del.where(capacity["qxlogid"] == RWDBExpr(n) && capacity["threshold"] == RWDBExpr(t));
+          res = del.execute(aConnection());
+        }
+        if (!res.isValid()) {
+          ProcessFailX::raise("table %s cannot be changed: %s", kCapacityTable,
+                              res.status().message().data());
+          break;
+        }
+      }
+    }
+    if (!Exception::pending() && commit() != 1) {
+      ProcessFailX::raise("the log's state could not be committed");
+    }
+    if (Exception::pending()) abort();
+  }
+  if (result != nullptr) *result = r;
+  if (const Exception* x = scope.caught()) {
+    tolk_error.print("Enforcing the attributes of log %s failed: %s\n", log_name_,
+                     x->reason().c_str());
+    return 0;
+  }
+  return 1;
+}
