@@ -39,8 +39,8 @@ TEST(CommandLineTest, EveryCommandIsListedAndHasItsOwnHelp) {
   std::vector<std::string> listed = ListedCommands();
   std::set<std::string> names(listed.begin(), listed.end());
   for (const char* c : {"ack", "alarms", "asn1", "clear", "clear-all", "create-log", "delete",
-                        "delete-log", "demo", "export", "import", "logs", "records", "show",
-                        "status", "update", "value", "write"}) {
+                        "delete-log", "demo", "enforce", "export", "history", "import", "logs",
+                        "purge", "records", "show", "status", "update", "value", "write"}) {
     EXPECT_EQ(names.count(c), 1u) << c;
   }
   for (const std::string& c : listed) {
