@@ -125,6 +125,9 @@ class Driver {
   // The same for a value in a select list, whose type the server cannot infer from a
   // column: a value of `kind` (kNull: of no known type).
   virtual std::string selectPlaceholder(size_t n, Param::Kind) const { return placeholder(n); }
+  // A column of CREATE INDEX, its name already quoted: ordered as the layer's ORDER BY
+  // orders (ascending, NULL first), so that an index serves such a query on every server.
+  virtual std::string indexColumn(const std::string& quotedName) const { return quotedName; }
   // The column definition of CREATE TABLE for a column, its name already
   // quoted, keeping its declared length where fetchSchema finds it again (the
   // layer enforces it before binding; a driver may also have the server

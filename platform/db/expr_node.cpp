@@ -112,6 +112,21 @@ RWDBStatus SqlBuilder::criterion(const NodePtr& n) {
       if (!(s = value(n->left)).isValid()) return s;
       sql_ += " IS NULL)";
       return s;
+    case ExprNode::kIn:
+      // No value: no row (neither server takes an empty list).
+      if (n->items.empty()) {
+        sql_ += "(0 = 1)";
+        return s;
+      }
+      sql_ += "(";
+      if (!(s = value(n->left)).isValid()) return s;
+      sql_ += " IN (";
+      for (size_t i = 0; i < n->items.size(); ++i) {
+        if (i > 0) sql_ += ", ";
+        if (!(s = value(n->items[i])).isValid()) return s;
+      }
+      sql_ += "))";
+      return s;
     case ExprNode::kAnd:
     case ExprNode::kOr:
       sql_ += "(";
@@ -396,6 +411,13 @@ RWDBCriterion RWDBColumn::like(const RWDBExpr& pattern) const {
   auto n = make(ExprNode::kLike);
   n->left = column_node(name_);
   n->right = pattern.node() ? pattern.node() : make(ExprNode::kNull);
+  return RWDBCriterion(n);
+}
+RWDBCriterion RWDBColumn::in(const std::vector<RWDBExpr>& values) const {
+  auto n = make(ExprNode::kIn);
+  n->left = column_node(name_);
+  n->items.reserve(values.size());
+  for (const RWDBExpr& v : values) n->items.push_back(v.node() ? v.node() : make(ExprNode::kNull));
   return RWDBCriterion(n);
 }
 RWDBCriterion RWDBColumn::isNull() const {

@@ -17,7 +17,7 @@
 namespace qx::db {
 
 struct ExprNode {
-  enum Kind { kConst, kBound, kColumn, kNull, kCompare, kLike, kIsNull, kAnd, kOr, kNot };
+  enum Kind { kConst, kBound, kColumn, kNull, kCompare, kLike, kIsNull, kIn, kAnd, kOr, kNot };
   enum Var { vText, vInt, vLong, vULong, vDateTime, vBlob };
   Kind kind = kNull;
   // kConst: the value, in the form it is bound.
@@ -35,6 +35,8 @@ struct ExprNode {
   // kCompare: "=", "<>", ">=", ">", "<=", "<"
   const char* op = "";
   std::shared_ptr<const ExprNode> left, right;
+  // kIn: the values `left` is compared with.
+  std::vector<std::shared_ptr<const ExprNode>> items;
 };
 
 using NodePtr = std::shared_ptr<const ExprNode>;

@@ -1,6 +1,8 @@
 #ifndef QX_PLATFORM_DB_RWDB_COLUMN_H_
 #define QX_PLATFORM_DB_RWDB_COLUMN_H_
 
+#include <vector>
+
 #include "platform/db/rw_cstring.h"
 #include "platform/db/rwdb_expr.h"
 #include "platform/db/rwdb_status.h"
@@ -65,6 +67,9 @@ class RWDBColumn {
   RWDBCriterion operator<(const RWDBExpr& e) const;
   RWDBCriterion like(const RWDBExpr& pattern) const;
   RWDBCriterion isNull() const;
+  // The column equals one of `values` (none: no row). Each value is a parameter: keep
+  // a list to a few thousand (the servers take 32,766 and 65,535 parameters at most).
+  RWDBCriterion in(const std::vector<RWDBExpr>& values) const;
   RWDBAssignment assign(const RWDBExpr& e) const { return RWDBAssignment(name_, e); }
 
  private:

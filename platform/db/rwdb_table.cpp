@@ -155,24 +155,43 @@ RWDBStatus RWDBTable::drop() {
   return drop(RWDBConnection(impl_ ? qx::db::connection_of(impl_->db) : nullptr));
 }
 
-RWDBStatus RWDBTable::createIndex(const RWCString& indexName, const RWDBSchema& columns,
-                                  const RWDBConnection& conn, bool unique, bool) {
+namespace {
+// CREATE [UNIQUE] INDEX [IF NOT EXISTS] name ON table (columns), each column in the
+// order the layer's ORDER BY gives.
+RWDBStatus create_index(const std::shared_ptr<qx::db::TableImpl>& t, const RWCString& indexName,
+                        const RWDBSchema& columns, const RWDBConnection& conn, bool unique,
+                        bool if_missing) {
   auto c = conn.impl();
-  RWDBStatus s = usable(impl_, c);
+  RWDBStatus s = usable(t, c);
   if (!s.isValid()) return report(s);
   if (columns.isEmpty())
     return report(qx::db::layer_error(RWDBStatus::invalidUsage, "an index needs columns"));
   std::string sql = unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ";
+  if (if_missing) sql += "IF NOT EXISTS ";
   if (!(s = qx::db::quote_identifier(indexName.str(), &sql)).isValid()) return report(s);
   sql += " ON ";
-  if (!(s = qx::db::quote_identifier(impl_->name, &sql)).isValid()) return report(s);
+  if (!(s = qx::db::quote_identifier(t->name, &sql)).isValid()) return report(s);
   sql += " (";
   for (size_t i = 0; i < columns.entries(); ++i) {
     if (i > 0) sql += ", ";
-    if (!(s = qx::db::quote_identifier(columns[i].name().str(), &sql)).isValid()) return report(s);
+    std::string quoted;
+    if (!(s = qx::db::quote_identifier(columns[i].name().str(), &quoted)).isValid())
+      return report(s);
+    sql += t->db->driver->indexColumn(quoted);
   }
   sql += ")";
-  return report(run(impl_, c, sql));
+  return report(run(t, c, sql));
+}
+}  // namespace
+
+RWDBStatus RWDBTable::createIndex(const RWCString& indexName, const RWDBSchema& columns,
+                                  const RWDBConnection& conn, bool unique, bool) {
+  return create_index(impl_, indexName, columns, conn, unique, false);
+}
+
+RWDBStatus RWDBTable::createIndexIfMissing(const RWCString& indexName, const RWDBSchema& columns,
+                                           const RWDBConnection& conn) {
+  return create_index(impl_, indexName, columns, conn, false, true);
 }
 
 namespace {

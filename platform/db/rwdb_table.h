@@ -53,9 +53,14 @@ class RWDBTable {
   RWDBStatus drop(const RWDBConnection& conn);
   RWDBStatus drop();
   // CREATE [UNIQUE] INDEX name ON table (columns of schema). The clustered flag
-  // is accepted and has no effect on these servers.
+  // is accepted and has no effect on these servers. Each column is in the order of
+  // the layer's ORDER BY (ascending, NULL first), so that the index can give rows in
+  // that order on every server.
   RWDBStatus createIndex(const RWCString& indexName, const RWDBSchema& columns,
                          const RWDBConnection& conn, bool unique = false, bool clustered = false);
+  // The same, not unique, and nothing when an index of that name exists already.
+  RWDBStatus createIndexIfMissing(const RWCString& indexName, const RWDBSchema& columns,
+                                  const RWDBConnection& conn);
 
   RWDBInserter inserter() const;
   // INSERT INTO this table (columns) SELECT ...: the rows `source` selects, its select

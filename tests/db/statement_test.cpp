@@ -135,6 +135,31 @@ TEST_P(StatementTest, DeleterWithBoundCriterionAndWithout) {
   EXPECT_EQ(count("qxi1qxAlm"), 0);
 }
 
+// A list of values, as the purge of a log deletes a batch of records: every row whose
+// value is in the list, whatever the list's order, none for an empty list or a value
+// that names no row.
+TEST_P(StatementTest, DeleterByAListOfValues) {
+  for (unsigned long id = 1; id <= 6; ++id) {
+    RWDBInserter ins = t_.inserter();
+    ins["logrecordid"] << id;
+    ASSERT_TRUE(ins.execute(conn_).isValid());
+  }
+  RWDBDeleter del = t_.deleter();
+  del.where(t_["logrecordid"].in({RWDBExpr(5ul), RWDBExpr(2ul), RWDBExpr(9ul)}));
+  RWDBResult res = del.execute(conn_);
+  ASSERT_TRUE(res.isValid()) << res.status().message().data();
+  EXPECT_EQ(res.rowCount(), 2);
+  RWDBDeleter none = t_.deleter();
+  none.where(t_["logrecordid"].in({}));
+  res = none.execute(conn_);
+  ASSERT_TRUE(res.isValid()) << res.status().message().data();
+  EXPECT_EQ(res.rowCount(), 0);
+  RWDBDeleter also = t_.deleter();
+  also.where(t_["logrecordid"].in({RWDBExpr(1ul)}) || t_["logrecordid"].in({RWDBExpr(6ul)}));
+  EXPECT_EQ(also.execute(conn_).rowCount(), 2);
+  EXPECT_EQ(count("qxi1qxAlm"), 2);
+}
+
 // A selector ordered by a column (NULL first on both servers) and cut at a bound
 // number of rows, and the same query feeding an INSERT ... SELECT with values of every
 // type among its columns: the copied rows hold the values, the criterion picks the rows,
@@ -154,6 +179,13 @@ TEST_P(StatementTest, OrderedLimitedSelectAndInsertFromSelect) {
     state = id % 2 == 0 ? "cleared" : "unCleared";
     ASSERT_TRUE(ins.execute(conn_).isValid());
   }
+  // An index in the selector's order, made once whatever the number of calls.
+  RWDBSchema by_time;
+  by_time.appendColumn("eventTime");
+  by_time.appendColumn("logRecordId");
+  ASSERT_TRUE(t_.createIndexIfMissing("qxi1qxtim", by_time, conn_).isValid());
+  ASSERT_TRUE(t_.createIndexIfMissing("qxi1qxtim", by_time, conn_).isValid());
+  EXPECT_FALSE(t_.createIndex("qxi1qxtim", by_time, conn_).isValid());
   long n = 3;
   RWDBSelector sel = db_.selector();
   sel << t_["logrecordid"];

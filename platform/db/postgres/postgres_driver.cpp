@@ -943,6 +943,9 @@ class PgDriver : public Driver {
     if (type == nullptr) return placeholder(n);
     return "CAST(" + placeholder(n) + " AS " + type + ")";
   }
+  // The server puts NULL last by default: an index in that order cannot give rows
+  // "ascending, NULL first" without a sort.
+  std::string indexColumn(const std::string& q) const override { return q + " NULLS FIRST"; }
   std::string columnDefinition(const std::string& q, RWDBValue::ValueType type, long length,
                                bool nullAllowed, size_t position) const override {
     std::string d = q + " ";
