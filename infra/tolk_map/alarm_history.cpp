@@ -34,7 +34,7 @@ const ColumnDef kHistoryColumns[] = {
     {"actionText", RWDBValue::String, kTextLength, true, ATTR_HISTORY_TEXT},
 };
 
-const IndexDef kHistoryIndexes[] = {{"hsrid", "logRecordId"}, {"hsseq", "seq"}};
+const IndexDef kHistoryIndexes[] = {{"hsrid", "logRecordId"}};
 
 const TableLayout kHistoryLayout = {"_hist", kHistoryColumns, kHistoryIndexes, "hist",
                                     "ERROR: schema fetch failed."};

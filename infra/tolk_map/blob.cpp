@@ -399,9 +399,7 @@ bool BlobT::apply(const Change& change) {
   image_.blob(ATTR_BLOB)->bytes() = change.list;
   image_.set_nulls();
   if (change.action.empty()) return index_->replace(change.id, change.keys, updater_);
-  qx::AlarmHistory& history = *owner_->alarm_history();
-  history.next_action();
-  RWDBGroupStatement row = history.row_inserter(change.history);
+  RWDBGroupStatement row = owner_->alarm_history()->row_inserter(change.history);
   return index_->replace(change.id, change.keys, updater_, &row);
 }
 
@@ -418,6 +416,7 @@ int BlobT::change(int id, const Asn1Value& attributes, RespValue& response, bool
     ProcessFailX::raise("record %d has no row in %s", id, table_name_.c_str());
     return 0;
   }
+  if (!c.action.empty()) owner_->alarm_history()->next_action();
   if (!apply(c)) return 0;
   for (const auto& e : report) response.create_entry(e->id(), e->value(), e->old_value());
   if (done != nullptr) *done = std::move(c);
@@ -475,6 +474,8 @@ int BlobT::UpdateDBClearAlarms(const int, const Oid&, const Asn1Value& attribute
       if (c.has_row) changes.push_back(std::move(c));
     }
   }
+  // One action: its history rows share their sequence number.
+  if (!changes.empty() && owner_->alarm_history() != nullptr) owner_->alarm_history()->next_action();
   for (const Change& c : changes) {
     if (!apply(c)) return failed(78, 79, what);
     owner_->update_logrec_clear_state(c.id, c.keys.cleared ? 1 : 0);

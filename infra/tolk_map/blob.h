@@ -160,8 +160,9 @@ class BlobT : public LogMapper {
   // False (raised) on failure.
   bool plan(int id, std::vector<qx::Attribute>& attrs, Change& change, RespValue* report,
             const char* action = nullptr);
-  // Executes a planned change: the blob row and its alarm index row together. False
-  // (raised), with both as they were, on failure.
+  // Executes a planned change: the blob row, its alarm index row and its history row
+  // (of the history's current action) together. False (raised), with all as they were,
+  // on failure.
   bool apply(const Change& change);
   // UpdateDB and its alarm forms: `require_row` fails a record that has no row; on
   // success `done` (when given) gets the change executed.

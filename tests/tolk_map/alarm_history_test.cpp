@@ -169,13 +169,31 @@ TEST_P(AlarmHistoryTest, BlobRecordsTellTheirStatesFromTheirLists) {
                                           {clearTimeOid, OperatorTime("20240302080000Z")}}),
                              r),
             1);
+  // A clear of all the outstanding alarms of the managed object: one action, one row
+  // per alarm it clears.
+  Write(m, 6, actualClassOid);
+  Write(m, 7, actualClassOid);
+  int moi = static_cast<int>(LogMapper::moi_number(Dn("ne-1")));
+  RWDBReader selected;
+  ASSERT_EQ(m->getOarInfo(moi, actualClassOid,
+                          AttrList({{eventTypeOid, Oidv("2.9.3.2.10.2", TAG_CTX6)}}), selected),
+            1);
+  while (selected()) {
+  }
+  ASSERT_EQ(m->UpdateDBClearAlarms(moi, actualClassOid,
+                                   AttrList({{clearStateOid, Enum(1)},
+                                             {clearOperatorOid, Graph("erin")}})),
+            1);
   LogMapper::commit();
   std::vector<std::string> want = {"5 acknowledge >acked ann/", "5 display >displayed /",
-                                   "5 clear >cleared / timed"};
+                                   "5 clear >cleared / timed", "6 clear-all >cleared erin/",
+                                   "7 clear-all >cleared erin/"};
   std::vector<AlarmHistoryEntry> h = History(m);
   EXPECT_EQ(Lines(h), want);
-  ASSERT_FALSE(h.empty());
+  ASSERT_EQ(h.size(), want.size());
   EXPECT_EQ(h[0].record_class, "1.3.6.1.4.1.32473.5.1");
+  EXPECT_LT(h[2].seq, h[3].seq);
+  EXPECT_EQ(h[3].seq, h[4].seq);
 }
 
 // A log made without a history gets one when opened with the switch on (and its
