@@ -93,7 +93,9 @@ inline std::string text_of_length(int n, int len) {
 
 // A realistic record of a class: the common attributes and the class's own, each of
 // its attribute's type (so that the texts of the formatted columns are the typed ones).
-inline Asn1Value make_record(TABLE_TYPE type, const Oid& cls, int n) {
+// Its logging time is `logged` (a GeneralizedTime) when given, else the event time.
+inline Asn1Value make_record(TABLE_TYPE type, const Oid& cls, int n,
+                             const std::string& logged = std::string()) {
   Asn1Value list;
   list.start_construct(TAG_SET);
   char when[32];
@@ -101,7 +103,7 @@ inline Asn1Value make_record(TABLE_TYPE type, const Oid& cls, int n) {
                 (n / 60) % 60);
   static const Oid kEvents[] = {Oid("2.9.3.2.10.6"), Oid("2.9.3.2.10.7"), Oid("2.9.3.2.10.14"),
                                 Oid("2.9.3.2.10.1")};
-  list.add_component(pair(loggingTimeOid, gentime(when)));
+  list.add_component(pair(loggingTimeOid, gentime(logged.empty() ? when : logged)));
   list.add_component(pair(eventTypeOid, oidv(kEvents[n % 4], TAG_CTX6)));
   list.add_component(pair(objectClassOid, oidv(cls)));
   list.add_component(pair(

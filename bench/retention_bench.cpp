@@ -1,17 +1,37 @@
-// History and retention, each against a baseline measured in the same run, on SQLite:
+// History and retention, each against a baseline measured in the same run:
 //   ack_with_history_vs_without  UpdateDBAck of 20,000 alarms by identifier, 1,000 per
 //                                commit, in a log that keeps the action history (each
 //                                acknowledge also appends its history row) against the
-//                                same in a log that keeps none; best of three rounds each;
+//                                same in a log that keeps none; best of four rounds each,
+//                                interleaved;
 //   purge_vs_raw_delete          LogMapper::purge of the oldest 100,000 records of a log of
-//                                1,000,000 (the work out of what to delete, batches of
-//                                10,000 each committed, the cache and bookkeeping) against a
-//                                raw DELETE of the same rows by plain sqlite3 calls in one
-//                                transaction (timed, then rolled back), on the same table.
+//                                1,000,000 (the oldest found down the age index, deleted in
+//                                batches of 10,000 each committed, the cache and the
+//                                bookkeeping) against one raw DELETE of the same rows by the
+//                                same criteria with plain sqlite3 calls, committed:
+//                                  DELETE FROM t WHERE rowid IN (SELECT rowid FROM t
+//                                    ORDER BY loggingtime, logrecordid LIMIT 100000)
+//                                on an exact copy of the store taken before the purge (the
+//                                same rows and indexes, the age index among them); the raw
+//                                side's best of two copies. The age index is made by the
+//                                log's first purge, measured apart ("age index made in").
+//                                As a log stamps them, the records' logging times grow with
+//                                their identifiers, less a delay of up to a minute each, so
+//                                that the oldest records are not simply the first ones;
+//   write_with_age_index_vs_without  writes of event records into a log whose tables have
+//                                their age index (a log that has been purged) against writes
+//                                into one whose tables have none; best of three rounds each;
+//   ack_with_history_vs_without_pg, purge_vs_raw_delete_pg  the first two on PostgreSQL
+//                                (2,000 alarms; a log of 100,000 purged by 10,000, the raw
+//                                DELETE on a copy of the table with the same indexes), when
+//                                QXDB_BENCH_PG_URL or QXDB_TEST_PG_URL names a server
+//                                database.
 // A ratio of 1 means as fast as the baseline.
 //
 //   retention_bench [--quick]   (--quick: 5,000 alarms; a log of 100,000, purging 10,000)
 #include <unistd.h>
+
+#include <ctime>
 
 #include "bench/record_bench_util.h"
 #include "infra/tolk_map/alarm_history.h"
@@ -28,22 +48,37 @@ LogMapper* new_log(const std::string& name) {
   id.encode_octets(name, TAG_GRAPHSTR);
   auto* log = new LogMapper(id, empty, "", TolkMap::def_owner_id());
   if (!log->created()) {
-    std::fprintf(stderr, "log %s not created\n", name.c_str());
+    std::fprintf(stderr, "log %s not created: %s\n", name.c_str(),
+                 LogMapper::last_failure().c_str());
     std::exit(1);
   }
   return log;
 }
 
-void fill(LogMapper* log, TABLE_TYPE type, const Oid& cls, int count) {
-  for (int i = 0; i < count; ++i) {
+// When record n was logged: one second after the one before, less a delay of up to a
+// minute (what a record spent on its way to the log).
+std::string logged_at(int n) {
+  std::time_t t = 1709251200 + n - (static_cast<long>(n) * 7919 % 61);  // 2024-03-01
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d%H%M%SZ", &tm);
+  return text;
+}
+
+// Writes records first .. first + count - 1 of `cls`; seconds taken.
+double fill(LogMapper* log, TABLE_TYPE type, const Oid& cls, int first, int count) {
+  auto t0 = Clock::now();
+  for (int i = first; i < first + count; ++i) {
     auto* entry = new OarInfo;
-    if (log->WriteToDB(1 + i, cls, cls, make_record(type, cls, i), entry) != 1) {
-      std::fprintf(stderr, "write failed\n");
+    if (log->WriteToDB(i, cls, cls, make_record(type, cls, i, logged_at(i)), entry) != 1) {
+      std::fprintf(stderr, "write failed: %s\n", LogMapper::last_failure().c_str());
       std::exit(1);
     }
-    if ((i + 1) % 1000 == 0) LogMapper::commit();
+    if ((i - first + 1) % 1000 == 0) LogMapper::commit();
   }
   LogMapper::commit();
+  return seconds_since(t0);
 }
 
 // The best rate of `rounds` rounds acknowledging every alarm (and taking it back in the
@@ -61,7 +96,7 @@ double ack_rate(LogMapper* log, int count, int rounds) {
     for (int i = 0; i < count; ++i) {
       RespValue response;
       if (log->UpdateDBAck(1 + i, list, response) != 1) {
-        std::fprintf(stderr, "acknowledge failed\n");
+        std::fprintf(stderr, "acknowledge failed: %s\n", LogMapper::last_failure().c_str());
         std::exit(1);
       }
       if ((i + 1) % 1000 == 0) LogMapper::commit();
@@ -70,6 +105,215 @@ double ack_rate(LogMapper* log, int count, int rounds) {
     best = std::max(best, count / seconds_since(t0));
   }
   return best;
+}
+
+void history_switch(bool on) {
+  if (on) {
+    setenv("QX_ALARM_HISTORY", "1", 1);
+  } else {
+    unsetenv("QX_ALARM_HISTORY");
+  }
+  qx::reset_alarm_history_switch();
+}
+
+// ack_with_history_vs_without on the store QXDB_URL names.
+std::string ack_figure(int count, const char* suffix) {
+  history_switch(false);
+  LogMapper* without = new_log(std::string("without") + suffix);
+  fill(without, QXALARM_TABLE, qxalarmOid, 1, count);
+  history_switch(true);
+  LogMapper* with = new_log(std::string("with") + suffix);
+  fill(with, QXALARM_TABLE, qxalarmOid, 1, count);
+  double a = 0, b = 0;
+  for (int r = 0; r < 2; ++r) {  // interleaved, so that the machine's load hits both
+    a = std::max(a, ack_rate(without, count, 2));
+    b = std::max(b, ack_rate(with, count, 2));
+  }
+  std::printf("ack%s without history %9.0f rec/s   with history %9.0f rec/s\n", suffix, a, b);
+  without->deleteDB(static_cast<char>(0));
+  with->deleteDB(static_cast<char>(0));
+  LogMapper::commit();
+  delete without;
+  delete with;
+  history_switch(false);
+  char line[128];
+  std::snprintf(line, sizeof line, "ack_with_history_vs_without%s: %.2f", suffix, b / a);
+  return line;
+}
+
+// A purge that deletes nothing (nothing is older than 1970) but makes the age indexes.
+double make_age_index(LogMapper* log) {
+  LogMapper::PurgeOptions none;
+  none.before = gentime("19700101000000Z");
+  auto t0 = Clock::now();
+  if (log->purge(none) != 1) {
+    std::fprintf(stderr, "purge failed: %s\n", LogMapper::last_failure().c_str());
+    std::exit(1);
+  }
+  return seconds_since(t0);
+}
+
+// The library's purge of the oldest `purged` records of the `total` in `log`; seconds.
+double library_purge(LogMapper* log, int total, int purged) {
+  LogMapper::PurgeOptions options;
+  options.keep = total - purged;
+  LogMapper::PurgeResult result;
+  auto t0 = Clock::now();
+  if (log->purge(options, &result) != 1 || result.purged != static_cast<unsigned long>(purged)) {
+    std::fprintf(stderr, "purge failed (%lu purged): %s\n", result.purged,
+                 LogMapper::last_failure().c_str());
+    std::exit(1);
+  }
+  return seconds_since(t0);
+}
+
+// What is left of a table: count, lowest, highest and sum of the identifiers.
+std::string left_sqlite(sqlite3* db, const std::string& table) {
+  sqlite3_stmt* st = nullptr;
+  std::string sql = "SELECT count(*), min(logrecordid), max(logrecordid), sum(logrecordid) FROM \"" +
+                    table + "\"";
+  check(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), db, "prepare");
+  check(sqlite3_step(st), db, "step");
+  std::string out;
+  for (int i = 0; i < 4; ++i) out += std::to_string(sqlite3_column_int64(st, i)) + " ";
+  sqlite3_finalize(st);
+  return out;
+}
+
+std::string purge_figure(const std::string& dir, int total, int purged) {
+  std::string store = dir + "/store.db";
+  LogMapper* log = new_log("retained");
+  double filled = fill(log, OBJCRT_TABLE, objcrtOid, 1, total);
+  double indexed = make_age_index(log);
+  std::printf("log of %d records written in %.1f s; age index made in %.3f s\n", total, filled,
+              indexed);
+  const std::string table = log->get_table_name() + "ObCre";
+  // Two exact copies for the raw side, taken while the library has no transaction open.
+  std::vector<std::string> copies = {dir + "/raw1.db", dir + "/raw2.db"};
+  {
+    sqlite3* db = open_raw(store);
+    check(sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr), db,
+          "checkpoint");
+    sqlite3_close(db);
+    for (const std::string& c : copies) std::filesystem::copy_file(store, c);
+  }
+  auto raw_delete = [&](const std::string& path) {
+    sqlite3* db = open_raw(path);
+    std::string sql = "DELETE FROM \"" + table + "\" WHERE rowid IN (SELECT rowid FROM \"" +
+                      table + "\" ORDER BY loggingtime, logrecordid LIMIT " +
+                      std::to_string(purged) + ")";
+    auto t0 = Clock::now();
+    check(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), db, "begin");
+    check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, "delete");
+    if (sqlite3_changes(db) != purged) {
+      std::fprintf(stderr, "raw DELETE deleted %d rows\n", sqlite3_changes(db));
+      std::exit(1);
+    }
+    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+    double s = seconds_since(t0);
+    sqlite3_close(db);
+    return s;
+  };
+  double raw = raw_delete(copies[0]);
+  double lib = library_purge(log, total, purged);
+  raw = std::min(raw, raw_delete(copies[1]));
+  // Both deleted the same rows.
+  sqlite3* a = open_raw(store);
+  sqlite3* b = open_raw(copies[0]);
+  std::string left_lib = left_sqlite(a, table), left_raw = left_sqlite(b, table);
+  sqlite3_close(a);
+  sqlite3_close(b);
+  if (left_lib != left_raw) {
+    std::fprintf(stderr, "the purge left %s, the raw DELETE %s\n", left_lib.c_str(),
+                 left_raw.c_str());
+    std::exit(1);
+  }
+  std::printf("purge %d of %d records: library %.3f s   raw DELETE %.3f s\n", purged, total, lib,
+              raw);
+  delete log;
+  for (const std::string& c : copies) std::filesystem::remove(c);
+  char line[128];
+  std::snprintf(line, sizeof line, "purge_vs_raw_delete: %.2f", raw / lib);
+  return line;
+}
+
+std::string write_figure(int count) {
+  LogMapper* plain = new_log("plain");
+  LogMapper* aged = new_log("aged");
+  make_age_index(aged);
+  double a = 1e9, b = 1e9;
+  for (int round = 0; round < 3; ++round) {
+    a = std::min(a, fill(plain, OBJCRT_TABLE, objcrtOid, 1 + round * count, count));
+    b = std::min(b, fill(aged, OBJCRT_TABLE, objcrtOid, 1 + round * count, count));
+  }
+  std::printf("write without age index %9.0f rec/s   with age index %9.0f rec/s\n", count / a,
+              count / b);
+  delete plain;
+  delete aged;
+  char line[128];
+  std::snprintf(line, sizeof line, "write_with_age_index_vs_without: %.2f", a / b);
+  return line;
+}
+
+// ---- PostgreSQL.
+
+std::string left_pg(PGconn* c, const std::string& table) {
+  PGresult* r = PQexec(c, ("SELECT count(*), min(logrecordid), max(logrecordid), "
+                           "sum(logrecordid) FROM \"" + table + "\"")
+                              .c_str());
+  std::string out;
+  for (int i = 0; i < 4; ++i) out += std::string(PQgetvalue(r, 0, i)) + " ";
+  PQclear(r);
+  return out;
+}
+
+std::string purge_figure_pg(const std::string& url, int total, int purged) {
+  LogMapper* log = new_log("retained_pg");
+  double filled = fill(log, OBJCRT_TABLE, objcrtOid, 1, total);
+  double indexed = make_age_index(log);
+  std::printf("log of %d records written in %.1f s; age index made in %.3f s (PostgreSQL)\n",
+              total, filled, indexed);
+  const std::string table = log->get_table_name() + "obcre";
+  const std::string age = log->get_table_name() + "obctm";
+  PGconn* c = pg_connect(url);
+  // The copy: the same rows and the same indexes, and statistics for both.
+  pg_exec(c, "DROP TABLE IF EXISTS raw_purge");
+  pg_exec(c, "CREATE TABLE raw_purge AS SELECT * FROM \"" + table + "\"");
+  pg_exec(c, "CREATE INDEX raw_purge_id ON raw_purge (logrecordid NULLS FIRST)");
+  pg_exec(c, "CREATE INDEX raw_purge_age ON raw_purge (loggingtime NULLS FIRST, "
+             "logrecordid NULLS FIRST)");
+  pg_exec(c, "ANALYZE raw_purge");
+  pg_exec(c, "ANALYZE \"" + table + "\"");
+  auto t0 = Clock::now();
+  pg_exec(c, "BEGIN");
+  PGresult* r = PQexec(c, ("DELETE FROM raw_purge WHERE logrecordid IN (SELECT logrecordid "
+                           "FROM raw_purge ORDER BY loggingtime NULLS FIRST, logrecordid NULLS FIRST LIMIT " +
+                           std::to_string(purged) + ")")
+                              .c_str());
+  if (PQresultStatus(r) != PGRES_COMMAND_OK || std::atoi(PQcmdTuples(r)) != purged) {
+    std::fprintf(stderr, "raw DELETE: %s %s\n", PQcmdTuples(r), PQerrorMessage(c));
+    std::exit(1);
+  }
+  PQclear(r);
+  pg_exec(c, "COMMIT");
+  double raw = seconds_since(t0);
+  double lib = library_purge(log, total, purged);
+  std::string left_lib = left_pg(c, table), left_raw = left_pg(c, "raw_purge");
+  pg_exec(c, "DROP TABLE raw_purge");
+  PQfinish(c);
+  if (left_lib != left_raw) {
+    std::fprintf(stderr, "the purge left %s, the raw DELETE %s\n", left_lib.c_str(),
+                 left_raw.c_str());
+    std::exit(1);
+  }
+  std::printf("purge %d of %d records: library %.3f s   raw DELETE %.3f s (PostgreSQL)\n", purged,
+              total, lib, raw);
+  log->deleteDB(static_cast<char>(0));
+  LogMapper::commit();
+  delete log;
+  char line[128];
+  std::snprintf(line, sizeof line, "purge_vs_raw_delete_pg: %.2f", raw / lib);
+  return line;
 }
 
 }  // namespace
@@ -81,81 +325,18 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   setenv("QXDB_URL", ("sqlite:" + dir + "/store.db").c_str(), 1);
   std::vector<std::string> headlines;
-  char line[128];
-  {
-    const int count = quick ? 5000 : 20000;
-    unsetenv("QX_ALARM_HISTORY");
-    qx::reset_alarm_history_switch();
-    LogMapper* without = new_log("without");
-    fill(without, QXALARM_TABLE, qxalarmOid, count);
-    setenv("QX_ALARM_HISTORY", "1", 1);
-    qx::reset_alarm_history_switch();
-    LogMapper* with = new_log("with");
-    fill(with, QXALARM_TABLE, qxalarmOid, count);
-    double a = 0, b = 0;
-    for (int r = 0; r < 2; ++r) {  // interleaved, so that the machine's load hits both
-      a = std::max(a, ack_rate(without, count, 2));
-      b = std::max(b, ack_rate(with, count, 2));
-    }
-    std::printf("ack without history %9.0f rec/s   with history %9.0f rec/s\n", a, b);
-    std::snprintf(line, sizeof line, "ack_with_history_vs_without: %.2f", b / a);
-    headlines.push_back(line);
-    delete without;
-    delete with;
-    unsetenv("QX_ALARM_HISTORY");
-    qx::reset_alarm_history_switch();
-  }
-  {
-    const int total = quick ? 100000 : 1000000;
-    const int purged = total / 10;
-    LogMapper* log = new_log("retained");
-    fill(log, OBJCRT_TABLE, objcrtOid, total);
-    // make_record gives record n a logging time that grows with n within each day of
-    // the month: the oldest records are those of the first days, not the first
-    // identifiers. The raw side deletes exactly the rows the purge selects: it reads
-    // them first, then deletes them by identifier.
-    const std::string table = log->get_table_name() + "ObCre";
-    std::vector<long long> ids;
-    sqlite3* db = open_raw(dir + "/store.db");
-    {
-      std::string sql = "SELECT logrecordid FROM \"" + table +
-                        "\" ORDER BY loggingtime, logrecordid LIMIT " + std::to_string(purged);
-      sqlite3_stmt* st = nullptr;
-      check(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), db, "prepare");
-      while (sqlite3_step(st) == SQLITE_ROW) ids.push_back(sqlite3_column_int64(st, 0));
-      sqlite3_finalize(st);
-    }
-    sqlite3_stmt* del = nullptr;
-    std::string sql = "DELETE FROM \"" + table + "\" WHERE logrecordid = ?";
-    check(sqlite3_prepare_v2(db, sql.c_str(), -1, &del, nullptr), db, "prepare");
-    double raw = 1e9;
-    for (int round = 0; round < 2; ++round) {
-      auto t0 = Clock::now();
-      check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-      for (long long id : ids) {
-        sqlite3_bind_int64(del, 1, id);
-        check(sqlite3_step(del), db, "delete");
-        sqlite3_reset(del);
-      }
-      raw = std::min(raw, seconds_since(t0));
-      check(sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr), db, "rollback");
-    }
-    sqlite3_finalize(del);
-    sqlite3_close(db);
-    LogMapper::PurgeOptions options;
-    options.keep = total - purged;
-    LogMapper::PurgeResult result;
-    auto t0 = Clock::now();
-    if (log->purge(options, &result) != 1 || result.purged != static_cast<unsigned long>(purged)) {
-      std::fprintf(stderr, "purge failed: %s\n", LogMapper::last_failure().c_str());
-      return 1;
-    }
-    double lib = seconds_since(t0);
-    std::printf("purge %d of %d records: library %.3f s   raw DELETE %.3f s\n", purged, total,
-                lib, raw);
-    std::snprintf(line, sizeof line, "purge_vs_raw_delete: %.2f", raw / lib);
-    headlines.push_back(line);
-    delete log;
+  headlines.push_back(ack_figure(quick ? 5000 : 20000, ""));
+  const int total = quick ? 100000 : 1000000;
+  headlines.push_back(purge_figure(dir, total, total / 10));
+  headlines.push_back(write_figure(quick ? 5000 : 20000));
+
+  const char* pg_url = std::getenv("QXDB_BENCH_PG_URL");
+  if (pg_url == nullptr || *pg_url == '\0') pg_url = std::getenv("QXDB_TEST_PG_URL");
+  if (pg_url != nullptr && *pg_url != '\0') {
+    qx::tolk_reset_for_tests();
+    setenv("QXDB_URL", pg_url, 1);
+    headlines.push_back(ack_figure(2000, "_pg"));
+    headlines.push_back(purge_figure_pg(pg_url, quick ? 20000 : 100000, quick ? 2000 : 10000));
   }
   std::filesystem::remove_all(dir);
   for (const std::string& h : headlines) std::printf("%s\n", h.c_str());

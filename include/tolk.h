@@ -372,9 +372,12 @@ class LogMapper : public TolkMap {
   void Delete_qxDbObject();
   // Retention helpers (retention.cpp): the records to purge, oldest first.
   struct Aged;
+  bool make_age_indexes();
   bool oldest_records(const PurgeOptions& options, std::vector<Aged>& out);
-  bool delete_batch(const std::vector<Aged>& batch, bool outstanding);
-  void forget_records(const std::vector<Aged>& batch);
+  bool delete_batch(const std::vector<Aged>& batch, bool outstanding, std::vector<Aged>& deleted);
+  void forget_records(const std::vector<Aged>& records);
+  // The lowest and highest identifier again from the cache.
+  void recount_bounds();
   // Adds a table of the log to its stored access-control object (when there is one).
   void add_to_qxDbObject(const std::string& table);
   // The security view over the log's security alarm records, and its synonym. Raises

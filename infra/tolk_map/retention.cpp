@@ -2,20 +2,26 @@
 // own attributes (maxLogSize, logFullAction, capacityAlarmThreshold).
 //
 // A purge works out which records go before it deletes any: from each record table the
-// oldest records it may delete (ORDER BY loggingTime, logRecordId with a LIMIT, in the
-// database; the blob table's records carry their logging time inside their lists and are
-// read whole), merged into one list, oldest first. It then deletes that list in batches,
-// each batch one transaction: per table one DELETE over the identifier range of the
-// batch's records there, which also repeats the purge's own conditions (not an
-// outstanding alarm; logged no later than the batch's newest record), so that the
-// statement deletes exactly the batch's records even where other records' identifiers lie
-// inside the range. A purge killed half-way has committed whole batches of records it was
-// to delete and nothing else; the next one goes on from there. The alarm state cache and
-// the bookkeeping follow each batch once it is committed.
+// oldest records it may delete, in the database (ORDER BY loggingTime, logRecordId with a
+// LIMIT: a walk down the table's age index; the blob table's records carry their logging
+// time inside their lists and are read whole), merged into one list, oldest first. It
+// then deletes that list in batches, each batch one transaction: per table, the batch's
+// identifiers in ascending order, a list of them per DELETE, each DELETE repeating the
+// purge's own condition (not an outstanding alarm), so that an alarm that became
+// outstanding again since stays. A purge killed half-way has committed whole batches of
+// records it was to delete and nothing else; the next one goes on from there. The alarm
+// state cache and the bookkeeping follow each batch once it is committed.
+//
+// The age index of a record table, on (loggingTime, logRecordId), is the library's own:
+// the first purge of a log makes it on each of the log's event and alarm tables where it
+// is missing (a sort of the table, about as long as one purge without it), and from then
+// on every record written to the table adds an entry to it. A log that is never purged
+// never has one. It goes with its table.
 //
 // The history of purged alarms stays in the history table: it is the record of what
 // operators did.
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstring>
 #include <limits>
@@ -43,7 +49,6 @@
 // A record a purge is to delete, by its age.
 struct LogMapper::Aged {
   int64_t time;  // milliseconds since the epoch; INT64_MIN without a logging time
-  RWDBDateTime stored;  // the logging time as stored (invalid: none)
   unsigned long id;
   TABLE_TYPE type;
   bool operator<(const Aged& o) const { return time != o.time ? time < o.time : id < o.id; }
@@ -56,25 +61,28 @@ constexpr int64_t kNoTime = std::numeric_limits<int64_t>::min();
 // The words an alarm table stores for a cleared alarm.
 const char* const kCleared = "cleared";
 
+// The identifiers one DELETE names: a few statements a batch, far below what either
+// server takes as parameters of one statement.
+constexpr size_t kIdsPerStatement = 1000;
+
 // The table of capacity thresholds reported, one row per log and threshold.
 const char* const kCapacityTable = "QxLogCapacity";
 
 int64_t millis_of(const RWDBDateTime& t) { return t.isValid() ? t.millisSinceEpoch() : kNoTime; }
 
-// Whether an event or alarm table keeps alarms with a clear state.
-bool alarm_table(const LogMapper* table) {
-  return table != nullptr && table->keeps_alarms() && dynamic_cast<const BlobT*>(table) == nullptr;
+// Whether a table keeps alarms with a clear state column (the blob table keeps its
+// records' states inside their lists).
+bool clear_state_column(const LogMapper* table, int type) {
+  return type != BLOB_TABLE && table->keeps_alarms();
 }
 
-// The criterion "no later than `last`" on a table's logging time and identifier, NULL
-// times counting as the oldest.
-RWDBCriterion no_later_than(const RWDBTable& t, const LogMapper::Aged& last) {
-  RWDBColumn time = t["loggingtime"];
-  RWDBColumn id = t[logrecid_col];
-  RWDBCriterion undated = time.isNull();
-  if (last.time == kNoTime) return undated && id <= RWDBExpr(last.id);
-  return undated || time < RWDBExpr(last.stored) ||
-         (time == RWDBExpr(last.stored) && id <= RWDBExpr(last.id));
+// The age index of the record table `table` of type `type`: the table name with its stem
+// replaced by the stem's first three letters and "tm" (qxi7ObCre: qxi7obctm).
+std::string age_index_name(const std::string& table, int type) {
+  std::string stem = qx::table_stem(TABLE_TYPE(type));
+  std::string suffix = stem.substr(0, 3) + "tm";
+  for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return table.substr(0, table.size() - stem.size()) + suffix;
 }
 
 // The blob record's logging time, and whether it is an outstanding alarm.
@@ -103,6 +111,23 @@ void blob_age(const Asn1Value& list, RWDBDateTime& time, bool& outstanding) {
   outstanding = alarm && !cleared;
 }
 
+// The identifiers of `ids` that still have a row in `t`.
+bool still_there(const RWDBTable& t, const std::vector<RWDBExpr>& ids,
+                 std::vector<unsigned long>& out) {
+  RWDBSelector sel = TolkMap::aDB_().selector();
+  sel << t[logrecid_col];
+  sel.where(t[logrecid_col].in(ids));
+  RWDBReader r = sel.reader(TolkMap::aConnection());
+  while (r()) {
+    unsigned long id = 0;
+    if (qx::read_unsigned(r, logrecid_col, id)) out.push_back(id);
+  }
+  if (r.status().isValid()) return true;
+  ProcessFailX::raise("the records of %s cannot be read: %s", t.name().data(),
+                      r.status().message().data());
+  return false;
+}
+
 }  // namespace
 
 unsigned long LogMapper::current_log_size() const {
@@ -114,6 +139,23 @@ unsigned long LogMapper::current_log_size() const {
                                                     : default_log_record_size);
   }
   return size;
+}
+
+bool LogMapper::make_age_indexes() {
+  for (int type = 0; type < NUM_TABLE_TYPES; ++type) {
+    LogMapper* table = tables_[type].get();
+    if (table == nullptr || type == BLOB_TABLE || !table->table_) continue;
+    RWDBSchema columns;
+    columns.appendColumn("loggingTime");
+    columns.appendColumn(logrecid_col);
+    std::string name = age_index_name(table->table_name_, type);
+    RWDBStatus s = table->table_->createIndexIfMissing(name, columns, aConnection());
+    if (!s.isValid()) {
+      ProcessFailX::raise("index %s cannot be made: %s", name.c_str(), s.message().data());
+      return false;
+    }
+  }
+  return true;
 }
 
 bool LogMapper::oldest_records(const PurgeOptions& options, std::vector<Aged>& out) {
@@ -132,45 +174,18 @@ bool LogMapper::oldest_records(const PurgeOptions& options, std::vector<Aged>& o
       return false;
     }
   }
-  long limit = wanted;
   for (int type = 0; type < NUM_TABLE_TYPES; ++type) {
     LogMapper* table = tables_[type].get();
     if (table == nullptr) continue;
     std::vector<Aged> found;
+    const RWDBTable& t = *table->table_;
+    RWDBSelector sel = aDB_().selector();
     if (type == BLOB_TABLE) {
-      RWDBSelector sel = aDB_().selector();
-      const RWDBTable& t = *table->table_;
       sel << t[logrecid_col] << t["userdefined"];
-      RWDBReader r = sel.reader(aConnection());
-      while (r()) {
-        Aged a{kNoTime, RWDBDateTime(), 0, BLOB_TABLE};
-        qx::read_unsigned(r, logrecid_col, a.id);
-        std::string_view bytes;
-        Asn1Value list;
-        if (qx::read_blob_view(r, "userdefined", bytes)) {
-          ExceptionScope scope;
-          Asn1Value::decode(bytes.data(), bytes.size(), list);
-        }
-        bool outstanding = false;
-        if (list) blob_age(list, a.stored, outstanding);
-        if (outstanding && !options.outstanding) continue;
-        a.time = millis_of(a.stored);
-        if (before.isValid() && a.time != kNoTime && a.time >= before.millisSinceEpoch()) continue;
-        found.push_back(a);
-      }
-      if (!r.status().isValid()) {
-        ProcessFailX::raise("the records of %s cannot be read: %s", table->table_name_.c_str(),
-                            r.status().message().data());
-        return false;
-      }
-      std::sort(found.begin(), found.end());
-      if (limit >= 0 && found.size() > static_cast<size_t>(limit)) found.resize(limit);
     } else {
-      const RWDBTable& t = *table->table_;
-      RWDBSelector sel = aDB_().selector();
       sel << t[logrecid_col] << t["loggingtime"];
       RWDBCriterion where;
-      if (alarm_table(table) && !options.outstanding) {
+      if (clear_state_column(table, type) && !options.outstanding) {
         where = t["clearstate"] == RWDBExpr(kCleared);
       }
       if (before.isValid()) {
@@ -178,23 +193,44 @@ bool LogMapper::oldest_records(const PurgeOptions& options, std::vector<Aged>& o
       }
       if (!where.isEmpty()) sel.where(where);
       sel.orderBy(t["loggingtime"]).orderBy(t[logrecid_col]);
-      if (limit >= 0) sel.limit(RWDBExpr(limit));
-      RWDBReader r = sel.reader(aConnection());
-      while (r()) {
-        Aged a{kNoTime, RWDBDateTime(), 0, TABLE_TYPE(type)};
-        qx::read_unsigned(r, logrecid_col, a.id);
-        bool is_null = false;
-        if (!qx::read_datetime(r, "loggingtime", a.stored, is_null) || is_null) {
-          a.stored = RWDBDateTime();
+      if (wanted >= 0) sel.limit(RWDBExpr(wanted));
+    }
+    RWDBReader r = sel.reader(aConnection());
+    while (r()) {
+      Aged a{kNoTime, 0, TABLE_TYPE(type)};
+      qx::read_unsigned(r, logrecid_col, a.id);
+      RWDBDateTime logged;
+      if (type == BLOB_TABLE) {
+        std::string_view bytes;
+        Asn1Value list;
+        if (qx::read_blob_view(r, "userdefined", bytes)) {
+          ExceptionScope scope;
+          Asn1Value::decode(bytes.data(), bytes.size(), list);
         }
-        a.time = millis_of(a.stored);
-        found.push_back(a);
+        bool outstanding = false;
+        if (list) blob_age(list, logged, outstanding);
+        if (outstanding && !options.outstanding) continue;
+        if (before.isValid() && logged.isValid() &&
+            logged.millisSinceEpoch() >= before.millisSinceEpoch()) {
+          continue;
+        }
+      } else {
+        bool is_null = false;
+        if (!qx::read_datetime(r, "loggingtime", logged, is_null) || is_null) {
+          logged = RWDBDateTime();
+        }
       }
-      if (!r.status().isValid()) {
-        ProcessFailX::raise("the records of %s cannot be read: %s", table->table_name_.c_str(),
-                            r.status().message().data());
-        return false;
-      }
+      a.time = millis_of(logged);
+      found.push_back(a);
+    }
+    if (!r.status().isValid()) {
+      ProcessFailX::raise("the records of %s cannot be read: %s", table->table_name_.c_str(),
+                          r.status().message().data());
+      return false;
+    }
+    if (type == BLOB_TABLE) {
+      std::sort(found.begin(), found.end());
+      if (wanted >= 0 && found.size() > static_cast<size_t>(wanted)) found.resize(wanted);
     }
     // Each table's list is in order; the merged list keeps the oldest `wanted`.
     size_t middle = out.size();
@@ -205,42 +241,60 @@ bool LogMapper::oldest_records(const PurgeOptions& options, std::vector<Aged>& o
   return true;
 }
 
-bool LogMapper::delete_batch(const std::vector<Aged>& batch, bool outstanding) {
+bool LogMapper::delete_batch(const std::vector<Aged>& batch, bool outstanding,
+                             std::vector<Aged>& deleted) {
+  deleted.clear();
   for (int type = 0; type < NUM_TABLE_TYPES; ++type) {
     LogMapper* table = tables_[type].get();
     if (table == nullptr) continue;
-    unsigned long lo = ULONG_MAX, hi = 0;
-    const Aged* last = nullptr;
+    std::vector<unsigned long> ids;
     for (const Aged& a : batch) {
-      if (a.type != type) continue;
-      if (type == BLOB_TABLE) {
-        if (table->deleteDB(static_cast<int>(a.id)) != 1) return false;
-        continue;
-      }
-      lo = std::min(lo, a.id);
-      hi = std::max(hi, a.id);
-      last = &a;  // the batch is in order: the last is the newest
+      if (a.type == type) ids.push_back(a.id);
     }
-    if (last == nullptr || type == BLOB_TABLE) continue;
+    if (ids.empty()) continue;
+    if (type == BLOB_TABLE) {
+      // Each through the blob table, which keeps its alarm index with the record.
+      for (unsigned long id : ids) {
+        if (table->deleteDB(static_cast<int>(id)) != 1) return false;
+        deleted.push_back({kNoTime, id, TABLE_TYPE(type)});
+      }
+      continue;
+    }
+    // In ascending order the rows are deleted where they lie, page after page.
+    std::sort(ids.begin(), ids.end());
     const RWDBTable& t = *table->table_;
-    RWDBDeleter del = t.deleter();
-    RWDBCriterion where = t[logrecid_col] >= RWDBExpr(lo) && t[logrecid_col] <= RWDBExpr(hi) &&
-                          no_later_than(t, *last);
-    if (alarm_table(table) && !outstanding) where = where && t["clearstate"] == RWDBExpr(kCleared);
-    del.where(where);
-    RWDBResult res = del.execute(aConnection());
-    if (!res.isValid()) {
-      ProcessFailX::raise("records of %s not deleted: %s", table->table_name_.c_str(),
-                          res.status().message().data());
-      return false;
+    for (size_t at = 0; at < ids.size(); at += kIdsPerStatement) {
+      size_t end = std::min(ids.size(), at + kIdsPerStatement);
+      std::vector<RWDBExpr> list(ids.begin() + static_cast<long>(at),
+                                 ids.begin() + static_cast<long>(end));
+      RWDBCriterion where = t[logrecid_col].in(list);
+      if (clear_state_column(table, type) && !outstanding) {
+        where = where && t["clearstate"] == RWDBExpr(kCleared);
+      }
+      RWDBDeleter del = t.deleter();
+      del.where(where);
+      RWDBResult res = del.execute(aConnection());
+      if (!res.isValid()) {
+        ProcessFailX::raise("records of %s not deleted: %s", table->table_name_.c_str(),
+                            res.status().message().data());
+        return false;
+      }
+      std::vector<unsigned long> kept;
+      if (res.rowCount() < static_cast<long>(end - at) && !still_there(t, list, kept)) {
+        return false;
+      }
+      for (size_t i = at; i < end; ++i) {
+        if (std::find(kept.begin(), kept.end(), ids[i]) == kept.end()) {
+          deleted.push_back({kNoTime, ids[i], TABLE_TYPE(type)});
+        }
+      }
     }
   }
   return true;
 }
 
-void LogMapper::forget_records(const std::vector<Aged>& batch) {
-  bool bounds = false;
-  for (const Aged& a : batch) {
+void LogMapper::forget_records(const std::vector<Aged>& records) {
+  for (const Aged& a : records) {
     auto it = oar_cache_.find(static_cast<uint32_t>(a.id));
     if (it == oar_cache_.end()) continue;
     LogMapper* t = tables_[a.type].get();
@@ -249,9 +303,10 @@ void LogMapper::forget_records(const std::vector<Aged>& batch) {
     oar_cache_.erase(it);
     if (num_records_ > 0) --num_records_;
     log_size_ = log_size_ > size ? log_size_ - size : 0;
-    bounds = true;
   }
-  if (!bounds) return;
+}
+
+void LogMapper::recount_bounds() {
   lowest_set_ = !oar_cache_.empty();
   lowest_id_ = highest_id_ = 0;
   for (const auto& [id, entry] : oar_cache_) {
@@ -270,13 +325,17 @@ int LogMapper::purge(const PurgeOptions& options, PurgeResult* result) {
   } else {
     // Work of the caller's transaction is not undone by a batch that fails.
     if (commit() != 1) ProcessFailX::raise("the open transaction could not be committed");
+    if (!Exception::pending() && (!make_age_indexes() || commit() != 1)) {
+      ProcessFailX::raise("the age indexes of log %s cannot be made", log_name_);
+    }
     std::vector<Aged> oldest;
     if (!Exception::pending() && oldest_records(options, oldest)) {
       size_t step = options.batch == 0 ? 10000 : options.batch;
+      std::vector<Aged> deleted;
       for (size_t at = 0; at < oldest.size(); at += step) {
         std::vector<Aged> batch(oldest.begin() + static_cast<long>(at),
                                 oldest.begin() + static_cast<long>(std::min(at + step, oldest.size())));
-        if (!delete_batch(batch, options.outstanding)) {
+        if (!delete_batch(batch, options.outstanding, deleted)) {
           abort();
           break;
         }
@@ -284,10 +343,11 @@ int LogMapper::purge(const PurgeOptions& options, PurgeResult* result) {
           ProcessFailX::raise("a batch of the purge could not be committed");
           break;
         }
-        forget_records(batch);
-        done.purged += batch.size();
+        forget_records(deleted);
+        done.purged += deleted.size();
         ++done.batches;
       }
+      if (done.purged > 0) recount_bounds();
     }
   }
   if (result != nullptr) *result = done;
