@@ -335,6 +335,16 @@ inline double raw_write(const std::string& path, const qx::EventClass& cls, cons
 
 // ---- PostgreSQL.
 
+// The server database of the PostgreSQL figures: QXDB_BENCH_PG_URL, else
+// QXDB_TEST_PG_URL; null when neither names one.
+inline const char* pg_url() {
+  for (const char* name : {"QXDB_BENCH_PG_URL", "QXDB_TEST_PG_URL"}) {
+    const char* url = std::getenv(name);
+    if (url != nullptr && *url != '\0') return url;
+  }
+  return nullptr;
+}
+
 inline PGconn* pg_connect(const std::string& url) {
   PGconn* c = PQconnectdb(url.c_str());
   if (PQstatus(c) != CONNECTION_OK) {

@@ -330,13 +330,11 @@ int main(int argc, char** argv) {
   headlines.push_back(purge_figure(dir, total, total / 10));
   headlines.push_back(write_figure(quick ? 5000 : 20000));
 
-  const char* pg_url = std::getenv("QXDB_BENCH_PG_URL");
-  if (pg_url == nullptr || *pg_url == '\0') pg_url = std::getenv("QXDB_TEST_PG_URL");
-  if (pg_url != nullptr && *pg_url != '\0') {
+  if (const char* url = pg_url()) {
     qx::tolk_reset_for_tests();
-    setenv("QXDB_URL", pg_url, 1);
+    setenv("QXDB_URL", url, 1);
     headlines.push_back(ack_figure(2000, "_pg"));
-    headlines.push_back(purge_figure_pg(pg_url, quick ? 20000 : 100000, quick ? 2000 : 10000));
+    headlines.push_back(purge_figure_pg(url, quick ? 20000 : 100000, quick ? 2000 : 10000));
   }
   std::filesystem::remove_all(dir);
   for (const std::string& h : headlines) std::printf("%s\n", h.c_str());

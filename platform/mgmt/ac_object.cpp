@@ -107,10 +107,15 @@ RWCString ACObject::tableText() const { return RWCString(); }
 
 ACDbObject::ACDbObject(const RWCString& name, char) : ACObject(name) { kind_ = "db"; }
 
+// The stored list separates the names by commas.
+bool ACDbObject::table_name(const RWCString& t) {
+  if (!t.isNull() && !t.contains(",")) return true;
+  return fail("a table name is empty or holds a comma: \"" + t + "\"", RWDBStatus());
+}
+
 bool ACDbObject::set_db_object_table_list(RWTValSlist<RWCString>& tables) {
   for (const RWCString& t : tables) {
-    if (t.isNull() || t.contains(","))
-      return fail("a table name is empty or holds a comma: \"" + t + "\"", RWDBStatus());
+    if (!table_name(t)) return false;
   }
   tables_ = tables;
   error_ = RWCString();
@@ -121,8 +126,7 @@ bool ACDbObject::create() { return ACObject::create(); }
 
 bool ACDbObject::add_db_object_table(const RWCString& table) {
   error_ = RWCString();
-  if (table.isNull() || table.contains(","))
-    return fail("a table name is empty or holds a comma: \"" + table + "\"", RWDBStatus());
+  if (!table_name(table)) return false;
   RWDBDatabase db = qx::mgmt::platform_database();
   RWDBConnection conn = qx::mgmt::platform_connection();
   if (!open_store(db, conn)) return false;

@@ -70,6 +70,9 @@ class ACDbObject : public ACObject {
   RWCString tableText() const override;
 
  private:
+  // Whether `t` can be listed; false (error string set) when it cannot.
+  bool table_name(const RWCString& t);
+
   RWTValSlist<RWCString> tables_;
 };
 

@@ -36,6 +36,24 @@ class StatementTest : public DbTest {
     return out;
   }
 
+  // An insert of the three columns from the three variables.
+  RWDBInserter BoundInserter(unsigned long& id, RWDBDateTime& when, RWCString& state) {
+    RWDBInserter ins = t_.inserter();
+    ins["logRecordId"] << RWDBBoundExpr(&id);
+    ins["eventTime"] << RWDBBoundExpr(&when);
+    ins["clearState"] << RWDBBoundExpr(&state);
+    return ins;
+  }
+
+  // Rows 1 to n, with their identifier alone.
+  void Rows(unsigned long n) {
+    for (unsigned long id = 1; id <= n; ++id) {
+      RWDBInserter ins = t_.inserter();
+      ins["logrecordid"] << id;
+      ASSERT_TRUE(ins.execute(conn_).isValid());
+    }
+  }
+
   RWDBTable t_;
 };
 
@@ -43,10 +61,7 @@ TEST_P(StatementTest, BoundInsertRereadsVariablesAndRebindsToNullAndBack) {
   unsigned long id = 0;
   RWDBDateTime when;
   RWCString state;
-  RWDBInserter ins = t_.inserter();
-  ins["logRecordId"] << RWDBBoundExpr(&id);
-  ins["eventTime"] << RWDBBoundExpr(&when);
-  ins["clearState"] << RWDBBoundExpr(&state);
+  RWDBInserter ins = BoundInserter(id, when, state);
   const RWCString sql = ins.asString();
 
   when = RWDBDateTime(2020, 5, 1, 12, 0, 0, 0);
@@ -115,11 +130,7 @@ TEST_P(StatementTest, UpdaterSetsWithBoundCriterion) {
 }
 
 TEST_P(StatementTest, DeleterWithBoundCriterionAndWithout) {
-  for (unsigned long id = 1; id <= 4; ++id) {
-    RWDBInserter ins = t_.inserter();
-    ins["logrecordid"] << id;
-    ASSERT_TRUE(ins.execute(conn_).isValid());
-  }
+  Rows(4);
   unsigned long victim = 0;
   RWDBDeleter del = t_.deleter();
   del.where(t_["logrecordid"] == RWDBBoundExpr(&victim));
@@ -139,11 +150,7 @@ TEST_P(StatementTest, DeleterWithBoundCriterionAndWithout) {
 // value is in the list, whatever the list's order, none for an empty list or a value
 // that names no row.
 TEST_P(StatementTest, DeleterByAListOfValues) {
-  for (unsigned long id = 1; id <= 6; ++id) {
-    RWDBInserter ins = t_.inserter();
-    ins["logrecordid"] << id;
-    ASSERT_TRUE(ins.execute(conn_).isValid());
-  }
+  Rows(6);
   RWDBDeleter del = t_.deleter();
   del.where(t_["logrecordid"].in({RWDBExpr(5ul), RWDBExpr(2ul), RWDBExpr(9ul)}));
   RWDBResult res = del.execute(conn_);
@@ -168,10 +175,7 @@ TEST_P(StatementTest, OrderedLimitedSelectAndInsertFromSelect) {
   unsigned long id = 0;
   RWDBDateTime when;
   RWCString state;
-  RWDBInserter ins = t_.inserter();
-  ins["logRecordId"] << RWDBBoundExpr(&id);
-  ins["eventTime"] << RWDBBoundExpr(&when);
-  ins["clearState"] << RWDBBoundExpr(&state);
+  RWDBInserter ins = BoundInserter(id, when, state);
   const int minutes[] = {30, 10, -1, 10, 20};  // -1: no time
   for (id = 1; id <= 5; ++id) {
     int m = minutes[id - 1];

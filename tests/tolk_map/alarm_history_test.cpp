@@ -45,17 +45,6 @@ class AlarmHistoryTest : public StoreTest {
     }
     reset_alarm_history_switch();
   }
-  LogMapper* NewLog(long id = 7) {
-    LogMapper* m = Keep(new LogMapper(Int(id), AttrList({}), "", Graph("root")));
-    EXPECT_TRUE(m->created());
-    return m;
-  }
-  LogMapper* Load(long id = 7) {
-    LogMapper* m = Keep(new LogMapper());
-    EXPECT_EQ(m->load_table(Int(id)), 1);
-    EXPECT_EQ(m->get_all_almsvc_recs(no_op_cb, 1), 1);
-    return m;
-  }
   void Write(LogMapper* m, int id, const Oid& cls = qxalarmOid, Attrs attrs = {}) {
     if (attrs.empty()) attrs = Alarm(id);
     if (cls == actualClassOid) attrs.push_back({objectClassOid, Oidv("1.3.6.1.4.1.32473.5.1")});

@@ -35,17 +35,6 @@ Asn1Value At(int second) {
 
 class RetentionTest : public StoreTest {
  protected:
-  LogMapper* NewLog(Attrs attrs = {}, long id = 7) {
-    LogMapper* m = Keep(new LogMapper(Int(id), AttrList(attrs), "", Graph("root")));
-    EXPECT_TRUE(m->created());
-    return m;
-  }
-  LogMapper* Load(long id = 7) {
-    LogMapper* m = Keep(new LogMapper());
-    EXPECT_EQ(m->load_table(Int(id)), 1);
-    EXPECT_EQ(m->get_all_almsvc_recs(no_op_cb, 1), 1);
-    return m;
-  }
   // A record of `cls` logged at `second` (none for -1); alarms are cleared unless
   // `outstanding`.
   void Write(LogMapper* m, int id, int second, const Oid& cls, bool outstanding = false) {
@@ -131,7 +120,7 @@ TEST_P(RetentionTest, PurgesTheOldestByLoggingTimeThenIdentifierAcrossClasses) {
 
 TEST_P(RetentionTest, EnforceWrapsHaltsAndReportsEachThresholdOnce) {
   Asn1Value thresholds = Set({Int(50), Int(80)});
-  LogMapper* m = NewLog({{maxlogszOid, Unsigned(2500)},
+  LogMapper* m = NewLog(7, {{maxlogszOid, Unsigned(2500)},
                          {logfullOid, Enum(0)},
                          {capacityAlarmThresholdOid, thresholds}});
   LogMapper::EnforceResult r;

@@ -166,6 +166,19 @@ LogMapper* StoreTest::Keep(LogMapper* m) {
   return m;
 }
 
+LogMapper* StoreTest::NewLog(long id, const std::vector<std::pair<Oid, Asn1Value>>& attrs) {
+  LogMapper* m = Keep(new LogMapper(Int(id), AttrList(attrs), "", Graph("root")));
+  EXPECT_TRUE(m->created()) << LogMapper::last_failure();
+  return m;
+}
+
+LogMapper* StoreTest::Load(long id) {
+  LogMapper* m = Keep(new LogMapper());
+  EXPECT_EQ(m->load_table(Int(id)), 1) << LogMapper::last_failure();
+  EXPECT_EQ(m->get_all_almsvc_recs(no_op_cb, 1), 1);
+  return m;
+}
+
 namespace {
 template <class T>
 long count_rows(const char* table, const char* column, const T& value) {

@@ -51,6 +51,11 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
   void Restart();
   // Keeps a mapper alive until Restart or the end of the test.
   LogMapper* Keep(LogMapper* m);
+  // A new log of INTEGER identifier `id` with the attributes of `attrs`, owned by root,
+  // kept (a failure of the test when it is not created).
+  LogMapper* NewLog(long id = 7, const std::vector<std::pair<Oid, Asn1Value>>& attrs = {});
+  // Log `id` loaded from the store as start-up loads it, its alarms entered in its cache.
+  LogMapper* Load(long id = 7);
 
   // The number of rows of a table whose column `column` equals `value` (texts).
   long CountRows(const char* table, const char* column, const std::string& value);

@@ -1,7 +1,9 @@
 #include "tools/logmapper/attribute_args.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <regex>
 
 #include "platform/value/exception.h"
 #include "platform/value/oid_name_registry.h"
@@ -34,6 +36,23 @@ bool record_id(const std::string& text, int& id) {
 
 bool record_class(const std::string& text, Oid& cls) {
   return OidNameRegistry::find_oid_by_name(text.c_str(), cls) || Oid::parse(text, cls);
+}
+
+bool time_argument(std::string text, GeneralizedTime& time) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+    text = text.substr(1, text.size() - 2);
+  }
+  static const std::regex iso(
+      R"((\d{4})-(\d{2})-(\d{2})(?:[T ](\d{2}):(\d{2})(?::(\d{2})(\.\d+)?)?)?(Z|[+-]\d{2}:?\d{2})?)");
+  std::smatch m;
+  if (std::regex_match(text, m, iso)) {
+    std::string zone = m[8].str();
+    zone.erase(std::remove(zone.begin(), zone.end(), ':'), zone.end());
+    text = m[1].str() + m[2].str() + m[3].str() + (m[4].matched ? m[4].str() : "00") + m[5].str() +
+           m[6].str() + m[7].str() + zone;
+  }
+  time = GeneralizedTime(text);
+  return time.valid();
 }
 
 std::string name_of(const Oid& oid) {

@@ -2,12 +2,13 @@
 #define QX_TOOLS_LOGMAPPER_ATTRIBUTE_ARGS_H_
 
 // Command-line forms shared by the commands: log identifiers, record identifiers,
-// record classes, attribute names and NAME=VALUE attribute lists.
+// record classes, times, attribute names and NAME=VALUE attribute lists.
 
 #include <string>
 #include <vector>
 
 #include "platform/value/asn1_value.h"
+#include "platform/value/generalized_time.h"
 #include "platform/value/oid.h"
 
 namespace logmapper {
@@ -22,6 +23,11 @@ bool record_id(const std::string& text, int& id);
 // CLASS: a record class by registered name or dotted identifier. False when it is
 // neither.
 bool record_class(const std::string& text, Oid& cls);
+
+// TIME: a GeneralizedTime ("20240301101500Z", quotes allowed), or ISO 8601
+// ("2024-03-01", "2024-03-01T10:15:00Z", "2024-03-01 10:15+01:00"); without a zone,
+// local time. False when it is neither.
+bool time_argument(std::string text, GeneralizedTime& time);
 
 // An identifier's registered name, or its dotted text when it has none.
 std::string name_of(const Oid& oid);

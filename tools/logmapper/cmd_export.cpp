@@ -22,7 +22,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -39,28 +38,6 @@
 namespace {
 
 using logmapper::Access;
-
-// TIME as --since takes it: a GeneralizedTime ("20240301101500Z", quotes allowed), or
-// ISO 8601 ("2024-03-01", "2024-03-01T10:15:00Z", "2024-03-01 10:15+01:00"); without a
-// zone, local time. False when it is neither.
-bool parse_since(std::string text, TimeStamp& since) {
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
-    text = text.substr(1, text.size() - 2);
-  }
-  static const std::regex iso(
-      R"((\d{4})-(\d{2})-(\d{2})(?:[T ](\d{2}):(\d{2})(?::(\d{2})(\.\d+)?)?)?(Z|[+-]\d{2}:?\d{2})?)");
-  std::smatch m;
-  if (std::regex_match(text, m, iso)) {
-    std::string zone = m[8].str();
-    zone.erase(std::remove(zone.begin(), zone.end(), ':'), zone.end());
-    text = m[1].str() + m[2].str() + m[3].str() + (m[4].matched ? m[4].str() : "00") + m[5].str() +
-           m[6].str() + m[7].str() + zone;
-  }
-  GeneralizedTime t(text);
-  if (!t.valid()) return false;
-  since = t.to_time_stamp();
-  return since.valid();
-}
 
 // Whether a record was logged at `since` or later.
 bool logged_since(const RespValue& record, const TimeStamp& since) {
@@ -107,7 +84,8 @@ int run_export(const logmapper::Args& args) {
   TimeStamp since_stamp;
   const TimeStamp* since = nullptr;
   if (const std::string* text = args.value("--since")) {
-    if (!parse_since(*text, since_stamp)) {
+    GeneralizedTime t;
+    if (!logmapper::time_argument(*text, t) || !(since_stamp = t.to_time_stamp()).valid()) {
       return logmapper::usage("export", "--since: not a time: %s", text->c_str());
     }
     since = &since_stamp;

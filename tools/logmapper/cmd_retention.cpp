@@ -4,10 +4,8 @@
 //   history LOG [RECID] [--json]
 //   purge LOG (--keep N | --before TIME) [--outstanding]
 //   enforce LOG [--json]
-#include <algorithm>
 #include <cstdlib>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -90,24 +88,6 @@ int run_history(const logmapper::Args& args) {
   return logmapper::kOk;
 }
 
-// TIME as --before takes it: a GeneralizedTime (20240301101500Z) or ISO 8601
-// (2024-03-01T10:15:00Z; without a zone, local time), as a GeneralizedTime value.
-bool parse_time(std::string text, Asn1Value& out) {
-  static const std::regex iso(
-      R"((\d{4})-(\d{2})-(\d{2})(?:[T ](\d{2}):(\d{2})(?::(\d{2})(\.\d+)?)?)?(Z|[+-]\d{2}:?\d{2})?)");
-  std::smatch m;
-  if (std::regex_match(text, m, iso)) {
-    std::string zone = m[8].str();
-    zone.erase(std::remove(zone.begin(), zone.end(), ':'), zone.end());
-    text = m[1].str() + m[2].str() + m[3].str() + (m[4].matched ? m[4].str() : "00") + m[5].str() +
-           m[6].str() + m[7].str() + zone;
-  }
-  GeneralizedTime t(text);
-  if (!t.valid()) return false;
-  out = t.to_asn1();
-  return true;
-}
-
 int run_purge(const logmapper::Args& args) {
   LogMapper::PurgeOptions options;
   const std::string* keep = args.value("--keep");
@@ -124,7 +104,10 @@ int run_purge(const logmapper::Args& args) {
     }
     options.keep = n;
   }
-  if (before != nullptr && !parse_time(*before, options.before)) {
+  GeneralizedTime before_time;
+  if (before != nullptr && logmapper::time_argument(*before, before_time)) {
+    options.before = before_time.to_asn1();
+  } else if (before != nullptr) {
     return logmapper::usage("purge", "bad --before %s (20240301101500Z or 2024-03-01T10:15:00Z)",
                             before->c_str());
   }
