@@ -378,6 +378,10 @@ class LogMapper : public TolkMap {
   void forget_records(const std::vector<Aged>& records);
   // The lowest and highest identifier again from the cache.
   void recount_bounds();
+  // The log's attributes that enforce applies, read back from its row. False (raised)
+  // when the row cannot be read.
+  struct Limits;
+  bool read_limits(Limits& out);
   // Adds a table of the log to its stored access-control object (when there is one).
   void add_to_qxDbObject(const std::string& table);
   // The security view over the log's security alarm records, and its synonym. Raises

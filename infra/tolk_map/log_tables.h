@@ -53,6 +53,11 @@ struct LogStatements {
 // the database reports them in.
 std::span<const CodecSpec> log_codec_specs();
 std::span<const ReaderSpec> log_reader_specs();
+// Adds to `resp` every stored attribute of the log row `r` stands on that `readers` can
+// read (without the discriminator construct when `skip_discrim`); a value that does not
+// read back is left out.
+void read_log_attributes(LogMapper* m, RWDBReader& r, DataUnitRdrInfo_hash& readers,
+                         RespValue& resp, bool skip_discrim);
 
 // Five-character table-name stem and synonym suffix of each table type.
 const char* table_stem(TABLE_TYPE type);

@@ -25,7 +25,6 @@
 #include <climits>
 #include <cstring>
 #include <limits>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,6 +43,7 @@
 #include "platform/db/rwdb_updater.h"
 #include "platform/value/exception.h"
 #include "platform/value/generalized_time.h"
+#include "platform/value/value_notation.h"
 #include "tolk.h"
 
 // A record a purge is to delete, by its age.
@@ -360,63 +360,83 @@ int LogMapper::purge(const PurgeOptions& options, PurgeResult* result) {
 
 // ---- Enforcing the log's attributes.
 
-namespace {
-
-struct LogLimits {
-  unsigned long max_size = 0;
-  std::string full_action;
+// The log's attributes that enforce applies, as the log's readers give them back.
+struct LogMapper::Limits {
+  unsigned long max_size = 0;  // 0: none
+  long full_action = -1;       // logFullAction; -1: none
+  std::string full_action_text;
   std::vector<long> thresholds;
-  std::string availability;
+  std::vector<long> availability;  // availabilityStatus
 };
 
-bool read_limits(LogMapper& log, RWDBTable& table, LogLimits& out) {
-  RWDBSelector sel = TolkMap::aDB_().selector();
-  sel << table["maxlogsize"] << table["logfullaction"] << table["capalarmthreshold"]
-      << table["availabilityst"];
-  unsigned long n = log.get_qxlogid();
-  sel.where(table[qxlogid_col] == RWDBExpr(n) &&
-            table[logid_col] == RWDBExpr(RWCString(log.get_logid())));
-  RWDBReader r = sel.reader(TolkMap::aConnection());
+namespace {
+
+// LogFullAction ::= ENUMERATED {wrap(0), halt(1)}; AvailabilityStatus logFull(8).
+constexpr long kWrap = 0;
+constexpr long kHalt = 1;
+constexpr long kLogFull = 8;
+
+// The INTEGERs of a SET OF INTEGER (none for anything else).
+std::vector<long> numbers_of(const Asn1Value& set) {
+  std::vector<long> out;
+  if (!set || !set.constructed()) return out;
+  for (const Asn1Value& c : set.components()) {
+    long n = 0;
+    if (c.decode_int(n)) out.push_back(n);
+  }
+  return out;
+}
+
+Asn1Value set_of_integers(const std::vector<long>& numbers) {
+  Asn1Value set;
+  set.start_construct(TAG_SET);
+  for (long n : numbers) {
+    Asn1Value v;
+    v.encode_int(n);
+    set.add_component(v);
+  }
+  return set;
+}
+
+// What enforce reports of an availability status: its stored text.
+std::string availability_text(const std::vector<long>& status) {
+  bool ok = false;
+  return status.empty() ? std::string() : qx::avstatus_text(set_of_integers(status), ok);
+}
+
+}  // namespace
+
+bool LogMapper::read_limits(Limits& out) {
+  RWDBSelector sel = aDB_().selector();
+  sel << *table_;
+  unsigned long n = qxlogid_;
+  sel.where((*table_)[qxlogid_col] == RWDBExpr(n) &&
+            (*table_)[logid_col] == RWDBExpr(RWCString(log_name_)));
+  RWDBReader r = sel.reader(aConnection());
   if (!r()) {
     if (!r.status().isValid()) {
       ProcessFailX::raise("the log table cannot be read: %s", r.status().message().data());
     } else {
-      ProcessFailX::raise("log %s has no row", log.get_logid());
+      ProcessFailX::raise("log %s has no row", log_name_);
     }
     return false;
   }
-  qx::read_unsigned(r, "maxlogsize", out.max_size);
-  RWCString text;
-  if (qx::read_text(r, "logfullaction", text)) out.full_action = text.str();
-  text = RWCString();
-  if (qx::read_text(r, "capalarmthreshold", text)) {
-    std::istringstream in(text.str());
-    long t = 0;
-    while (in >> t) out.thresholds.push_back(t);
-  }
-  text = RWCString();
-  if (qx::read_text(r, "availabilityst", text)) out.availability = text.str();
+  RespValue stored;
+  qx::read_log_attributes(this, r, *rdr_hash_, stored, true);
   while (r()) {
   }
+  Asn1Value v;
+  if (stored.find_value(maxlogszOid, v)) v.decode_unsigned(out.max_size);
+  if (stored.find_value(logfullOid, v)) {
+    if (!v.decode_enum(out.full_action)) out.full_action = -1;
+    out.full_action_text = format_attribute(logfullOid, v);
+  }
+  if (stored.find_value(capacityAlarmThresholdOid, v)) out.thresholds = numbers_of(v);
+  if (stored.find_value(avstatusOid, v)) out.availability = numbers_of(v);
   return true;
 }
 
-// The availability status text with logFull added or taken away.
-std::string with_log_full(const std::string& text, bool full) {
-  std::vector<std::string> names;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find(", ", at);
-    if (end == std::string::npos) end = text.size();
-    std::string name = text.substr(at, end - at);
-    if (!name.empty() && name != "logFull") names.push_back(name);
-    at = end + 2;
-  }
-  if (full) names.push_back("logFull");
-  std::string out;
-  for (const std::string& n : names) out += (out.empty() ? "" : ", ") + n;
-  return out;
-}
+namespace {
 
 // The capacity thresholds of log `qxlogid` reported and not yet re-armed.
 bool reported_thresholds(unsigned long qxlogid, std::vector<long>& out, RWDBTable& table) {
@@ -463,14 +483,14 @@ void forget_capacity_thresholds(unsigned long qxlogid) {
 int LogMapper::enforce(EnforceResult* result) {
   ExceptionScope scope;
   EnforceResult r;
-  LogLimits limits;
+  Limits limits;
   if (owner_ != this || !created() || !table_) {
     InvalidX::raise("only a log's mapper enforces its attributes");
-  } else if (read_limits(*this, *table_, limits)) {
+  } else if (read_limits(limits)) {
     r.max_size = limits.max_size;
-    r.full_action = limits.full_action;
+    r.full_action = limits.full_action_text;
     unsigned long nominal = static_cast<unsigned long>(default_log_record_size);
-    if (limits.max_size > 0 && limits.full_action == "wrap" &&
+    if (limits.max_size > 0 && limits.full_action == kWrap &&
         current_log_size() > limits.max_size) {
       PurgeOptions wrap;
       wrap.keep = static_cast<long>(limits.max_size / nominal);
@@ -483,21 +503,25 @@ int LogMapper::enforce(EnforceResult* result) {
     r.size = current_log_size();
     r.records = oar_cache_.size();
     r.full = limits.max_size > 0 && r.size >= limits.max_size;
-    r.availability = limits.availability;
+    r.availability = availability_text(limits.availability);
     if (!Exception::pending()) {
-      std::string availability =
-          with_log_full(limits.availability, r.full && limits.full_action == "halt");
-      if (availability != limits.availability) {
-        RWDBUpdater up = table_->updater();
-        unsigned long n = qxlogid_;
-        up << (*table_)["availabilityst"].assign(
-            availability.empty() ? RWDBExpr(rwdbNull) : RWDBExpr(availability));
-        up.where((*table_)[qxlogid_col] == RWDBExpr(n) &&
-                 (*table_)[logid_col] == RWDBExpr(RWCString(log_name_)));
-        if (!up.execute(aConnection()).isValid()) {
-          ProcessFailX::raise("the availability status of log %s cannot be stored", log_name_);
+      // logFull while a halting log is full, through the log's own update.
+      std::vector<long> status = limits.availability;
+      status.erase(std::remove(status.begin(), status.end(), kLogFull), status.end());
+      if (r.full && limits.full_action == kHalt) status.push_back(kLogFull);
+      if (status != limits.availability) {
+        Asn1Value id, pair, change;
+        id.encode_oid(avstatusOid);
+        pair.start_construct(TAG_SEQ);
+        pair.add_component(id);
+        pair.add_component(set_of_integers(status));
+        change.start_construct(TAG_SET);
+        change.add_component(pair);
+        if (UpdateDB(change, OidArray(), Asn1ValueArray()) != 1) {
+          ProcessFailX::raise("the availability status of log %s cannot be stored: %s", log_name_,
+                              last_failure().c_str());
         }
-        r.availability = availability;
+        r.availability = availability_text(status);
       }
     }
     std::vector<long> reported;

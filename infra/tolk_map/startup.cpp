@@ -33,7 +33,10 @@ bool read_log_identifier(RWDBReader& r, Asn1Value& id) {
   return rdr_logid(nullptr, r, logid_col, none, id);
 }
 
-// Adds every stored attribute of the row that `readers` can read.
+}  // namespace
+
+namespace qx {
+
 void read_log_attributes(LogMapper* m, RWDBReader& r, DataUnitRdrInfo_hash& readers,
                          RespValue& resp, bool skip_discrim) {
   readers.iterate();
@@ -50,7 +53,7 @@ void read_log_attributes(LogMapper* m, RWDBReader& r, DataUnitRdrInfo_hash& read
   }
 }
 
-}  // namespace
+}  // namespace qx
 
 int LogMapper::get_all_logs(Callback& cb) {
   ExceptionScope scope;
@@ -68,7 +71,7 @@ int LogMapper::get_all_logs(Callback& cb) {
     if (!read_log_identifier(r, id)) continue;
     auto resp = std::make_unique<RespValue>();
     resp->create_entry(logIdOid, id, null_asn1_value);
-    read_log_attributes(&scratch, r, *scratch.rdr_hash_, *resp, false);
+    qx::read_log_attributes(&scratch, r, *scratch.rdr_hash_, *resp, false);
     cb.exec(resp.get());
   }
   cb.exec(nullptr);
@@ -117,7 +120,7 @@ int LogMapper::init_log_handles(Callback& logCb, Callback& alarmCb) {
         tolk_error.print(152, "The asn1 value of the log is \n");
         tolk_info.print_value(s.id);
         s.resp->create_entry(logIdOid, s.id, null_asn1_value);
-        read_log_attributes(&scratch, r, *scratch.rdr_hash_, *s.resp, true);
+        qx::read_log_attributes(&scratch, r, *scratch.rdr_hash_, *s.resp, true);
         stored.push_back(std::move(s));
       }
       if (!r.isValid()) {
