@@ -140,22 +140,42 @@ class PgCursor;
 constexpr size_t kWindow = 64;
 
 // A write of the current window, kept to be run again: its text and its
-// parameters, copied.
+// parameters, copied. The copies keep their storage from one window to the next.
 struct Replay {
   std::string sql;
   std::vector<Param> params;  // text and blob data point into `data`
-  std::vector<std::string> data;
+  std::string data;           // the text and blob values one after the other
 
-  Replay(const std::string& text, const std::vector<Param>& p) : sql(text), params(p) {
-    data.reserve(p.size());
+  void assign(const std::string& text, const std::vector<Param>& p) {
+    sql = text;
+    params = p;
+    size_t total = 0;
+    for (const Param& q : p) {
+      if (q.kind == Param::kText || q.kind == Param::kBlob) total += q.size + 1;
+    }
+    data.resize(total);
+    char* at = data.data();
     for (Param& q : params) {
       if (q.kind != Param::kText && q.kind != Param::kBlob) continue;
-      data.emplace_back(q.data != nullptr ? q.data : "", q.size);
-      q.data = data.back().c_str();
+      if (q.size != 0) std::memcpy(at, q.data, q.size);
+      at[q.size] = '\0';  // a text stays NUL-terminated
+      q.data = at;
+      at += q.size + 1;
     }
   }
-  Replay(const Replay&) = delete;
-  Replay& operator=(const Replay&) = delete;
+};
+
+// The writes of the current window: the first `size` of `entries` (a deque: an entry
+// never moves, so the values it points into stay where they are).
+struct ReplayList {
+  std::deque<Replay> entries;
+  size_t size = 0;
+
+  void add(const std::string& sql, const std::vector<Param>& params) {
+    if (size == entries.size()) entries.emplace_back();
+    entries[size++].assign(sql, params);
+  }
+  void clear() { size = 0; }
 };
 
 // The connection, shared by the session, its statements and cursors.
@@ -167,7 +187,7 @@ struct Conn {
   std::vector<std::string> deallocate;  // prepared statements no longer used
   PgCursor* active = nullptr;           // a query whose rows are still coming
   bool window = false;                  // qx_sp marks the start of the current window
-  std::vector<std::unique_ptr<Replay>> replay;  // the window's writes
+  ReplayList replay;                    // the window's writes
 
   ~Conn() {
     if (pg != nullptr) PQfinish(pg);
@@ -217,7 +237,7 @@ struct Conn {
   }
   // Keeps a write of the window to run again after a failure.
   void remember(const std::string& sql, const std::vector<Param>& params) {
-    if (inTx && window) replay.push_back(std::make_unique<Replay>(sql, params));
+    if (inTx && window) replay.add(sql, params);
   }
 
   // Reads the results of one command of the pipeline; keeps the first error
@@ -331,11 +351,11 @@ struct Values {
 
 RWDBStatus Conn::undoFailedStatement() {
   if (!window) return RWDBStatus();  // nothing ran in this transaction before it
-  std::vector<Values> values(replay.size());
+  std::vector<Values> values(replay.size);
   bool sent = PQenterPipelineMode(pg) == 1 &&
               PQsendQueryPrepared(pg, "qx_rollback", 0, nullptr, nullptr, nullptr, 0) == 1;
-  for (size_t i = 0; sent && i < replay.size(); ++i) {
-    const Replay& w = *replay[i];
+  for (size_t i = 0; sent && i < replay.size; ++i) {
+    const Replay& w = replay.entries[i];
     values[i].set(w.params);
     sent = PQsendQueryParams(pg, w.sql.c_str(), static_cast<int>(w.params.size()), nullptr,
                              values[i].values.data(), values[i].lengths.data(),
@@ -348,7 +368,7 @@ RWDBStatus Conn::undoFailedStatement() {
   }
   PGresult* err = nullptr;
   bool ok = true;
-  for (size_t i = 0; ok && i <= replay.size(); ++i) ok = readCommand(&err);
+  for (size_t i = 0; ok && i <= replay.size; ++i) ok = readCommand(&err);
   if (ok) ok = readSync();
   if (!ok) {
     if (err != nullptr) PQclear(err);
@@ -586,7 +606,7 @@ class PgStatement : public Statement {
     PGconn* pg = c_->pg;
     values_.set(params);
     in_tx_ = c_->inTx;
-    bool renew = in_tx_ && c_->window && c_->replay.size() >= kWindow;
+    bool renew = in_tx_ && c_->window && c_->replay.size >= kWindow;
     bool open = in_tx_ && (!c_->window || renew);
     bool prepare = preparesNow();
     if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
@@ -682,7 +702,7 @@ class PgStatement : public Statement {
     if (!c.usable()) return lost_status();
     PGconn* pg = c.pg;
     bool in_tx = c.inTx;
-    bool renew = in_tx && c.window && c.replay.size() >= kWindow;
+    bool renew = in_tx && c.window && c.replay.size >= kWindow;
     bool open = in_tx && (!c.window || renew);
     std::vector<char> prepare(group.size());
     for (size_t i = 0; i < group.size(); ++i) {
