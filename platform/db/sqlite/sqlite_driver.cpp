@@ -4,6 +4,15 @@
 // Driver::sessionKey), opened in WAL mode with synchronous=FULL, a busy
 // timeout and case-sensitive LIKE. A failed statement undoes only itself
 // (SQLite's statement journal), so no savepoints are needed.
+//
+// A transaction takes the write lock when it begins: begin() sends nothing,
+// and the first statement that may write opens the transaction with BEGIN
+// IMMEDIATE, which waits the busy timeout while another process writes. A
+// transaction that had begun by reading could not become a writer once
+// another process had committed after its first read (SQLite then fails at
+// once, without waiting), so reads before the first write run on their own,
+// each seeing the latest committed data, as PostgreSQL's default isolation
+// gives them.
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -100,9 +109,23 @@ std::string lower(const char* s) {
 struct Db {
   sqlite3* db = nullptr;
   bool utf8 = false;  // the file keeps its text as UTF-8 (known at connect)
+  // A transaction was begun and has not written yet: nothing is open on the
+  // server until the first statement that may write.
+  bool pending = false;
   ~Db() {
     if (db != nullptr) sqlite3_close_v2(db);
   }
+
+  // Opens the begun transaction before a statement that may write, taking
+  // the write lock (waiting the busy timeout for another writer).
+  RWDBStatus startWriting() {
+    if (!pending) return RWDBStatus();
+    int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return translate(db, rc);
+    pending = false;
+    return RWDBStatus();
+  }
+  bool inTransaction() const { return pending || !sqlite3_get_autocommit(db); }
 };
 
 class SqliteStatement;
@@ -220,15 +243,20 @@ class SqliteCursor : public Cursor {
 class SqliteStatement : public Statement {
  public:
   SqliteStatement(std::shared_ptr<Db> db, sqlite3_stmt* stmt)
-      : db_(std::move(db)), stmt_(stmt), generation_(std::make_unique<uint64_t>(0)) {}
+      : db_(std::move(db)),
+        stmt_(stmt),
+        writes_(sqlite3_stmt_readonly(stmt) == 0),
+        generation_(std::make_unique<uint64_t>(0)) {}
   ~SqliteStatement() override {
     ++*generation_;  // ends a cursor that is still around
     sqlite3_finalize(stmt_);
   }
 
   RWDBStatus execute(const std::vector<Param>& params, int64_t* rows) override {
+    RWDBStatus s = writes_ ? db_->startWriting() : RWDBStatus();
+    if (!s.isValid()) return s;
     bool wasInTx = !sqlite3_get_autocommit(db_->db);
-    RWDBStatus s = start(params);
+    s = start(params);
     if (!s.isValid()) return s;
     int rc;
     while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
@@ -241,7 +269,9 @@ class SqliteStatement : public Statement {
   }
 
   RWDBStatus query(const std::vector<Param>& params, std::unique_ptr<Cursor>* cursor) override {
-    RWDBStatus s = start(params);
+    RWDBStatus s = writes_ ? db_->startWriting() : RWDBStatus();
+    if (!s.isValid()) return s;
+    s = start(params);
     if (!s.isValid()) return s;
     *cursor = std::make_unique<SqliteCursor>(db_, stmt_, generation_.get());
     return RWDBStatus();
@@ -286,6 +316,7 @@ class SqliteStatement : public Statement {
 
   std::shared_ptr<Db> db_;
   sqlite3_stmt* stmt_;
+  bool writes_;                              // the statement may change the database
   std::unique_ptr<uint64_t> generation_;     // stable address for cursors
   std::vector<std::array<char, 48>> texts_;  // formatted date-times
 };
@@ -308,14 +339,44 @@ class SqliteSession : public Session {
     return RWDBStatus();
   }
 
+  // Runs the text statement by statement, opening the begun transaction before
+  // the first that may write.
   RWDBStatus exec(const std::string& sql) override {
-    bool wasInTx = !sqlite3_get_autocommit(db_->db);
-    int rc = sqlite3_exec(db_->db, sql.c_str(), nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) return translate(db_->db, rc, wasInTx && sqlite3_get_autocommit(db_->db));
+    const char* next = sql.c_str();
+    const char* end = next + sql.size();
+    while (next < end) {
+      sqlite3_stmt* stmt = nullptr;
+      int rc = sqlite3_prepare_v2(db_->db, next, static_cast<int>(end - next), &stmt, &next);
+      if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return translate(db_->db, rc);
+      }
+      if (stmt == nullptr) break;  // only blanks or comments left
+      RWDBStatus s = sqlite3_stmt_readonly(stmt) ? RWDBStatus() : db_->startWriting();
+      if (!s.isValid()) {
+        sqlite3_finalize(stmt);
+        return s;
+      }
+      bool wasInTx = !sqlite3_get_autocommit(db_->db);
+      while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      }
+      sqlite3_finalize(stmt);
+      if (rc != SQLITE_DONE)
+        return translate(db_->db, rc, wasInTx && sqlite3_get_autocommit(db_->db));
+    }
     return RWDBStatus();
   }
-  RWDBStatus begin() override { return exec("BEGIN"); }
+  RWDBStatus begin() override {
+    if (db_->inTransaction())
+      return RWDBStatus(RWDBStatus::invalidUsage, "a transaction is open already");
+    db_->pending = true;
+    return RWDBStatus();
+  }
   RWDBStatus commit() override {
+    if (db_->pending) {  // nothing was written
+      db_->pending = false;
+      return RWDBStatus();
+    }
     int rc = sqlite3_exec(db_->db, "COMMIT", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) return RWDBStatus();
     RWDBStatus s = translate(db_->db, rc);
@@ -324,8 +385,15 @@ class SqliteSession : public Session {
       sqlite3_exec(db_->db, "ROLLBACK", nullptr, nullptr, nullptr);
     return s;
   }
-  RWDBStatus rollback() override { return exec("ROLLBACK"); }
-  bool inTransaction() const override { return !sqlite3_get_autocommit(db_->db); }
+  RWDBStatus rollback() override {
+    if (db_->pending) {
+      db_->pending = false;
+      return RWDBStatus();
+    }
+    int rc = sqlite3_exec(db_->db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK ? RWDBStatus() : translate(db_->db, rc);
+  }
+  bool inTransaction() const override { return db_->inTransaction(); }
   bool alive() const override { return true; }
 
   RWDBStatus tableExists(const std::string& name, bool* exists) override {
