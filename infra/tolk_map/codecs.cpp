@@ -167,6 +167,13 @@ bool read_blob_view(RWDBReader& r, const RWCString& column, std::string_view& ou
   return true;
 }
 
+bool walk_complete(const RWDBReader& r, const char* what) {
+  RWDBStatus s = r.status();
+  if (s.isValid()) return true;
+  ProcessFailX::raise("%s broke off: %s", what, s.message().data());
+  return false;
+}
+
 // ---- Decoding helpers: a wrong syntax is a plain false, never a raised exception.
 
 namespace {

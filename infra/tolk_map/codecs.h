@@ -273,5 +273,9 @@ bool read_blob(RWDBReader& r, const RWCString& column, RWDBBlob& out);
 // valid until its next row.
 bool read_text_view(RWDBReader& r, const RWCString& column, std::string_view& out);
 bool read_blob_view(RWDBReader& r, const RWCString& column, std::string_view& out);
+// Whether the rows of `r` were walked to their end: false, with ProcessFailX naming
+// `what` and the reason, when the walk broke off (a damaged page, a lost connection)
+// or the query itself failed. Call it when the reader has returned its last row.
+bool walk_complete(const RWDBReader& r, const char* what);
 
 }  // namespace qx

@@ -559,7 +559,6 @@ int EventLogT::get_all_log_recs(Callback& cb, int withLogId) {
   RWDBSelector sel = aDB_().selector();
   sel << *table_;
   RWDBReader r = sel.reader(aConnection());
-  if (!r.isValid()) outputStatus(r.status());
   std::vector<std::pair<size_t, RdrInfo*>> readers;
   bool first = true;
   RespValue row;  // lent to the callback for one row at a time, then emptied for the next
@@ -580,12 +579,12 @@ int EventLogT::get_all_log_recs(Callback& cb, int withLogId) {
       cb.exec(&row);
     }
   }
-  return 1;
+  // A walk that broke off must not pass for the whole table.
+  return qx::walk_complete(r, table_name_.c_str()) ? 1 : 0;
 }
 
 int EventLogT::get_all_almsvc_recs(Callback&, int flag) {
   RWDBReader r = alarmsvc_selector_.reader(aConnection());
-  if (!r.isValid()) return 0;
   while (r()) {
     if (tolk_map_debug != 0) std::cout << "The column is " << r.column(0).name() << std::endl;
     unsigned long id = 0;
@@ -593,5 +592,5 @@ int EventLogT::get_all_almsvc_recs(Callback&, int flag) {
       update_log_record_hash(id, cls_.type, 0, 0, 0);
     }
   }
-  return 1;
+  return qx::walk_complete(r, table_name_.c_str()) ? 1 : 0;
 }

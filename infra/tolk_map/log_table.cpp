@@ -326,6 +326,7 @@ uint32_t LogMapper::allocate_qxlogid() {
         r >> n;
         if (n > highest) highest = n;
       }
+      if (!qx::walk_complete(r, "the internal log numbers")) return 0;
     }
     if (highest < qxlogid_val) highest = qxlogid_val;
     unsigned long next = highest + 1;

@@ -132,6 +132,8 @@ int validate_logid(RWDBReader& reader, const Asn1Value& logId, const RWCString l
       return 1;
     }
   }
+  // A walk that broke off has not seen every row: the log is not known to be absent.
+  if (!qx::walk_complete(reader, "the log table")) return -1;
   tolk_info.print("The log does not exist in the log table.\n");
   tolk_info.print_value(logId);
   return 0;

@@ -27,7 +27,8 @@ bool log_find_ava(const Asn1Value& in, Asn1Value& out);
 // Scans the reader's rows (columns "logidasn" and "logidtype") for the row of a log:
 // 1 when a row's stored identifier encodes exactly as `logId` and its type equals
 // `logIdType` (an empty type matches on the identifier alone); 0 when none does; -1
-// for an empty identifier. Raises nothing.
+// for an empty identifier, and when the rows could not all be read (ProcessFailX
+// raised: the log is not known to be absent).
 int validate_logid(RWDBReader& reader, const Asn1Value& logId, const RWCString logIdType);
 
 // Reads an alarm row's clear state ("unCleared" 0 / "cleared" 1; other texts leave

@@ -1,10 +1,50 @@
 // The record commands run as a user runs them: each in a new process on one store.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <fstream>
 
 #include "tests/logmapper/tool_runner.h"
 
 namespace qx::test {
 namespace {
+
+// Damages the last leaf page of the table named like `pattern` (SQL LIKE) of an
+// SQLite store that no process has open (its page-type octet), so that a walk over the
+// table reads its first rows and then meets the damage.
+void DamageLastLeafPage(const std::string& file, const std::string& pattern) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  auto number = [&](const char* sql) {
+    sqlite3_stmt* st = nullptr;
+    long n = -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(st, 1, pattern.c_str(), -1, SQLITE_TRANSIENT);
+      if (sqlite3_step(st) == SQLITE_ROW) n = static_cast<long>(sqlite3_column_int64(st, 0));
+    }
+    sqlite3_finalize(st);
+    return n;
+  };
+  long page = number("SELECT rootpage FROM sqlite_master WHERE type = 'table' AND name LIKE ?1");
+  long size = number("PRAGMA page_size");
+  sqlite3_close(db);  // the last connection: the log is in the file now
+  ASSERT_GT(page, 1);
+  ASSERT_GT(size, 0);
+  std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+  auto octets = [&](long at, int n) {
+    unsigned char b[4] = {0, 0, 0, 0};
+    f.seekg(at);
+    f.read(reinterpret_cast<char*>(b), n);
+    unsigned long v = 0;
+    for (int i = 0; i < n; ++i) v = (v << 8) | b[i];
+    return static_cast<long>(v);
+  };
+  // Down the right-most child pointers of the interior pages (type 5) to a leaf (13).
+  while (octets((page - 1) * size, 1) == 0x05) page = octets((page - 1) * size + 8, 4);
+  ASSERT_EQ(octets((page - 1) * size, 1), 0x0d);
+  f.seekp((page - 1) * size);
+  f.put('\x42');
+}
 
 class RecordCommandTest : public ::testing::Test {
  protected:
@@ -47,6 +87,27 @@ TEST_F(RecordCommandTest, BadInputIsRefusedWithItsExitStatus) {
   EXPECT_EQ(Run({"write", "7", "1", "objectCreationRecord", "sourceIndicator=42x"}).status, 1);
   EXPECT_EQ(Run({"write", "8", "1", "objectCreationRecord"}).status, 1);  // no such log
   EXPECT_EQ(Run({"show", "7", "1"}).status, 1);                           // nothing was written
+}
+
+// A listing that breaks off (a damaged page) is a failure with its reason, never a
+// shorter log: exit status 1, and the JSON list is not closed.
+TEST_F(RecordCommandTest, ListingThatBreaksOffFailsWithTheReason) {
+  ASSERT_EQ(Run({"create-log", "7"}).status, 0);
+  std::string text(3000, 'x');
+  for (int id = 1; id <= 12; ++id) {
+    ASSERT_EQ(Run({"write", "7", std::to_string(id), "objectCreationRecord",
+                   "additionalText=\"" + text + "\""})
+                  .status,
+              0);
+  }
+  ASSERT_EQ(Run({"records", "7"}).status, 0);
+  DamageLastLeafPage(dir_.file("store.db"), "qxi%obcre");
+  ToolResult all = Run({"records", "7"});
+  EXPECT_EQ(all.status, 1);
+  EXPECT_NE(all.err.find("malformed"), std::string::npos) << all.err;
+  ToolResult json = Run({"records", "7", "--json"});
+  EXPECT_EQ(json.status, 1);
+  EXPECT_EQ(json.out.find("]"), std::string::npos) << json.out.substr(json.out.size() - 40);
 }
 
 }  // namespace

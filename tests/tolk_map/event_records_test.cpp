@@ -6,8 +6,10 @@
 #include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/secalm.h"
+#include "platform/db/fault_driver.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_manager.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_selector.h"
 #include "platform/db/rwdb_table.h"
@@ -445,6 +447,66 @@ TEST_P(EventRecordsTest, CorruptedBlobFailsTheReadCleanly) {
     EXPECT_EQ(rc, 1);
     Callback cb([](void*, void*) {}, nullptr);
     EXPECT_EQ(m->get_all_log_recs(cb, 0), 0);
+  }
+}
+
+// A walk that breaks off (a damaged page, a connection lost in the middle of a result)
+// fails with its reason: it never passes for the whole table. Start-up fails wherever
+// a read breaks off.
+TEST_P(EventRecordsTest, AWalkThatBreaksOffFailsWithItsReason) {
+  auto plan = std::make_shared<qx::db::FaultPlan>();
+  RWDBManager::setDriverWrapper([plan](std::unique_ptr<qx::db::Driver> d) {
+    return qx::db::make_fault_driver(std::move(d), plan);
+  });
+  struct Unwrap {
+    ~Unwrap() { RWDBManager::setDriverWrapper(nullptr); }
+  } unwrap;
+  Restart();  // the store opens again through the faulty driver
+  LogMapper* m = NewLog();
+  for (int id : {1, 2, 3}) ASSERT_EQ(Write(m, id, objcrtOid, {{notificationIdOid, Int(id)}}), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  LogMapper* table = m->get_table(OBJCRT_TABLE);
+  int rows = 0;
+  Callback count([](void* n, void* d) { *static_cast<int*>(n) += d != nullptr ? 1 : 100; }, &rows);
+  {
+    ExceptionScope scope;
+    plan->failRow = 2;
+    EXPECT_EQ(table->get_all_log_recs(count, 0), 0);
+    EXPECT_EQ(rows, 1);
+    ASSERT_NE(scope.caught(), nullptr);
+    EXPECT_NE(scope.caught()->reason().find("injected fault"), std::string::npos)
+        << scope.caught()->reason();
+  }
+  {
+    ExceptionScope scope;
+    plan->failRow = 2;
+    EXPECT_EQ(table->get_all_almsvc_recs(no_op_cb, 1), 0);
+    rows = 0;
+    plan->failRow = 3;
+    EXPECT_EQ(m->get_all_log_recs(count, 0), 0);
+    EXPECT_LT(rows, 100) << "the end of the records was announced";
+  }
+  // Start-up with the n-th row read failing, for every n until none fails: whenever
+  // it reports success, the log and all its records are loaded.
+  for (int n = 1;; ++n) {
+    SCOPED_TRACE(n);
+    Restart();
+    plan->failRow = n;
+    int injected = plan->injected;
+    int rc = LogMapper::init_log_handles(TakeLogAttributes(), no_op_cb);
+    bool hit = plan->injected != injected;
+    plan->failRow = 0;
+    if (rc == 1) {
+      LogMapper* again = LogMapper::find_log_handle(Int(7));
+      ASSERT_NE(again, nullptr);
+      Keep(again);
+      EXPECT_EQ(again->get_initial_log_record_count(), 3u);
+    }
+    if (!hit) {
+      EXPECT_EQ(rc, 1);
+      break;
+    }
+    ASSERT_LT(n, 100);
   }
 }
 

@@ -181,9 +181,14 @@ int run_records(const logmapper::Context&, int argc, char** argv) {
       &out);
   if (json) std::cout << "[";
   ExceptionScope scope;
-  int rc = m->get_all_log_recs(cb, 0);
+  if (m->get_all_log_recs(cb, 0) != 1) {
+    // What was printed is not the whole log: the list is left unclosed.
+    std::cout << (json ? "\n" : "") << std::flush;
+    const Exception* x = scope.caught();
+    return logmapper::fail("records", "the records cannot be read%s%s", x != nullptr ? ": " : "",
+                           x != nullptr ? x->reason().c_str() : "");
+  }
   if (json) std::cout << (out.first ? "]\n" : "\n]\n");
-  if (rc != 1) return logmapper::fail("records", "the records cannot be read");
   return logmapper::kOk;
 }
 
