@@ -157,7 +157,10 @@ class LogMapper : public TolkMap {
   // ---- Log operations.
 
   // Makes this scratch mapper into the mapper of the stored log `logId` and registers
-  // it (unless another mapper is registered under that identifier). 1 on success.
+  // it (unless another mapper is registered under that identifier). 1 on success; 0
+  // when the log has no row, or is damaged (a record table missing: named on
+  // tolk_error), with the reason left pending for the caller's exception scope. A
+  // damaged log keeps its name and number (created()), so that it can be deleted.
   int load_table(const Asn1Value& logId);
   // 1 when the log table holds a row of exactly this log's name, else 0.
   int table_exists(const Asn1Value& logId);
@@ -184,6 +187,9 @@ class LogMapper : public TolkMap {
   // The internal record-table name "qxi" + number; empty when construction failed.
   const std::string& get_table_name() const { return table_name_; }
   bool created() const { return !table_name_.empty(); }
+  // True while the log is being created: only then are its record tables created. A
+  // stored log whose record table is missing is damaged, and opening it fails.
+  bool creating() const { return creating_; }
   uint32_t get_qxlogid() const { return qxlogid_; }
   const std::string& get_logid_type() const { return logid_type_; }
   // Size and count of the records loaded into the alarm state cache.
@@ -350,6 +356,7 @@ class LogMapper : public TolkMap {
   std::unordered_map<uint32_t, OarInfo> oar_cache_;
   LogMapper* owner_;
   bool registered_ = false;
+  bool creating_ = false;
   std::unique_ptr<RWDBTable> table_;
   std::unique_ptr<RWDBTable> qxlog_table_;
   std::string table_name_;

@@ -269,6 +269,15 @@ void EventLogT::CreateLogT(const std::string& tableName, const LogMapper* owner)
     }
     return;
   }
+  // Only a log being created makes its tables: a stored log without one is damaged,
+  // and an empty table made now would pass its lost records off as none.
+  if (!owner->creating()) {
+    tolk_error.print("Log %s is damaged: its record table %s is missing.\n", owner->get_logid(),
+                     tableName.c_str());
+    ConflictX::raise("log %s is damaged: its record table %s is missing", owner->get_logid(),
+                     tableName.c_str());
+    return;
+  }
   RWDBSchema schema;
   for (const qx::ColumnDef& c : cls_.columns)
     schema.appendColumn(c.name, c.type, c.length, c.nullable);

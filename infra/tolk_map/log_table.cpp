@@ -555,7 +555,9 @@ void LogMapper::create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Valu
   }
   bind_logvars("Log");
   bind_qxlogvars("QxLog");
+  creating_ = true;
   build_tables();
+  creating_ = false;
   if (Exception::pending()) return;
   if (!qx_insert() || !insert(ids, values)) return;
   Create_qxDbObject(log_name_, ownerId);
@@ -594,6 +596,7 @@ int LogMapper::load_table(const Asn1Value& logId) {
   log_name_[0] = '\0';
   if (!derive_name(log_id_)) {
     table_name_.clear();
+    scope.release();
     return 0;
   }
   if (!table_) table_ = std::make_unique<RWDBTable>(aDB_().table("Log"));
@@ -603,6 +606,7 @@ int LogMapper::load_table(const Asn1Value& logId) {
   if (!find_row(n)) {
     ProcessFailX::raise("log %s has no row", log_name_);
     table_name_.clear();
+    scope.release();
     return 0;
   }
   tolk_info.print("Log id Match: Setting the internal logid %d:\n", static_cast<int>(n));
@@ -616,7 +620,11 @@ int LogMapper::load_table(const Asn1Value& logId) {
   }
   build_tables();
   if (qxlogid_val < n) qxlogid_val = n;
-  return Exception::pending() ? 0 : 1;
+  if (Exception::pending()) {
+    scope.release();  // the caller learns why: a damaged log names its missing table
+    return 0;
+  }
+  return 1;
 }
 
 // ---- Changing the log's attributes.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cctype>
 #include <fstream>
 
 #include "tests/logmapper/tool_runner.h"
@@ -108,6 +109,36 @@ TEST_F(RecordCommandTest, ListingThatBreaksOffFailsWithTheReason) {
   ToolResult json = Run({"records", "7", "--json"});
   EXPECT_EQ(json.status, 1);
   EXPECT_EQ(json.out.find("]"), std::string::npos) << json.out.substr(json.out.size() - 40);
+}
+
+// A record table dropped outside the library: the log is reported damaged, naming the
+// table, and is not read as empty; it can still be deleted.
+TEST_F(RecordCommandTest, MissingRecordTableIsReportedNotListedAsEmpty) {
+  ASSERT_EQ(Run({"create-log", "7"}).status, 0);
+  ASSERT_EQ(Run({"write", "7", "1", "objectCreationRecord"}).status, 0);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(dir_.file("store.db").c_str(), &db), SQLITE_OK);
+  std::string table;
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE name LIKE 'qxi%obcre'", -1,
+                               &st, nullptr),
+            SQLITE_OK);
+  if (sqlite3_step(st) == SQLITE_ROW)
+    table = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+  sqlite3_finalize(st);
+  ASSERT_EQ(sqlite3_exec(db, ("DROP TABLE " + table).c_str(), nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  ToolResult r = Run({"records", "7"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("damaged"), std::string::npos) << r.err;
+  std::string err = r.err;
+  for (char& c : err) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_NE(err.find(table), std::string::npos) << r.err;  // names are folded in the store
+  EXPECT_EQ(Run({"write", "7", "2", "objectCreationRecord"}).status, 1);
+  EXPECT_EQ(Run({"delete-log", "7"}).status, 0);
+  EXPECT_EQ(Run({"records", "7"}).status, 1);
 }
 
 }  // namespace

@@ -510,6 +510,37 @@ TEST_P(EventRecordsTest, AWalkThatBreaksOffFailsWithItsReason) {
   }
 }
 
+// A record table dropped outside the library: opening the log reports the damage,
+// naming the log and the table, and makes nothing in its place (an empty table would
+// pass the lost records off as none). The damaged log can still be deleted.
+TEST_P(EventRecordsTest, AMissingRecordTableIsDamageNotAnEmptyLog) {
+  LogMapper* m = NewLog();
+  ASSERT_EQ(Write(m, 1, objcrtOid, {{notificationIdOid, Int(1)}}), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  std::string table = m->get_table_name() + "ObCre";
+  ASSERT_TRUE(LogMapper::aDB_()
+                  .executeSql("DROP TABLE " + table + (postgres() ? " CASCADE" : ""),
+                              LogMapper::aConnection())
+                  .isValid());
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Restart();
+  EXPECT_EQ(LogMapper::init_log_handles(TakeLogAttributes(), no_op_cb), 0);
+  EXPECT_FALSE(Exists(table));
+  Restart();
+  LogMapper* again = Keep(new LogMapper());
+  {
+    ExceptionScope scope;
+    EXPECT_EQ(again->load_table(Int(7)), 0);
+    ASSERT_NE(scope.caught(), nullptr);
+    EXPECT_NE(scope.caught()->reason().find("log 7"), std::string::npos);
+    EXPECT_NE(scope.caught()->reason().find(table), std::string::npos) << scope.caught()->reason();
+  }
+  EXPECT_FALSE(Exists(table));
+  ASSERT_EQ(again->deleteDB(char(0)), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  EXPECT_TRUE(AllLogs().empty());
+}
+
 TEST_P(EventRecordsTest, UpdatesChangeColumnsAndBlobKeepingOtherListValues) {
   LogMapper* m = NewLog();
   Attrs attrs = CommonAttrs(relchgOid, 3);

@@ -132,7 +132,8 @@ int run_delete(const logmapper::Context&, int argc, char** argv) {
   ExceptionScope scope;
   LogMapper log;
   if (!store_open("delete-log")) return logmapper::kFail;
-  if (log.load_table(log_identifier(argv[0])) != 1) {
+  // A damaged log (a record table missing) is still deleted with what it has.
+  if (log.load_table(log_identifier(argv[0])) != 1 && !log.created()) {
     return logmapper::fail("delete-log", "no log %s", argv[0]);
   }
   if (log.deleteDB(char(0)) != 1) {

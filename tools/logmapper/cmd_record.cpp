@@ -57,7 +57,12 @@ std::unique_ptr<LogMapper> open_log(const char* command, const std::string& log)
     return nullptr;
   }
   if (m->load_table(log_identifier(log)) != 1) {
-    logmapper::fail(command, "no log %s", log.c_str());
+    const Exception* x = scope.caught();
+    if (m->created() && x != nullptr) {  // stored, but cannot be opened
+      logmapper::fail(command, "%s", x->reason().c_str());
+    } else {
+      logmapper::fail(command, "no log %s", log.c_str());
+    }
     return nullptr;
   }
   if (m->get_all_almsvc_recs(no_op_cb, 1) != 1) {
