@@ -9,6 +9,7 @@
 #include "platform/db/fault_driver.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_inserter.h"
 #include "platform/db/rwdb_manager.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_selector.h"
@@ -656,21 +657,52 @@ TEST_P(EventRecordsTest, SecurityAlarmKeepsTheManagedObjectNumberOutOfItsAttribu
   EXPECT_EQ(sev, RWCString("critical"));
 }
 
+// A record identifier names one record of its log, whatever the class: a second write
+// under it is refused and leaves the first record as it was, also after a restart.
+TEST_P(EventRecordsTest, ASecondWriteUnderARecordIdentifierIsRefused) {
+  LogMapper* m = NewLog();
+  ASSERT_EQ(Write(m, 50, statechgOid, {{sourceIndicatorOid, Enum(0)}}), 1);
+  EXPECT_EQ(Write(m, 50, statechgOid, {{sourceIndicatorOid, Enum(1)}}), 0);
+  EXPECT_EQ(Write(m, 50, objcrtOid, {{sourceIndicatorOid, Enum(1)}}), 0);
+  EXPECT_EQ(Write(m, 50, Oid("1.2.3.4"), {}), 0);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  EXPECT_EQ(CountRows((m->get_table_name() + "stChg").c_str(), "logRecordId", 50ul), 1);
+  EXPECT_EQ(CountRows((m->get_table_name() + "ObCre").c_str(), "logRecordId", 50ul), 0);
+  ExpectRecord(Read(m, 50), 50, {{sourceIndicatorOid, Enum(0)}});
+  unsigned short type = 0;
+  ASSERT_EQ(m->get_table_type(50, type), 1);
+  EXPECT_EQ(type, STATECHG_TABLE);
+  Restart();
+  ASSERT_EQ(LogMapper::init_log_handles(TakeLogAttributes(), no_op_cb), 1);
+  LogMapper* again = Keep(LogMapper::find_log_handle(Int(7)));
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(Write(again, 50, objdltOid, {{sourceIndicatorOid, Enum(2)}}), 0);
+  ASSERT_EQ(again->deleteDB(50), 1);  // a deleted record's identifier is free again
+  ASSERT_EQ(Write(again, 50, objdltOid, {{sourceIndicatorOid, Enum(2)}}), 1);
+  ExpectRecord(Read(again, 50), 50, {{sourceIndicatorOid, Enum(2)}});
+}
+
+// Rows of older versions may hold an identifier twice: the state change table refuses
+// to read such a record, the walk delivers both rows, the other classes read the first.
 TEST_P(EventRecordsTest, StateChangeDuplicateIdentifierFailsReadButWalkDeliversBoth) {
   LogMapper* m = NewLog();
   ASSERT_EQ(Write(m, 50, statechgOid, {{sourceIndicatorOid, Enum(0)}}), 1);
-  ASSERT_EQ(Write(m, 50, statechgOid, {{sourceIndicatorOid, Enum(1)}}), 1);
+  ASSERT_EQ(Write(m, 51, objcrtOid, {{sourceIndicatorOid, Enum(0)}}), 1);
+  for (const char* stem : {"stChg", "ObCre"}) {  // a second row, written past the mapper
+    RWDBTable t = LogMapper::aDB_().table(m->get_table_name() + stem);
+    RWDBInserter ins = t.inserter();
+    ins["logRecordId"] << (std::string(stem) == "stChg" ? 50ul : 51ul);
+    ins["sourceIndicator"] << RWCString("managementOperation");
+    ASSERT_TRUE(ins.execute(LogMapper::aConnection()).isValid());
+  }
   int rc = 1;
   Read(m, 50, &rc);
   EXPECT_EQ(rc, 0);
   int rows = 0;
   Callback cb([](void* c, void* d) { *static_cast<int*>(c) += d != nullptr; }, &rows);
   ASSERT_EQ(m->get_all_log_recs(cb, 0), 1);
-  EXPECT_EQ(rows, 2);
-  // The other classes read the first row.
-  ASSERT_EQ(Write(m, 51, objcrtOid, {{sourceIndicatorOid, Enum(0)}}), 1);
-  ASSERT_EQ(Write(m, 51, objcrtOid, {{sourceIndicatorOid, Enum(1)}}), 1);
-  Read(m, 51, &rc);
+  EXPECT_EQ(rows, 4);
+  ExpectRecord(Read(m, 51, &rc), 51, {{sourceIndicatorOid, Enum(0)}});
   EXPECT_EQ(rc, 1);
 }
 
@@ -693,12 +725,12 @@ TEST_P(EventRecordsTest, CacheBookkeepingAfterRestart) {
   EXPECT_EQ(again->get_initial_log_size(), 1500ul);
   EXPECT_EQ(again->get_lowest_id(), 2ul);
   EXPECT_EQ(again->get_highest_id(), 8ul);
-  // Writing an identifier again replaces its entry.
-  ASSERT_EQ(Write(again, 8, objdltOid, {{notificationIdOid, Int(1)}}), 1);
+  // Writing an identifier again is refused and leaves its entry.
+  EXPECT_EQ(Write(again, 8, objdltOid, {{notificationIdOid, Int(1)}}), 0);
   EXPECT_EQ(again->cached_records(), 3u);
   unsigned short type = 0;
   ASSERT_EQ(again->get_table_type(8, type), 1);
-  EXPECT_EQ(type, OBJDLT_TABLE);
+  EXPECT_EQ(type, OBJCRT_TABLE);
 }
 
 TEST_P(EventRecordsTest, ListHelpersKeepOnlyListValuesForTheBlob) {
