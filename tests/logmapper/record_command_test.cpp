@@ -141,5 +141,39 @@ TEST_F(RecordCommandTest, MissingRecordTableIsReportedNotListedAsEmpty) {
   EXPECT_EQ(Run({"records", "7"}).status, 1);
 }
 
+// The hex text of a SEQUENCE nested `depth` levels around an INTEGER (depth 1).
+std::string NestedHex(int depth) {
+  std::string hex = "020105";
+  for (int d = 2; d <= depth; ++d) {
+    size_t n = hex.size() / 2;
+    char len[8];
+    std::snprintf(len, sizeof len, n < 128 ? "%02zx" : "81%02zx", n);
+    hex = "30" + std::string(len) + hex;
+  }
+  return hex;
+}
+
+// One limit for writing and reading: a value the record could not be read back with
+// (the list, the pair and the attribute's own levels around it) is refused at write
+// with its reason, and the log's records still list.
+TEST_F(RecordCommandTest, ValueNestedTooDeeplyForTheStoreIsRefused) {
+  ASSERT_EQ(Run({"create-log", "7"}).status, 0);
+  // additionalInformation {{identifier, significance, information [2] ANY}}: the
+  // stored blob holds the information five levels down.
+  auto info = [](int depth) {
+    return "additionalInformation={{identifier 1.2.3, significance FALSE, information <" +
+           NestedHex(depth) + ">}}";
+  };
+  ToolResult deepest = Run({"write", "7", "1", "objectCreationRecord", info(59)});
+  ASSERT_EQ(deepest.status, 0) << deepest.err;
+  ToolResult deeper = Run({"write", "7", "2", "objectCreationRecord", info(60)});
+  EXPECT_EQ(deeper.status, 1);
+  EXPECT_NE(deeper.err.find("nesting deeper than 64 levels"), std::string::npos) << deeper.err;
+  EXPECT_EQ(Run({"show", "7", "1"}).status, 0);
+  EXPECT_EQ(Run({"show", "7", "2"}).status, 1);
+  ToolResult all = Run({"records", "7"});
+  EXPECT_EQ(all.status, 0) << all.err;
+}
+
 }  // namespace
 }  // namespace qx::test

@@ -542,6 +542,39 @@ TEST_P(EventRecordsTest, AMissingRecordTableIsDamageNotAnEmptyLog) {
   EXPECT_TRUE(AllLogs().empty());
 }
 
+// One limit for writing and reading, counted on what is stored: the deepest value an
+// attribute list can carry (the list and the pair are two levels, as in the blob) is
+// stored and reads back, by record, by walk and after a restart; no list can carry a
+// deeper one.
+TEST_P(EventRecordsTest, TheDeepestValueAListCarriesReadsBack) {
+  LogMapper* m = NewLog();
+  Asn1Value v = Int(5);
+  for (int depth = 2; depth <= Asn1Value::kMaxDepth - 2; ++depth) v = Set({Int(depth), v}, TAG_SEQ);
+  Attrs attrs = {{additionalInfoOid, v}, {notificationIdOid, Int(1)}};
+  ASSERT_EQ(Write(m, 1, objcrtOid, attrs), 1);
+  ASSERT_EQ(Write(m, 2, objcrtOid, {{notificationIdOid, Int(2)}}), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  ExpectRecord(Read(m, 1), 1, attrs);
+  ASSERT_EQ(m->UpdateDB(2, AttrList({{additionalInfoOid, v}})), 1);
+  ExpectRecord(Read(m, 2), 2, {{additionalInfoOid, v}});
+  EXPECT_EQ(Walk(m).size(), 2u);
+  Restart();
+  ASSERT_EQ(LogMapper::init_log_handles(TakeLogAttributes(), no_op_cb), 1);
+  LogMapper* again = Keep(LogMapper::find_log_handle(Int(7)));
+  ASSERT_NE(again, nullptr);
+  ExpectRecord(Read(again, 1), 1, attrs);
+
+  ExceptionScope scope;
+  Asn1Value deeper;
+  ASSERT_TRUE(deeper.start_construct(TAG_SEQ));
+  ASSERT_TRUE(deeper.add_component(v));
+  Asn1Value pair = Set({Oidv("2.9.3.2.7.6"), deeper}, TAG_SEQ);
+  Asn1Value list;
+  ASSERT_TRUE(list.start_construct(TAG_SET));
+  EXPECT_FALSE(list.add_component(pair));
+  EXPECT_NE(scope.caught(), nullptr);
+}
+
 TEST_P(EventRecordsTest, UpdatesChangeColumnsAndBlobKeepingOtherListValues) {
   LogMapper* m = NewLog();
   Attrs attrs = CommonAttrs(relchgOid, 3);

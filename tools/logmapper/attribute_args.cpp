@@ -52,11 +52,14 @@ bool attribute_list(const char* command, int argc, char** argv, Asn1Value& list,
     }
     Asn1Value oid;
     Asn1Value pair;
-    oid.encode_oid(attr);
-    pair.start_construct(TAG_SEQ);
-    pair.add_component(oid);
-    pair.add_component(value);
-    list.add_component(pair);
+    if (!oid.encode_oid(attr) || !pair.start_construct(TAG_SEQ) || !pair.add_component(oid) ||
+        !pair.add_component(value) || !list.add_component(pair)) {
+      // A value nested too deeply for the list that carries it.
+      const Exception* x = scope.caught();
+      status = fail(command, "%s cannot be stored: %s", name.c_str(),
+                    x != nullptr ? x->reason().c_str() : "no attribute pair");
+      return false;
+    }
     if (ids != nullptr) ids->push_back(attr);
   }
   return true;
