@@ -88,6 +88,12 @@ TEST_F(RecordCommandTest, BadInputIsRefusedWithItsExitStatus) {
   EXPECT_EQ(Run({"write", "7", "1", "objectCreationRecord", "sourceIndicator=42x"}).status, 1);
   EXPECT_EQ(Run({"write", "8", "1", "objectCreationRecord"}).status, 1);  // no such log
   EXPECT_EQ(Run({"show", "7", "1"}).status, 1);                           // nothing was written
+  // A time that is no real time is refused as text, as any other bad value.
+  ToolResult t = Run({"write", "7", "1", "objectCreationRecord", "eventTime=\"20240230101500Z\""});
+  EXPECT_EQ(t.status, 1);
+  EXPECT_NE(t.err.find("not a value of eventTime: at 0: expected a quoted time"), std::string::npos)
+      << t.err;
+  EXPECT_EQ(Run({"show", "7", "1"}).status, 1);
 }
 
 // A listing that breaks off (a damaged page) is a failure with its reason, never a
