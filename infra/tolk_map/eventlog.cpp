@@ -168,6 +168,87 @@ bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out) {
   return true;
 }
 
+// Whether the table keeps `attr` in a date-time column.
+bool is_datetime(const EventLogT& table, ATTRIBUTES attr) {
+  for (const ColumnDef& c : table.event_class().columns) {
+    if (c.attr == attr) return c.type == RWDBValue::DateTime;
+  }
+  return false;
+}
+
+// Adds the changes of `attrs` to `up`: column attributes through their update codecs,
+// list values into a new blob. The blob keeps every other value the record's blob holds:
+// the list values not named, and values kept there because their column could not hold
+// them, unless the update gives them anew. False (exception raised) for a value its
+// column cannot hold (an invalid time excepted: it makes its column NULL), a blob that
+// cannot be built, or a stored blob that does not decode.
+bool assign_update(EventLogT& table, int id, std::vector<Attribute>& attrs, RWDBUpdater& up) {
+  Asn1Value blob = empty_blob_value();
+  RespValue stored;  // what the record's blob holds, read at the first registered attribute
+  bool read = false;
+  bool rewrite = false;
+  for (qx::Attribute& a : attrs) {
+    PopValues* pv = table.pop_hash().fetch(&a.id);
+    if (pv == nullptr) continue;
+    if (!read) {
+      read = true;
+      table.read_blob_column(id,
+                             stored);  // no row: nothing to keep, and the update changes nothing
+      if (Exception::pending()) return false;
+    }
+    if (pv->pop == pop_qxlist) {
+      if (!blob.add_component(a.pair)) {
+        ResourceLimX::raise("blob cannot be built");
+        return false;
+      }
+      rewrite = true;
+    } else if (!pv->pop(&table, up, pv->column, a.id, a.value) && !is_datetime(table, pv->attr)) {
+      InvalidX::raise("value of attribute %s does not fit its column", a.id.format().c_str());
+      return false;
+    }
+    Asn1Value held;
+    if (stored.find_value(a.id, held) == 1) {  // the new value replaces the one kept
+      stored.remove(a.id);
+      rewrite = true;
+    }
+  }
+  if (rewrite) {
+    if (!table.append_values(blob, stored)) return false;
+    Oid none;
+    pop_blob(&table, up, blob_col, none, blob);
+  }
+  return true;
+}
+
+// The column readers from `first` on (at most 64) whose attribute the blob holds as
+// well, as a bit set (bit 0: `first`): a value its column could not hold whole is kept
+// in the blob, and is read from there, not from what its column holds of it.
+uint64_t kept_in_blob(const Asn1Value& blob,
+                      std::vector<std::pair<size_t, RdrInfo*>>::const_iterator first,
+                      std::vector<std::pair<size_t, RdrInfo*>>::const_iterator last) {
+  // Kept values are rare: a pair whose identifier's last octet no reader's has is
+  // passed over without comparing it with each reader's identifier.
+  uint64_t last_octets = 0;
+  for (auto it = first; it != last; ++it) {
+    std::string_view id = it->second->attr.contents().view();
+    if (!id.empty()) last_octets |= uint64_t{1} << (static_cast<uint8_t>(id.back()) & 63);
+  }
+  uint64_t kept = 0;
+  for (const Asn1Value& pair : blob.components()) {
+    std::string_view c = pair.contents();
+    if (!pair.constructed() || c.empty()) continue;  // refused when the pairs are read
+    const auto* p = reinterpret_cast<const uint8_t*>(c.data());
+    ber::Header h = ber::read_trusted(p);
+    std::string_view id = c.substr(h.header_len, h.content_len);
+    if (id.empty() || (last_octets >> (static_cast<uint8_t>(id.back()) & 63) & 1) == 0) continue;
+    uint64_t bit = 1;
+    for (auto it = first; it != last && bit != 0; ++it, bit <<= 1) {
+      if (it->second->attr.contents().view() == id) kept |= bit;
+    }
+  }
+  return kept;
+}
+
 }  // namespace
 
 std::span<const CodecSpec> common_event_codecs() { return kCommonCodecs; }
@@ -352,14 +433,24 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
     if (pv->ins != ins_qxlist && field == nullptr) continue;
     id = *key;
     Asn1Value value = *++component.components().begin();
-    if (pv->ins == ins_qxlist) {
+    bool keep = pv->ins == ins_qxlist;
+    if (keep) {
+      // The text column is for people: it holds what it can of the value.
+      if (field != nullptr && ins_formatedVal(this, field, id, value)) img.fit_text(pv->attr);
+    } else {
+      bool stored = pv->ins(this, field, id, value);
+      if (stored) img.given(pv->attr);
+      if (pv->attr == ATTR_EVENT_NAME) fix_event_name(field);
+      // A value its column cannot hold whole (one its codec refuses, or a text too long
+      // or not storable as text) is kept exactly in the blob, where the record keeps
+      // its exact values; the column holds what it can. Times keep their own rule: an
+      // invalid time leaves its column NULL.
+      keep = !img.is_datetime(pv->attr) && (!stored || !img.fit_text(pv->attr));
+    }
+    if (keep) {
       Asn1Value pair;
       if (!qx::stored_pair(component, parts, id, value, pair)) return 0;
       blob += pair.encoding_view();
-      if (field != nullptr) ins_formatedVal(this, field, id, value);
-    } else if (pv->ins(this, field, id, value)) {
-      // A value that its codec refuses leaves the column empty, as an absent one.
-      img.given(pv->attr);
     }
   }
   // Every record has its blob: an empty SET when it has no list values, so that no
@@ -368,7 +459,6 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
   uint8_t head[qx::ber::kMaxHeader];
   size_t hs = qx::ber::write_header(head, TAG_SET, true, content);
   blob.replace(0, qx::ber::kMaxHeader, reinterpret_cast<const char*>(head), hs);
-  fix_event_name(img.myColumn(ATTR_EVENT_NAME));
   img.set_nulls();
   // The row is always written: a record whose write succeeded must read back.
   RWDBResult res = inserter_.execute(aConnection());
@@ -399,30 +489,7 @@ int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes) {
   RWDBUpdater up = table_->updater();
   unsigned long key = static_cast<unsigned int>(id);
   up.where((*table_)[logrecid_col] == RWDBExpr(key));
-  Asn1Value blob = qx::empty_blob_value();
-  RespValue old;
-  bool list_seen = false;
-  for (qx::Attribute& a : attrs) {
-    PopValues* pv = pop_hash_->fetch(&a.id);
-    if (pv == nullptr) continue;
-    if (pv->pop == pop_qxlist) {
-      if (!blob.add_component(a.pair)) {
-        ResourceLimX::raise("blob cannot be built");
-        return 0;
-      }
-      if (!list_seen) read_blob_column(id, old);
-      list_seen = true;
-      old.remove(a.id);
-    } else {
-      pv->pop(this, up, pv->column, a.id, a.value);
-    }
-  }
-  if (list_seen) {
-    if (!append_values(blob, old)) return 0;
-    Oid none;
-    pop_blob(this, up, blob_col, none, blob);
-  }
-  if (Exception::pending()) return update_failed(cls_.messages.update);
+  if (!qx::assign_update(*this, id, attrs, up)) return update_failed(cls_.messages.update);
   if (up.entries() == 0) return 1;
   RWDBResult res = up.execute(aConnection());
   if (!res.isValid()) {
@@ -441,30 +508,9 @@ int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& r
   RWDBUpdater up = table_->updater();
   unsigned long key = static_cast<unsigned int>(id);
   up.where((*table_)[logrecid_col] == RWDBExpr(key));
-  Asn1Value blob = qx::empty_blob_value();
-  bool list_seen = false;
   RespValue report;
-  for (qx::Attribute& a : attrs) {
-    Fill_response(report, a.id, a.value, old);
-    old.remove(a.id);
-    PopValues* pv = pop_hash_->fetch(&a.id);
-    if (pv == nullptr) continue;
-    if (pv->pop == pop_qxlist) {
-      if (!blob.add_component(a.pair)) {
-        ResourceLimX::raise("blob cannot be built");
-        return 0;
-      }
-      list_seen = true;
-    } else {
-      pv->pop(this, up, pv->column, a.id, a.value);
-    }
-  }
-  if (list_seen) {
-    if (!append_blob_values(blob, old)) return 0;
-    Oid none;
-    pop_blob(this, up, blob_col, none, blob);
-  }
-  if (Exception::pending()) return update_failed(cls_.messages.update_response);
+  for (qx::Attribute& a : attrs) Fill_response(report, a.id, a.value, old);
+  if (!qx::assign_update(*this, id, attrs, up)) return update_failed(cls_.messages.update_response);
   if (up.entries() > 0) {
     RWDBResult res = up.execute(aConnection());
     if (!res.isValid()) {
@@ -518,7 +564,9 @@ bool EventLogT::read_row(RWDBReader& r, const std::vector<std::pair<size_t, RdrI
     ++it;
   }
   values.reserve(values.size() + static_cast<size_t>(readers.end() - it) + blob.num_comps());
-  for (; it != readers.end(); ++it) {
+  uint64_t kept = blob ? qx::kept_in_blob(blob, it, readers.end()) : 0;
+  for (uint64_t bit = 1; it != readers.end(); ++it, bit <<= 1) {
+    if ((kept & bit) != 0) continue;  // the blob holds the whole value
     RdrInfo* info = it->second;
     Asn1Value v;
     r[it->first];  // the reader's lookup of its column by name finds it at once

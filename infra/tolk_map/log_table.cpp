@@ -85,6 +85,22 @@ bool check_codec(bool ok, const Oid& id) {
   return false;
 }
 
+// Whether the value of `id` goes whole into its column of the log table: its codec takes
+// it (check_codec) and its text is neither longer than the column nor unstorable as
+// text. The log table has no blob of exact values: a value that would be cut (and then
+// read back as another value, or not at all) is refused with its reason.
+bool fits_log_column(LogMapper* m, LogMapperImpl& probe, PopValues* pv, Oid& id, Asn1Value& value) {
+  probe.initialize();
+  void* field = probe.myColumn(pv->attr);
+  bool ok =
+      pv->ins == ins_qxlist ? ins_formatedVal(m, field, id, value) : pv->ins(m, field, id, value);
+  if (!check_codec(ok, id)) return false;
+  if (probe.fit_text(pv->attr)) return true;
+  InvalidX::raise("value of attribute %s does not fit its column (at most %ld characters)",
+                  id.format().c_str(), probe.columns()[probe.column_of(pv->attr)].length);
+  return false;
+}
+
 RWDBTable shared_table(const char* name) { return LogMapper::aDB_().table(name); }
 
 // An attribute without a column of the log table is passed over when the platform knows
@@ -532,10 +548,7 @@ void LogMapper::create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Valu
         if (!known_attribute(ids[i])) return;
         continue;
       }
-      void* field = probe.myColumn(pv->attr);
-      bool ok = pv->ins == ins_qxlist ? ins_formatedVal(this, field, ids[i], values[i])
-                                      : pv->ins(this, field, ids[i], values[i]);
-      if (!check_codec(ok, ids[i])) return;
+      if (!fits_log_column(this, probe, pv, ids[i], values[i])) return;
     }
   }
   Unit unit;
@@ -645,12 +658,14 @@ int LogMapper::UpdateDB(const Asn1Value& attributeList, const OidArray&, const A
     up.where((*table_)[qxlogid_col] == RWDBExpr(n) &&
              (*table_)[logid_col] == RWDBExpr(RWCString(log_name_)));
     bool ok = true;
+    LogMapperImpl probe;
     for (size_t i = 0; ok && i < ids.size(); ++i) {
       PopValues* pv = pop_hash_->fetch(&ids[i]);
       if (pv == nullptr) {
         ok = known_attribute(ids[i]);
         continue;
       }
+      if (!(ok = fits_log_column(this, probe, pv, ids[i], values[i]))) break;
       // The discriminator construct is changed in place: the row, its other
       // attributes and its internal number stay. List-valued schedule attributes
       // keep their formatted text in their own columns.

@@ -181,5 +181,26 @@ TEST_F(RecordCommandTest, ValueNestedTooDeeplyForTheStoreIsRefused) {
   EXPECT_EQ(all.status, 0) << all.err;
 }
 
+// What the tool accepted reads back as it was written: an event type longer than its
+// column, a notification identifier its column cannot hold. An update with a value its
+// column cannot hold fails and changes nothing.
+TEST_F(RecordCommandTest, AcceptedValuesReadBackAsWritten) {
+  ASSERT_EQ(Run({"create-log", "7"}).status, 0);
+  std::string dotted = "1.2";
+  while (dotted.size() < 300) dotted += ".123456789";
+  ToolResult w = Run({"write", "7", "1", "objectCreationRecord", "eventType=globalForm:" + dotted,
+                      "notificationIdentifier=-1"});
+  ASSERT_EQ(w.status, 0) << w.err;
+  ToolResult s = Run({"show", "7", "1"});
+  ASSERT_EQ(s.status, 0) << s.err;
+  EXPECT_NE(s.out.find("eventType: globalForm:" + dotted + "\n"), std::string::npos) << s.out;
+  EXPECT_NE(s.out.find("notificationIdentifier: -1\n"), std::string::npos) << s.out;
+  EXPECT_EQ(Run({"update", "7", "1", "notificationIdentifier=-2"}).status, 1);
+  EXPECT_EQ(Run({"update", "7", "1", "notificationIdentifier=3"}).status, 0);
+  s = Run({"show", "7", "1"});
+  EXPECT_NE(s.out.find("notificationIdentifier: 3\n"), std::string::npos) << s.out;
+  EXPECT_NE(s.out.find("eventType: globalForm:" + dotted + "\n"), std::string::npos) << s.out;
+}
+
 }  // namespace
 }  // namespace qx::test

@@ -237,6 +237,46 @@ TEST_P(LogLifecycleTest, LogWithoutOrdinaryAttributesStillHasItsRow) {
   EXPECT_EQ(got, intervals);
 }
 
+// The log table keeps schedule values as text only: one whose text its column cannot
+// hold whole (and that would read back cut, as another value or not at all) is refused
+// with its reason, at creation and at update; one that fits reads back exactly.
+TEST_P(LogLifecycleTest, ScheduleValuesLongerThanTheirColumnAreRefused) {
+  auto intervals = [&](int n) {
+    std::string text = "{";
+    for (int i = 0; i < n; ++i) {
+      text += std::string(i ? ", " : "") +
+              "{intervalStart {hour 1, minute 2}, intervalEnd {hour 3, minute 4}}";
+    }
+    return Parse(dayintrvalsOid, (text + "}").c_str());
+  };
+  auto week = [&](int n) {
+    std::string text = "{";
+    for (int i = 0; i < n; ++i)
+      text += std::string(i ? ", " : "") + "{daysOfWeek '0000011'B, intervalsOfDay {}}";
+    return Parse(weekmaskOid, (text + "}").c_str());
+  };
+  Asn1Value fits = intervals(2);
+  Asn1Value too_long = intervals(6);  // about 370 characters as text
+  EXPECT_FALSE(Create(Int(1), AttrList({{dayintrvalsOid, too_long}}))->created());
+  EXPECT_FALSE(Create(Int(2), AttrList({{weekmaskOid, week(10)}}))->created());
+  EXPECT_FALSE(
+      Create(Int(3), AttrList({{externschedOid, Octets(std::string(300, 's'))}}))->created());
+  LogMapper* m = Create(Int(4), AttrList({{dayintrvalsOid, fits}, {weekmaskOid, week(1)}}));
+  ASSERT_TRUE(m->created());
+  EXPECT_EQ(m->UpdateDB(AttrList({{dayintrvalsOid, too_long}}), {}, {}), 0);
+  EXPECT_EQ(m->UpdateDB(AttrList({{maxlogszOid, Int(9)}, {weekmaskOid, week(10)}}), {}, {}), 0);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Restart();
+  auto logs = AllLogs();
+  ASSERT_EQ(logs.size(), 1u);
+  Asn1Value got;
+  ASSERT_TRUE(logs[0].find(dayintrvalsOid, got));
+  EXPECT_EQ(got, fits);
+  ASSERT_TRUE(logs[0].find(weekmaskOid, got));
+  EXPECT_EQ(got, week(1));
+  EXPECT_FALSE(logs[0].find(maxlogszOid, got)) << "the refused update changed nothing";
+}
+
 TEST_P(LogLifecycleTest, AbsentAndInvalidTimesAreStoredAsNull) {
   Asn1Value absent;
   absent.encode_null(TAG_CTX1);
