@@ -190,10 +190,9 @@ bool assign_update(EventLogT& table, int id, std::vector<Attribute>& attrs, RWDB
   for (qx::Attribute& a : attrs) {
     PopValues* pv = table.pop_hash().fetch(&a.id);
     if (pv == nullptr) continue;
-    if (!read) {
+    if (!read) {  // without a row nothing is kept, and the update changes nothing
       read = true;
-      table.read_blob_column(id,
-                             stored);  // no row: nothing to keep, and the update changes nothing
+      table.read_blob_column(id, stored);
       if (Exception::pending()) return false;
     }
     if (pv->pop == pop_qxlist) {
