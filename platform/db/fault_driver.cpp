@@ -91,6 +91,9 @@ class FaultSession : public Session {
   RWDBStatus tableExists(const std::string& name, bool* exists) override {
     return s_->tableExists(name, exists);
   }
+  RWDBStatus viewSources(const std::string& name, std::vector<std::string>* out) override {
+    return s_->viewSources(name, out);
+  }
   RWDBStatus fetchSchema(const std::string& name, std::vector<ColumnInfo>* out) override {
     return s_->fetchSchema(name, out);
   }

@@ -17,6 +17,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -401,6 +402,44 @@ class SqliteSession : public Session {
         "SELECT count(*) FROM sqlite_master WHERE type IN ('table','view') AND name = ?1 "
         "COLLATE NOCASE",
         name, [&](sqlite3_stmt* st) { *exists = sqlite3_column_int64(st, 0) > 0; });
+  }
+
+  // The names SQLite's authorizer reports reading while it compiles a query of the
+  // view (views are expanded, so the tables behind other views are reported too).
+  RWDBStatus viewSources(const std::string& name, std::vector<std::string>* out) override {
+    out->clear();
+    bool isView = false;
+    RWDBStatus s =
+        query1("SELECT count(*) FROM sqlite_master WHERE type = 'view' AND name = ?1", name,
+               [&](sqlite3_stmt* st) { isView = sqlite3_column_int64(st, 0) > 0; });
+    if (!s.isValid()) return s;
+    if (!isView) return RWDBStatus(RWDBStatus::noSuchObject, "no such view: " + name);
+    struct Reads {
+      std::string view;
+      std::vector<std::string>* names;
+    } reads{name, out};
+    auto collect = [](void* data, int action, const char* table, const char*, const char*,
+                      const char*) {
+      auto* r = static_cast<Reads*>(data);
+      if (action != SQLITE_READ || table == nullptr) return SQLITE_OK;
+      std::string t = lower(table);
+      if (t != r->view && std::find(r->names->begin(), r->names->end(), t) == r->names->end())
+        r->names->push_back(t);
+      return SQLITE_OK;
+    };
+    std::string sql = "SELECT * FROM \"";
+    for (char c : name) sql += c == '"' ? std::string("\"\"") : std::string(1, c);
+    sql += "\"";
+    sqlite3_set_authorizer(db_->db, collect, &reads);
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db_->db, sql.c_str(), -1, &st, nullptr);
+    sqlite3_set_authorizer(db_->db, nullptr, nullptr);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_OK) {
+      out->clear();
+      return translate(db_->db, rc);
+    }
+    return RWDBStatus();
   }
 
   RWDBStatus fetchSchema(const std::string& name, std::vector<ColumnInfo>* out) override {
