@@ -277,10 +277,11 @@ class LogMapper : public TolkMap {
   // The per-log object "LOG_" + name over the log's record tables.
   void Create_qxDbObject(const char* logName, const Asn1Value ownerId);
   void Delete_qxDbObject();
-  // The security view over the log's security alarm records, and its synonym. Raises
-  // ConflictX when the view cannot be made.
+  // The security view over the log's security alarm records, and its synonym; when
+  // another log holds the view's name (a name differing only in case), under the log's
+  // own second name (get_sec_view_name()). Raises ConflictX when the view cannot be made.
   void create_views();
-  // Drops the security view and its synonym when they exist.
+  // Drops the log's security view and its synonym when they exist; another log's stay.
   void delete_views();
   // CREATE SYNONYM for `name` (result ignored); DROP SYNONYM (raises ProcessFailX).
   void create_synonym(const std::string& name);

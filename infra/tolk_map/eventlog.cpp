@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/storage.h"
 #include "infra/tolk_map/trace.h"
@@ -374,13 +375,8 @@ void EventLogT::CreateLogT(const std::string& tableName, const LogMapper* owner)
     columns.appendColumn(ix.column);
     table_->createIndex(base + ix.suffix, columns, aConnection());  // result ignored
   }
-  synonym_name_ = std::string(owner->get_logid()) + "_" + cls_.synonym_suffix;
-  std::string sql = "CREATE SYNONYM " + qx::quote_identifier(synonym_name_) + " FOR " +
-                    qx::quote_identifier(tableName);
-  if (!aDB_().executeSql(sql, aConnection()).isValid()) {
-    tolk_error.print("Synonym creation failure: DB SQL: %s\n", sql.c_str());
-    synonym_name_.clear();
-  }
+  synonym_name_ = qx::create_own_synonym(
+      std::string(owner->get_logid()) + "_" + cls_.synonym_suffix, tableName, owner->get_qxlogid());
 }
 
 void EventLogT::bind_variables() {

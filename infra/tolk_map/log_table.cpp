@@ -701,14 +701,16 @@ int LogMapper::deleteDB(char keepRows) {
     Delete_qxDbObject();
     if (!Exception::pending()) delete_views();
     for (int t = 0; t < NUM_TABLE_TYPES && !Exception::pending(); ++t) {
-      // By the names the log's objects have, whether or not a table object is
-      // loaded for them (after a restart the table objects know no synonym).
-      std::string synonym = qx::record_synonym_name(log_name_, TABLE_TYPE(t));
-      if (qx::valid_name(synonym) && aDB_().table(synonym).exists(aConnection())) {
-        delete_synonym(synonym);
+      // By the names the log's objects may have, whether or not a table object is
+      // loaded for them (after a restart the table objects know no synonym), and only
+      // a synonym that stands for this log's table.
+      std::string table = qx::record_table_name(table_name_, TABLE_TYPE(t));
+      for (const std::string& synonym :
+           qx::own_names(qx::record_synonym_name(log_name_, TABLE_TYPE(t)), qxlogid_)) {
+        if (!Exception::pending() && qx::stands_for(synonym, table)) delete_synonym(synonym);
       }
       if (Exception::pending()) break;
-      RWDBTable rt = aDB_().table(qx::record_table_name(table_name_, TABLE_TYPE(t)));
+      RWDBTable rt = aDB_().table(table);
       bool dropped = !rt.exists(aConnection()) || rt.drop(aConnection()).isValid();
       if (dropped) {
         tables_[t].reset();
