@@ -275,10 +275,8 @@ TEST_P(LogLifecycleTest, ScheduleValuesLongerThanTheirColumnAreRefused) {
   auto logs = AllLogs();
   ASSERT_EQ(logs.size(), 1u);
   Asn1Value got;
-  ASSERT_TRUE(logs[0].find(dayintrvalsOid, got));
-  EXPECT_EQ(got, fits);
-  ASSERT_TRUE(logs[0].find(weekmaskOid, got));
-  EXPECT_EQ(got, week(1));
+  EXPECT_TRUE(logs[0].find(dayintrvalsOid, got) && got == fits);
+  EXPECT_TRUE(logs[0].find(weekmaskOid, got) && got == week(1));
   EXPECT_FALSE(logs[0].find(maxlogszOid, got)) << "the refused update changed nothing";
 }
 
