@@ -1,13 +1,15 @@
 // Feeds arbitrary attribute lists to the record path of a log on an in-memory store:
 // the first octet picks the record class and the record identifier, the rest is taken
 // as the BER encoding of an attribute list (a SET of SEQUENCE {identifier, value}) and
-// written, updated (both forms) and read back. Nothing may crash, leak or read out of
-// bounds, whatever the list holds, and a record whose write succeeded must read back.
+// written, updated (both forms) and read back; for alarms the same list is also given
+// to the acknowledge, the clears and the lookups. Nothing may crash, leak or read out
+// of bounds, whatever the list holds, and a record whose write succeeded must read back.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "infra/tolk_map/oids.h"
+#include "platform/db/rwdb_reader.h"
 #include "platform/value/asn1_value.h"
 #include "platform/value/exception.h"
 #include "tolk.h"
@@ -33,9 +35,9 @@ LogMapper* the_log() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   LogMapper* log = the_log();
-  static const Oid* const kClasses[] = {&objcrtOid,     &objdltOid, &relchgOid,
-                                        &attrvalchgOid, &secalmOid, &statechgOid};
-  const Oid& cls = *kClasses[data[0] % 6];
+  static const Oid* const kClasses[] = {&objcrtOid, &objdltOid,   &relchgOid, &attrvalchgOid,
+                                        &secalmOid, &statechgOid, &qxalarmOid};
+  const Oid& cls = *kClasses[data[0] % 7];
   int id = data[0] >> 3;
   ExceptionScope scope;
   Asn1Value list;
@@ -52,6 +54,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   log->UpdateDB(id, list, response);
   RespValue values;
   log->ReadfromDB(id, values);
+  RespValue ack;
+  log->UpdateDBAck(id, list, ack);
+  RespValue clear;
+  log->UpdateDBClear(id, list, clear);
+  log->UpdateDBClearAlarms(id, cls, list);
+  RWDBReader lookup;
+  if (log->getOarInfo(id, cls, list, lookup) == 1) {
+    while (lookup()) {
+    }
+  }
+  RWDBReader all;
+  if (log->getOarInfo(id, cls, all) == 1) {
+    while (all()) {
+    }
+  }
   LogMapper::commit();
   // Keep the store small: forget the record again.
   log->deleteDB(id);

@@ -2,10 +2,15 @@
 // the database: the table the record lies in, the managed object it is about, and
 // its alarm state (cleared or not, and the severity it had before clearing).
 //
+// Ownership: a caller allocates an entry with `new` and hands it to WriteToDB; once the
+// record is written the log's mapper owns that very object (the caller may keep reading
+// it while the record is cached) and deletes it with the record or the mapper.
+//
 // Thread-safety: none; an entry belongs to one mapper, which is used from one thread
-// at a time.
+// at a time. Allocation and deletion may happen on any thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class OarInfo {
@@ -28,6 +33,11 @@ class OarInfo {
   int get_clear_severity(unsigned char& state, unsigned char& severity) const;
   // The raw state byte (bit 7 cleared flag, bits 0-6 severity).
   unsigned char get_state_byte() const { return clear_severity_; }
+
+  // A log keeps one entry per stored record, a million and more: entries come from a
+  // pool of their own, so that each costs its eight bytes and not a heap block.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* p, std::size_t size) noexcept;
 
  private:
   uint32_t moiid_ = 0;

@@ -8,8 +8,8 @@
 //
 // Failure model: the operations a caller calls open their own exception scope, write
 // their message on the debug streams tolk_error / tolk_info and report by their result,
-// 1 for success and 0 for failure. A constructor that fails leaves the internal
-// record-table name empty (get_table_name() == "", created() false).
+// 1 for success and 0 for failure; LogMapper::last_failure() then tells why. A constructor that
+// fails leaves the internal record-table name empty (get_table_name() == "", created() false).
 //
 // Thread-safety: none. The registry of live mappers, the counters, the database handle
 // and the one shared connection are process-wide and unguarded: the library is used
@@ -143,6 +143,12 @@ class LogMapper : public TolkMap {
   static int get_all_logs(Callback& cb);
   // The live mapper of that log, or null.
   static LogMapper* find_log_handle(const Asn1Value& logId);
+  // The platform's number of a managed object instance (an ObjectInstance value): the
+  // number an alarm record about that object carries (OarInfo::set_moiid) and the
+  // clear-all and lookups take; the same in every process sharing the store. A new
+  // instance gets the next number, in the current transaction on the embedded store;
+  // with `allocate` false it gets none and the result is 0. -1 on failure.
+  static long moi_number(const Asn1Value& instance, bool allocate = true);
   // 0: auto-commit on; 1, 2: off; other values change nothing.
   static void set_xact_mode(COMMIT_MODE mode);
   // Commits (and begins the next transaction): 1, or 0 when the server refused the
@@ -151,6 +157,13 @@ class LogMapper : public TolkMap {
   // Rolls back (and begins the next transaction). 1.
   static int abort();
 
+  // Why the operation that last reported failure on this thread failed, for messages to
+  // people: the reason of the failure it caught, whole, with the database's own message
+  // where the database refused (for example "insert into qxi3objcrt refused: database or
+  // disk is full"). Read it right after the failure; an operation called while no other
+  // is running starts with it empty. The wording is not part of the interface.
+  static std::string last_failure();
+
   // Opens the database from the connection description (QXDB_URL). 1 on success.
   int set_up_database(DB_TYPE type);
 
@@ -158,9 +171,9 @@ class LogMapper : public TolkMap {
 
   // Makes this scratch mapper into the mapper of the stored log `logId` and registers
   // it (unless another mapper is registered under that identifier). 1 on success; 0
-  // when the log has no row, or is damaged (a record table missing: named on
-  // tolk_error), with the reason left pending for the caller's exception scope. A
-  // damaged log keeps its name and number (created()), so that it can be deleted.
+  // when the log has no row, or is damaged (a record table missing: last_failure() and
+  // tolk_error name it). A damaged log keeps its name and number (created()), so that
+  // it can be deleted.
   int load_table(const Asn1Value& logId);
   // 1 when the log table holds a row of exactly this log's name, else 0.
   int table_exists(const Asn1Value& logId);
@@ -208,6 +221,11 @@ class LogMapper : public TolkMap {
   virtual int get_nominal_log_record_size() const { return default_log_record_size; }
   virtual int get_all_log_recs(Callback& cb) { return get_all_log_recs(cb, 0); }
   virtual int get_all_almsvc_recs(Callback& cb) { return get_all_almsvc_recs(cb, 1); }
+  // Writes record `id` of class `recordClass` with the attributes of the list into the
+  // table of its class. `entry` (allocated with new; its managed-object number, clear
+  // state and severity set by the caller) gets the record's table type; on success the
+  // alarm state cache owns that very object: the caller may keep reading it while the
+  // record is cached and must not delete it. On failure (0) the caller keeps it.
   virtual int WriteToDB(const int& id, const Oid& recordClass, const Oid& otherClass,
                         const Asn1Value& attributes, OarInfo* entry);
   virtual int deleteDB(const int& id);
@@ -224,15 +242,35 @@ class LogMapper : public TolkMap {
   // named attribute with its new and stored value.
   virtual int UpdateDB(const int& id, const Asn1Value& attributes);
   virtual int UpdateDB(const int& id, const Asn1Value& attributes, RespValue& response);
-  // Clearing and acknowledging alarms (the alarm tables do the database work); the
-  // cached clear state follows a successful clear.
-  virtual int UpdateDBClear(const int& id, const Asn1Value& value, RespValue& response);
-  virtual int UpdateDBClear(const int& id);
-  virtual int UpdateDBClearAlarms(const int id, const Oid& recordClass, const Asn1Value& value);
+  // Acknowledging and clearing alarms, and the alarm lookups; the alarm tables do the
+  // database work (their header, alarmlog.h, tells what each stores). Each fails (0)
+  // for a record or class that keeps no alarms, and for a list that holds an attribute
+  // the operation does not take or a value its column cannot hold: nothing is then
+  // executed.
+  //
+  // Acknowledges record `id` (ackState, ackTime, ackOperator, ackText); `response` gets
+  // each attribute set with a fixed old value.
   virtual int UpdateDBAck(const int& id, const Asn1Value& value, RespValue& response);
+  // Clears record `id` (clearState, clearTime, clearOperator, clearText); the cached
+  // clear state becomes the state stored.
+  virtual int UpdateDBClear(const int& id, const Asn1Value& value, RespValue& response);
+  // Marks record `id` cleared in the cache only (no database work).
+  virtual int UpdateDBClear(const int& id);
+  // Clears every outstanding alarm of class `recordClass` about managed object `id` that
+  // matches the list's eventType, probableCause and specificProblems; the cached states
+  // are left to the caller (UpdateDBClear(id) for each record it selected).
+  virtual int UpdateDBClearAlarms(const int id, const Oid& recordClass, const Asn1Value& value);
+  // The outstanding alarms of class `recordClass` about managed object `id` that match
+  // the list's criteria: `reader` is positioned before their rows (logrecordid,
+  // perceivedseverity, and for some classes clearstate). A list without criteria
+  // leaves `reader` as it was.
   virtual int getOarInfo(const int id, const Oid& recordClass, const Asn1Value& value,
                          RWDBReader& reader);
+  // Every outstanding alarm of class `recordClass` about managed object `id`: rows
+  // (logrecordid, perceivedseverity, clearstate).
   virtual int getOarInfo(const int id, const Oid& recordClass, RWDBReader& reader);
+  // Whether this table object's records are alarms (acknowledged and cleared).
+  virtual bool keeps_alarms() const { return false; }
   // The cached entry's managed object, clear state and severity; 0 when not cached.
   virtual int ReadOarInfo(const int& id, unsigned long& moiid, unsigned char& state,
                           unsigned char& severity);
@@ -254,6 +292,7 @@ class LogMapper : public TolkMap {
   int get_log_record_class(const unsigned long id, Oid& recordClass) const;
   // Number of cached records.
   size_t cached_records() const { return oar_cache_.size(); }
+  using OarCache = std::unordered_map<uint32_t, std::unique_ptr<OarInfo>>;
   unsigned long get_lowest_id() const { return lowest_id_; }
   unsigned long get_highest_id() const { return highest_id_; }
 
@@ -353,8 +392,9 @@ class LogMapper : public TolkMap {
   unsigned long num_records_ = 0;
   bool lowest_set_ = false;
   Asn1Value log_id_;
-  // The alarm state cache: record identifier to entry.
-  std::unordered_map<uint32_t, OarInfo> oar_cache_;
+  // The alarm state cache: record identifier to entry. The entries are owned: those of
+  // records written through WriteToDB are the caller's own objects.
+  OarCache oar_cache_;
   LogMapper* owner_;
   bool registered_ = false;
   bool creating_ = false;
@@ -364,6 +404,10 @@ class LogMapper : public TolkMap {
   std::string synonym_name_;
   std::array<std::unique_ptr<LogMapper>, NUM_TABLE_TYPES> tables_;
 };
+
+// The library's version, "MAJOR.MINOR.PATCH". The shared library's SONAME carries the
+// major number, which changes whenever its interface does in a way that breaks callers.
+const char* tolk_map_version();
 
 // Hash of a log identifier value (its encoding) and of a log record identifier.
 unsigned long hash_log_mapper(const Asn1Value& log_id);

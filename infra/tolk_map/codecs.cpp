@@ -170,7 +170,7 @@ bool read_blob_view(RWDBReader& r, const RWCString& column, std::string_view& ou
 bool walk_complete(const RWDBReader& r, const char* what) {
   RWDBStatus s = r.status();
   if (s.isValid()) return true;
-  ProcessFailX::raise("%s broke off: %s", what, s.message().data());
+  ProcessFailX::raise("%s cannot be read: %s", what, s.message().data());
   return false;
 }
 

@@ -44,6 +44,31 @@ class RWDBUpdater;
 // other table classes; the common ones are fixed.
 enum ATTRIBUTES : int32_t {
   ATTR_SOURCE_INDICATOR = 1,
+  // The alarm tables' columns.
+  ATTR_ATTRIBUTE_ID_LIST = 2,
+  ATTR_PROBABLE_CAUSE = 3,
+  ATTR_PROBABLE_CAUSE_OID = 4,
+  ATTR_PERCEIVED_SEVERITY = 5,
+  ATTR_SPECIFIC_PROBLEMS = 6,
+  ATTR_BACKED_UP_STATUS = 7,
+  ATTR_BACK_UP_OBJECT = 8,
+  ATTR_TREND_INDICATION = 9,
+  ATTR_THRESHOLD_INFO = 10,
+  ATTR_STATE_CHANGE_DEF = 11,
+  ATTR_MONITORED_ATTRIBUTES = 12,
+  ATTR_PROPOSED_REPAIR_ACTIONS = 13,
+  ATTR_ACK_STATE = 14,
+  ATTR_ACK_TIME = 15,
+  ATTR_ACK_OPERATOR = 16,
+  ATTR_ACK_TEXT = 17,
+  ATTR_CLEAR_STATE = 18,
+  ATTR_CLEAR_TIME = 19,
+  ATTR_CLEAR_OPERATOR = 20,
+  ATTR_CLEAR_TEXT = 21,
+  ATTR_DISPLAY_STATE = 22,
+  ATTR_DISPLAY_TIME = 23,
+  ATTR_DISPLAY_OPERATOR = 24,
+  ATTR_DISPLAY_TEXT = 25,
   ATTR_LOGGING_TIME = 26,
   ATTR_EVENT_NAME = 27,
   ATTR_MOC = 28,
@@ -274,9 +299,10 @@ bool read_blob(RWDBReader& r, const RWCString& column, RWDBBlob& out);
 // valid until its next row.
 bool read_text_view(RWDBReader& r, const RWCString& column, std::string_view& out);
 bool read_blob_view(RWDBReader& r, const RWCString& column, std::string_view& out);
-// Whether the rows of `r` were walked to their end: false, with ProcessFailX naming
-// `what` and the reason, when the walk broke off (a damaged page, a lost connection)
-// or the query itself failed. Call it when the reader has returned its last row.
+// Whether the rows of `r` were walked to their end: false, with ProcessFailX ("<what>
+// cannot be read: <reason>"), when the walk broke off (a damaged page, a lost
+// connection) or the query itself failed. Call it when the reader has returned its
+// last row.
 bool walk_complete(const RWDBReader& r, const char* what);
 
 }  // namespace qx

@@ -104,12 +104,19 @@ std::array<std::string, 2> own_names(const std::string& primary, uint32_t qxlogi
   return {primary, primary + "_" + std::to_string(qxlogid)};
 }
 
+// A name another log holds is passed over without trying it: a statement that fails
+// inside the log's creating transaction costs that transaction a roll-back to its last
+// good statement. A failure for any other reason would befall the second name alike.
 std::string create_own_synonym(const std::string& primary, const std::string& table,
                                uint32_t qxlogid) {
   std::string sql;
   for (const std::string& name : own_names(primary, qxlogid)) {
     sql = "CREATE SYNONYM " + quote_identifier(name) + " FOR " + quote_identifier(table);
+    if (valid_name(name) && LogMapper::aDB_().table(name).exists(LogMapper::aConnection())) {
+      continue;
+    }
     if (LogMapper::aDB_().executeSql(sql, LogMapper::aConnection()).isValid()) return name;
+    break;
   }
   tolk_error.print("Synonym creation failure: DB SQL: %s\n", sql.c_str());
   return std::string();
@@ -132,17 +139,20 @@ void LogMapper::create_views() {
       "\t\t\tsecurityAlmDtectrs, serviceProvider_s, \t\t\tlogRecordId securityRecordId, "
       "securityAlmCauses, \t\t\tsecurityAlmSeverty FROM " +
       qx::quote_identifier(secalm);
+  RWDBStatus s;
   for (const std::string& name : qx::own_names("qx_" + std::string(log_name_) + "_sec", qxlogid_)) {
     if (aDB_().table(name).exists(aConnection())) {
       if (qx::stands_for(name, secalm)) break;  // made already
-      continue;                                  // another log's
+      continue;                                 // another log's
     }
-    if (!aDB_().createView(name, text, aConnection()).isValid()) break;
+    s = aDB_().createView(name, text, aConnection());
+    if (!s.isValid()) break;
     sec_view_ = name;
     create_synonym(sec_view_);
     return;
   }
-  ConflictX::raise("security view of log %s not created", log_name_);
+  ConflictX::raise("security view of log %s not created: %s", log_name_,
+                   s.isValid() ? "it exists already" : s.message().data());
 }
 
 // Drops the log's security view and its synonym: a view left behind would keep the
@@ -156,7 +166,8 @@ void LogMapper::delete_views() {
     if (!qx::stands_for(view, secalm)) continue;
     RWDBResult r = aDB_().executeSql("DROP VIEW " + qx::quote_identifier(view), aConnection());
     if (!r.isValid()) {
-      ProcessFailX::raise("security view %s not dropped", view.c_str());
+      ProcessFailX::raise("security view %s not dropped: %s", view.c_str(),
+                          r.status().message().data());
       return;
     }
   }
@@ -174,5 +185,7 @@ void LogMapper::create_synonym(const std::string& name) {
 void LogMapper::delete_synonym(const std::string& name) {
   if (name.empty()) return;
   RWDBResult r = aDB_().executeSql("DROP SYNONYM " + qx::quote_identifier(name), aConnection());
-  if (!r.isValid()) ProcessFailX::raise("synonym %s not dropped", name.c_str());
+  if (!r.isValid()) {
+    ProcessFailX::raise("synonym %s not dropped: %s", name.c_str(), r.status().message().data());
+  }
 }

@@ -103,13 +103,6 @@ bool read_pair(const Asn1Value& component, PairParts& out) {
   return true;
 }
 
-// One attribute of a list: its identifier, its value and the pair as the blob keeps it.
-struct Attribute {
-  Oid id;
-  Asn1Value value;
-  Asn1Value pair;  // SEQUENCE {OBJECT IDENTIFIER, value}
-};
-
 // The pair `component` (identifier `id`, value `value`) in the form the blob keeps:
 // SEQUENCE {OBJECT IDENTIFIER, value}; a pair already in that form is taken as it
 // stands (sharing its buffer). False (ResourceLimX raised) when it cannot be built.
@@ -155,7 +148,8 @@ bool take_pair(const Asn1Value& component, Attribute& a) {
   return stored_pair(component, parts, a.id, a.value, a.pair);
 }
 
-// The whole list taken apart, or false for a malformed one.
+}  // namespace
+
 bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out) {
   if (!attributes || !attributes.constructed()) {
     ResourceLimX::raise("attribute list is not a SET or SEQUENCE");
@@ -168,6 +162,8 @@ bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out) {
   }
   return true;
 }
+
+namespace {
 
 // Whether the table keeps `attr` in a date-time column.
 bool is_datetime(const EventLogT& table, ATTRIBUTES attr) {
@@ -193,8 +189,15 @@ bool assign_update(EventLogT& table, int id, std::vector<Attribute>& attrs, RWDB
     if (pv == nullptr) continue;
     if (!read) {  // without a row nothing is kept, and the update changes nothing
       read = true;
+      ExceptionScope reading;
       table.read_blob_column(id, stored);
-      if (Exception::pending()) return false;
+      if (const Exception* x = reading.caught()) {
+        std::string why = x->full_reason();
+        reading.close();
+        ProcessFailX::raise("update of %s refused: %s", table.get_table_name().c_str(),
+                            why.c_str());
+        return false;
+      }
     }
     if (pv->pop == pop_qxlist) {
       if (!blob.add_component(a.pair)) {
@@ -267,12 +270,24 @@ const Asn1Value& empty_blob_value() {
 
 // ---- The row image.
 
-EventLogImpl::EventLogImpl(std::span<const qx::ColumnDef> columns)
-    : RowImage(columns), nulls_(columns.size()), given_(columns.size(), 0) {}
+EventLogImpl::EventLogImpl(std::span<const qx::ColumnDef> columns,
+                           std::span<const qx::InitialText> initial)
+    : RowImage(columns),
+      nulls_(columns.size()),
+      given_(columns.size(), 0),
+      initial_(columns.size(), nullptr) {
+  for (const qx::InitialText& t : initial) {
+    int i = column_of(t.attr);
+    if (i >= 0) initial_[static_cast<size_t>(i)] = t.text;
+  }
+}
 
 void EventLogImpl::start_row() {
   initialize();
   std::fill(given_.begin(), given_.end(), 0);
+  for (size_t i = 0; i < initial_.size(); ++i) {
+    if (initial_[i] != nullptr) *text(columns()[i].attr) = initial_[i];
+  }
 }
 
 void EventLogImpl::given(ATTRIBUTES attr) {
@@ -298,7 +313,7 @@ void EventLogImpl::bind_all(RWDBInserter& ins) {
         ins[c.name] << RWDBBoundExpr(static_cast<RWDBBlob*>(f), &nulls_[i]);
         break;
       default:
-        ins[c.name] << RWDBBoundExpr(static_cast<long*>(f));
+        ins[c.name] << RWDBBoundExpr(static_cast<long*>(f), &nulls_[i]);
         break;
     }
   }
@@ -308,11 +323,14 @@ void EventLogImpl::set_nulls() {
   for (size_t i = 0; i < columns().size(); ++i) {
     const qx::ColumnDef& c = columns()[i];
     if (c.type == RWDBValue::String) {
-      nulls_[i] = static_cast<RWCString*>(myColumn(c.attr))->isNull();
+      // A column with an initial text keeps even the empty one.
+      nulls_[i] = initial_[i] == nullptr && static_cast<RWCString*>(myColumn(c.attr))->isNull();
     } else if (c.type == RWDBValue::Blob) {
       nulls_[i] = static_cast<RWDBBlob*>(myColumn(c.attr))->length() == 0;
     } else if (c.type == RWDBValue::UnsignedLong) {
       nulls_[i] = given_[i] == 0 && c.attr != ATTR_LOG_RECORD_ID && c.attr != ATTR_MOI_ID;
+    } else if (c.type == RWDBValue::Long) {
+      nulls_[i] = given_[i] == 0;
     }
   }
 }
@@ -345,7 +363,7 @@ void EventLogT::CreateLogT(const std::string& tableName, const LogMapper* owner)
   table_ = std::make_unique<RWDBTable>(aDB_().table(tableName));
   if (table_->exists(aConnection())) {
     if (!table_->fetchSchema(aConnection()).isValid()) {
-      if (tolk_map_debug != 0) std::cout << "ERROR: schema fetch failed" << std::endl;
+      if (tolk_map_debug != 0) std::cout << cls_.schema_failure_text << std::endl;
       ConflictX::raise("schema of %s cannot be fetched", tableName.c_str());
     }
     return;
@@ -380,7 +398,7 @@ void EventLogT::CreateLogT(const std::string& tableName, const LogMapper* owner)
 }
 
 void EventLogT::bind_variables() {
-  image_ = std::make_unique<EventLogImpl>(cls_.columns);
+  image_ = std::make_unique<EventLogImpl>(cls_.columns, cls_.initial_texts);
   inserter_ = table_->inserter();
   image_->bind_all(inserter_);
   deleter_ = table_->deleter();
@@ -393,6 +411,15 @@ void EventLogT::init_alarmsvc_variables() {
 }
 
 // ---- Writing.
+
+namespace {
+// Prints the two failure lines of a write; 0.
+int write_failed(const int (&numbers)[2]) {
+  tolk_error.print(numbers[0], "Error in writing to the Database \n");
+  tolk_error.print(numbers[1], "Attribute List not in correct format \n");
+  return 0;
+}
+}  // namespace
 
 int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn1Value& attributes,
                          OarInfo* entry) {
@@ -442,12 +469,19 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
       // invalid time leaves its column NULL.
       keep = !img.is_datetime(pv->attr) && (!stored || !img.fit_text(pv->attr));
     }
+    if (keep && pv->ins != ins_qxlist &&
+        std::find(cls_.changed_in_place.begin(), cls_.changed_in_place.end(), pv->attr) !=
+            cls_.changed_in_place.end()) {
+      InvalidX::raise("value of attribute %s does not fit its column", id.format().c_str());
+      break;  // nothing is written; the failure lines follow
+    }
     if (keep) {
       Asn1Value pair;
       if (!qx::stored_pair(component, parts, id, value, pair)) return 0;
       blob += pair.encoding_view();
     }
   }
+  if (Exception::pending()) return write_failed(cls_.messages.write);
   // Every record has its blob: an empty SET when it has no list values, so that no
   // record carries another's list values and every record reads back.
   size_t content = blob.size() - qx::ber::kMaxHeader;
@@ -457,12 +491,11 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
   img.set_nulls();
   // The row is always written: a record whose write succeeded must read back.
   RWDBResult res = inserter_.execute(aConnection());
-  if (!res.isValid()) ProcessFailX::raise("insert into %s refused", table_name_.c_str());
-  if (scope.caught() != nullptr) {
-    tolk_error.print(cls_.messages.write[0], "Error in writing to the Database \n");
-    tolk_error.print(cls_.messages.write[1], "Attribute List not in correct format \n");
-    return 0;
+  if (!res.isValid()) {
+    ProcessFailX::raise("insert into %s refused: %s", table_name_.c_str(),
+                        res.status().message().data());
   }
+  if (scope.caught() != nullptr) return write_failed(cls_.messages.write);
   return 1;
 }
 
@@ -488,7 +521,8 @@ int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes) {
   if (up.entries() == 0) return 1;
   RWDBResult res = up.execute(aConnection());
   if (!res.isValid()) {
-    ProcessFailX::raise("update of %s refused", table_name_.c_str());
+    ProcessFailX::raise("update of %s refused: %s", table_name_.c_str(),
+                        res.status().message().data());
     return update_failed(cls_.messages.update);
   }
   return 1;
@@ -509,7 +543,8 @@ int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& r
   if (up.entries() > 0) {
     RWDBResult res = up.execute(aConnection());
     if (!res.isValid()) {
-      ProcessFailX::raise("update of %s refused", table_name_.c_str());
+      ProcessFailX::raise("update of %s refused: %s", table_name_.c_str(),
+                          res.status().message().data());
       return update_failed(cls_.messages.update_response);
     }
   }
@@ -521,7 +556,13 @@ int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& r
 
 int EventLogT::deleteDB(const int& id) {
   delete_id_ = static_cast<unsigned int>(id);
-  return deleter_.execute(aConnection()).isValid() ? 1 : 0;
+  RWDBResult res = deleter_.execute(aConnection());
+  if (!res.isValid()) {
+    ProcessFailX::raise("delete from %s refused: %s", table_name_.c_str(),
+                        res.status().message().data());
+    return 0;
+  }
+  return 1;
 }
 
 // ---- Reading.
@@ -598,7 +639,10 @@ int EventLogT::ReadfromDB(const int& id, RespValue& values) {
   unsigned long key = static_cast<unsigned int>(id);
   sel.where((*table_)[logrecid_col] == RWDBExpr(key));
   RWDBReader r = sel.reader(aConnection());
-  if (!r()) return 0;
+  if (!r()) {
+    qx::walk_complete(r, table_name_.c_str());  // no row, or a read that failed
+    return 0;
+  }
   if (!read_row(r, column_readers(r), values)) return 0;
   if (cls_.single_row_read && r()) {
     std::cout << "\n***ERROR - more than one logrecordid " << id << "\n" << std::endl;

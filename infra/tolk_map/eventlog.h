@@ -77,14 +77,35 @@ inline constexpr std::array<ColumnDef, 10> kCommonEventColumns = {{
     {"logRecType", RWDBValue::String, 255, true, ATTR_LOG_REC_TYPE},
 }};
 
+// The arrays one after the other, for tables described in parts.
+template <class T, size_t... N>
+constexpr std::array<T, (N + ...)> concat(const std::array<T, N>&... parts) {
+  std::array<T, (N + ...)> all{};
+  size_t at = 0;
+  auto append = [&](const auto& part) {
+    for (const T& t : part) all[at++] = t;
+  };
+  (append(parts), ...);
+  return all;
+}
+
+// The last column of a record table: its list-valued attributes, exact.
+inline constexpr std::array<ColumnDef, 1> kBlobColumn = {{
+    {"blob", RWDBValue::Blob, 33000, true, ATTR_BLOB},
+}};
+
 // A table's columns: the common ten followed by the class's own.
 template <size_t N>
 constexpr std::array<ColumnDef, 10 + N> with_common_columns(const std::array<ColumnDef, N>& own) {
-  std::array<ColumnDef, 10 + N> all{};
-  for (size_t i = 0; i < 10; ++i) all[i] = kCommonEventColumns[i];
-  for (size_t i = 0; i < N; ++i) all[10 + i] = own[i];
-  return all;
+  return concat(kCommonEventColumns, own);
 }
+
+// The text a column of a new row holds when its record does not give the column's
+// attribute (without one, such a column is NULL).
+struct InitialText {
+  ATTRIBUTES attr;
+  const char* text;
+};
 
 // An index of a record table: its name is the table name with the stem replaced by
 // `suffix`; it covers one column, not unique.
@@ -115,6 +136,15 @@ struct EventClass {
   // Reading a record identifier that has two rows is a failure (the state change
   // table checks it; the others read the first row).
   bool single_row_read = false;
+  std::span<const InitialText> initial_texts = {};
+  // Attributes whose columns operations other than UpdateDB change in place (an alarm's
+  // acknowledgement and clear). A record keeps a value its column cannot hold whole in
+  // its blob, where it takes the column's place when read: for these attributes the
+  // column would later hold a newer value, so a write refuses such a value instead.
+  std::span<const ATTRIBUTES> changed_in_place = {};
+  // Written on standard output, with the debug switch on, when the table's schema
+  // cannot be fetched.
+  const char* schema_failure_text = "ERROR: schema fetch failed";
 };
 
 // The codecs and readers of the ten common columns.
@@ -124,6 +154,19 @@ std::span<const ReaderSpec> common_event_readers();
 // The encoding of an empty SET: the blob of a record without list-valued attributes.
 const Asn1Value& empty_blob_value();
 
+// One attribute of a list: its identifier, its value and the pair as the blob keeps it.
+struct Attribute {
+  Oid id;
+  Asn1Value value;
+  Asn1Value pair;  // SEQUENCE {OBJECT IDENTIFIER, value}
+};
+
+// An attribute list (a SET or SEQUENCE of SEQUENCE {identifier, value}) taken apart, in
+// order. False, with ResourceLimX raised unless the value library raised first, for a
+// malformed list: not constructed, a component that is not a pair, an identifier that
+// does not decode.
+bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out);
+
 }  // namespace qx
 
 // The row image of a record table: one field per column, addressed by attribute number.
@@ -131,9 +174,11 @@ const Asn1Value& empty_blob_value();
 // an absent attribute reads back as absent.
 class EventLogImpl : public qx::RowImage {
  public:
-  explicit EventLogImpl(std::span<const qx::ColumnDef> columns);
+  explicit EventLogImpl(std::span<const qx::ColumnDef> columns,
+                        std::span<const qx::InitialText> initial = {});
 
-  // Ready for the next record: every field empty and no number given.
+  // Ready for the next record: every field empty (or its initial text) and no number
+  // given.
   void start_row();
   // A codec gave the column of `attr` a value (numbers are NULL until one does; the
   // record identifier and the managed-object number always have one).
@@ -146,6 +191,7 @@ class EventLogImpl : public qx::RowImage {
  private:
   std::vector<RWDBNullIndicator> nulls_;  // one per column; never resized
   std::vector<char> given_;               // one per column
+  std::vector<const char*> initial_;      // one per column: its initial text, or null
 };
 
 class EventLogT : public LogMapper {

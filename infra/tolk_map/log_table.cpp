@@ -58,6 +58,7 @@ class Unit {
     if (!auto_) return LogMapper::commit() == 1;
     RWDBStatus s = LogMapper::aConnection().commitTransaction();
     LogMapper::aConnection().autoCommit(true);
+    if (!s.isValid()) ProcessFailX::raise("the commit failed: %s", s.message().data());
     return s.isValid();
   }
   void rollback() {
@@ -265,7 +266,7 @@ void LogMapper::CreateQxLogT(const std::string& name) {
     get_storage(get_logid(), tname.c_str(), storage);
     RWDBStatus s = create_table(tname, schema, storage, 0, aDB_().phraseBook(), aConnection(), 0);
     if (!s.isValid() && !t.exists(aConnection())) {
-      ConflictX::raise("table %s cannot be created", tname.c_str());
+      ConflictX::raise("table %s cannot be created: %s", tname.c_str(), s.message().data());
     }
   };
   RWDBSchema schema;
@@ -363,7 +364,12 @@ bool LogMapper::find_row(uint32_t& qxlogid) {
   sel.where((*table_)[logid_col] == RWDBExpr(RWCString(log_name_)));
   RWDBReader r = sel.reader(aConnection());
   // validate_logid stops on the matching row, so its number can be read from it.
-  if (validate_logid(r, log_id_, RWCString(logid_type_)) != 1) return false;
+  if (validate_logid(r, log_id_, RWCString(logid_type_)) != 1) {
+    // A read that broke (a lost connection) is no answer: say so, not "no such log".
+    if (!r.isValid())
+      ProcessFailX::raise("the log table cannot be read: %s", r.status().message().data());
+    return false;
+  }
   unsigned long n = 0;
   if (!qx::read_unsigned(r, qxlogid_col, n)) return false;
   qxlogid = static_cast<uint32_t>(n);
@@ -451,7 +457,7 @@ int LogMapper::qx_insert() {
     img.set_nulls();
     RWDBResult res = stmts_->qxlog_inserter.execute(aConnection());
     if (!res.isValid()) {
-      ProcessFailX::raise("internal log row not inserted");
+      ProcessFailX::raise("internal log row not inserted: %s", res.status().message().data());
       return 0;
     }
   }
@@ -576,7 +582,7 @@ void LogMapper::create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Valu
   Create_qxDbObject(log_name_, ownerId);
   if (Exception::pending()) return;
   if (!unit.commit()) {
-    ProcessFailX::raise("the log could not be committed");
+    ProcessFailX::raise("the log could not be committed%s", qx::inner_reason().c_str());
     return;
   }
   if (qxlogid_ > qxlogid_val) qxlogid_val = qxlogid_;
@@ -609,7 +615,6 @@ int LogMapper::load_table(const Asn1Value& logId) {
   log_name_[0] = '\0';
   if (!derive_name(log_id_)) {
     table_name_.clear();
-    scope.release();
     return 0;
   }
   if (!table_) table_ = std::make_unique<RWDBTable>(aDB_().table("Log"));
@@ -617,9 +622,8 @@ int LogMapper::load_table(const Asn1Value& logId) {
   bind_qxlogvars("QxLog");
   uint32_t n = 0;
   if (!find_row(n)) {
-    ProcessFailX::raise("log %s has no row", log_name_);
+    ProcessFailX::raise("no log %s is stored", log_name_);
     table_name_.clear();
-    scope.release();
     return 0;
   }
   tolk_info.print("Log id Match: Setting the internal logid %d:\n", static_cast<int>(n));
@@ -633,11 +637,7 @@ int LogMapper::load_table(const Asn1Value& logId) {
   }
   build_tables();
   if (qxlogid_val < n) qxlogid_val = n;
-  if (Exception::pending()) {
-    scope.release();  // the caller learns why: a damaged log names its missing table
-    return 0;
-  }
-  return 1;
+  return Exception::pending() ? 0 : 1;  // a damaged log: last_failure() names the table
 }
 
 // ---- Changing the log's attributes.
@@ -711,11 +711,12 @@ int LogMapper::deleteDB(char keepRows) {
       }
       if (Exception::pending()) break;
       RWDBTable rt = aDB_().table(table);
-      bool dropped = !rt.exists(aConnection()) || rt.drop(aConnection()).isValid();
-      if (dropped) {
+      RWDBStatus dropped = rt.exists(aConnection()) ? rt.drop(aConnection()) : RWDBStatus();
+      if (dropped.isValid()) {
         tables_[t].reset();
       } else {
-        ProcessFailX::raise("record table %s not dropped", rt.name().data());
+        ProcessFailX::raise("record table %s not dropped: %s", rt.name().data(),
+                            dropped.message().data());
       }
     }
     if (!Exception::pending() && keepRows == 0) {
@@ -732,7 +733,10 @@ int LogMapper::deleteDB(char keepRows) {
                   (*table_)[logidtype_col] == RWDBExpr(RWCString(logid_type_)) &&
                   (*table_)[logid_col] == RWDBExpr(RWCString(log_name_)));
         RWDBResult r2 = del.execute(aConnection());
-        if (!r1.isValid() || !r2.isValid()) InvalidX::raise("log rows not deleted");
+        if (!r1.isValid() || !r2.isValid()) {
+          InvalidX::raise("log rows not deleted: %s",
+                          (r1.isValid() ? r2 : r1).status().message().data());
+        }
       }
     }
   }

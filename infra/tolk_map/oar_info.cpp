@@ -1,6 +1,37 @@
 #include "oar_info.h"
 
+#include <memory_resource>
+#include <new>
+
 #include "infra/tolk_map/trace.h"
+
+namespace {
+
+// The pool of every entry of the process. Never destroyed: an entry may outlive every
+// static of the library (a caller deleting its own entry at exit).
+std::pmr::memory_resource& entry_pool() {
+  // Chunks of at most 4,096 entries: a pool of a million entries wastes at most one
+  // chunk's tail.
+  static auto* pool = new std::pmr::synchronized_pool_resource(std::pmr::pool_options{
+      .max_blocks_per_chunk = 4096, .largest_required_pool_block = sizeof(OarInfo)});
+  return *pool;
+}
+
+}  // namespace
+
+void* OarInfo::operator new(std::size_t size) {
+  if (size != sizeof(OarInfo)) return ::operator new(size);  // a derived class of the caller's
+  return entry_pool().allocate(size, alignof(OarInfo));
+}
+
+void OarInfo::operator delete(void* p, std::size_t size) noexcept {
+  if (p == nullptr) return;
+  if (size != sizeof(OarInfo)) {
+    ::operator delete(p);
+    return;
+  }
+  entry_pool().deallocate(p, size, alignof(OarInfo));
+}
 
 int OarInfo::set_moiid(unsigned long& moiid) {
   moiid_ = static_cast<uint32_t>(moiid);

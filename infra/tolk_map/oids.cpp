@@ -23,6 +23,16 @@ const Oid logRecordNBOid("2.9.3.2.6.3");
 const Oid loggingTimeOid("2.9.3.2.7.59");
 const Oid ackStateOid(QX_PRIVATE_ARC ".2.2.2.16.7.1");
 const Oid ackTimeOid(QX_PRIVATE_ARC ".2.2.2.16.7.2");
+const Oid ackOperatorOid(QX_PRIVATE_ARC ".2.2.2.16.7.3");
+const Oid ackTextOid(QX_PRIVATE_ARC ".2.2.2.16.7.4");
+const Oid clearStateOid(QX_PRIVATE_ARC ".2.2.2.16.7.5");
+const Oid clearTimeOid(QX_PRIVATE_ARC ".2.2.2.16.7.6");
+const Oid clearOperatorOid(QX_PRIVATE_ARC ".2.2.2.16.7.7");
+const Oid clearTextOid(QX_PRIVATE_ARC ".2.2.2.16.7.8");
+const Oid displayStateOid(QX_PRIVATE_ARC ".2.2.2.16.7.9");
+const Oid displayTimeOid(QX_PRIVATE_ARC ".2.2.2.16.7.10");
+const Oid displayOperatorOid(QX_PRIVATE_ARC ".2.2.2.16.7.11");
+const Oid displayTextOid(QX_PRIVATE_ARC ".2.2.2.16.7.12");
 
 const Oid adminStateOid("2.9.3.2.7.31");
 const Oid opstateOid("2.9.3.2.7.35");

@@ -26,8 +26,20 @@ extern const Oid logRecordIdOid;
 extern const Oid logIdOid;
 extern const Oid logRecordNBOid;
 extern const Oid loggingTimeOid;
+// What operators did with an alarm: acknowledge, clear and display state, each with
+// its time, operator and text.
 extern const Oid ackStateOid;
 extern const Oid ackTimeOid;
+extern const Oid ackOperatorOid;
+extern const Oid ackTextOid;
+extern const Oid clearStateOid;
+extern const Oid clearTimeOid;
+extern const Oid clearOperatorOid;
+extern const Oid clearTextOid;
+extern const Oid displayStateOid;
+extern const Oid displayTimeOid;
+extern const Oid displayOperatorOid;
+extern const Oid displayTextOid;
 
 // Log attributes.
 extern const Oid adminStateOid;

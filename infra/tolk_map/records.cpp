@@ -21,20 +21,20 @@
 int LogMapper::update_log_record_hash(unsigned long id, unsigned short type, unsigned long moiid,
                                       unsigned char state, unsigned char severity) {
   ExceptionScope scope;
-  OarInfo entry;
+  auto entry = std::make_unique<OarInfo>();
   unsigned char t = static_cast<unsigned char>(type & 0xff);
-  entry.set_table_type(t);
-  entry.set_moiid(moiid);
-  entry.set_clear_severity(state, severity);
+  entry->set_table_type(t);
+  entry->set_moiid(moiid);
+  entry->set_clear_severity(state, severity);
   if (owner_ == nullptr) {
     InvalidX::raise("table object without owner");
     tolk_error.print(152, "The log record hash creation failed. \n");
     return 0;
   }
   LogMapper& o = *owner_;
-  // A later write or load of the same identifier replaces the entry (the map holds
-  // entries by value: nothing is left behind).
-  o.oar_cache_[static_cast<uint32_t>(id)] = entry;
+  // A later write or load of the same identifier replaces the entry (and deletes the
+  // one it replaces).
+  o.oar_cache_[static_cast<uint32_t>(id)] = std::move(entry);
   ++o.num_records_;
   if (!o.lowest_set_) {
     o.lowest_id_ = id;
@@ -55,7 +55,7 @@ int LogMapper::update_logrec_clear_state(unsigned long id, unsigned char state) 
     tolk_error.print(154, "Processing failure. Hash clear failed.\n");
     return 0;
   }
-  it->second.set_clear_state(state);
+  it->second->set_clear_state(state);
   return 1;
 }
 
@@ -73,14 +73,14 @@ int LogMapper::get_lowest_log_record_id(unsigned long& id) {
 int LogMapper::get_table_type(const unsigned long id, unsigned short& type) const {
   auto it = oar_cache_.find(static_cast<uint32_t>(id));
   if (it == oar_cache_.end()) return 0;
-  type = it->second.get_table_type();
+  type = it->second->get_table_type();
   return 1;
 }
 
 int LogMapper::get_log_record_class(const unsigned long id, Oid& recordClass) const {
   auto it = oar_cache_.find(static_cast<uint32_t>(id));
   if (it == oar_cache_.end()) return 0;
-  unsigned type = it->second.get_table_type();
+  unsigned type = it->second->get_table_type();
   if (type > BLOB_TABLE) return 0;
   if (type == BLOB_TABLE) {
     LogMapper* blob = tables_[BLOB_TABLE].get();
@@ -99,8 +99,8 @@ int LogMapper::ReadOarInfo(const int& id, unsigned long& moiid, unsigned char& s
     tolk_error.print(149, "Could not find the hashed entry.\n");
     return 0;
   }
-  moiid = it->second.get_moiid();
-  it->second.get_clear_severity(state, severity);
+  moiid = it->second->get_moiid();
+  it->second->get_clear_severity(state, severity);
   return 1;
 }
 
@@ -110,18 +110,38 @@ int LogMapper::getBlobMOCInfo(const int&, Oid&) const { return 1; }
 
 namespace {
 
+using Tables = std::array<std::unique_ptr<LogMapper>, NUM_TABLE_TYPES>;
+
 // The table object of a cached record, or null (ProcessFailX raised) when the record
-// is not cached or its table class is not built.
-LogMapper* cached_table(const std::unordered_map<uint32_t, OarInfo>& cache,
-                        const std::array<std::unique_ptr<LogMapper>, NUM_TABLE_TYPES>& tables,
-                        int id) {
+// is not cached or its table class is not built. With `alarm`, also null (InvalidX
+// raised) when the record's class keeps no alarms.
+LogMapper* cached_table(const LogMapper::OarCache& cache, const Tables& tables, int id,
+                        bool alarm = false) {
   auto it = cache.find(static_cast<uint32_t>(id));
   if (it == cache.end()) {
-    ProcessFailX::raise("record %d not cached", id);
+    ProcessFailX::raise("no record %d in the log", id);
     return nullptr;
   }
-  LogMapper* t = tables[it->second.get_table_type() % NUM_TABLE_TYPES].get();
-  if (t == nullptr) ProcessFailX::raise("record %d has no table object", id);
+  auto type = TABLE_TYPE(it->second->get_table_type() % NUM_TABLE_TYPES);
+  LogMapper* t = tables[type].get();
+  if (t == nullptr) {
+    ProcessFailX::raise("record %d has no table object", id);
+  } else if (alarm && !t->keeps_alarms()) {
+    InvalidX::raise("record %d is a %s record, not an alarm", id,
+                    record_class_of(type).format().c_str());
+    return nullptr;
+  }
+  return t;
+}
+
+// The alarm table object of a record class, or null (raised) when the class keeps no
+// alarms or its table class is not built.
+LogMapper* alarm_table_of(const Tables& tables, const Oid& recordClass) {
+  LogMapper* t = tables[tolk_oid_to_table.get_table_type(recordClass)].get();
+  if (t == nullptr || !t->keeps_alarms()) {
+    InvalidX::raise("records of class %s are not alarms", recordClass.format().c_str());
+    return nullptr;
+  }
   return t;
 }
 
@@ -151,15 +171,14 @@ int LogMapper::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& r
   return t->UpdateDB(id, attributes, response);
 }
 
+// The table object that clears the record sets its cached clear state to the state it
+// stored.
 int LogMapper::UpdateDBClear(const int& id, const Asn1Value& value, RespValue& response) {
   ExceptionScope scope;
-  LogMapper* t = cached_table(oar_cache_, tables_, id);
-  if (t != nullptr && t->UpdateDBClear(id, value, response) == 1) {
-    unsigned char cleared = 1;
-    oar_cache_[static_cast<uint32_t>(id)].set_clear_state(cleared);
-    return 1;
-  }
-  ResourceLimX::raise("record %d not cleared", id);
+  LogMapper* t = cached_table(oar_cache_, tables_, id, true);
+  if (t != nullptr && t->UpdateDBClear(id, value, response) == 1) return 1;
+  std::string inner = qx::inner_reason();  // ": " and the table's reason, or empty
+  ResourceLimX::raise("%s", inner.empty() ? "not cleared" : inner.c_str() + 2);
   debug_failure("Processing failure. Clear failed.");
   return 0;
 }
@@ -168,18 +187,18 @@ int LogMapper::UpdateDBClear(const int& id) {
   ExceptionScope scope;
   auto it = oar_cache_.find(static_cast<uint32_t>(id));
   if (it == oar_cache_.end()) {
-    ProcessFailX::raise("record %d not cached", id);
+    ProcessFailX::raise("no record %d in the log", id);
     debug_failure("Processing failure. Clear failed.");
     return 0;
   }
   unsigned char cleared = 1;
-  it->second.set_clear_state(cleared);
+  it->second->set_clear_state(cleared);
   return 1;
 }
 
 int LogMapper::UpdateDBAck(const int& id, const Asn1Value& value, RespValue& response) {
   ExceptionScope scope;
-  LogMapper* t = cached_table(oar_cache_, tables_, id);
+  LogMapper* t = cached_table(oar_cache_, tables_, id, true);
   if (t == nullptr) {
     debug_failure("Processing failure. Acknowledge failed.");
     return 0;
@@ -191,9 +210,10 @@ int LogMapper::UpdateDBAck(const int& id, const Asn1Value& value, RespValue& res
 
 int LogMapper::UpdateDBClearAlarms(const int id, const Oid& recordClass, const Asn1Value& value) {
   ExceptionScope scope;
-  LogMapper* t = tables_[tolk_oid_to_table.get_table_type(recordClass)].get();
-  if (t == nullptr || t->UpdateDBClearAlarms(id, recordClass, value) != 1) {
-    ProcessFailX::raise("clearing the alarms of class %s failed", recordClass.format().c_str());
+  LogMapper* t = alarm_table_of(tables_, recordClass);
+  if (t != nullptr && t->UpdateDBClearAlarms(id, recordClass, value) != 1) {
+    ProcessFailX::raise("clearing the alarms of class %s failed%s", recordClass.format().c_str(),
+                        qx::inner_reason().c_str());
   }
   if (const Exception* x = scope.caught()) {
     tolk_error.print("%s", x->type() == Exception::PROCESS_FAIL
@@ -207,9 +227,10 @@ int LogMapper::UpdateDBClearAlarms(const int id, const Oid& recordClass, const A
 int LogMapper::getOarInfo(const int id, const Oid& recordClass, const Asn1Value& value,
                           RWDBReader& reader) {
   ExceptionScope scope;
-  LogMapper* t = tables_[tolk_oid_to_table.get_table_type(recordClass)].get();
+  LogMapper* t = alarm_table_of(tables_, recordClass);
   if (t == nullptr || t->getOarInfo(id, recordClass, value, reader) != 1) {
-    ProcessFailX::raise("OAR info of class %s failed", recordClass.format().c_str());
+    ProcessFailX::raise("alarm lookup of class %s failed%s", recordClass.format().c_str(),
+                        qx::inner_reason().c_str());
     debug_failure("Processing failure. The OAR info operation failed.");
     return 0;
   }
@@ -218,9 +239,9 @@ int LogMapper::getOarInfo(const int id, const Oid& recordClass, const Asn1Value&
 
 int LogMapper::getOarInfo(const int id, const Oid& recordClass, RWDBReader& reader) {
   ExceptionScope scope;
-  LogMapper* t = tables_[tolk_oid_to_table.get_table_type(recordClass)].get();
+  LogMapper* t = alarm_table_of(tables_, recordClass);
   if (t == nullptr || t->getOarInfo(id, recordClass, reader) != 1) {
-    ProcessFailX::raise("OAR info of class %s failed", recordClass.format().c_str());
+    ProcessFailX::raise("alarm lookup of class %s failed", recordClass.format().c_str());
     debug_failure("Processing failure. The OAR info operation failed.");
     return 0;
   }
@@ -236,7 +257,10 @@ int LogMapper::read_blob_column(int id, RespValue& response) {
   unsigned long key = static_cast<unsigned int>(id);
   sel.where((*table_)[logrecid_col] == RWDBExpr(key));
   RWDBReader r = sel.reader(aConnection());
-  if (!r()) return 0;
+  if (!r()) {
+    qx::walk_complete(r, table_name_.c_str());  // no row, or a read that failed
+    return 0;
+  }
   r[blob_col] >> nullval;
   if (nullval.isNull()) return 1;  // a row of an older version: no list values
   Oid none;

@@ -6,6 +6,7 @@
 #include "infra/tolk_map/codecs.h"
 #include "infra/tolk_map/fdn_cache.h"
 #include "infra/tolk_map/log_tables.h"
+#include "infra/tolk_map/moi_number.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/testing.h"
 #include "infra/tolk_map/trace.h"
@@ -118,7 +119,9 @@ int LogMapper::init_log_handles(Callback& logCb, Callback& alarmCb) {
         read_log_attributes(&scratch, r, *scratch.rdr_hash_, *s.resp, true);
         stored.push_back(std::move(s));
       }
-      if (!r.isValid()) ProcessFailX::raise("the log table cannot be read");
+      if (!r.isValid()) {
+        ProcessFailX::raise("the log table cannot be read: %s", r.status().message().data());
+      }
     }
     if (tolk_map_debug != 0) std::cout << "****NUMLOGS = %d";
   }
@@ -168,6 +171,7 @@ void tolk_reset_for_tests() {
   LogMapper::qxdb_log_tx = 1;
   reset_shared_table_flags();
   FdnCache::reset();
+  reset_unique_mo();
   qx::mgmt::reset_platform_database();
 }
 

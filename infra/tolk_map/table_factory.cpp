@@ -1,11 +1,14 @@
 #include "infra/tolk_map/table_factory.h"
 
 #include "infra/tolk_map/attrvalchg.h"
+#include "infra/tolk_map/intrnet.h"
 #include "infra/tolk_map/objcrt.h"
 #include "infra/tolk_map/objdlt.h"
+#include "infra/tolk_map/qxalarm.h"
 #include "infra/tolk_map/relchg.h"
 #include "infra/tolk_map/secalm.h"
 #include "infra/tolk_map/statechg.h"
+#include "infra/tolk_map/zkalarm.h"
 
 namespace qx {
 
@@ -18,6 +21,8 @@ LogMapper* make(LogMapper* owner) {
 
 TableFactory table_factory(TABLE_TYPE type) {
   switch (type) {
+    case QXALARM_TABLE:
+      return &make<QxAlarmT>;
     case OBJCRT_TABLE:
       return &make<ObjcrtT>;
     case OBJDLT_TABLE:
@@ -30,6 +35,10 @@ TableFactory table_factory(TABLE_TYPE type) {
       return &make<SecAlmT>;
     case STATECHG_TABLE:
       return &make<StateChgT>;
+    case INTRNET_TABLE:
+      return &make<IntrNetT>;
+    case ZKALARM_TABLE:
+      return &make<ZKAlarmT>;
     // Each further record-table class adds its line here.
     default:
       return nullptr;

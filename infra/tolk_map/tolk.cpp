@@ -128,12 +128,16 @@ int LogMapper::set_up_database(DB_TYPE) {
   RWDBManager::setErrorHandler(outputStatus);
   if (!info.is_valid()) {
     tolk_error.print("Invalid database description: %s\n", info.error_string().data());
+    ProcessFailX::raise("%s", info.error_string().data());
     return 0;
   }
   aDB_() =
       RWDBManager::database(info.get_server_type(), info.get_server_name(), info.get_user_name(),
                             info.get_user_password(), info.get_database_name(), "");
-  if (!aDB_().isValid()) return 0;
+  if (!aDB_().isValid()) {
+    ProcessFailX::raise("%s", aDB_().status().message().data());
+    return 0;
+  }
   aConnection() = aDB_().connection(1);
   aConnection().autoCommit(qxdb_log_tx == 0);
   if (tolk_map_debug != 0) {
@@ -160,8 +164,13 @@ void LogMapper::set_xact_mode(COMMIT_MODE mode) {
 // failure: the caller must not take its writes for stored.
 int LogMapper::commit() {
   if (qxdb_log_tx == 0) return 1;
-  if (!aConnection().isValid()) return 0;
+  ExceptionScope scope;
+  if (!aConnection().isValid()) {
+    ProcessFailX::raise("the database is not open");
+    return 0;
+  }
   RWDBStatus s = aConnection().commitTransaction();
+  if (!s.isValid()) ProcessFailX::raise("the commit failed: %s", s.message().data());
   if (!is_informix()) {
     tolk_info.print(145, "Committing the transaction. \n");
     aConnection().beginTransaction();
@@ -174,6 +183,18 @@ int LogMapper::abort() {
   aConnection().rollbackTransaction();
   if (!is_informix() && !aConnection().isAutoCommit()) aConnection().beginTransaction();
   return 1;
+}
+
+const char* tolk_map_version() { return LOGMAPPER_VERSION; }
+
+std::string qx::inner_reason() {
+  const Exception* x = Exception::last_caught();
+  return x != nullptr ? ": " + x->full_reason() : std::string();
+}
+
+std::string LogMapper::last_failure() {
+  const Exception* x = Exception::last_caught();
+  return x != nullptr ? x->full_reason() : std::string();
 }
 
 // ---- Construction and destruction.
@@ -190,7 +211,8 @@ void LogMapper::common_start() {
   }
   // Without a database nothing below can work: fail once instead of at every statement.
   if (!aDB_().isValid() || !aConnection().isValid()) {
-    ProcessFailX::raise("the database cannot be opened");
+    RWDBStatus s = aDB_().isValid() ? aConnection().status() : aDB_().status();
+    ProcessFailX::raise("the database cannot be opened: %s", s.message().data());
   }
 }
 
@@ -222,7 +244,7 @@ namespace {
 // or another class's table) could no longer be shown, updated or deleted. The cache
 // holds every record of the log, so a taken identifier is refused before any table is
 // touched: false, with ConflictX, when the log holds `id` already.
-bool record_id_free(const std::unordered_map<uint32_t, OarInfo>& cache, const char* log, int id) {
+bool record_id_free(const LogMapper::OarCache& cache, const char* log, int id) {
   if (cache.count(static_cast<uint32_t>(id)) == 0) return true;
   ConflictX::raise("log %s holds a record %u already", log, static_cast<unsigned>(id));
   tolk_error.print("The log holds a record %u already.\n", static_cast<unsigned>(id));
@@ -237,16 +259,22 @@ int LogMapper::WriteToDB(const int& id, const Oid& recordClass, const Oid& other
   if (!record_id_free(oar_cache_, log_name_, id)) return 0;
   TABLE_TYPE type = tolk_oid_to_table.get_table_type(recordClass);
   LogMapper* table = tables_[type].get();
-  if (table != nullptr && entry != nullptr) {
+  if (table == nullptr) {
+    ProcessFailX::raise("records of class %s have no table", recordClass.format().c_str());
+  } else if (entry == nullptr) {
+    InvalidX::raise("record %d written without its OarInfo", id);
+  } else {
     unsigned char t = static_cast<unsigned char>(type);
     entry->set_table_type(t);
     if (table->WriteToDB(id, recordClass, otherClass, attributes, entry) == 1) {
-      oar_cache_[static_cast<uint32_t>(id)] = *entry;
-      delete entry;
+      // From here on the cache owns the caller's very object.
+      std::unique_ptr<OarInfo>& slot = oar_cache_[static_cast<uint32_t>(id)];
+      if (slot.get() != entry) slot.reset(entry);
       return 1;
     }
   }
-  ProcessFailX::raise("record of class %s not written", recordClass.format().c_str());
+  ProcessFailX::raise("record of class %s not written%s", recordClass.format().c_str(),
+                      qx::inner_reason().c_str());
   tolk_error.print(148, "Processing failure. The dbase write failed.\n");
   return 0;
 }
@@ -259,7 +287,7 @@ int LogMapper::deleteDB(const int& id) {
     tolk_error.print(150, "Log hash: could not find the logrecordid. \n");
     return 0;
   }
-  LogMapper* table = tables_[it->second.get_table_type() % NUM_TABLE_TYPES].get();
+  LogMapper* table = tables_[it->second->get_table_type() % NUM_TABLE_TYPES].get();
   if (table == nullptr || table->deleteDB(id) != 1) {
     tolk_error.print(151, "Log hash: log record deletion failure. \n");
     return 0;
@@ -273,7 +301,7 @@ int LogMapper::ReadfromDB(const int& id, RespValue& response) {
   auto it = oar_cache_.find(static_cast<uint32_t>(id));
   LogMapper* table = it == oar_cache_.end()
                          ? nullptr
-                         : tables_[it->second.get_table_type() % NUM_TABLE_TYPES].get();
+                         : tables_[it->second->get_table_type() % NUM_TABLE_TYPES].get();
   if (table == nullptr) {
     ProcessFailX::raise("record %d not cached", id);
     if (tolk_map_debug != 0) std::cout << "A Read from the database failed." << std::endl;

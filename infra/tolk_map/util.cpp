@@ -141,18 +141,19 @@ int validate_logid(RWDBReader& reader, const Asn1Value& logId, const RWCString l
 
 bool rdr_clear_severity(RWDBReader& reader, RWCString& stateColumn, RWCString& severityColumn,
                         unsigned char& cleared, unsigned char& severity) {
-  RWCString state;
-  if (!qx::read_text(reader, stateColumn, state)) return false;
-  if (state == uncleared_state) cleared = 0;
-  if (state == cleared_state) cleared = 1;
-  RWCString sev;
-  if (!qx::read_text(reader, severityColumn, sev)) return false;
   static const char* const kSeverities[] = {"indeterminate", "critical", "major",
                                             "minor",         "warning",  "cleared"};
-  for (unsigned char i = 0; i < 6; ++i) {
+  RWCString state;
+  RWCString sev;
+  bool state_known = qx::read_text(reader, stateColumn, state) &&
+                     (state == uncleared_state || state == cleared_state);
+  bool severity_known = qx::read_text(reader, severityColumn, sev);
+  cleared = state_known && state == cleared_state ? 1 : 0;
+  severity = 0;
+  for (unsigned char i = 0; severity_known && i < 6; ++i) {
     if (sev == kSeverities[i]) {
       severity = i;
-      return true;
+      return state_known;
     }
   }
   return false;

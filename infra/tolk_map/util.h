@@ -31,9 +31,9 @@ bool log_find_ava(const Asn1Value& in, Asn1Value& out);
 // raised: the log is not known to be absent).
 int validate_logid(RWDBReader& reader, const Asn1Value& logId, const RWCString logIdType);
 
-// Reads an alarm row's clear state ("unCleared" 0 / "cleared" 1; other texts leave
-// `cleared` as it was) and perceived severity (indeterminate .. cleared = 0 .. 5).
-// False on a NULL column or an unknown severity.
+// Reads an alarm row's clear state ("unCleared" 0 / "cleared" 1) and perceived severity
+// (indeterminate .. cleared = 0 .. 5). A NULL or unknown word gives not cleared (0) or
+// indeterminate (0), never the value of a row read before; the result is then false.
 bool rdr_clear_severity(RWDBReader& reader, RWCString& stateColumn, RWCString& severityColumn,
                         unsigned char& cleared, unsigned char& severity);
 

@@ -8,13 +8,22 @@
 // The platform's description of a database connection. Service 3 (the one the
 // log mapper uses) comes from the environment variable QXDB_URL:
 //   sqlite:PATH             (also sqlite::memory:)
-//   postgresql://[user@]host[:port]/dbname   (postgres:// also accepted;
-//                            host may be a percent-encoded socket directory)
-// Unset or empty: sqlite:logmapper.db in the working directory. Passwords come
-// from libpq's own password file; a password in the URL is accepted and kept
-// but never printed (url() leaves it out). An unparsable URL gives
-// is_valid() false with the reason in error_string(), and an empty server type.
-// A value type; the environment is read by the constructor.
+//   postgresql://[user[:password]@][host][:port][/dbname][?param=value&...]
+//                           (postgres:// also accepted)
+//   key=value ...           (PostgreSQL's other form: host=... dbname=... ...)
+// Unset or empty: sqlite:logmapper.db in the working directory.
+//
+// A PostgreSQL connection string is handed to libpq as it stands, every parameter
+// honoured (sslmode, host as a socket directory, connect_timeout ...) and the PG*
+// environment variables applying to what it leaves out, as for psql: it is the
+// database name (libpq takes a connection string in its place), and the server,
+// user and password names are empty. libpq says what is wrong with a string it
+// cannot use when the database is opened. Passwords are never printed: url()
+// leaves them out.
+//
+// A text that is none of these forms gives is_valid() false with the reason in
+// error_string(), and an empty server type. A value type; the environment is read
+// by the constructor.
 class QXDBConnectInfo {
  public:
   explicit QXDBConnectInfo(int service = 3);
@@ -26,15 +35,15 @@ class QXDBConnectInfo {
   int service() const { return service_; }
   // "SQLITE" or "POSTGRESQL".
   const RWCString& get_server_type() const { return server_type_; }
-  // PostgreSQL host (or socket directory) with ":port" when given; empty for SQLite.
+  // Empty: SQLite has no server, and a PostgreSQL string names its own.
   const RWCString& get_server_name() const { return server_name_; }
   const RWCString& get_user_name() const { return user_; }
   const RWCString& get_user_password() const { return password_; }
-  // PostgreSQL database name, or the SQLite file path.
+  // The SQLite file path, or the PostgreSQL connection string as written.
   const RWCString& get_database_name() const { return database_; }
   // The platform role of the connection; "logmapper" for service 3.
   const RWCString& get_role() const { return role_; }
-  // The URL without a password, for messages.
+  // The description without a password, for messages.
   RWCString url() const;
 
  private:

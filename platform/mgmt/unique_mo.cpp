@@ -49,42 +49,49 @@ long UniqueMO::get_unique_id(const unsigned char* encoding, size_t length) {
   return get_unique_id(RWDBBlob(encoding, length));
 }
 
-long UniqueMO::get_unique_id(const RWDBBlob& encodedInstance) {
+long UniqueMO::lookup(const RWDBBlob& encodedInstance) {
+  RWDBTable t = db_.table(kTable);
+  RWDBSelector sel = db_.selector();
+  sel << t["id"];
+  sel.where(t["encoding"] == encodedInstance);
+  RWDBReader r = sel.reader(conn_);
+  long id = 0;
+  if (r()) r >> id;
+  while (r()) {
+  }
+  if (!r.status().isValid()) {
+    status_ = r.status();
+    return -1;
+  }
+  status_ = RWDBStatus();
+  return id;
+}
+
+long UniqueMO::find_unique_id(const RWDBBlob& encodedInstance) {
   if (encodedInstance.length() == 0) {
     status_ = RWDBStatus(RWDBStatus::invalidUsage, "an empty managed object instance");
     return -1;
   }
   if (!ensure_table()) return -1;
-  RWDBTable t = db_.table(kTable);
-  // Look, allocate when missing, look again: when two processes allocate at
-  // once, the unique encoding makes one insert fail and both read one number.
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    RWDBSelector sel = db_.selector();
-    sel << t["id"];
-    sel.where(t["encoding"] == encodedInstance);
-    RWDBReader r = sel.reader(conn_);
-    long id = -1;
-    if (r()) r >> id;
-    while (r()) {
-    }
-    if (!r.status().isValid()) {
-      status_ = r.status();
-      return -1;
-    }
-    if (id >= 0) {
-      status_ = RWDBStatus();
-      return id;
-    }
-    if (attempt == 0) {
-      RWDBInserter ins = t.inserter();
-      ins["encoding"] << encodedInstance;
-      RWDBResult res = ins.execute(conn_);
-      if (!res.isValid() && res.status().errorCode() != RWDBStatus::constraintViolation) {
-        status_ = res.status();
-        return -1;
-      }
-    }
+  return lookup(encodedInstance);
+}
+
+long UniqueMO::get_unique_id(const RWDBBlob& encodedInstance) {
+  long id = find_unique_id(encodedInstance);
+  if (id != 0) return id;
+  // Allocate, then look again: when two processes allocate at once, the unique
+  // encoding makes one insert fail and both read one number.
+  RWDBInserter ins = db_.table(kTable).inserter();
+  ins["encoding"] << encodedInstance;
+  RWDBResult res = ins.execute(conn_);
+  if (!res.isValid() && res.status().errorCode() != RWDBStatus::constraintViolation) {
+    status_ = res.status();
+    return -1;
   }
-  status_ = RWDBStatus(RWDBStatus::serverError, "no number allocated");
-  return -1;
+  id = lookup(encodedInstance);
+  if (id == 0) {
+    status_ = RWDBStatus(RWDBStatus::serverError, "no number allocated");
+    return -1;
+  }
+  return id;
 }

@@ -32,6 +32,9 @@ class UniqueMO {
   // error handler).
   long get_unique_id(const RWDBBlob& encodedInstance);
   long get_unique_id(const unsigned char* encoding, size_t length);
+  // The number of the encoded instance without allocating one: 0 when it has none yet,
+  // -1 on failure.
+  long find_unique_id(const RWDBBlob& encodedInstance);
   const RWDBStatus& status() const { return status_; }
 
  private:
@@ -40,6 +43,8 @@ class UniqueMO {
   RWDBStatus status_;
   bool ready_ = false;
   bool ensure_table();
+  // The stored number (0 when none), or -1 with status_ set on failure.
+  long lookup(const RWDBBlob& encodedInstance);
 };
 
 #endif  // QX_PLATFORM_MGMT_UNIQUE_MO_H_

@@ -6,6 +6,9 @@
 namespace {
 
 thread_local std::unique_ptr<Exception> current_exception;
+// What the scopes of the thread last consumed, and how many are open.
+thread_local std::unique_ptr<Exception> last_caught_exception;
+thread_local int open_scopes = 0;
 
 std::string vformat(const char* fmt, va_list ap) {
   if (fmt == nullptr) return std::string();
@@ -31,11 +34,10 @@ std::string cut_reason(std::string reason) {
 
 }  // namespace
 
-Exception::Exception(Type type, const char* fmt, va_list ap)
-    : type_(type), reason_(cut_reason(vformat(fmt, ap))) {}
+Exception::Exception(Type type, const char* fmt, va_list ap) : Exception(type, vformat(fmt, ap)) {}
 
 Exception::Exception(Type type, std::string reason)
-    : type_(type), reason_(cut_reason(std::move(reason))) {}
+    : type_(type), reason_(cut_reason(reason)), full_reason_(std::move(reason)) {}
 
 const char* Exception::type_name() const {
   switch (type_) {
@@ -63,6 +65,8 @@ const Exception* Exception::current() { return current_exception.get(); }
 
 void Exception::clear() { current_exception.reset(); }
 
+const Exception* Exception::last_caught() { return last_caught_exception.get(); }
+
 #define QX_DEFINE_EXCEPTION(Name, TYPE)                               \
   Name::Name(const char* fmt, ...) : Exception(TYPE, std::string()) { \
     va_list ap;                                                       \
@@ -85,16 +89,21 @@ QX_DEFINE_EXCEPTION(ConflictX, CONFLICT)
 QX_DEFINE_EXCEPTION(ResourceLimX, RESOURCE_LIM)
 QX_DEFINE_EXCEPTION(ProcessFailX, PROCESS_FAIL)
 
-ExceptionScope::ExceptionScope() : outer_(std::move(current_exception)) {}
+ExceptionScope::ExceptionScope() : outer_(std::move(current_exception)) {
+  if (open_scopes++ == 0) last_caught_exception.reset();
+}
 
 void ExceptionScope::close() {
   if (!open_) return;
   open_ = false;
+  --open_scopes;
+  if (current_exception) last_caught_exception = std::move(current_exception);
   current_exception = std::move(outer_);
 }
 
 void ExceptionScope::release() {
   if (!open_) return;
   open_ = false;
+  --open_scopes;
   if (outer_) current_exception = std::move(outer_);
 }

@@ -13,7 +13,8 @@
 // exceptions (Callback::exec reports one that escapes a callback).
 //
 // The reason is printf-formatted at construction; a reason longer than 100
-// characters keeps its first 100 followed by "...".
+// characters keeps its first 100 followed by "..." (full_reason() keeps it
+// whole, for messages that must say everything, such as a server's).
 class Exception : public std::exception {
  public:
   enum Type { NONE = 0, INVALID = 1, CONFLICT = 2, RESOURCE_LIM = 3, PROCESS_FAIL = 4 };
@@ -25,6 +26,8 @@ class Exception : public std::exception {
   // "InvalidX", "ConflictX", "ResourceLimX" or "ProcessFailX".
   const char* type_name() const;
   const std::string& reason() const { return reason_; }
+  // The reason as it was raised, never cut.
+  const std::string& full_reason() const { return full_reason_; }
   const char* what() const noexcept override { return reason_.c_str(); }
   virtual std::unique_ptr<Exception> clone() const;
 
@@ -36,6 +39,13 @@ class Exception : public std::exception {
   static bool pending() { return current() != nullptr; }
   static void clear();
 
+  // The failure that an exception scope of the calling thread last consumed
+  // (closed over it without releasing it): what the last operation that
+  // failed caught. Opening a scope while none is open on the thread forgets
+  // it, so that an operation called from outside any scope starts without
+  // one. Null when there is none.
+  static const Exception* last_caught();
+
  protected:
   Exception(Type type, const char* fmt, va_list ap);
   Exception(Type type, std::string reason);
@@ -43,6 +53,7 @@ class Exception : public std::exception {
  private:
   Type type_;
   std::string reason_;
+  std::string full_reason_;
 };
 
 #define QX_DECLARE_EXCEPTION(Name, TYPE)                                           \
@@ -72,7 +83,8 @@ QX_DECLARE_EXCEPTION(ProcessFailX, PROCESS_FAIL)
 // exception and clears it, so what is raised inside is seen on its own;
 // caught() is that exception while the scope is open (null when nothing was
 // raised). close() (or the destructor) consumes the inner exception and
-// restores the outer one. release() instead leaves the inner exception
+// restores the outer one (the consumed exception becomes the thread's
+// Exception::last_caught()). release() instead leaves the inner exception
 // pending for the enclosing scope (unless the outer one was pending already:
 // the first failure wins). A scope is closed once; close() and release()
 // after that do nothing. Scopes nest; close them in reverse order.

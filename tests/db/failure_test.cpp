@@ -71,6 +71,40 @@ TEST_P(FailureTest, FailedStatementsLeaveTheTransactionUsable) {
   EXPECT_EQ(count("f"), 2);  // rows 1 and 4
 }
 
+// A failed statement after many good ones (more than a savepoint window holds on a
+// server that undoes through windows) takes none of them with it: every good row
+// before and after it is committed, whatever its place among the windows; a failed
+// query does the same, and updates run before it keep their values.
+TEST_P(FailureTest, AFailureAfterManyStatementsUndoesOnlyItself) {
+  ASSERT_TRUE(conn_.autoCommit(false).isValid());
+  std::vector<unsigned long> failures_after = {1, 63, 64, 65, 130, 200};
+  unsigned long next = 1;
+  unsigned long written = 0;
+  for (unsigned long n : failures_after) {
+    for (; next <= n; ++next, ++written) ASSERT_TRUE(put(next).isValid()) << next;
+    EXPECT_EQ(put(1).status().errorCode(), RWDBStatus::constraintViolation) << n;  // duplicate
+  }
+  RWDBUpdater up = t_.updater();
+  up.set("txt", "changed").where(t_["id"] <= 10UL);
+  ASSERT_TRUE(up.execute(conn_).isValid());
+  RWDBSelector bad = db_.selector();
+  bad << db_.table(T("missing"))["x"];
+  RWDBReader r = bad.reader(conn_);
+  EXPECT_FALSE(r());
+  EXPECT_EQ(r.status().errorCode(), RWDBStatus::noSuchObject);
+  ASSERT_TRUE(put(next).isValid());
+  ++written;
+  ASSERT_TRUE(conn_.commitTransaction().isValid());
+  EXPECT_EQ(count("f"), static_cast<long>(written));
+  RWDBSelector changed = db_.selector();
+  changed << t_["id"];
+  changed.where(t_["txt"] == RWCString("changed"));
+  RWDBReader c = changed.reader(conn_);
+  long n = 0;
+  while (c()) ++n;
+  EXPECT_EQ(n, 10);
+}
+
 // Lengths hold however a value is written: inserts by name and in table order,
 // updates with bound variables and constants; a column declared without a length
 // takes any length, and a value within its length is never refused.

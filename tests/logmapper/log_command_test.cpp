@@ -1,45 +1,11 @@
 // The log commands run as a user runs them: each in a new process on one store, on
 // SQLite and, when QXDB_TEST_PG_URL is set, on PostgreSQL.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-
-#include "tests/logmapper/tool_runner.h"
+#include "tests/logmapper/tool_store.h"
 
 namespace qx::test {
 namespace {
 
-class LogCommandTest : public ::testing::TestWithParam<std::string> {
- protected:
-  void SetUp() override {
-    if (GetParam() == "sqlite") {
-      url_ = "sqlite:" + dir_.file("store.db");
-      return;
-    }
-    const char* base = std::getenv("QXDB_TEST_PG_URL");
-    if (base == nullptr || *base == '\0') GTEST_SKIP() << "QXDB_TEST_PG_URL is not set";
-    // The shared test database: the logs get names of this process and are deleted
-    // again at the end.
-    url_ = base;
-    prefix_ = "lc" + std::to_string(getpid()) + "_";
-  }
-  void TearDown() override {
-    if (!prefix_.empty()) {
-      for (const char* log : {"a", "b"}) Run({"delete-log", prefix_ + log});
-    }
-  }
-  ToolResult Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--db", url_});
-    return RunTool(args);
-  }
-  // A log name of this test (unique on a shared server).
-  std::string Log(const char* name) { return prefix_.empty() ? name : prefix_ + name; }
-
-  ScratchDir dir_;
-  std::string url_;
-  std::string prefix_;
-};
+class LogCommandTest : public ToolStoreTest {};
 
 TEST_P(LogCommandTest, CreatedLogIsListedByANewProcess) {
   if (GetParam() == "sqlite") {
@@ -79,8 +45,7 @@ TEST_P(LogCommandTest, RefusalsHaveTheirExitStatus) {
   EXPECT_EQ(Run({"logs"}).out.find(Log("c")), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, LogCommandTest, ::testing::Values("sqlite", "postgresql"),
-                         [](const auto& store) { return store.param; });
+QX_TOOL_STORE_TESTS(LogCommandTest);
 
 }  // namespace
 }  // namespace qx::test

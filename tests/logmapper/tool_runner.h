@@ -54,10 +54,13 @@ class ScratchDir {
   std::string path_;
 };
 
-inline ToolResult RunTool(const std::vector<std::string>& args, const std::string& input = "") {
+// As RunTool, with `prefix` (shell text: settings such as "ulimit -f 100;", or a command
+// that runs the tool, such as setpriv) put before the tool's command.
+inline ToolResult RunToolWith(const std::string& prefix, const std::vector<std::string>& args,
+                              const std::string& input = "") {
   ScratchDir dir;
   WriteFile(dir.file("in"), input);
-  std::string cmd = ShellQuote(LOGMAPPER_BIN);
+  std::string cmd = prefix + " " + ShellQuote(LOGMAPPER_BIN);
   for (const std::string& a : args) cmd += " " + ShellQuote(a);
   cmd += " <" + ShellQuote(dir.file("in")) + " >" + ShellQuote(dir.file("out")) + " 2>" +
          ShellQuote(dir.file("err"));
@@ -67,6 +70,10 @@ inline ToolResult RunTool(const std::vector<std::string>& args, const std::strin
   r.out = ReadFile(dir.file("out"));
   r.err = ReadFile(dir.file("err"));
   return r;
+}
+
+inline ToolResult RunTool(const std::vector<std::string>& args, const std::string& input = "") {
+  return RunToolWith("", args, input);
 }
 
 }  // namespace qx::test

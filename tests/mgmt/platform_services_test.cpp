@@ -98,6 +98,10 @@ TEST_P(ServicesTest, AccessControlObjectsLiveInTheStore) {
 TEST_P(ServicesTest, UniqueNumbersAreStableAcrossRestarts) {
   std::unique_ptr<UniqueMO> u(numbers());
   std::string a = "\x30\x03\x02\x01" + tag_, b = std::string("\x00\x01", 2) + tag_;
+  // Looking a number up allocates none.
+  EXPECT_EQ(u->find_unique_id(RWDBBlob(a.data(), a.size())), 0);
+  EXPECT_EQ(u->find_unique_id(RWDBBlob(a.data(), a.size())), 0);
+  EXPECT_EQ(u->find_unique_id(RWDBBlob()), -1);
   long ia = u->get_unique_id(reinterpret_cast<const unsigned char*>(a.data()), a.size());
   long ib = u->get_unique_id(reinterpret_cast<const unsigned char*>(b.data()), b.size());
   ASSERT_GT(ia, 0);
@@ -109,6 +113,7 @@ TEST_P(ServicesTest, UniqueNumbersAreStableAcrossRestarts) {
   std::unique_ptr<UniqueMO> later(numbers());
   EXPECT_EQ(later->get_unique_id(RWDBBlob(b.data(), b.size())), ib);
   EXPECT_EQ(later->get_unique_id(RWDBBlob(a.data(), a.size())), ia);
+  EXPECT_EQ(later->find_unique_id(RWDBBlob(b.data(), b.size())), ib);
 }
 
 TEST_P(ServicesTest, TwoProcessesAllocatingAtOnceAgree) {

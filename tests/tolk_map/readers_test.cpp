@@ -85,12 +85,16 @@ TEST_P(ReaderTest, ClearStateAndSeverity) {
   EXPECT_TRUE(rdr_clear_severity(r, state, severity, cleared, sev));
   EXPECT_EQ(cleared, 0);
   EXPECT_EQ(sev, 4);
+  // Unknown or NULL words read as not cleared and indeterminate, never as the words of
+  // the row before.
   ASSERT_TRUE(r());
   EXPECT_FALSE(rdr_clear_severity(r, state, severity, cleared, sev));
-  EXPECT_EQ(cleared, 0);  // an unknown state leaves the flag
-  EXPECT_EQ(sev, 4);
+  EXPECT_EQ(cleared, 0);
+  EXPECT_EQ(sev, 0);
   ASSERT_TRUE(r());
   EXPECT_FALSE(rdr_clear_severity(r, state, severity, cleared, sev));
+  EXPECT_EQ(cleared, 1);
+  EXPECT_EQ(sev, 0);
 }
 
 TEST_P(ReaderTest, LogRowSearchMatchesEncodingAndType) {

@@ -74,6 +74,21 @@ Asn1Value AttrList(const std::vector<std::pair<Oid, Asn1Value>>& attrs) {
   return list;
 }
 
+Asn1Value Oidv(const char* dotted, Asn1Tag tag) {
+  Asn1Value v;
+  v.encode_oid(Oid(dotted), tag);
+  return v;
+}
+Asn1Value Set(std::initializer_list<Asn1Value> items, Asn1Tag tag) {
+  Asn1Value s;
+  s.start_construct(tag);
+  for (const Asn1Value& i : items) s.add_component(i);
+  return s;
+}
+Asn1Value Dn(const std::string& cn) {
+  return Set({Set({Set({Oidv("2.5.4.3"), Graph(cn)}, TAG_SEQ)})}, TAG_CTX2);
+}
+
 namespace {
 
 RWDBDatabase open_url(const std::string& url) {

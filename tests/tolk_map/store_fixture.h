@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,11 @@ Asn1Value GenTime(const std::string& text);
 Asn1Value IntSet(const std::vector<long>& v);
 // A SET of SEQUENCE {identifier, value}.
 Asn1Value AttrList(const std::vector<std::pair<Oid, Asn1Value>>& attrs);
+Asn1Value Oidv(const char* dotted, Asn1Tag tag = TAG_OID);
+// A constructed value of the items (a SET unless tagged otherwise).
+Asn1Value Set(std::initializer_list<Asn1Value> items, Asn1Tag tag = TAG_SET);
+// A distinguished name [2] of one RDN commonName=text.
+Asn1Value Dn(const std::string& cn);
 
 class StoreTest : public ::testing::TestWithParam<std::string> {
  protected:

@@ -44,6 +44,8 @@ TEST_F(ExceptionTest, LongReasonsAreCut) {
   ConflictX x("%s", s.c_str());
   EXPECT_EQ(x.reason(), std::string(100, 'r') + "...");
   EXPECT_EQ(ProcessFailX("%s", std::string(100, 'k').c_str()).reason(), std::string(100, 'k'));
+  EXPECT_EQ(x.full_reason(), s) << "kept whole for messages that must say everything";
+  EXPECT_EQ(x.clone()->full_reason(), s);
 }
 
 TEST_F(ExceptionTest, PerThread) {
@@ -92,6 +94,41 @@ TEST_F(ExceptionTest, ScopesCatchAndRestore) {
     }
     EXPECT_EQ(outer.caught(), nullptr);
   }
+}
+
+// What the last failed operation caught: the failure its scope consumed, whichever inner
+// scopes consumed before it, and nothing stale from an earlier operation.
+TEST_F(ExceptionTest, LastCaughtIsWhatTheLastOperationConsumed) {
+  auto operation = [](const char* inner, const char* outer) {
+    ExceptionScope scope;
+    if (inner != nullptr) {
+      ExceptionScope probe;  // a step that fails and is recovered from
+      ConflictX::raise("%s", inner);
+    }
+    if (outer != nullptr) ProcessFailX::raise("%s", outer);
+  };
+  operation("probe failed", "insert refused: disk full");
+  ASSERT_NE(Exception::last_caught(), nullptr);
+  EXPECT_EQ(Exception::last_caught()->full_reason(), "insert refused: disk full");
+  EXPECT_EQ(Exception::last_caught()->type(), Exception::PROCESS_FAIL);
+  EXPECT_FALSE(Exception::pending());
+  operation(nullptr, nullptr);
+  EXPECT_EQ(Exception::last_caught(), nullptr) << "a new operation starts without one";
+  {
+    ExceptionScope caller;  // a caller's scope around two operations
+    operation(nullptr, "first");
+    operation(nullptr, nullptr);
+    ASSERT_NE(Exception::last_caught(), nullptr);
+    EXPECT_EQ(Exception::last_caught()->reason(), "first");
+  }
+  {
+    ExceptionScope released;
+    InvalidX::raise("left pending");
+    released.release();
+  }
+  EXPECT_EQ(Exception::last_caught(), nullptr) << "a released failure is not consumed";
+  Exception::clear();
+  std::thread([] { EXPECT_EQ(Exception::last_caught(), nullptr); }).join();
 }
 
 namespace {

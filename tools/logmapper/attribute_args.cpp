@@ -1,5 +1,6 @@
 #include "tools/logmapper/attribute_args.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "platform/value/exception.h"
@@ -22,16 +23,38 @@ Asn1Value log_identifier(const std::string& text) {
   return v;
 }
 
+bool record_id(const std::string& text, int& id) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  errno = 0;
+  unsigned long n = std::strtoul(text.c_str(), nullptr, 10);
+  if (errno != 0 || n > 0x7fffffffUL) return false;
+  id = static_cast<int>(n);
+  return true;
+}
+
+bool record_class(const std::string& text, Oid& cls) {
+  return OidNameRegistry::find_oid_by_name(text.c_str(), cls) || Oid::parse(text, cls);
+}
+
 std::string name_of(const Oid& oid) {
   const char* n = OidNameRegistry::find_name_by_oid(oid);
   return n != nullptr ? std::string(n) : oid.format();
 }
 
-bool attribute_list(const char* command, int argc, char** argv, Asn1Value& list,
+Asn1Value attribute_pair(const Oid& id, const Asn1Value& value) {
+  Asn1Value oid;
+  Asn1Value pair;
+  if (!oid.encode_oid(id) || !pair.start_construct(TAG_SEQ) || !pair.add_component(oid) ||
+      !pair.add_component(value)) {
+    return Asn1Value();
+  }
+  return pair;
+}
+
+bool attribute_list(const char* command, const std::vector<std::string>& args, Asn1Value& list,
                     std::vector<Oid>* ids, int& status) {
   list.start_construct(TAG_SET);
-  for (int i = 0; i < argc; ++i) {
-    std::string arg = argv[i];
+  for (const std::string& arg : args) {
     size_t eq = arg.find('=');
     if (eq == std::string::npos || eq == 0) {
       status = usage(command, "expected NAME=VALUE, got %s", arg.c_str());
@@ -50,10 +73,8 @@ bool attribute_list(const char* command, int argc, char** argv, Asn1Value& list,
       status = fail(command, "not a value of %s: %s", name.c_str(), error.c_str());
       return false;
     }
-    Asn1Value oid;
-    Asn1Value pair;
-    if (!oid.encode_oid(attr) || !pair.start_construct(TAG_SEQ) || !pair.add_component(oid) ||
-        !pair.add_component(value) || !list.add_component(pair)) {
+    Asn1Value pair = attribute_pair(attr, value);
+    if (!pair || !list.add_component(pair)) {
       // A value nested too deeply for the list that carries it.
       const Exception* x = scope.caught();
       status = fail(command, "%s cannot be stored: %s", name.c_str(),

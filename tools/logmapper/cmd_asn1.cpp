@@ -3,9 +3,9 @@
 // and print_json for the formats); with --attr, the element as a value of the
 // attribute NAME in the value notation (with --json as a JSON string).
 // Malformed input, or octets after the element: exit 1 with one line on
-// stderr giving the offset and what is wrong.
+// stderr giving the offset and what is wrong. Input larger than kMaxInput is a
+// usage error.
 
-#include <iostream>
 #include <string>
 
 #include "platform/value/asn1_value.h"
@@ -18,56 +18,53 @@
 
 namespace {
 
-int run(const logmapper::Context&, int argc, char** argv) {
-  bool json = false;
-  std::string path;
-  bool have_path = false;
-  const char* attr = nullptr;
-  for (int i = 0; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--json") {
-      json = true;
-    } else if (a == "--attr") {
-      if (++i == argc) return logmapper::usage("asn1", "--attr needs an attribute NAME");
-      attr = argv[i];
-    } else if (a == "-" || a.empty() || a[0] != '-') {
-      if (have_path) return logmapper::usage("asn1", "more than one FILE");
-      path = a;
-      have_path = true;
-    } else {
-      return logmapper::usage("asn1", "unknown option %s", a.c_str());
-    }
-  }
+int run(const logmapper::Args& args) {
+  const std::string* attr = args.value("--attr");
+  bool json = args.flag("--json");
   Oid attr_oid;
-  if (attr && !Platform::def_platform.find_attribute(attr, attr_oid))
-    return logmapper::fail("asn1", "no attribute named %s", attr);
+  if (attr && !Platform::def_platform.find_attribute(*attr, attr_oid))
+    return logmapper::fail("asn1", "no attribute named %s", attr->c_str());
   std::string input, error;
-  if (!logmapper::read_input(path, input, error))
-    return logmapper::fail("asn1", "%s", error.c_str());
+  bool too_large = false;
+  if (!logmapper::read_input(args.size() > 0 ? args[0] : "", logmapper::kMaxInput, input, error,
+                             too_large)) {
+    return too_large ? logmapper::usage("asn1", "%s", error.c_str())
+                     : logmapper::fail("asn1", "%s", error.c_str());
+  }
 
   ExceptionScope scope;
   Asn1Value v;
   qx::ber::DecodeError err;
   if (!Asn1Value::decode(input.data(), input.size(), v, nullptr, &err))
     return logmapper::fail("asn1", "offset %zu: %s", err.offset, err.what.c_str());
+  std::ostream& out = logmapper::out();
   if (attr) {
     std::string text = format_attribute(attr_oid, v);
-    std::cout << (json ? logmapper::json_string(text) : text) << '\n';
+    out << (json ? logmapper::json_string(text) : text) << '\n';
   } else if (json) {
-    qx::ber::print_json(std::cout, v);
-    std::cout << '\n';
+    qx::ber::print_json(out, v);
+    out << '\n';
   } else {
-    qx::ber::print_text(std::cout, v);
+    qx::ber::print_text(out, v);
   }
-  std::cout.flush();
-  if (!std::cout) return logmapper::fail("asn1", "cannot write the output");
+  out.flush();
+  if (!out) return logmapper::fail("asn1", "cannot write the output");
   return logmapper::kOk;
 }
 
 logmapper::RegisterCommand reg{
-    {"asn1", "[--json] [--attr NAME] [FILE]",
-     "decode one BER element (FILE or standard input), print its structure, or with --attr "
-     "its value notation as attribute NAME",
-     &run}};
+    {"asn1",
+     "[FILE]",
+     "decode one BER element (FILE or standard input), print its structure, or with --attr its "
+     "value notation as attribute NAME",
+     0,
+     1,
+     {{"--json", nullptr, "print one JSON document"},
+      {"--attr", "NAME", "print the element as a value of attribute NAME, in the value notation"}},
+     &run,
+     "Prints one line per element, indented two spaces per depth: class, tag number,\n"
+     "constructed or primitive, the contents length, and for a primitive its contents in\n"
+     "hex and, where the universal tag says what they are, their text. Input in any BER\n"
+     "form is accepted; input larger than 64 MiB is refused (exit 2).\n"}};
 
 }  // namespace

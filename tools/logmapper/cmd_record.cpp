@@ -1,6 +1,6 @@
 // The record commands of logmapper: write, show, records, update and delete one log's
-// records. Each opens the store, rebuilds the stored logs (as a management process does
-// at start-up), works on the log named LOG and commits.
+// records. Each opens the store, rebuilds the log named LOG with the state of its
+// records (as a management process does at start-up), works on it and commits.
 //
 //   write LOG RECID CLASS [NAME=VALUE ...]   CLASS: record class name or dotted identifier
 //   show LOG RECID [--json]
@@ -8,235 +8,192 @@
 //   update LOG RECID NAME=VALUE ...
 //   delete LOG RECID
 //
-// LOG is digits for an INTEGER log identifier, else a GraphicString. NAME is an
-// attribute's registered name or dotted identifier, VALUE the value notation of its
-// type. A written record also gets its class as its objectClass attribute, unless the
-// list names one.
-#include <cerrno>
-#include <cstdlib>
-#include <iostream>
+// A written record also gets its class as its objectClass attribute, unless the list
+// names one.
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "infra/tolk_map/oids.h"
-#include "platform/db/rwdb_connection.h"
+#include "infra/tolk_map/eventlog.h"
 #include "platform/value/exception.h"
-#include "platform/value/oid_name_registry.h"
-#include "platform/value/platform.h"
-#include "platform/value/value_notation.h"
 #include "tolk.h"
 #include "tools/logmapper/attribute_args.h"
 #include "tools/logmapper/command.h"
+#include "tools/logmapper/record_output.h"
+#include "tools/logmapper/store.h"
 
 namespace {
 
-using logmapper::attribute_list;
-using logmapper::log_identifier;
-using logmapper::name_of;
+using logmapper::Access;
 
-const Oid kObjectClass("2.9.3.2.7.65");
-
-bool record_id(const char* text, int& id) {
-  errno = 0;
-  char* end = nullptr;
-  unsigned long n = std::strtoul(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || n > 0x7fffffffUL) return false;
-  id = static_cast<int>(n);
-  return true;
+// RECID from args[1]; a usage error when it is not one.
+bool take_record_id(const logmapper::Args& args, int& id, int& status) {
+  if (logmapper::record_id(args[1], id)) return true;
+  status = logmapper::usage(args.name(), "bad RECID %s (0 to 2147483647)", args[1].c_str());
+  return false;
 }
 
-// Opens the store and rebuilds the log with the state of its records, as start-up does
-// for every log. Null (the reason written) when the store cannot be opened or has no
-// such log.
-std::unique_ptr<LogMapper> open_log(const char* command, const std::string& log) {
-  ExceptionScope scope;
-  auto m = std::make_unique<LogMapper>();
-  if (!LogMapper::aConnection().isValid()) {
-    logmapper::fail(command, "the store cannot be opened");
-    return nullptr;
-  }
-  if (m->load_table(log_identifier(log)) != 1) {
-    const Exception* x = scope.caught();
-    if (m->created() && x != nullptr) {  // stored, but cannot be opened
-      logmapper::fail(command, "%s", x->reason().c_str());
-    } else {
-      logmapper::fail(command, "no log %s", log.c_str());
-    }
-    return nullptr;
-  }
-  if (m->get_all_almsvc_recs(no_op_cb, 1) != 1) {
-    logmapper::fail(command, "the records of log %s cannot be read", log.c_str());
-    return nullptr;
-  }
-  return m;
+// Whether the log holds record `id`; writes the reason when it does not.
+bool has_record(const char* command, LogMapper& log, int id, const std::string& name) {
+  unsigned short type = 0;
+  if (log.get_table_type(static_cast<unsigned long>(id), type) == 1) return true;
+  logmapper::fail(command, "no record %d in log %s", id, name.c_str());
+  return false;
 }
 
-// One record as text lines or as its JSON object.
-void print_record(LogMapper* m, const RespValue& r, bool json, std::ostream& os) {
-  unsigned long id = 0;
-  Asn1Value idv;
-  if (r.find_value(logRecordIdOid, idv)) idv.decode_unsigned(id);
+std::vector<std::string> tail(const logmapper::Args& args, size_t from) {
+  return std::vector<std::string>(args.positional().begin() + static_cast<long>(from),
+                                  args.positional().end());
+}
+
+int run_write(const logmapper::Args& args) {
+  int id = 0, status = 0;
+  if (!take_record_id(args, id, status)) return status;
   Oid cls;
-  std::string cls_name;
-  if (m->get_log_record_class(id, cls) == 1) cls_name = name_of(cls);
-  if (json) {
-    os << "{\"logRecordId\": " << id << ", \"class\": " << logmapper::json_string(cls_name)
-       << ", \"attributes\": {";
-    bool first = true;
-    for (const auto& e : r) {
-      if (e->id() == logRecordIdOid) continue;
-      os << (first ? "" : ", ") << logmapper::json_string(name_of(e->id())) << ": "
-         << logmapper::json_string(format_attribute(e->id(), e->value()));
-      first = false;
-    }
-    os << "}}";
-    return;
-  }
-  os << "logRecordId: " << id << "\nclass: " << cls_name << "\n";
-  for (const auto& e : r) {
-    if (e->id() == logRecordIdOid) continue;
-    os << name_of(e->id()) << ": " << format_attribute(e->id(), e->value()) << "\n";
-  }
-}
-
-bool take_json(int& argc, char** argv) {
-  bool json = false;
-  int out = 0;
-  for (int i = 0; i < argc; ++i) {
-    if (std::string(argv[i]) == "--json") {
-      json = true;
-    } else {
-      argv[out++] = argv[i];
-    }
-  }
-  argc = out;
-  return json;
-}
-
-int run_write(const logmapper::Context&, int argc, char** argv) {
-  if (argc < 3) return logmapper::usage("write", "expected LOG RECID CLASS");
-  int id = 0;
-  if (!record_id(argv[1], id)) return logmapper::usage("write", "bad RECID %s", argv[1]);
-  Oid cls;
-  if (!OidNameRegistry::find_oid_by_name(argv[2], cls) && !Oid::parse(argv[2], cls)) {
-    return logmapper::fail("write", "no record class %s", argv[2]);
+  if (!logmapper::record_class(args[2], cls)) {
+    return logmapper::fail("write", "no record class %s", args[2].c_str());
   }
   Asn1Value list;
   std::vector<Oid> ids;
-  int status = 0;
-  if (!attribute_list("write", argc - 3, argv + 3, list, &ids, status)) return status;
+  if (!logmapper::attribute_list("write", tail(args, 3), list, &ids, status)) return status;
   bool has_class = false;
-  for (const Oid& o : ids) has_class |= o == kObjectClass;
+  for (const Oid& o : ids) has_class |= o == objectClassOid;
   if (!has_class) {
-    Asn1Value oid, value, pair;
-    oid.encode_oid(kObjectClass);
+    Asn1Value value;
     value.encode_oid(cls);
-    pair.start_construct(TAG_SEQ);
-    pair.add_component(oid);
-    pair.add_component(value);
-    list.add_component(pair);
+    list.add_component(logmapper::attribute_pair(objectClassOid, value));
   }
-  std::unique_ptr<LogMapper> m = open_log("write", argv[0]);
+  std::unique_ptr<LogMapper> m = logmapper::open_log("write", args[0], Access::kWrite);
   if (m == nullptr) return logmapper::kFail;
-  auto entry = std::make_unique<OarInfo>();
-  if (m->WriteToDB(id, cls, cls, list, entry.get()) != 1) {
-    LogMapper::abort();
-    return logmapper::fail("write", "record %d not written", id);
+  std::unique_ptr<OarInfo> entry = logmapper::cache_entry(list);
+  if (entry == nullptr) {
+    return logmapper::finish("write", 0, "record %d not written: its managed object has no number",
+                             id);
   }
-  entry.release();  // the mapper's cache took it over
-  if (LogMapper::commit() != 1) return logmapper::fail("write", "commit failed");
-  return logmapper::kOk;
+  int written = m->WriteToDB(id, cls, cls, list, entry.get());
+  if (written == 1) entry.release();  // the mapper's cache took it over
+  return logmapper::finish("write", written, "record %d not written", id);
 }
 
-int run_show(const logmapper::Context&, int argc, char** argv) {
-  bool json = take_json(argc, argv);
-  if (argc != 2) return logmapper::usage("show", "expected LOG RECID");
-  int id = 0;
-  if (!record_id(argv[1], id)) return logmapper::usage("show", "bad RECID %s", argv[1]);
-  std::unique_ptr<LogMapper> m = open_log("show", argv[0]);
-  if (m == nullptr) return logmapper::kFail;
+int run_show(const logmapper::Args& args) {
+  int id = 0, status = 0;
+  if (!take_record_id(args, id, status)) return status;
+  std::unique_ptr<LogMapper> m = logmapper::open_log("show", args[0], Access::kRead);
+  if (m == nullptr || !has_record("show", *m, id, args[0])) return logmapper::kFail;
   RespValue r;
-  ExceptionScope scope;
-  if (m->ReadfromDB(id, r) != 1) return logmapper::fail("show", "no record %d", id);
-  print_record(m.get(), r, json, std::cout);
-  if (json) std::cout << "\n";
+  if (m->ReadfromDB(id, r) != 1) {
+    return logmapper::fail_library("show", "record %d cannot be read", id);
+  }
+  if (args.flag("--json")) {
+    logmapper::out() << logmapper::record_json(*m, r) << "\n";
+  } else {
+    logmapper::print_record(logmapper::out(), *m, r);
+  }
   return logmapper::kOk;
 }
 
-int run_records(const logmapper::Context&, int argc, char** argv) {
-  bool json = take_json(argc, argv);
-  if (argc != 1) return logmapper::usage("records", "expected LOG");
-  std::unique_ptr<LogMapper> m = open_log("records", argv[0]);
+int run_records(const logmapper::Args& args) {
+  std::unique_ptr<LogMapper> m = logmapper::open_log("records", args[0], Access::kRead);
   if (m == nullptr) return logmapper::kFail;
   struct Out {
     LogMapper* m;
     bool json;
     bool first = true;
-  } out{m.get(), json};
+  } out{m.get(), args.flag("--json"), true};
   Callback cb(
       [](void* client, void* data) {
         auto* o = static_cast<Out*>(client);
         if (data == nullptr) return;
-        if (o->json) std::cout << (o->first ? "\n  " : ",\n  ");
-        if (!o->json && !o->first) std::cout << "\n";
-        print_record(o->m, *static_cast<RespValue*>(data), o->json, std::cout);
+        const auto& record = *static_cast<RespValue*>(data);
+        std::ostream& os = logmapper::out();
+        if (o->json) {
+          os << (o->first ? "\n  " : ",\n  ") << logmapper::record_json(*o->m, record);
+        } else {
+          if (!o->first) os << "\n";
+          logmapper::print_record(os, *o->m, record);
+        }
         o->first = false;
       },
       &out);
-  if (json) std::cout << "[";
-  ExceptionScope scope;
-  if (m->get_all_log_recs(cb, 0) != 1) {
-    // What was printed is not the whole log: the list is left unclosed.
-    std::cout << (json ? "\n" : "") << std::flush;
-    const Exception* x = scope.caught();
-    return logmapper::fail("records", "the records cannot be read%s%s", x != nullptr ? ": " : "",
-                           x != nullptr ? x->reason().c_str() : "");
+  if (out.json) logmapper::out() << "[";
+  int rc = 0;
+  {
+    ExceptionScope scope;  // a walk that breaks off: its reason becomes last_failure()
+    rc = m->get_all_log_recs(cb, 0);
   }
-  if (json) std::cout << (out.first ? "]\n" : "\n]\n");
+  if (rc != 1) {
+    // What was printed is not the whole log: a JSON list is left unclosed.
+    if (out.json) logmapper::out() << "\n";
+    return logmapper::fail_library("records", "the records cannot be read");
+  }
+  if (out.json) logmapper::out() << (out.first ? "]\n" : "\n]\n");
   return logmapper::kOk;
 }
 
-int run_update(const logmapper::Context&, int argc, char** argv) {
-  if (argc < 3) return logmapper::usage("update", "expected LOG RECID NAME=VALUE ...");
-  int id = 0;
-  if (!record_id(argv[1], id)) return logmapper::usage("update", "bad RECID %s", argv[1]);
+int run_update(const logmapper::Args& args) {
+  int id = 0, status = 0;
+  if (!take_record_id(args, id, status)) return status;
   Asn1Value list;
-  int status = 0;
-  if (!attribute_list("update", argc - 2, argv + 2, list, nullptr, status)) return status;
-  std::unique_ptr<LogMapper> m = open_log("update", argv[0]);
-  if (m == nullptr) return logmapper::kFail;
+  if (!logmapper::attribute_list("update", tail(args, 2), list, nullptr, status)) return status;
+  std::unique_ptr<LogMapper> m = logmapper::open_log("update", args[0], Access::kWrite);
+  if (m == nullptr || !has_record("update", *m, id, args[0])) return logmapper::kFail;
   RespValue r;
-  if (m->UpdateDB(id, list, r) != 1) {
-    LogMapper::abort();
-    return logmapper::fail("update", "record %d not updated", id);
-  }
-  if (LogMapper::commit() != 1) return logmapper::fail("update", "commit failed");
-  return logmapper::kOk;
+  return logmapper::finish("update", m->UpdateDB(id, list, r), "record %d not updated", id);
 }
 
-int run_delete(const logmapper::Context&, int argc, char** argv) {
-  if (argc != 2) return logmapper::usage("delete", "expected LOG RECID");
-  int id = 0;
-  if (!record_id(argv[1], id)) return logmapper::usage("delete", "bad RECID %s", argv[1]);
-  std::unique_ptr<LogMapper> m = open_log("delete", argv[0]);
-  if (m == nullptr) return logmapper::kFail;
-  if (m->deleteDB(id) != 1) {
-    LogMapper::abort();
-    return logmapper::fail("delete", "no record %d", id);
-  }
-  if (LogMapper::commit() != 1) return logmapper::fail("delete", "commit failed");
-  return logmapper::kOk;
+int run_delete(const logmapper::Args& args) {
+  int id = 0, status = 0;
+  if (!take_record_id(args, id, status)) return status;
+  std::unique_ptr<LogMapper> m = logmapper::open_log("delete", args[0], Access::kWrite);
+  if (m == nullptr || !has_record("delete", *m, id, args[0])) return logmapper::kFail;
+  return logmapper::finish("delete", m->deleteDB(id), "record %d not deleted", id);
 }
 
-logmapper::RegisterCommand reg_write{{"write", "LOG RECID CLASS [NAME=VALUE ...]",
-                                      "write a record of class CLASS into log LOG", &run_write}};
-logmapper::RegisterCommand reg_show{
-    {"show", "LOG RECID [--json]", "print one record with its attributes", &run_show}};
+const char* const kRecordDetails =
+    "LOG is digits for an INTEGER log identifier, any other text a GraphicString; RECID a\n"
+    "record identifier from 0 to 2147483647. NAME is an attribute's registered name or its\n"
+    "dotted identifier, VALUE the value notation of its type.\n";
+
+const logmapper::Option kJsonRecord{
+    "--json", nullptr,
+    "print {\"logRecordId\": N, \"class\": NAME, \"attributes\": {NAME: TEXT, ...}}"};
+
+logmapper::RegisterCommand reg_write{
+    {"write",
+     "LOG RECID CLASS [NAME=VALUE ...]",
+     "write a record of class CLASS into log LOG",
+     3,
+     logmapper::kAnyNumber,
+     {},
+     &run_write,
+     "CLASS is a record class's registered name or dotted identifier; the record also gets\n"
+     "it as its objectClass attribute unless the list names one.\n"}};
+logmapper::RegisterCommand reg_show{{"show",
+                                     "LOG RECID",
+                                     "print one record with its attributes",
+                                     2,
+                                     2,
+                                     {kJsonRecord},
+                                     &run_show,
+                                     kRecordDetails}};
 logmapper::RegisterCommand reg_records{
-    {"records", "LOG [--json]", "print every record of log LOG", &run_records}};
-logmapper::RegisterCommand reg_update{
-    {"update", "LOG RECID NAME=VALUE ...", "change attributes of a record", &run_update}};
-logmapper::RegisterCommand reg_delete{{"delete", "LOG RECID", "delete a record", &run_delete}};
+    {"records",
+     "LOG",
+     "print every record of log LOG",
+     1,
+     1,
+     {{"--json", nullptr, "print one JSON array of the records' objects (as show --json)"}},
+     &run_records,
+     kRecordDetails}};
+logmapper::RegisterCommand reg_update{{"update",
+                                       "LOG RECID NAME=VALUE ...",
+                                       "change attributes of a record",
+                                       3,
+                                       logmapper::kAnyNumber,
+                                       {},
+                                       &run_update,
+                                       kRecordDetails}};
+logmapper::RegisterCommand reg_delete{
+    {"delete", "LOG RECID", "delete a record", 2, 2, {}, &run_delete, kRecordDetails}};
 
 }  // namespace

@@ -1,11 +1,20 @@
 // The PostgreSQL driver: the only file that includes libpq-fe.h.
 //
-// Inside a transaction every statement runs between SAVEPOINT and RELEASE,
-// sent together with it in pipeline mode and synchronised once, so a failed
-// statement undoes only itself at no extra round trip; after a failure one
-// more round trip rolls back to the savepoint. Queries stream their rows in
-// single-row mode. A statement runs unnamed the first time and is prepared
-// (in the same pipeline) when it runs again.
+// A failed statement inside a transaction undoes only itself. The statements
+// of a transaction run in windows: a savepoint (qx_sp) marks the start of the
+// current window, sent in the same pipeline as the window's first statement,
+// and the driver keeps a copy of every write the window has run. When a
+// statement fails, the transaction rolls back to the savepoint and runs the
+// window's writes again, all in one more round trip; then it goes on as if
+// only the failed statement had not run. A window holds at most kWindow
+// writes; the next statement releases its savepoint and sets a new one. So a
+// statement that succeeds costs no savepoint of its own. Every statement the
+// layer runs inside a transaction must therefore give the same result when
+// run again after a rollback to an earlier point (no sequences, no clock).
+//
+// Statements are sent in pipeline mode and synchronised once. Queries stream
+// their rows in single-row mode. A statement runs unnamed the first time and
+// is prepared (in the same pipeline) when it runs again.
 
 #include <libpq-fe.h>
 
@@ -23,6 +32,7 @@
 #include <vector>
 
 #include "platform/db/civil.h"
+#include "platform/db/conninfo.h"
 #include "platform/db/driver.h"
 
 namespace qx::db {
@@ -126,6 +136,28 @@ bool is_error(const PGresult* r) {
 
 class PgCursor;
 
+// Writes a savepoint window holds before a new one begins.
+constexpr size_t kWindow = 64;
+
+// A write of the current window, kept to be run again: its text and its
+// parameters, copied.
+struct Replay {
+  std::string sql;
+  std::vector<Param> params;  // text and blob data point into `data`
+  std::vector<std::string> data;
+
+  Replay(const std::string& text, const std::vector<Param>& p) : sql(text), params(p) {
+    data.reserve(p.size());
+    for (Param& q : params) {
+      if (q.kind != Param::kText && q.kind != Param::kBlob) continue;
+      data.emplace_back(q.data != nullptr ? q.data : "", q.size);
+      q.data = data.back().c_str();
+    }
+  }
+  Replay(const Replay&) = delete;
+  Replay& operator=(const Replay&) = delete;
+};
+
 // The connection, shared by the session, its statements and cursors.
 struct Conn {
   PGconn* pg = nullptr;
@@ -134,6 +166,8 @@ struct Conn {
   uint64_t names = 0;
   std::vector<std::string> deallocate;  // prepared statements no longer used
   PgCursor* active = nullptr;           // a query whose rows are still coming
+  bool window = false;                  // qx_sp marks the start of the current window
+  std::vector<std::unique_ptr<Replay>> replay;  // the window's writes
 
   ~Conn() {
     if (pg != nullptr) PQfinish(pg);
@@ -149,7 +183,12 @@ struct Conn {
       inTx = true;
     } else if (t == PQTRANS_IDLE) {
       inTx = false;
+      endWindow();
     }
+  }
+  void endWindow() {
+    window = false;
+    replay.clear();
   }
 
   // Reads the results of one command of the pipeline; keeps the first error
@@ -183,14 +222,11 @@ struct Conn {
     noteTx();
     return usable();
   }
-  // After a failed statement inside a transaction: undo just it.
-  RWDBStatus rollbackToSavepoint() {
-    PGresult* r = PQexec(pg, "ROLLBACK TO SAVEPOINT qx_sp; RELEASE SAVEPOINT qx_sp");
-    RWDBStatus s = PQresultStatus(r) == PGRES_COMMAND_OK ? RWDBStatus() : translate(pg, r);
-    PQclear(r);
-    noteTx();
-    return s;
-  }
+  // After a failed statement inside a transaction: back to the start of the
+  // window and its writes again, in one pipeline. When that fails the
+  // transaction stays aborted: every later statement fails, and so does the
+  // commit, so nothing the window ran is taken for stored.
+  RWDBStatus undoFailedStatement();
   // Sends the deferred DEALLOCATEs into the current pipeline; returns how
   // many commands were sent.
   int sendDeallocate() {
@@ -247,6 +283,41 @@ struct Values {
   }
 };
 
+RWDBStatus Conn::undoFailedStatement() {
+  if (!window) return RWDBStatus();  // nothing ran in this transaction before it
+  std::vector<Values> values(replay.size());
+  bool sent = PQenterPipelineMode(pg) == 1 &&
+              PQsendQueryPrepared(pg, "qx_rollback", 0, nullptr, nullptr, nullptr, 0) == 1;
+  for (size_t i = 0; sent && i < replay.size(); ++i) {
+    const Replay& w = *replay[i];
+    values[i].set(w.params);
+    sent = PQsendQueryParams(pg, w.sql.c_str(), static_cast<int>(w.params.size()), nullptr,
+                             values[i].values.data(), values[i].lengths.data(),
+                             values[i].formats.data(), 0) == 1;
+  }
+  if (sent) sent = PQpipelineSync(pg) == 1;
+  if (!sent) {
+    usable();
+    return lost_status();
+  }
+  PGresult* err = nullptr;
+  bool ok = true;
+  for (size_t i = 0; ok && i <= replay.size(); ++i) ok = readCommand(&err);
+  if (ok) ok = readSync();
+  if (!ok) {
+    if (err != nullptr) PQclear(err);
+    return lost_status();
+  }
+  if (err == nullptr) return RWDBStatus();
+  RWDBStatus s = translate(pg, err);
+  PQclear(err);
+  return RWDBStatus(RWDBStatus::transactionAborted,
+                    "the transaction is lost: its earlier statements could not be run again "
+                    "after a failed one (" +
+                        s.message().str() + ")",
+                    0, 0, s.vendorMessage1().str(), s.vendorMessage2().str());
+}
+
 // Value of a hex digit, -1 for any other byte.
 struct HexTable {
   int8_t v[256];
@@ -265,10 +336,10 @@ inline int hexval(char c) { return kHex.v[static_cast<unsigned char>(c)]; }
 
 class PgCursor : public Cursor {
  public:
-  // first: the query's first result (a row, or the end); sp: the pipeline
-  // holds a RELEASE after the query.
-  PgCursor(std::shared_ptr<Conn> c, PGresult* first, bool sp, const uint64_t* generation)
-      : c_(std::move(c)), sp_(sp), generation_(generation), mine_(*generation) {
+  // first: the query's first result (a row, or the end); in_tx: the query runs
+  // inside a transaction, which a failure of the query must not end.
+  PgCursor(std::shared_ptr<Conn> c, PGresult* first, bool in_tx, const uint64_t* generation)
+      : c_(std::move(c)), in_tx_(in_tx), generation_(generation), mine_(*generation) {
     int n = PQnfields(first);
     for (int i = 0; i < n; ++i) names_.push_back(PQfname(first, i));
     c_->active = this;
@@ -397,22 +468,19 @@ class PgCursor : public Cursor {
     bool ok = c_->readCommand(&more);  // the query's closing null
     if (err != nullptr) PQclear(err);
     if (more != nullptr) PQclear(more);
-    more = nullptr;
-    if (ok && sp_) ok = c_->readCommand(&more);
-    if (more != nullptr) PQclear(more);
     if (ok) ok = c_->readSync();
     if (!ok) {
       error_ = lost_status();
       return;
     }
-    if (!error_.isValid() && sp_) {
-      RWDBStatus s = c_->rollbackToSavepoint();
-      if (!s.isValid() && s.isTerminal()) error_ = s;
+    if (!error_.isValid() && in_tx_) {
+      RWDBStatus s = c_->undoFailedStatement();
+      if (!s.isValid()) error_ = s;
     }
   }
 
   std::shared_ptr<Conn> c_;
-  bool sp_;
+  bool in_tx_;
   const uint64_t* generation_;
   uint64_t mine_;
   std::vector<std::string> names_;
@@ -455,22 +523,25 @@ class PgStatement : public Statement {
     PGresult* first = nullptr;
     RWDBStatus s = run(params, true, &first);
     if (!s.isValid()) return s;
-    *cursor = std::make_unique<PgCursor>(c_, first, sp_, generation_.get());
+    *cursor = std::make_unique<PgCursor>(c_, first, in_tx_, generation_.get());
     return RWDBStatus();
   }
 
  private:
-  // Sends [DEALLOCATE...] [SAVEPOINT] [Parse] statement [RELEASE] and a
-  // sync. For a query, returns with the query's first result in *first and
-  // the rest of the pipeline still to be read (by the cursor); otherwise
-  // reads everything and returns the statement's result in *first.
+  // Sends [DEALLOCATE...] [RELEASE] [SAVEPOINT] [Parse] statement and a sync
+  // (the savepoint commands start a window, see the file comment). For a
+  // query, returns with the query's first result in *first and the rest of
+  // the pipeline still to be read (by the cursor); otherwise reads everything
+  // and returns the statement's result in *first.
   RWDBStatus run(const std::vector<Param>& params, bool isQuery, PGresult** first) {
     ++*generation_;
     c_->finishActive();
     if (!c_->usable()) return lost_status();
     PGconn* pg = c_->pg;
     values_.set(params);
-    sp_ = c_->inTx;
+    in_tx_ = c_->inTx;
+    bool renew = in_tx_ && c_->window && c_->replay.size() >= kWindow;
+    bool open = in_tx_ && (!c_->window || renew);
     bool prepare = false;
     if (name_.empty() && runs_ > 0) {
       name_ = "qx_" + std::to_string(++c_->names);
@@ -480,7 +551,9 @@ class PgStatement : public Statement {
     if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
     int before = c_->sendDeallocate();
     bool sent = true;
-    if (sp_) sent = PQsendQueryPrepared(pg, "qx_savepoint", 0, nullptr, nullptr, nullptr, 0) == 1;
+    if (renew) sent = PQsendQueryPrepared(pg, "qx_release", 0, nullptr, nullptr, nullptr, 0) == 1;
+    if (sent && open)
+      sent = PQsendQueryPrepared(pg, "qx_savepoint", 0, nullptr, nullptr, nullptr, 0) == 1;
     if (sent && prepare) sent = PQsendPrepare(pg, name_.c_str(), sql_.c_str(), n_, nullptr) == 1;
     if (sent) {
       sent = name_.empty()
@@ -489,8 +562,6 @@ class PgStatement : public Statement {
                  : PQsendQueryPrepared(pg, name_.c_str(), n_, values_.values.data(),
                                        values_.lengths.data(), values_.formats.data(), 0) == 1;
     }
-    if (sent && sp_)
-      sent = PQsendQueryPrepared(pg, "qx_release", 0, nullptr, nullptr, nullptr, 0) == 1;
     if (sent) sent = PQpipelineSync(pg) == 1;
     if (!sent) {
       RWDBStatus s = translate(pg, nullptr);
@@ -501,7 +572,20 @@ class PgStatement : public Statement {
     PGresult* err = nullptr;
     bool ok = true;
     for (int i = 0; ok && i < before; ++i) ok = c_->readCommand(&err);
-    if (ok && sp_) ok = c_->readCommand(&err);
+    if (ok && open) {
+      // The window's commands come first: the new window stands once they have.
+      PGresult* werr = nullptr;
+      if (renew) ok = c_->readCommand(&werr);
+      if (ok && werr == nullptr) ok = c_->readCommand(&werr);
+      c_->endWindow();
+      if (werr == nullptr) {
+        c_->window = true;
+      } else if (err == nullptr) {
+        err = werr;  // the transaction is aborted: the commit will say so
+      } else {
+        PQclear(werr);
+      }
+    }
     if (ok && prepare) {
       PGresult* perr = nullptr;
       ok = c_->readCommand(&perr);
@@ -534,7 +618,6 @@ class PgStatement : public Statement {
     }
     PGresult* more = nullptr;
     ok = c_->readCommand(&more);  // closing null of the statement
-    if (ok && sp_) ok = c_->readCommand(&more);
     if (ok) ok = c_->readSync();
     if (more != nullptr) {
       PQclear(r);
@@ -544,6 +627,7 @@ class PgStatement : public Statement {
       PQclear(r);
       return lost_status();
     }
+    if (c_->inTx && c_->window) c_->replay.push_back(std::make_unique<Replay>(sql_, params));
     *first = r;
     return RWDBStatus();
   }
@@ -555,9 +639,9 @@ class PgStatement : public Statement {
     if (broken || !c_->usable()) return s.isTerminal() ? s : lost_status();
     // Skip the rest of the aborted pipeline up to the sync.
     if (!c_->readSync()) return lost_status();
-    if (sp_) {
-      RWDBStatus r = c_->rollbackToSavepoint();
-      if (!r.isValid() && r.isTerminal()) return r;
+    if (in_tx_) {
+      RWDBStatus u = c_->undoFailedStatement();
+      if (!u.isValid()) return u;
     }
     return s;
   }
@@ -567,7 +651,7 @@ class PgStatement : public Statement {
   int n_;
   std::string name_;
   uint64_t runs_ = 0;
-  bool sp_ = false;
+  bool in_tx_ = false;
   Values values_;
   std::unique_ptr<uint64_t> generation_;
 };
@@ -699,6 +783,7 @@ class PgSession : public Session {
     }
     PQclear(r);
     c_->usable();
+    c_->endWindow();  // a new transaction starts without one
     if (!c_->dead) c_->noteTx();
     return s;
   }
@@ -784,49 +869,76 @@ class PgDriver : public Driver {
       port = host.substr(colon + 1);
       host.resize(colon);
     }
+    // Later keys override earlier ones, and the database name, when it is a whole
+    // connection string, is expanded in its place: the defaults go before it so that
+    // what the user wrote wins, the settings the layer relies on after it. Keys left
+    // out entirely are libpq's to fill from the PG* environment variables.
     std::vector<const char*> keys, vals;
     auto add = [&](const char* k, const std::string& v) {
       if (v.empty()) return;
       keys.push_back(k);
       vals.push_back(v.c_str());
     };
+    // A server that accepts the connection and never answers, or that dies under an
+    // open connection, is an error within seconds instead of a hang.
+    const char* env_timeout = std::getenv("PGCONNECT_TIMEOUT");
+    std::string timeout = env_timeout != nullptr && *env_timeout != '\0' ? "" : "10";
+    std::string on = "1", idle = "10", interval = "5", count = "3";
     std::string encoding = "UTF8", app = p_.applicationName;
-    std::string options = "-c DateStyle=ISO,YMD -c client_min_messages=warning";
+    add("connect_timeout", timeout);
+    add("keepalives", on);
+    add("keepalives_idle", idle);
+    add("keepalives_interval", interval);
+    add("keepalives_count", count);
+    add("fallback_application_name", app);
     add("host", host);
     add("port", port);
     add("user", p_.userName);
     add("password", p_.password);
     add("dbname", p_.databaseName);
     add("client_encoding", encoding);
-    add("application_name", app);
-    add("options", options);
     keys.push_back(nullptr);
     vals.push_back(nullptr);
     auto c = std::make_shared<Conn>();
-    c->pg = PQconnectdbParams(keys.data(), vals.data(), 0);
-    if (c->pg == nullptr || PQstatus(c->pg) != CONNECTION_OK)
-      return translate(c->pg, nullptr, Ctx::kConnect);
+    c->pg = PQconnectdbParams(keys.data(), vals.data(), 1);
+    if (c->pg == nullptr || PQstatus(c->pg) != CONNECTION_OK) {
+      // libpq quotes the parts of a connection string it cannot read, which may be
+      // a password: those never reach a message.
+      RWDBStatus s = translate(c->pg, nullptr, Ctx::kConnect);
+      std::vector<std::string> secrets = conninfo_passwords(p_.databaseName);
+      if (!p_.password.empty()) secrets.push_back(p_.password);
+      return RWDBStatus(s.errorCode(), scrub_passwords(s.message().str(), secrets).c_str(),
+                        s.vendorError1(), s.vendorError2(),
+                        scrub_passwords(s.vendorMessage1().str(), secrets).c_str(),
+                        s.vendorMessage2(), s.isTerminal());
+    }
     PQsetNoticeProcessor(
         c->pg, [](void*, const char*) {}, nullptr);
     // The session shows times in the process's zone, as people reading the
     // database expect; instants are exact whatever it is.
+    // The dates the layer parses are ISO; notices stay off the session. Set here
+    // rather than in the connection's options, which are the user's to give.
     std::string zone = process_zone();
     const char* zv[] = {zone.c_str()};
-    PGresult* r = PQexecParams(c->pg, "SELECT pg_catalog.set_config('TimeZone', $1, false)", 1,
-                               nullptr, zv, nullptr, nullptr, 0);
+    PGresult* r = PQexecParams(c->pg,
+                               "SELECT pg_catalog.set_config('TimeZone', $1, false), "
+                               "pg_catalog.set_config('DateStyle', 'ISO, YMD', false), "
+                               "pg_catalog.set_config('client_min_messages', 'warning', false)",
+                               1, nullptr, zv, nullptr, nullptr, 0);
     PQclear(r);
-    // The statements around every statement of a transaction.
-    r = PQprepare(c->pg, "qx_savepoint", "SAVEPOINT qx_sp", 0, nullptr);
-    bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-    PQclear(r);
-    r = PQprepare(c->pg, "qx_release", "RELEASE SAVEPOINT qx_sp", 0, nullptr);
-    ok = ok && PQresultStatus(r) == PGRES_COMMAND_OK;
-    if (!ok) {
-      RWDBStatus s = translate(c->pg, r);
+    // The commands of the savepoint windows.
+    const char* const window[][2] = {{"qx_savepoint", "SAVEPOINT qx_sp"},
+                                     {"qx_release", "RELEASE SAVEPOINT qx_sp"},
+                                     {"qx_rollback", "ROLLBACK TO SAVEPOINT qx_sp"}};
+    for (const auto& [name, sql] : window) {
+      r = PQprepare(c->pg, name, sql, 0, nullptr);
+      if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+        RWDBStatus s = translate(c->pg, r);
+        PQclear(r);
+        return s;
+      }
       PQclear(r);
-      return s;
     }
-    PQclear(r);
     *out = std::make_unique<PgSession>(c);
     return RWDBStatus();
   }

@@ -533,22 +533,40 @@ class SqliteDriver : public Driver {
 
   RWDBStatus connect(std::unique_ptr<Session>* out) override {
     auto db = std::make_shared<Db>();
-    int rc =
-        sqlite3_open_v2(p_.databaseName.c_str(), &db->db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    // A name beginning "file:" is an SQLite URI with its parameters (mode=ro ...).
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+    int rc = sqlite3_open_v2(p_.databaseName.c_str(), &db->db, flags, nullptr);
+    if (rc == SQLITE_OK && sqlite3_db_readonly(db->db, "main") == 1 && !readable(db->db) &&
+        p_.databaseName.rfind("file:", 0) == 0) {
+      // A store in WAL mode that nobody has open, in a folder this process may not
+      // write, cannot be read the usual way (its shared-memory file is missing and
+      // cannot be made): read it as a file that does not change while it is read.
+      sqlite3_close_v2(db->db);
+      db->db = nullptr;
+      std::string name = p_.databaseName;
+      name += name.find('?') == std::string::npos ? "?immutable=1" : "&immutable=1";
+      rc = sqlite3_open_v2(name.c_str(), &db->db, flags, nullptr);
+    }
     if (rc != SQLITE_OK) {
       RWDBStatus s = translate(db->db, rc);
       return s;
     }
+    const bool read_only = sqlite3_db_readonly(db->db, "main") == 1;
     sqlite3_extended_result_codes(db->db, 1);
     sqlite3_busy_timeout(db->db, p_.busyTimeoutMs);
+    // A store opened for reading only keeps the journal mode and encoding it has.
     std::string pragmas = "PRAGMA case_sensitive_like = ON; PRAGMA synchronous = FULL;";
-    if (p_.databaseName != ":memory:") pragmas = "PRAGMA journal_mode = WAL; " + pragmas;
+    if (p_.databaseName != ":memory:" && !read_only) {
+      pragmas = "PRAGMA journal_mode = WAL; " + pragmas;
+    }
     rc = sqlite3_exec(db->db, pragmas.c_str(), nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return translate(db->db, rc);
     // A new file is made UTF-8; an existing one keeps the encoding it was made with.
-    rc = sqlite3_exec(db->db, "PRAGMA encoding = 'UTF-8'", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) return translate(db->db, rc);
+    if (!read_only) {
+      rc = sqlite3_exec(db->db, "PRAGMA encoding = 'UTF-8'", nullptr, nullptr, nullptr);
+      if (rc != SQLITE_OK) return translate(db->db, rc);
+    }
     sqlite3_stmt* enc = nullptr;
     rc = sqlite3_prepare_v2(db->db, "PRAGMA encoding", -1, &enc, nullptr);
     if (rc == SQLITE_OK && sqlite3_step(enc) == SQLITE_ROW) {
@@ -562,6 +580,12 @@ class SqliteDriver : public Driver {
   }
 
  private:
+  // Whether the schema of an open database can be read.
+  static bool readable(sqlite3* db) {
+    return sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) ==
+           SQLITE_OK;
+  }
+
   // The absolute, resolved path of a file that may not exist yet.
   static std::string canonical(const std::string& path) {
     char buf[PATH_MAX];

@@ -1,0 +1,115 @@
+// The alarm commands run as an operator runs them: each in a new process, on both
+// stores; what they did shows through show, alarms and a restart.
+#include <gtest/gtest.h>
+
+#include "tests/logmapper/tool_store.h"
+
+namespace qx::test {
+namespace {
+
+class AlarmCommandTest : public ToolStoreTest {
+ protected:
+  // An alarm about network element `ne` of the given severity.
+  ToolResult WriteAlarm(const std::string& log, const std::string& id, const std::string& ne,
+                        const std::string& severity, const std::string& cls = "qxAlarmRecord") {
+    return Run({"write", log, id, cls, "eventType=globalForm:communicationsAlarm",
+                "probableCause=globalValue:powerProblem", "perceivedSeverity=" + severity,
+                "managedObjectInstance=distinguishedName:/systemId=\"" + ne + "\""});
+  }
+  static size_t Lines(const std::string& text) {
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  }
+};
+
+TEST_P(AlarmCommandTest, AlarmsAreAcknowledgedClearedAndListed) {
+  std::string log = Log("alarms");
+  ASSERT_EQ(Run({"create-log", log}).status, 0);
+  ASSERT_EQ(WriteAlarm(log, "1", "ne-1", "critical").status, 0);
+  ASSERT_EQ(WriteAlarm(log, "2", "ne-1", "major").status, 0);
+  ASSERT_EQ(WriteAlarm(log, "3", "ne-2", "minor").status, 0);
+  ASSERT_EQ(WriteAlarm(log, "4", "ne-1", "warning", "correlationAlarmRecord").status, 0);
+  ASSERT_EQ(WriteAlarm(log, "5", "ne-1", "warning", "internetAlarmRecord").status, 0);
+
+  ToolResult all = Run({"alarms", log});
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(Lines(all.out), 5u) << all.out;
+  EXPECT_NE(all.out.find("1 qxAlarmRecord critical unAcked unCleared unDisplayed"),
+            std::string::npos)
+      << all.out;
+
+  // Acknowledged now by alice; the state and time are the command's defaults.
+  ToolResult ack = Run({"ack", log, "1", "ackOperator=\"alice\""});
+  ASSERT_EQ(ack.status, 0) << ack.err;
+  EXPECT_EQ(ack.out, "");
+  ToolResult shown = Run({"show", log, "1"});
+  EXPECT_NE(shown.out.find("ackState: acked"), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("ackOperator: \"alice\""), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("ackTime: time:"), std::string::npos) << shown.out;
+  // Taken back: the state given wins over the default.
+  ASSERT_EQ(Run({"ack", log, "1", "ackState=unAcked"}).status, 0);
+  EXPECT_NE(Run({"show", log, "1"}).out.find("ackState: unAcked"), std::string::npos);
+
+  ASSERT_EQ(Run({"clear", log, "2", "clearOperator=\"bob\"", "clearText=\"fixed\""}).status, 0);
+  EXPECT_NE(Run({"show", log, "2"}).out.find("clearState: cleared"), std::string::npos);
+  ToolResult outstanding = Run({"alarms", log, "--outstanding"});
+  EXPECT_EQ(Lines(outstanding.out), 4u) << outstanding.out;
+  EXPECT_EQ(outstanding.out.find("\n2 "), std::string::npos);
+
+  // The lookup of one managed object, then the clear of its matching alarms in every
+  // alarm class.
+  ToolResult ne1 = Run({"alarms", log, "--moi", "/systemId=\"ne-1\""});
+  ASSERT_EQ(ne1.status, 0) << ne1.err;
+  EXPECT_EQ(Lines(ne1.out), 3u) << ne1.out;  // 1, 4 and 5; 2 is cleared
+  ToolResult cleared = Run({"clear-all", log, "--moi", "/systemId=\"ne-1\"",
+                            "eventType=globalForm:communicationsAlarm", "clearOperator=\"carol\""});
+  ASSERT_EQ(cleared.status, 0) << cleared.err;
+  ToolResult left = Run({"alarms", log, "--outstanding", "--json"});
+  ASSERT_EQ(left.status, 0) << left.err;
+  EXPECT_NE(left.out.find("\"logRecordId\": 3"), std::string::npos) << left.out;
+  EXPECT_EQ(left.out.find("\"logRecordId\": 1"), std::string::npos) << left.out;
+  EXPECT_EQ(left.out.find("\"logRecordId\": 4"), std::string::npos) << left.out;
+  EXPECT_EQ(left.out.find("\"logRecordId\": 5"), std::string::npos) << left.out;
+  EXPECT_NE(Run({"show", log, "4"}).out.find("clearOperator: \"carol\""), std::string::npos);
+}
+
+TEST_P(AlarmCommandTest, RefusalsSayWhy) {
+  std::string log = Log("refusals");
+  ASSERT_EQ(Run({"create-log", log}).status, 0);
+  ASSERT_EQ(WriteAlarm(log, "1", "ne-1", "critical").status, 0);
+  ASSERT_EQ(Run({"write", log, "2", "objectCreationRecord"}).status, 0);
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{"ack", log, "9"}, 1, "no record 9"},
+      {{"ack", log, "2"}, 1, "not an alarm"},
+      {{"ack", log, "1", "clearState=cleared"}, 1, "not an attribute of an acknowledgement"},
+      {{"clear", log, "1", "clearOperator=\"a name longer than sixteen\""}, 1, "16"},
+      {{"clear-all", log, "eventType=globalForm:communicationsAlarm"}, 2, "--moi"},
+      {{"clear-all", log, "--moi", "/systemId=\"ne-1\""}, 2, "eventType"},
+      {{"clear-all", log, "--moi", "/systemId=\"nobody\"", "eventType=globalForm:x"}, 1, ""},
+      {{"clear-all", log, "--moi", "/systemId=\"ne-9\"",
+        "eventType=globalForm:communicationsAlarm"},
+       1,
+       "no alarm was ever written"},
+      {{"alarms", log, "eventType=globalForm:communicationsAlarm"}, 2, "--moi"},
+      {{"ack", log}, 2, ""},
+  };
+  for (const Case& c : cases) {
+    ToolResult r = Run(c.args);
+    std::string cmd;
+    for (const auto& a : c.args) cmd += a + " ";
+    EXPECT_EQ(r.status, c.status) << cmd << r.err;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << cmd << r.err;
+    EXPECT_EQ(r.out, "") << cmd;
+  }
+  // Nothing of the refusals was stored.
+  EXPECT_NE(Run({"show", log, "1"}).out.find("clearState: unCleared"), std::string::npos);
+}
+
+QX_TOOL_STORE_TESTS(AlarmCommandTest);
+
+}  // namespace
+}  // namespace qx::test

@@ -1,0 +1,63 @@
+#ifndef QX_TESTS_LOGMAPPER_TOOL_STORE_H_
+#define QX_TESTS_LOGMAPPER_TOOL_STORE_H_
+
+// Tool tests that run on both stores: an SQLite file of the test's own, and the
+// PostgreSQL database of QXDB_TEST_PG_URL (skipped when unset), where the test's logs get
+// names of this process and are deleted again at the end.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/logmapper/tool_runner.h"
+
+namespace qx::test {
+
+class ToolStoreTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == "sqlite") {
+      url_ = "sqlite:" + dir_.file("store.db");
+      return;
+    }
+    const char* base = std::getenv("QXDB_TEST_PG_URL");
+    if (base == nullptr || *base == '\0') GTEST_SKIP() << "QXDB_TEST_PG_URL is not set";
+    url_ = base;
+    static int counter = 0;
+    prefix_ = "t" + std::to_string(getpid()) + "_" + std::to_string(counter++) + "_";
+  }
+  void TearDown() override {
+    if (prefix_.empty()) return;
+    for (const std::string& log : logs_) RunTool({"--db", url_, "delete-log", log});
+  }
+  bool postgres() const { return GetParam() == "postgresql"; }
+  // The tool on the test's store.
+  ToolResult Run(std::vector<std::string> args, const std::string& input = "") {
+    args.insert(args.begin(), {"--db", url_});
+    return RunTool(args, input);
+  }
+  // A log name of this test (unique on a shared server, deleted at the end).
+  std::string Log(const std::string& name) {
+    if (prefix_.empty()) return name;
+    std::string log = prefix_ + name;
+    if (std::find(logs_.begin(), logs_.end(), log) == logs_.end()) logs_.push_back(log);
+    return log;
+  }
+
+  ScratchDir dir_;
+  std::string url_;
+  std::string prefix_;
+  std::vector<std::string> logs_;
+};
+
+#define QX_TOOL_STORE_TESTS(Suite)                                                   \
+  INSTANTIATE_TEST_SUITE_P(Stores, Suite, ::testing::Values("sqlite", "postgresql"), \
+                           [](const auto& store) { return store.param; })
+
+}  // namespace qx::test
+
+#endif  // QX_TESTS_LOGMAPPER_TOOL_STORE_H_
