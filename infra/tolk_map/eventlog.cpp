@@ -413,11 +413,17 @@ void EventLogT::init_alarmsvc_variables() {
 // ---- Writing.
 
 namespace {
-// Prints the two failure lines of a write; 0.
-int write_failed(const int (&numbers)[2]) {
-  tolk_error.print(numbers[0], "Error in writing to the Database \n");
+// Prints the two failure lines of a write or an update (`what` the first); 0.
+int failed(const int (&numbers)[2], const char* what) {
+  tolk_error.print(numbers[0], "%s", what);
   tolk_error.print(numbers[1], "Attribute List not in correct format \n");
   return 0;
+}
+int write_failed(const int (&numbers)[2]) {
+  return failed(numbers, "Error in writing to the Database \n");
+}
+int update_failed(const int (&numbers)[2]) {
+  return failed(numbers, "Error in updating to the Database \n");
 }
 }  // namespace
 
@@ -500,15 +506,6 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
 }
 
 // ---- Updating.
-
-namespace {
-// Prints the two failure lines of an update.
-int update_failed(const int (&numbers)[2]) {
-  tolk_error.print(numbers[0], "Error in updating to the Database \n");
-  tolk_error.print(numbers[1], "Attribute List not in correct format \n");
-  return 0;
-}
-}  // namespace
 
 int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes) {
   ExceptionScope scope;
