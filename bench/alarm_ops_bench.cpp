@@ -87,29 +87,6 @@ double clear_all_seconds(LogMapper* log, int rounds) {
   return best;
 }
 
-// The best time of `rounds` alarm lookups of managed object 1, reading every row.
-double lookup_seconds(LogMapper* log, int rounds) {
-  Asn1Value criteria = construct(TAG_SET, {pair(eventTypeOid, oidv(kEventType, TAG_CTX6)),
-                                           pair(probableCauseOid, oidv(kCause, TAG_CTX6))});
-  double best = 1e9;
-  for (int r = 0; r < rounds; ++r) {
-    auto t0 = Clock::now();
-    RWDBReader reader;
-    if (log->getOarInfo(1, qxalarmOid, criteria, reader) != 1) {
-      std::fprintf(stderr, "lookup failed\n");
-      std::exit(1);
-    }
-    int rows = 0;
-    while (reader()) ++rows;
-    best = std::min(best, seconds_since(t0));
-    if (rows != kPerObject) {
-      std::fprintf(stderr, "lookup found %d alarms, not %d\n", rows, kPerObject);
-      std::exit(1);
-    }
-  }
-  return best;
-}
-
 LogMapper* new_log(const std::string& name) {
   Asn1Value empty;
   empty.start_construct(TAG_SET);
@@ -132,7 +109,10 @@ void scaling(int small, int large, const std::string& suffix, std::vector<std::s
   LogMapper* b = new_log("large_" + tag);
   if (!fill(a, 1, small) || !fill(b, 1, large)) std::exit(1);
   double ca = clear_all_seconds(a, rounds), cb = clear_all_seconds(b, rounds);
-  double la = lookup_seconds(a, rounds), lb = lookup_seconds(b, rounds);
+  Asn1Value criteria = construct(TAG_SET, {pair(eventTypeOid, oidv(kEventType, TAG_CTX6)),
+                                           pair(probableCauseOid, oidv(kCause, TAG_CTX6))});
+  double la = lookup_seconds(a, 1, qxalarmOid, criteria, rounds, kPerObject);
+  double lb = lookup_seconds(b, 1, qxalarmOid, criteria, rounds, kPerObject);
   std::printf("clear-all %d alarms %.1f us, %d alarms %.1f us\n", small, ca * 1e6, large, cb * 1e6);
   std::printf("lookup    %d alarms %.1f us, %d alarms %.1f us\n", small, la * 1e6, large, lb * 1e6);
   char line[128];

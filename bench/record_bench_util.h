@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "infra/tolk_map/intrnet.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/zkalarm.h"
+#include "platform/db/rwdb_reader.h"
 #include "tolk.h"
 
 namespace bench {
@@ -182,6 +184,31 @@ inline Asn1Value make_record(TABLE_TYPE type, const Oid& cls, int n) {
   return list;
 }
 
+// The best time of `rounds` alarm lookups of managed object `moi` of class `cls` with
+// `criteria`, every row read; each must find `expected` alarms. The transaction ends
+// after each round, outside the time.
+inline double lookup_seconds(LogMapper* log, long moi, const Oid& cls, const Asn1Value& criteria,
+                             int rounds, int expected) {
+  double best = 1e9;
+  for (int r = 0; r < rounds; ++r) {
+    auto t0 = Clock::now();
+    RWDBReader reader;
+    if (log->getOarInfo(static_cast<int>(moi), cls, criteria, reader) != 1) {
+      std::fprintf(stderr, "lookup failed\n");
+      std::exit(1);
+    }
+    int rows = 0;
+    while (reader()) ++rows;
+    best = std::min(best, seconds_since(t0));
+    LogMapper::commit();
+    if (rows != expected) {
+      std::fprintf(stderr, "lookup found %d alarms, not %d\n", rows, expected);
+      std::exit(1);
+    }
+  }
+  return best;
+}
+
 inline void check(int rc, sqlite3* db, const char* what) {
   if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
     std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
@@ -226,54 +253,82 @@ inline void read_rows(sqlite3* db, const std::string& table, Rows& out, int firs
   sqlite3_finalize(st);
 }
 
-// Writes `rows` into a fresh table of the same columns and indexes, 1,000 per commit;
-// returns rows per second.
-inline double raw_write(const std::string& path, const qx::EventClass& cls, const Rows& rows) {
+// A table of the raw side: the columns and indexes the library declares for it.
+struct RawTable {
+  std::span<const qx::ColumnDef> columns;
+  std::span<const qx::IndexDef> indexes;
+};
+
+inline std::string lower(std::string s) {
+  for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return s;
+}
+
+// Writes the records of `rows` into fresh tables of the same columns and indexes ("raw",
+// then "raw_1", ... for the tables a library record also writes: record i is row i of
+// each), 1,000 records per commit; returns records per second.
+inline double raw_write(const std::string& path, std::span<const RawTable> tables,
+                        std::span<const Rows* const> rows) {
   std::filesystem::remove(path);
   sqlite3* db = open_raw(path);
-  std::string ddl = "CREATE TABLE raw (";
-  std::string ins = "INSERT INTO raw (";
-  std::string qs;
-  for (size_t i = 0; i < cls.columns.size(); ++i) {
-    const qx::ColumnDef& c = cls.columns[i];
-    std::string type = c.type == RWDBValue::String     ? "TEXT"
-                       : c.type == RWDBValue::Blob     ? "BLOB"
-                       : c.type == RWDBValue::DateTime ? "TEXT"
-                                                       : "INTEGER";
-    ddl += std::string(i ? ", " : "") + "\"" + rows.columns[i] + "\" " + type +
-           (c.nullable ? "" : " NOT NULL");
-    ins += std::string(i ? ", " : "") + "\"" + rows.columns[i] + "\"";
-    qs += i ? ", ?" : "?";
+  std::vector<sqlite3_stmt*> inserts;
+  for (size_t t = 0; t < tables.size(); ++t) {
+    std::string name = t == 0 ? "raw" : "raw_" + std::to_string(t);
+    std::string ddl = "CREATE TABLE " + name + " (";
+    std::string ins = "INSERT INTO " + name + " (";
+    std::string qs;
+    for (size_t i = 0; i < tables[t].columns.size(); ++i) {
+      const qx::ColumnDef& c = tables[t].columns[i];
+      std::string type = c.type == RWDBValue::String     ? "TEXT"
+                         : c.type == RWDBValue::Blob     ? "BLOB"
+                         : c.type == RWDBValue::DateTime ? "TEXT"
+                                                         : "INTEGER";
+      ddl += std::string(i ? ", " : "") + "\"" + rows[t]->columns[i] + "\" " + type +
+             (c.nullable ? "" : " NOT NULL");
+      ins += std::string(i ? ", " : "") + "\"" + rows[t]->columns[i] + "\"";
+      qs += i ? ", ?" : "?";
+    }
+    check(sqlite3_exec(db, (ddl + ")").c_str(), nullptr, nullptr, nullptr), db, "create");
+    for (const qx::IndexDef& ix : tables[t].indexes) {
+      check(sqlite3_exec(db,
+                         ("CREATE INDEX " + name + "_" + ix.suffix + " ON " + name + " (\"" +
+                          lower(ix.column) + "\")")
+                             .c_str(),
+                         nullptr, nullptr, nullptr),
+            db, "index");
+    }
+    sqlite3_stmt* st = nullptr;
+    check(sqlite3_prepare_v2(db, (ins + ") VALUES (" + qs + ")").c_str(), -1, &st, nullptr), db,
+          "prepare");
+    inserts.push_back(st);
   }
-  check(sqlite3_exec(db, (ddl + ")").c_str(), nullptr, nullptr, nullptr), db, "create");
-  for (const qx::IndexDef& ix : cls.indexes) {
-    std::string col = ix.column;
-    for (char& ch : col) ch = static_cast<char>(std::tolower(ch));
-    check(sqlite3_exec(
-              db,
-              ("CREATE INDEX raw_" + std::string(ix.suffix) + " ON raw (\"" + col + "\")").c_str(),
-              nullptr, nullptr, nullptr),
-          db, "index");
-  }
-  sqlite3_stmt* st = nullptr;
-  check(sqlite3_prepare_v2(db, (ins + ") VALUES (" + qs + ")").c_str(), -1, &st, nullptr), db,
-        "prepare");
   auto t0 = Clock::now();
   check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-  size_t n = 0;
-  for (const auto& row : rows.rows) {
-    for (size_t i = 0; i < row.size(); ++i) sqlite3_bind_value(st, static_cast<int>(i + 1), row[i]);
-    check(sqlite3_step(st), db, "insert");
-    sqlite3_reset(st);
-    if (++n % 1000 == 0) {
+  size_t records = rows[0]->rows.size();
+  for (size_t r = 0; r < records; ++r) {
+    for (size_t t = 0; t < inserts.size(); ++t) {
+      const auto& row = rows[t]->rows[r];
+      for (size_t i = 0; i < row.size(); ++i)
+        sqlite3_bind_value(inserts[t], static_cast<int>(i + 1), row[i]);
+      check(sqlite3_step(inserts[t]), db, "insert");
+      sqlite3_reset(inserts[t]);
+    }
+    if ((r + 1) % 1000 == 0) {
       check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr), db, "commit");
     }
   }
   check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-  double rate = static_cast<double>(rows.rows.size()) / seconds_since(t0);
-  sqlite3_finalize(st);
+  double rate = static_cast<double>(records) / seconds_since(t0);
+  for (sqlite3_stmt* st : inserts) sqlite3_finalize(st);
   sqlite3_close(db);
   return rate;
+}
+
+// The same for the records of one event class: its table alone.
+inline double raw_write(const std::string& path, const qx::EventClass& cls, const Rows& rows) {
+  const RawTable table[] = {{cls.columns, cls.indexes}};
+  const Rows* const all[] = {&rows};
+  return raw_write(path, table, all);
 }
 
 // ---- PostgreSQL.
@@ -334,56 +389,85 @@ inline void pg_read_rows(PGconn* c, const std::string& table, PgRows& out, int f
   PQclear(r);
 }
 
-// Inserts the same rows into a fresh table of the same columns and indexes, 1,000 per
-// transaction, with a statement prepared once; rows per second.
-inline double pg_raw_write(PGconn* c, const qx::EventClass& cls, const PgRows& rows) {
-  pg_exec(c, "DROP TABLE IF EXISTS raw_bench");
-  std::string ddl = "CREATE TABLE raw_bench (";
-  std::string ins = "INSERT INTO raw_bench (";
-  std::string qs;
-  for (size_t i = 0; i < rows.columns.size(); ++i) {
-    ddl += std::string(i ? ", " : "") + "\"" + rows.columns[i] + "\" " + rows.types[i] +
-           (cls.columns[i].nullable ? "" : " NOT NULL");
-    ins += std::string(i ? ", " : "") + "\"" + rows.columns[i] + "\"";
-    qs += (i ? ", $" : "$") + std::to_string(i + 1);
+// Inserts the records of `rows` into fresh tables of the same columns and indexes
+// ("raw_bench", then "raw_bench_1", ...), 1,000 records per transaction, with statements
+// prepared once; records per second.
+inline double pg_raw_write(PGconn* c, std::span<const RawTable> tables,
+                           std::span<const PgRows* const> rows) {
+  std::vector<std::string> names;
+  for (size_t t = 0; t < tables.size(); ++t) {
+    std::string name = t == 0 ? "raw_bench" : "raw_bench_" + std::to_string(t);
+    names.push_back(name);
+    const PgRows& pr = *rows[t];
+    pg_exec(c, "DROP TABLE IF EXISTS " + name);
+    std::string ddl = "CREATE TABLE " + name + " (";
+    std::string ins = "INSERT INTO " + name + " (";
+    std::string qs;
+    for (size_t i = 0; i < pr.columns.size(); ++i) {
+      ddl += std::string(i ? ", " : "") + "\"" + pr.columns[i] + "\" " + pr.types[i] +
+             (tables[t].columns[i].nullable ? "" : " NOT NULL");
+      ins += std::string(i ? ", " : "") + "\"" + pr.columns[i] + "\"";
+      qs += (i ? ", $" : "$") + std::to_string(i + 1);
+    }
+    pg_exec(c, ddl + ")");
+    for (const qx::IndexDef& ix : tables[t].indexes) {
+      pg_exec(c, "CREATE INDEX " + name + "_" + ix.suffix + " ON " + name + " (\"" +
+                     lower(ix.column) + "\")");
+    }
+    PGresult* p = PQprepare(c, (name + "_ins").c_str(), (ins + ") VALUES (" + qs + ")").c_str(),
+                            0, nullptr);
+    PQclear(p);
   }
-  pg_exec(c, ddl + ")");
-  for (const qx::IndexDef& ix : cls.indexes) {
-    std::string col = ix.column;
-    for (char& ch : col) ch = static_cast<char>(std::tolower(ch));
-    pg_exec(c,
-            "CREATE INDEX raw_bench_" + std::string(ix.suffix) + " ON raw_bench (\"" + col + "\")");
+  // The parameter arrays of each table, made before the clock starts.
+  struct Params {
+    std::string statement;
+    std::vector<const char*> vals;
+    std::vector<int> lens, fmts;
+  };
+  std::vector<Params> params;
+  for (size_t t = 0; t < tables.size(); ++t) {
+    size_t n = rows[t]->columns.size();
+    params.push_back({names[t] + "_ins", std::vector<const char*>(n), std::vector<int>(n),
+                      std::vector<int>(n, 1)});
   }
-  PGresult* p = PQprepare(c, "raw_ins", (ins + ") VALUES (" + qs + ")").c_str(), 0, nullptr);
-  PQclear(p);
-  size_t n = rows.columns.size();
-  std::vector<const char*> vals(n);
-  std::vector<int> lens(n), fmts(n, 1);
   auto t0 = Clock::now();
   pg_exec(c, "BEGIN");
-  size_t k = 0;
-  for (size_t r = 0; r < rows.values.size(); ++r) {
-    for (size_t i = 0; i < n; ++i) {
-      vals[i] = rows.nulls[r][i] ? nullptr : rows.values[r][i].data();
-      lens[i] = static_cast<int>(rows.values[r][i].size());
+  size_t records = rows[0]->values.size();
+  for (size_t r = 0; r < records; ++r) {
+    for (size_t t = 0; t < tables.size(); ++t) {
+      const PgRows& pr = *rows[t];
+      Params& p = params[t];
+      for (size_t i = 0; i < p.vals.size(); ++i) {
+        p.vals[i] = pr.nulls[r][i] ? nullptr : pr.values[r][i].data();
+        p.lens[i] = static_cast<int>(pr.values[r][i].size());
+      }
+      PGresult* res = PQexecPrepared(c, p.statement.c_str(), static_cast<int>(p.vals.size()),
+                                     p.vals.data(), p.lens.data(), p.fmts.data(), 0);
+      if (PQresultStatus(res) != PGRES_COMMAND_OK) {
+        std::fprintf(stderr, "raw insert: %s\n", PQerrorMessage(c));
+        std::exit(1);
+      }
+      PQclear(res);
     }
-    PGresult* res =
-        PQexecPrepared(c, "raw_ins", static_cast<int>(n), vals.data(), lens.data(), fmts.data(), 0);
-    if (PQresultStatus(res) != PGRES_COMMAND_OK) {
-      std::fprintf(stderr, "raw insert: %s\n", PQerrorMessage(c));
-      std::exit(1);
-    }
-    PQclear(res);
-    if (++k % 1000 == 0) {
+    if ((r + 1) % 1000 == 0) {
       pg_exec(c, "COMMIT");
       pg_exec(c, "BEGIN");
     }
   }
   pg_exec(c, "COMMIT");
-  double rate = static_cast<double>(rows.values.size()) / seconds_since(t0);
-  pg_exec(c, "DEALLOCATE raw_ins");
-  pg_exec(c, "DROP TABLE raw_bench");
+  double rate = static_cast<double>(records) / seconds_since(t0);
+  for (const std::string& name : names) {
+    pg_exec(c, "DEALLOCATE " + name + "_ins");
+    pg_exec(c, "DROP TABLE " + name);
+  }
   return rate;
+}
+
+// The same for the records of one event class: its table alone.
+inline double pg_raw_write(PGconn* c, const qx::EventClass& cls, const PgRows& rows) {
+  const RawTable table[] = {{cls.columns, cls.indexes}};
+  const PgRows* const all[] = {&rows};
+  return pg_raw_write(c, table, all);
 }
 
 }  // namespace bench

@@ -243,13 +243,14 @@ class LogMapper : public TolkMap {
   virtual int UpdateDB(const int& id, const Asn1Value& attributes);
   virtual int UpdateDB(const int& id, const Asn1Value& attributes, RespValue& response);
   // Acknowledging and clearing alarms, and the alarm lookups; the alarm tables do the
-  // database work (their header, alarmlog.h, tells what each stores). Each fails (0)
-  // for a record or class that keeps no alarms, and for a list that holds an attribute
-  // the operation does not take or a value its column cannot hold: nothing is then
-  // executed.
+  // database work (their header, alarmlog.h, tells what each stores), and so does the
+  // blob table for records of every other class (blob.h). Each fails (0) for a record
+  // or class that keeps no alarms, and for a list that holds an attribute the operation
+  // does not take or a value its column cannot hold: nothing is then executed.
   //
   // Acknowledges record `id` (ackState, ackTime, ackOperator, ackText); `response` gets
-  // each attribute set with a fixed old value.
+  // each attribute set with a fixed old value (the blob table: with the value its
+  // record held, and it takes any attribute into the record).
   virtual int UpdateDBAck(const int& id, const Asn1Value& value, RespValue& response);
   // Clears record `id` (clearState, clearTime, clearOperator, clearText); the cached
   // clear state becomes the state stored.
@@ -258,12 +259,16 @@ class LogMapper : public TolkMap {
   virtual int UpdateDBClear(const int& id);
   // Clears every outstanding alarm of class `recordClass` about managed object `id` that
   // matches the list's eventType, probableCause and specificProblems; the cached states
-  // are left to the caller (UpdateDBClear(id) for each record it selected).
+  // are left to the caller (UpdateDBClear(id) for each record it selected). For a class
+  // kept by the blob table, the alarms cleared are those the last getOarInfo of that
+  // class selected (call it with the criteria first), with the list's attributes, and
+  // the cached states follow.
   virtual int UpdateDBClearAlarms(const int id, const Oid& recordClass, const Asn1Value& value);
   // The outstanding alarms of class `recordClass` about managed object `id` that match
   // the list's criteria: `reader` is positioned before their rows (logrecordid,
   // perceivedseverity, and for some classes clearstate). A list without criteria
-  // leaves `reader` as it was.
+  // leaves `reader` as it was; for a class kept by the blob table it selects every
+  // outstanding alarm of the managed object.
   virtual int getOarInfo(const int id, const Oid& recordClass, const Asn1Value& value,
                          RWDBReader& reader);
   // Every outstanding alarm of class `recordClass` about managed object `id`: rows
@@ -274,7 +279,8 @@ class LogMapper : public TolkMap {
   // The cached entry's managed object, clear state and severity; 0 when not cached.
   virtual int ReadOarInfo(const int& id, unsigned long& moiid, unsigned char& state,
                           unsigned char& severity);
-  // The record class kept by the blob table for a record; 1 in the base.
+  // The record class kept by the blob table for a record (its objectClass attribute); 1
+  // in the base.
   virtual int getBlobMOCInfo(const int& id, Oid& recordClass) const;
 
   // ---- The alarm state cache and the record bookkeeping (kept on the owner).

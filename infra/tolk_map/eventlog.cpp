@@ -1,23 +1,19 @@
 #include "infra/tolk_map/eventlog.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iostream>
 
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
-#include "infra/tolk_map/storage.h"
 #include "infra/tolk_map/trace.h"
 #include "infra/tolk_map/util.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_result.h"
-#include "platform/db/rwdb_schema.h"
 #include "platform/db/rwdb_selector.h"
 #include "platform/db/rwdb_table.h"
 #include "platform/db/rwdb_updater.h"
-#include "platform/mgmt/create_table.h"
 #include "platform/value/ber.h"
 #include "platform/value/exception.h"
 
@@ -77,91 +73,7 @@ const ReaderSpec kCommonReaders[] = {
     {"logrectype", rdr_oid, "logRecType", &objectClassOid},
 };
 
-// An attribute pair read in place: the identifier's tag and contents octets, and
-// whether the pair holds exactly the identifier and one value.
-struct PairParts {
-  Asn1Tag id_tag;
-  std::string_view id;
-  bool two = false;
-};
-
-// Reads the pair `component` without building values. False when it is not a
-// constructed value beginning with a primitive identifier and a value. The value's
-// encoding is well formed, so its headers are read as trusted.
-bool read_pair(const Asn1Value& component, PairParts& out) {
-  if (!component.constructed()) return false;
-  std::string_view c = component.contents();
-  if (c.empty()) return false;
-  const auto* p = reinterpret_cast<const uint8_t*>(c.data());
-  ber::Header idh = ber::read_trusted(p);
-  size_t first = idh.header_len + idh.content_len;
-  if (idh.constructed || first >= c.size()) return false;
-  ber::Header vh = ber::read_trusted(p + first);
-  out.id_tag = idh.tag;
-  out.id = c.substr(idh.header_len, idh.content_len);
-  out.two = first + vh.header_len + vh.content_len == c.size();
-  return true;
-}
-
-// The pair `component` (identifier `id`, value `value`) in the form the blob keeps:
-// SEQUENCE {OBJECT IDENTIFIER, value}; a pair already in that form is taken as it
-// stands (sharing its buffer). False (ResourceLimX raised) when it cannot be built.
-bool stored_pair(const Asn1Value& component, const PairParts& parts, const Oid& id,
-                 const Asn1Value& value, Asn1Value& out) {
-  if (component.tag() == TAG_SEQ && parts.id_tag == TAG_OID && parts.two) {
-    out = component;
-    return true;
-  }
-  Asn1Value oid;
-  Asn1Value pair;
-  if (!oid.encode_oid(id) || !pair.start_construct(TAG_SEQ) || !pair.add_component(oid) ||
-      !pair.add_component(value)) {
-    ResourceLimX::raise("attribute pair cannot be built");
-    return false;
-  }
-  out = std::move(pair);
-  return true;
-}
-
-// The identifier of a pair read in place. False (ResourceLimX raised) when it does
-// not decode.
-bool pair_identifier(const PairParts& parts, Oid& out) {
-  if (Oid::from_contents(reinterpret_cast<const unsigned char*>(parts.id.data()), parts.id.size(),
-                         out)) {
-    return true;
-  }
-  ResourceLimX::raise("attribute identifier does not decode");
-  return false;
-}
-
-// Takes one component of an attribute list apart. False (ResourceLimX raised unless
-// the value library raised first) for a component that is not a pair or whose
-// identifier does not decode.
-bool take_pair(const Asn1Value& component, Attribute& a) {
-  PairParts parts;
-  if (!read_pair(component, parts)) {
-    ResourceLimX::raise("attribute list component is not an attribute");
-    return false;
-  }
-  if (!pair_identifier(parts, a.id)) return false;
-  a.value = *++component.components().begin();
-  return stored_pair(component, parts, a.id, a.value, a.pair);
-}
-
 }  // namespace
-
-bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out) {
-  if (!attributes || !attributes.constructed()) {
-    ResourceLimX::raise("attribute list is not a SET or SEQUENCE");
-    return false;
-  }
-  out.reserve(attributes.num_comps());
-  for (const Asn1Value& c : attributes.components()) {
-    out.emplace_back();
-    if (!take_pair(c, out.back())) return false;
-  }
-  return true;
-}
 
 namespace {
 
@@ -257,15 +169,6 @@ uint64_t kept_in_blob(const Asn1Value& blob,
 std::span<const CodecSpec> common_event_codecs() { return kCommonCodecs; }
 std::span<const ReaderSpec> common_event_readers() { return kCommonReaders; }
 
-const Asn1Value& empty_blob_value() {
-  static const Asn1Value v = [] {
-    Asn1Value set;
-    set.start_construct(TAG_SET);
-    return set;
-  }();
-  return v;
-}
-
 }  // namespace qx
 
 // ---- The row image.
@@ -360,41 +263,10 @@ void EventLogT::store_all_rdr_funcs() {
 }
 
 void EventLogT::CreateLogT(const std::string& tableName, const LogMapper* owner) {
-  table_ = std::make_unique<RWDBTable>(aDB_().table(tableName));
-  if (table_->exists(aConnection())) {
-    if (!table_->fetchSchema(aConnection()).isValid()) {
-      if (tolk_map_debug != 0) std::cout << cls_.schema_failure_text << std::endl;
-      ConflictX::raise("schema of %s cannot be fetched", tableName.c_str());
-    }
-    return;
-  }
-  // Only a log being created makes its tables: a stored log without one is damaged,
-  // and an empty table made now would pass its lost records off as none.
-  if (!owner->creating()) {
-    tolk_error.print("Log %s is damaged: its record table %s is missing.\n", owner->get_logid(),
-                     tableName.c_str());
-    ConflictX::raise("log %s is damaged: its record table %s is missing", owner->get_logid(),
-                     tableName.c_str());
-    return;
-  }
-  RWDBSchema schema;
-  for (const qx::ColumnDef& c : cls_.columns)
-    schema.appendColumn(c.name, c.type, c.length, c.nullable);
-  Storage storage;
-  get_storage(owner->get_logid(), tableName.c_str(), storage);
-  RWDBStatus s = create_table(tableName, schema, storage, 0, aDB_().phraseBook(), aConnection(), 0);
-  if (!s.isValid()) {
-    ConflictX::raise("record table %s cannot be created", tableName.c_str());
-    return;
-  }
-  std::string base = tableName.substr(0, tableName.size() - std::strlen(cls_.stem));
-  for (const qx::IndexDef& ix : cls_.indexes) {
-    RWDBSchema columns;
-    columns.appendColumn(ix.column);
-    table_->createIndex(base + ix.suffix, columns, aConnection());  // result ignored
-  }
-  synonym_name_ = qx::create_own_synonym(
-      std::string(owner->get_logid()) + "_" + cls_.synonym_suffix, tableName, owner->get_qxlogid());
+  table_ = std::make_unique<RWDBTable>();
+  qx::TableLayout layout = {cls_.stem, cls_.columns, cls_.indexes, cls_.synonym_suffix,
+                            cls_.schema_failure_text};
+  qx::attach_record_table(*owner, tableName, layout, *table_, synonym_name_);
 }
 
 void EventLogT::bind_variables() {
@@ -442,8 +314,7 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
   // One pass over the list; a malformed component ends the write before anything
   // is executed. The list values go into the blob as they come: its contents are
   // built behind room for the SET's header, which is written once they are known.
-  std::string& blob = img.blob(ATTR_BLOB)->bytes();
-  blob.assign(qx::ber::kMaxHeader, '\0');
+  qx::PairSetWriter blob(img.blob(ATTR_BLOB)->bytes());
   Oid id;
   for (const Asn1Value& component : attributes.components()) {
     qx::PairParts parts;
@@ -481,19 +352,12 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
       InvalidX::raise("value of attribute %s does not fit its column", id.format().c_str());
       break;  // nothing is written; the failure lines follow
     }
-    if (keep) {
-      Asn1Value pair;
-      if (!qx::stored_pair(component, parts, id, value, pair)) return 0;
-      blob += pair.encoding_view();
-    }
+    if (keep && !blob.add_pair(component, parts)) return 0;
   }
   if (Exception::pending()) return write_failed(cls_.messages.write);
   // Every record has its blob: an empty SET when it has no list values, so that no
   // record carries another's list values and every record reads back.
-  size_t content = blob.size() - qx::ber::kMaxHeader;
-  uint8_t head[qx::ber::kMaxHeader];
-  size_t hs = qx::ber::write_header(head, TAG_SET, true, content);
-  blob.replace(0, qx::ber::kMaxHeader, reinterpret_cast<const char*>(head), hs);
+  blob.finish();
   img.set_nulls();
   // The row is always written: a record whose write succeeded must read back.
   RWDBResult res = inserter_.execute(aConnection());
@@ -608,26 +472,7 @@ bool EventLogT::read_row(RWDBReader& r, const std::vector<std::pair<size_t, RdrI
     }
   }
   if (!blob) return true;  // NULL blob: a row of an older version, no list values
-  for (const Asn1Value& pair : blob.components()) {
-    // SEQUENCE {identifier, value, ...}: the identifier is read where it lies (the
-    // decoder checked every header), the value shares the blob's buffer.
-    auto parts = pair.components();
-    auto part = parts.begin();
-    Oid attr;
-    bool ok = pair.constructed() && part != parts.end();
-    if (ok) {
-      const auto* id = reinterpret_cast<const unsigned char*>(pair.contents().data());
-      qx::ber::Header h = qx::ber::read_trusted(id);
-      ok = !h.constructed && Oid::from_contents(id + h.header_len, h.content_len, attr);
-      ok = ok && ++part != parts.end();
-    }
-    if (!ok) {
-      ResourceLimX::raise("stored blob holds a malformed attribute");
-      return false;
-    }
-    values.adopt_entry(attr, *part);
-  }
-  return true;
+  return qx::read_pairs(blob, values);
 }
 
 int EventLogT::ReadfromDB(const int& id, RespValue& values) {

@@ -26,7 +26,9 @@
 #include <string>
 #include <vector>
 
+#include "infra/tolk_map/attribute_list.h"
 #include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/record_table.h"
 #include "infra/tolk_map/row_image.h"
 #include "platform/db/rwdb_deleter.h"
 #include "platform/db/rwdb_inserter.h"
@@ -107,13 +109,6 @@ struct InitialText {
   const char* text;
 };
 
-// An index of a record table: its name is the table name with the stem replaced by
-// `suffix`; it covers one column, not unique.
-struct IndexDef {
-  const char* suffix;
-  const char* column;
-};
-
 // The message numbers of a class: the two lines written when a write, an update or an
 // update with response fails.
 struct MessageNumbers {
@@ -150,22 +145,6 @@ struct EventClass {
 // The codecs and readers of the ten common columns.
 std::span<const CodecSpec> common_event_codecs();
 std::span<const ReaderSpec> common_event_readers();
-
-// The encoding of an empty SET: the blob of a record without list-valued attributes.
-const Asn1Value& empty_blob_value();
-
-// One attribute of a list: its identifier, its value and the pair as the blob keeps it.
-struct Attribute {
-  Oid id;
-  Asn1Value value;
-  Asn1Value pair;  // SEQUENCE {OBJECT IDENTIFIER, value}
-};
-
-// An attribute list (a SET or SEQUENCE of SEQUENCE {identifier, value}) taken apart, in
-// order. False, with ResourceLimX raised unless the value library raised first, for a
-// malformed list: not constructed, a component that is not a pair, an identifier that
-// does not decode.
-bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out);
 
 }  // namespace qx
 

@@ -710,14 +710,19 @@ int LogMapper::deleteDB(char keepRows) {
         if (!Exception::pending() && qx::stands_for(synonym, table)) delete_synonym(synonym);
       }
       if (Exception::pending()) break;
-      RWDBTable rt = aDB_().table(table);
-      RWDBStatus dropped = rt.exists(aConnection()) ? rt.drop(aConnection()) : RWDBStatus();
-      if (dropped.isValid()) {
-        tables_[t].reset();
-      } else {
-        ProcessFailX::raise("record table %s not dropped: %s", rt.name().data(),
-                            dropped.message().data());
+      bool dropped = true;
+      for (const std::string& name :
+           {table, qx::companion_table_name(table_name_, TABLE_TYPE(t))}) {
+        if (name.empty()) continue;
+        RWDBTable rt = aDB_().table(name);
+        RWDBStatus s = rt.exists(aConnection()) ? rt.drop(aConnection()) : RWDBStatus();
+        if (!s.isValid()) {
+          ProcessFailX::raise("record table %s not dropped: %s", name.c_str(), s.message().data());
+          dropped = false;
+          break;
+        }
       }
+      if (dropped) tables_[t].reset();
     }
     if (!Exception::pending() && keepRows == 0) {
       uint32_t n = 0;

@@ -108,6 +108,10 @@ std::string record_table_name(const std::string& prefix, TABLE_TYPE type) {
   return prefix + kStems[type];
 }
 
+std::string companion_table_name(const std::string& prefix, TABLE_TYPE type) {
+  return type == BLOB_TABLE ? prefix + "_bAlm" : std::string();
+}
+
 std::string record_synonym_name(const std::string& log_name, TABLE_TYPE type) {
   return log_name + "_" + kSynonyms[type];
 }

@@ -61,6 +61,9 @@ const char* table_stem(TABLE_TYPE type);
 const char* synonym_suffix(TABLE_TYPE type);
 // The record table of a type for the internal record-table name `prefix` ("qxi7").
 std::string record_table_name(const std::string& prefix, TABLE_TYPE type);
+// The table a record table class keeps beside its record table, made and dropped with
+// it: "<prefix>_bAlm", the blob table's alarm index; empty for the other types.
+std::string companion_table_name(const std::string& prefix, TABLE_TYPE type);
 // The synonym of a log's record table of a type.
 std::string record_synonym_name(const std::string& log_name, TABLE_TYPE type);
 

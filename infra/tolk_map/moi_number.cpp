@@ -38,6 +38,18 @@ long LogMapper::moi_number(const Asn1Value& instance, bool allocate) {
 }
 
 namespace qx {
+
+int moi_encoding(long number, RWDBBlob& encoding) {
+  encoding.clear();
+  if (number <= 0) return 0;
+  set_uniqMO();
+  int found = uniqMO->find_instance(number, encoding);
+  if (found < 0) {
+    ProcessFailX::raise("managed object numbers: %s", uniqMO->status().message().data());
+  }
+  return found;
+}
+
 void reset_unique_mo() {
   delete uniqMO;
   uniqMO = nullptr;

@@ -18,6 +18,9 @@ void set_uniqMO();
 bool tolk_asn2blob(Asn1Value value, RWDBBlob& blob);
 
 namespace qx {
+// The encoded managed object instance the platform numbered `number`: 1 with `encoding`
+// holding it, 0 when no instance has that number, -1 on failure (ProcessFailX raised).
+int moi_encoding(long number, RWDBBlob& encoding);
 // Deletes the service, as if the process restarted.
 void reset_unique_mo();
 }  // namespace qx

@@ -4,6 +4,7 @@
 // reports).
 #include <iostream>
 
+#include "infra/tolk_map/attribute_list.h"
 #include "infra/tolk_map/codecs.h"
 #include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/oids.h"
@@ -269,17 +270,7 @@ int LogMapper::read_blob_column(int id, RespValue& response) {
     ResourceLimX::raise("blob of record %d does not decode", id);
     return 0;
   }
-  for (const Asn1Value& pair : blob.components()) {
-    Asn1Value idv = pair.first_component();
-    Asn1Value value = pair.next_component();
-    Oid attr;
-    if (!pair.constructed() || !idv || !value || idv.constructed() || !idv.decode_oid(attr)) {
-      ResourceLimX::raise("blob of record %d holds a malformed attribute", id);
-      return 0;
-    }
-    response.create_entry(attr, value, null_asn1_value);
-  }
-  return 1;
+  return qx::read_pairs(blob, response) ? 1 : 0;
 }
 
 namespace {

@@ -68,25 +68,23 @@ RWDBSchema RowImage::schema() const {
 }
 
 void RowImage::bind(RWDBInserter& ins) {
-  for (size_t i = 0; i < columns_.size(); ++i) {
-    Field& f = fields_[i];
-    switch (columns_[i].type) {
-      case RWDBValue::String:
-        ins[columns_[i].name] << RWDBBoundExpr(&f.text, &f.null);
-        break;
-      case RWDBValue::UnsignedLong:
-        ins[columns_[i].name] << RWDBBoundExpr(&f.u, &f.null);
-        break;
-      case RWDBValue::DateTime:
-        ins[columns_[i].name] << RWDBBoundExpr(&f.dt, &f.null);
-        break;
-      case RWDBValue::Blob:
-        ins[columns_[i].name] << RWDBBoundExpr(&f.blob, &f.null);
-        break;
-      default:
-        ins[columns_[i].name] << RWDBBoundExpr(&f.l, &f.null);
-        break;
-    }
+  for (const ColumnDef& c : columns_) ins[c.name] << bound(c.attr);
+}
+
+RWDBBoundExpr RowImage::bound(ATTRIBUTES attr) {
+  auto i = static_cast<size_t>(column_of(attr));
+  Field& f = fields_[i];
+  switch (columns_[i].type) {
+    case RWDBValue::String:
+      return RWDBBoundExpr(&f.text, &f.null);
+    case RWDBValue::UnsignedLong:
+      return RWDBBoundExpr(&f.u, &f.null);
+    case RWDBValue::DateTime:
+      return RWDBBoundExpr(&f.dt, &f.null);
+    case RWDBValue::Blob:
+      return RWDBBoundExpr(&f.blob, &f.null);
+    default:
+      return RWDBBoundExpr(&f.l, &f.null);
   }
 }
 

@@ -13,6 +13,7 @@
 #include "infra/tolk_map/codecs.h"
 #include "platform/db/rwdb_blob.h"
 #include "platform/db/rwdb_date_time.h"
+#include "platform/db/rwdb_expr.h"
 #include "platform/db/rwdb_inserter.h"
 #include "platform/db/rwdb_schema.h"
 #include "platform/db/rwdb_value.h"
@@ -73,6 +74,10 @@ class RowImage {
   // Names every column in `ins` and binds it to its field, with a null indicator:
   // call set_nulls() before each execution.
   void bind(RWDBInserter& ins);
+  // The field of an attribute number as a bound variable of a statement, with its null
+  // indicator (an UPDATE's assignment, a criterion). REQUIRES: the image has a column of
+  // that attribute number.
+  RWDBBoundExpr bound(ATTRIBUTES attr);
   // An empty blob is stored as NULL; with `present`, so is every nullable column whose
   // attribute number is not in it (an attribute the row was not given).
   void set_nulls();

@@ -1,6 +1,7 @@
 #include "infra/tolk_map/table_factory.h"
 
 #include "infra/tolk_map/attrvalchg.h"
+#include "infra/tolk_map/blob.h"
 #include "infra/tolk_map/intrnet.h"
 #include "infra/tolk_map/objcrt.h"
 #include "infra/tolk_map/objdlt.h"
@@ -39,7 +40,8 @@ TableFactory table_factory(TABLE_TYPE type) {
       return &make<IntrNetT>;
     case ZKALARM_TABLE:
       return &make<ZKAlarmT>;
-    // Each further record-table class adds its line here.
+    case BLOB_TABLE:
+      return &make<BlobT>;
     default:
       return nullptr;
   }

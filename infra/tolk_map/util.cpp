@@ -139,10 +139,17 @@ int validate_logid(RWDBReader& reader, const Asn1Value& logId, const RWCString l
   return 0;
 }
 
+namespace {
+const char* const kSeverities[] = {"indeterminate", "critical", "major",
+                                   "minor",         "warning",  "cleared"};
+}  // namespace
+
+void convert_severity(long& severity, RWCString& text) {
+  text = severity >= 0 && severity < 6 ? kSeverities[severity] : kSeverities[0];
+}
+
 bool rdr_clear_severity(RWDBReader& reader, RWCString& stateColumn, RWCString& severityColumn,
                         unsigned char& cleared, unsigned char& severity) {
-  static const char* const kSeverities[] = {"indeterminate", "critical", "major",
-                                            "minor",         "warning",  "cleared"};
   RWCString state;
   RWCString sev;
   bool state_known = qx::read_text(reader, stateColumn, state) &&

@@ -37,6 +37,10 @@ int validate_logid(RWDBReader& reader, const Asn1Value& logId, const RWCString l
 bool rdr_clear_severity(RWDBReader& reader, RWCString& stateColumn, RWCString& severityColumn,
                         unsigned char& cleared, unsigned char& severity);
 
+// The word of a perceived severity number: 0 to 5 give "indeterminate", "critical",
+// "major", "minor", "warning", "cleared"; any other number gives "indeterminate".
+void convert_severity(long& severity, RWCString& text);
+
 extern const char* const GLBFORM_DELIM;    // "globalForm:"
 extern const char* const cleared_state;    // "cleared"
 extern const char* const uncleared_state;  // "unCleared"

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -97,7 +98,8 @@ class Session {
   virtual RWDBStatus commit() = 0;
   virtual RWDBStatus rollback() = 0;
   virtual bool inTransaction() const = 0;
-  // Whether a table or view named name (already folded) exists.
+  // Whether a table or view named name (already folded) exists, the session's
+  // temporary tables included.
   virtual RWDBStatus tableExists(const std::string& name, bool* exists) = 0;
   // The tables and views that the view `name` (already folded) reads, directly or
   // through other views, folded. noSuchObject when there is no such view or it reads
@@ -107,6 +109,14 @@ class Session {
   virtual RWDBStatus fetchSchema(const std::string& name, std::vector<ColumnInfo>* out) = 0;
   // Whether the session can still talk to the server.
   virtual bool alive() const = 0;
+  // Runs statements of this session one after the other as one unit, each with its
+  // parameters; rows[i] gets what statement i touched (-1 unknown). Either all take
+  // effect or none: when one fails, the work of those before it is undone (inside a
+  // transaction the group is undone alone, as a failed statement is; outside one it
+  // runs in a transaction of its own) and its status is the result, *failed its index.
+  virtual RWDBStatus executeGroup(std::span<Statement* const> statements,
+                                  std::span<const std::vector<Param>* const> params,
+                                  int64_t* rows, size_t* failed) = 0;
 };
 
 class Driver {

@@ -57,6 +57,7 @@ class FaultStatement : public Statement {
     if (s.isValid()) *cursor = std::make_unique<FaultCursor>(std::move(inner), p_);
     return s;
   }
+  Statement* inner() const { return s_.get(); }
 
  private:
   std::unique_ptr<Statement> s_;
@@ -98,6 +99,21 @@ class FaultSession : public Session {
     return s_->fetchSchema(name, out);
   }
   bool alive() const override { return s_->alive(); }
+  // Each statement of the group counts; one that is to fail fails the group before
+  // anything of it runs (as a group whose statement fails leaves nothing).
+  RWDBStatus executeGroup(std::span<Statement* const> statements,
+                          std::span<const std::vector<Param>* const> params, int64_t* rows,
+                          size_t* failed) override {
+    std::vector<Statement*> inner;
+    for (size_t i = 0; i < statements.size(); ++i) {
+      if (hit(&p_->failStatement, &p_->statements, &p_->injected)) {
+        *failed = i;
+        return injected();
+      }
+      inner.push_back(static_cast<FaultStatement*>(statements[i])->inner());
+    }
+    return s_->executeGroup(inner, params, rows, failed);
+  }
 
  private:
   std::unique_ptr<Session> s_;

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -128,9 +129,18 @@ class StatementImpl {
   RWDBResult execute(const std::shared_ptr<ConnectionImpl>& c);
   // For SELECT: runs the query and returns its reader (never null).
   std::shared_ptr<ReaderImpl> query(const std::shared_ptr<ConnectionImpl>& c);
+  // Runs inserts, updates and deletes on c as one unit (Session::executeGroup); none
+  // runs when one cannot be built, prepared or bound. rows (when given) gets what each
+  // touched.
+  static RWDBResult executeGroup(std::span<StatementImpl* const> statements,
+                                 const std::shared_ptr<ConnectionImpl>& c,
+                                 std::vector<long>* rows);
   RWCString sqlText();
 
  private:
+  // Prepares (when new or on another connection) and evaluates the bound values for a
+  // run on c. REQUIRES: built, and c ready for a statement.
+  RWDBStatus ready(const std::shared_ptr<ConnectionImpl>& c);
   RWDBStatus build();
   RWDBStatus prepareOn(const std::shared_ptr<ConnectionImpl>& c);
   RWDBStatus bindValues();

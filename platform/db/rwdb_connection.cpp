@@ -2,6 +2,9 @@
 
 #include "platform/db/impl.h"
 #include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_deleter.h"
+#include "platform/db/rwdb_inserter.h"
+#include "platform/db/rwdb_updater.h"
 
 using qx::db::report;
 
@@ -81,4 +84,20 @@ RWDBStatus RWDBConnection::status() const {
 
 RWDBDatabase RWDBConnection::database() const {
   return impl_ ? RWDBDatabase(impl_->database()) : RWDBDatabase();
+}
+
+RWDBGroupStatement::RWDBGroupStatement(const RWDBInserter& s) : impl_(s.impl()) {}
+RWDBGroupStatement::RWDBGroupStatement(const RWDBUpdater& s) : impl_(s.impl()) {}
+RWDBGroupStatement::RWDBGroupStatement(const RWDBDeleter& s) : impl_(s.impl()) {}
+
+RWDBResult RWDBConnection::execute(std::initializer_list<RWDBGroupStatement> statements,
+                                   std::vector<long>* rows) {
+  std::vector<qx::db::StatementImpl*> group;
+  for (const RWDBGroupStatement& s : statements) {
+    if (!s.impl()) {
+      return RWDBResult(report(RWDBStatus(RWDBStatus::notInitialized, "no statement")));
+    }
+    group.push_back(s.impl().get());
+  }
+  return qx::db::StatementImpl::executeGroup(group, impl_, rows);
 }

@@ -1,16 +1,35 @@
 #ifndef QX_PLATFORM_DB_RWDB_CONNECTION_H_
 #define QX_PLATFORM_DB_RWDB_CONNECTION_H_
 
+#include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "platform/db/rw_cstring.h"
 #include "platform/db/rwdb_result.h"
 #include "platform/db/rwdb_status.h"
 
 class RWDBDatabase;
+class RWDBDeleter;
+class RWDBInserter;
+class RWDBUpdater;
 namespace qx::db {
 class ConnectionImpl;
+class StatementImpl;
 }
+
+// One statement of a group that RWDBConnection::execute runs as one unit: an insert,
+// an update or a delete (a handle on it).
+class RWDBGroupStatement {
+ public:
+  RWDBGroupStatement(const RWDBInserter& s);  // NOLINT: implicit by design
+  RWDBGroupStatement(const RWDBUpdater& s);   // NOLINT
+  RWDBGroupStatement(const RWDBDeleter& s);   // NOLINT
+  const std::shared_ptr<qx::db::StatementImpl>& impl() const { return impl_; }
+
+ private:
+  std::shared_ptr<qx::db::StatementImpl> impl_;
+};
 
 // One session with the server. Starts in auto-commit mode (each statement its
 // own transaction). With auto-commit off, the first statement after a commit
@@ -51,6 +70,16 @@ class RWDBConnection {
   // Runs raw SQL text (the caller's own text, no bound values); see
   // RWDBDatabase::executeSql for the statement forms the layer translates.
   RWDBResult executeSql(const RWCString& sql);
+
+  // Runs inserts, updates and deletes one after the other as one unit: all of them
+  // take effect, or, when one fails, none, and the result is that statement's status
+  // (inside a transaction the group is undone alone, as a failed statement is; in
+  // auto-commit mode it is one transaction). Each is built, prepared and its values
+  // checked before any runs. On PostgreSQL they reach the server together, in one round
+  // trip. `rows` (when given) gets what each statement touched, in order (-1 when not
+  // known); the result's row count is the last one's.
+  RWDBResult execute(std::initializer_list<RWDBGroupStatement> statements,
+                     std::vector<long>* rows = nullptr);
 
   bool isValid() const;
   RWDBStatus status() const;

@@ -254,12 +254,22 @@ RWDBStatus RWDBDatabase::createView(const RWCString& name, const RWCString& sqlT
 
 RWDBStatus RWDBDatabase::createTable(const RWCString& name, const RWDBSchema& schema,
                                      const RWDBConnection& conn) const {
+  return create("CREATE TABLE ", name, schema, conn);
+}
+
+RWDBStatus RWDBDatabase::createTemporaryTable(const RWCString& name, const RWDBSchema& schema,
+                                              const RWDBConnection& conn) const {
+  return create("CREATE TEMPORARY TABLE IF NOT EXISTS ", name, schema, conn);
+}
+
+RWDBStatus RWDBDatabase::create(const char* head, const RWCString& name, const RWDBSchema& schema,
+                                const RWDBConnection& conn) const {
   if (!impl_ || !impl_->driver) return report(qx::db::not_opened());
   auto c = conn.impl();
   if (!c || !c->session()) return report(c ? c->status() : qx::db::not_opened());
   if (schema.isEmpty())
     return report(qx::db::layer_error(RWDBStatus::invalidUsage, "a table needs columns"));
-  std::string sql = "CREATE TABLE ";
+  std::string sql = head;
   RWDBStatus s = qx::db::quote_identifier(name.str(), &sql);
   if (!s.isValid()) return report(s);
   sql += " (";

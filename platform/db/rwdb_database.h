@@ -63,6 +63,15 @@ class RWDBDatabase {
   // BLOB/BYTEA), declared lengths enforced. notSupported for other types.
   RWDBStatus createTable(const RWCString& name, const RWDBSchema& schema,
                          const RWDBConnection& conn) const;
+  // As createTable, a temporary table: only conn's session sees it (on SQLite, every
+  // connection of the process to the file, which are one session), it goes when the
+  // session ends (a process that dies leaves nothing behind), it stays across commits,
+  // and a roll-back of the transaction that created it removes it. It shadows a
+  // permanent table of the same name in that session. When the session has a table of
+  // this name already, nothing is done and the result is success (CREATE TEMPORARY
+  // TABLE IF NOT EXISTS), so a caller may ask for it before each use.
+  RWDBStatus createTemporaryTable(const RWCString& name, const RWDBSchema& schema,
+                                  const RWDBConnection& conn) const;
 
   const RWDBPhraseBook& phraseBook() const;
   RWDBTracer& tracer() const;
@@ -70,6 +79,10 @@ class RWDBDatabase {
   const std::shared_ptr<qx::db::DatabaseImpl>& impl() const { return impl_; }
 
  private:
+  // CREATE TABLE with `head` ("CREATE TABLE ", ...) in front of the name.
+  RWDBStatus create(const char* head, const RWCString& name, const RWDBSchema& schema,
+                    const RWDBConnection& conn) const;
+
   std::shared_ptr<qx::db::DatabaseImpl> impl_;
 };
 

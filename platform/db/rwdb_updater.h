@@ -43,6 +43,8 @@ class RWDBUpdater {
   RWDBStatus status() const;
   bool isValid() const { return status().isValid(); }
 
+  const std::shared_ptr<qx::db::StatementImpl>& impl() const { return impl_; }
+
  private:
   std::shared_ptr<qx::db::StatementImpl> impl_;
 };

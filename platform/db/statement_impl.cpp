@@ -188,6 +188,17 @@ RWDBStatus check(const std::shared_ptr<DatabaseImpl>& db, const RWDBStatus& buil
 }
 }  // namespace
 
+RWDBStatus StatementImpl::ready(const std::shared_ptr<ConnectionImpl>& c) {
+  RWDBStatus s = prepareOn(c);
+  if (!s.isValid()) return s;
+  if (!lengthsResolved_ || lengthsOn_ != c->id()) {
+    if (!(s = resolveLengths(c)).isValid()) return s;
+    lengthsResolved_ = true;
+    lengthsOn_ = c->id();
+  }
+  return bindValues();
+}
+
 RWDBResult StatementImpl::execute(const std::shared_ptr<ConnectionImpl>& c) {
   RWDBStatus s = check(db, status, c);
   if (!s.isValid()) return RWDBResult(report(s));
@@ -198,17 +209,54 @@ RWDBResult StatementImpl::execute(const std::shared_ptr<ConnectionImpl>& c) {
   }
   db->used(c);
   if (!(s = c->beforeStatement()).isValid()) return RWDBResult(report(s));
-  if (!(s = prepareOn(c)).isValid()) return RWDBResult(report(s));
-  if (!lengthsResolved_ || lengthsOn_ != c->id()) {
-    if (!(s = resolveLengths(c)).isValid()) return RWDBResult(report(s));
-    lengthsResolved_ = true;
-    lengthsOn_ = c->id();
-  }
-  if (!(s = bindValues()).isValid()) return RWDBResult(report(s));
+  if (!(s = ready(c)).isValid()) return RWDBResult(report(s));
   db->trace(sql_);
   int64_t rows = -1;
   s = stmt_->execute(params_, &rows);
   return RWDBResult(report(s), static_cast<long>(rows));
+}
+
+RWDBResult StatementImpl::executeGroup(std::span<StatementImpl* const> statements,
+                                       const std::shared_ptr<ConnectionImpl>& c,
+                                       std::vector<long>* rows) {
+  if (rows != nullptr) rows->assign(statements.size(), 0);
+  // An update without assignments touches nothing and is left out.
+  std::vector<size_t> at;
+  for (size_t i = 0; i < statements.size(); ++i) {
+    StatementImpl& st = *statements[i];
+    RWDBStatus s = check(st.db, st.status, c);
+    if (!s.isValid()) return RWDBResult(report(s));
+    if (st.kind == kSelect) {
+      return RWDBResult(report(layer_error(RWDBStatus::invalidUsage, "a query in a group")));
+    }
+    if (st.kind == kUpdate && st.sets.empty()) continue;
+    if (st.dirty_) {
+      if (!(s = st.build()).isValid()) return RWDBResult(report(s));
+      st.dirty_ = false;
+    }
+    at.push_back(i);
+  }
+  if (at.empty()) return RWDBResult(RWDBStatus(), 0);
+  statements[at[0]]->db->used(c);
+  RWDBStatus s = c->beforeStatement();
+  if (!s.isValid()) return RWDBResult(report(s));
+  std::vector<Statement*> prepared;
+  std::vector<const std::vector<Param>*> params;
+  for (size_t i : at) {
+    StatementImpl& st = *statements[i];
+    if (!(s = st.ready(c)).isValid()) return RWDBResult(report(s));
+    prepared.push_back(st.stmt_.get());
+    params.push_back(&st.params_);
+  }
+  for (size_t i : at) statements[i]->db->trace(statements[i]->sql_);
+  std::vector<int64_t> touched(at.size(), -1);
+  size_t failed = 0;
+  s = c->session()->executeGroup(prepared, params, touched.data(), &failed);
+  if (!s.isValid()) return RWDBResult(report(s));  // nothing of the group is left
+  if (rows != nullptr) {
+    for (size_t k = 0; k < at.size(); ++k) (*rows)[at[k]] = static_cast<long>(touched[k]);
+  }
+  return RWDBResult(s, static_cast<long>(touched.back()));
 }
 
 std::shared_ptr<ReaderImpl> StatementImpl::query(const std::shared_ptr<ConnectionImpl>& c) {

@@ -95,3 +95,24 @@ long UniqueMO::get_unique_id(const RWDBBlob& encodedInstance) {
   }
   return id;
 }
+
+int UniqueMO::find_instance(long number, RWDBBlob& encodedInstance) {
+  encodedInstance.clear();
+  if (!ensure_table()) return -1;
+  RWDBTable t = db_.table(kTable);
+  RWDBSelector sel = db_.selector();
+  sel << t["encoding"];
+  sel.where(t["id"] == RWDBExpr(number));
+  RWDBReader r = sel.reader(conn_);
+  bool found = r();
+  if (found) r >> encodedInstance;
+  while (r()) {
+  }
+  if (!r.status().isValid()) {
+    status_ = r.status();
+    encodedInstance.clear();
+    return -1;
+  }
+  status_ = RWDBStatus();
+  return found ? 1 : 0;
+}

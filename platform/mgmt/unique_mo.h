@@ -35,6 +35,9 @@ class UniqueMO {
   // The number of the encoded instance without allocating one: 0 when it has none yet,
   // -1 on failure.
   long find_unique_id(const RWDBBlob& encodedInstance);
+  // The encoded instance that has `number`: 1 with `encodedInstance` holding it, 0 when
+  // no instance has that number (encodedInstance emptied), -1 on failure.
+  int find_instance(long number, RWDBBlob& encodedInstance);
   const RWDBStatus& status() const { return status_; }
 
  private:

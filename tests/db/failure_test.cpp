@@ -201,6 +201,56 @@ TEST_P(FailureTest, UnopenedAndUnreachableDatabases) {
 
 QX_BACKENDS(FailureTest);
 
+// A group of statements takes effect whole or not at all, in a transaction (which goes
+// on, with what was done before the group) and in auto-commit mode alike.
+TEST_P(FailureTest, GroupsTakeEffectWholeOrNotAtAll) {
+  RWDBInserter second = t_.inserter();
+  unsigned long other = 0;
+  second["id"] << RWDBBoundExpr(&other);
+  RWDBUpdater up = t_.updater();
+  up.set("txt", "changed").where(t_["id"] == RWDBBoundExpr(&other));
+  for (bool autocommit : {true, false}) {
+    SCOPED_TRACE(autocommit ? "auto-commit" : "transaction");
+    ASSERT_TRUE(conn_.autoCommit(autocommit).isValid());
+    unsigned long base = autocommit ? 10 : 20;
+    ASSERT_TRUE(put(base).isValid());
+    id_ = base + 1;
+    other = base + 2;
+    std::vector<long> rows;
+    RWDBResult both = conn_.execute({ins_, second}, &rows);
+    ASSERT_TRUE(both.isValid()) << both.status().message();
+    EXPECT_EQ(rows, (std::vector<long>{1, 1}));
+    // The second statement breaks the unique key: the first is undone with it.
+    id_ = base + 3;
+    other = base;
+    RWDBResult broken = conn_.execute({ins_, second}, &rows);
+    EXPECT_EQ(broken.status().errorCode(), RWDBStatus::constraintViolation);
+    EXPECT_EQ(codes(), std::vector<int>{RWDBStatus::constraintViolation});
+    // A value that does not fit stops the group before anything runs.
+    other = base + 4;
+    txt_ = "123456789";
+    EXPECT_EQ(conn_.execute({second, ins_}).status().errorCode(), RWDBStatus::valueTooLong);
+    txt_ = "t";
+    codes();
+    other = base;
+    EXPECT_EQ(conn_.execute({up, second}, &rows).status().errorCode(),
+              RWDBStatus::constraintViolation);
+    codes();
+    if (!autocommit) {
+      ASSERT_TRUE(conn_.commitTransaction().isValid());
+    }
+    EXPECT_EQ(count("f"), autocommit ? 3 : 6);
+    RWDBSelector sel = db_.selector();
+    sel << t_["txt"];
+    sel.where(t_["id"] == base);
+    RWDBReader r = sel.reader(conn_);
+    RWCString txt;
+    ASSERT_TRUE(r());
+    r >> txt;
+    EXPECT_EQ(txt, "t");  // the update went with the failed insert
+  }
+}
+
 // ---- injected faults ----
 
 class InjectedFaultTest : public FaultTest {};
@@ -220,6 +270,24 @@ TEST_P(InjectedFaultTest, FailedStatementIsReportedAndTheRestCommits) {
   EXPECT_EQ(codes(), std::vector<int>{RWDBStatus::serverError});
   ASSERT_TRUE(conn_.commitTransaction().isValid());
   EXPECT_EQ(count("inj"), 2);
+}
+
+TEST_P(InjectedFaultTest, AGroupWithAFailedStatementLeavesNothing) {
+  RWDBSchema s;
+  s.appendColumn("id", RWDBValue::Long);
+  RWDBTable t = make("inj", s);
+  ASSERT_TRUE(conn_.autoCommit(false).isValid());
+  RWDBInserter a = t.inserter();
+  a["id"] << 1L;
+  RWDBInserter b = t.inserter();
+  b["id"] << 2L;
+  ASSERT_TRUE(a.execute(conn_).isValid());
+  plan_->failStatement = 2;  // the group's second statement
+  EXPECT_FALSE(conn_.execute({a, b}).isValid());
+  EXPECT_EQ(plan_->injected, 1);
+  ASSERT_TRUE(conn_.execute({a, b}).isValid());
+  ASSERT_TRUE(conn_.commitTransaction().isValid());
+  EXPECT_EQ(count("inj"), 3);
 }
 
 TEST_P(InjectedFaultTest, FailedCommitLeavesNothingHalfWritten) {

@@ -1,5 +1,8 @@
 // Tables, their schemas, indexes and synonyms.
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "db_fixture.h"
@@ -138,6 +141,50 @@ TEST_P(SchemaTest, ViewsFromQueryText) {
   EXPECT_TRUE(v.exists(conn_));
   EXPECT_EQ(v.column(0).name(), "securitylogid");
   db_.executeSql("DROP VIEW \"" + T("base_sec") + "\"", conn_);
+}
+
+// A temporary table belongs to its session: another process never sees it (and may
+// have its own of the same name), asking for it again keeps its rows, a roll-back of
+// its creation removes it, and its declared lengths hold as for any table.
+TEST_P(SchemaTest, TemporaryTablesAreTheSessionsOwn) {
+  RWDBSchema s;
+  s.appendColumn("id", RWDBValue::UnsignedLong, 0, false);
+  s.appendColumn("word", RWDBValue::String, 3);
+  RWDBTable t = db_.table(T("picked"));
+  ASSERT_TRUE(db_.createTemporaryTable(T("picked"), s, conn_).isValid());
+  EXPECT_TRUE(t.exists(conn_));
+  RWDBInserter ins = t.inserter();
+  ins["id"] << 1L;
+  ins["word"] << "abc";
+  ASSERT_TRUE(ins.execute(conn_).isValid());
+  ASSERT_TRUE(db_.createTemporaryTable(T("picked"), s, conn_).isValid());
+  EXPECT_EQ(count("picked"), 1);
+  RWDBInserter too_long = t.inserter();
+  too_long["id"] << 2L;
+  too_long["word"] << "abcd";
+  EXPECT_EQ(too_long.execute(conn_).status().errorCode(), RWDBStatus::valueTooLong);
+
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    RWDBDatabase other = open();
+    RWDBConnection c = other.connection();
+    bool unseen = !other.table(T("picked")).exists(c);
+    bool own = other.createTemporaryTable(T("picked"), s, c).isValid() && count("picked", c) == 0;
+    _exit(unseen && own ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(count("picked"), 1);
+
+  ASSERT_TRUE(conn_.autoCommit(false).isValid());
+  ASSERT_TRUE(conn_.beginTransaction().isValid());
+  ASSERT_TRUE(db_.createTemporaryTable(T("undone"), s, conn_).isValid());
+  EXPECT_TRUE(db_.table(T("undone")).exists(conn_));
+  ASSERT_TRUE(conn_.rollbackTransaction().isValid());
+  EXPECT_FALSE(db_.table(T("undone")).exists(conn_));
+  EXPECT_TRUE(t.exists(conn_));
 }
 
 QX_BACKENDS(SchemaTest);

@@ -29,10 +29,12 @@ TEST_P(AlarmCommandTest, AlarmsAreAcknowledgedClearedAndListed) {
   ASSERT_EQ(WriteAlarm(log, "3", "ne-2", "minor").status, 0);
   ASSERT_EQ(WriteAlarm(log, "4", "ne-1", "warning", "correlationAlarmRecord").status, 0);
   ASSERT_EQ(WriteAlarm(log, "5", "ne-1", "warning", "internetAlarmRecord").status, 0);
+  // An alarm of a class without a table of its own: the blob table keeps it.
+  ASSERT_EQ(WriteAlarm(log, "6", "ne-1", "minor", "alarmRecord").status, 0);
 
   ToolResult all = Run({"alarms", log});
   ASSERT_EQ(all.status, 0) << all.err;
-  EXPECT_EQ(Lines(all.out), 5u) << all.out;
+  EXPECT_EQ(Lines(all.out), 6u) << all.out;
   EXPECT_NE(all.out.find("1 qxAlarmRecord critical unAcked unCleared unDisplayed"),
             std::string::npos)
       << all.out;
@@ -52,14 +54,14 @@ TEST_P(AlarmCommandTest, AlarmsAreAcknowledgedClearedAndListed) {
   ASSERT_EQ(Run({"clear", log, "2", "clearOperator=\"bob\"", "clearText=\"fixed\""}).status, 0);
   EXPECT_NE(Run({"show", log, "2"}).out.find("clearState: cleared"), std::string::npos);
   ToolResult outstanding = Run({"alarms", log, "--outstanding"});
-  EXPECT_EQ(Lines(outstanding.out), 4u) << outstanding.out;
+  EXPECT_EQ(Lines(outstanding.out), 5u) << outstanding.out;
   EXPECT_EQ(outstanding.out.find("\n2 "), std::string::npos);
 
   // The lookup of one managed object, then the clear of its matching alarms in every
   // alarm class.
   ToolResult ne1 = Run({"alarms", log, "--moi", "/systemId=\"ne-1\""});
   ASSERT_EQ(ne1.status, 0) << ne1.err;
-  EXPECT_EQ(Lines(ne1.out), 3u) << ne1.out;  // 1, 4 and 5; 2 is cleared
+  EXPECT_EQ(Lines(ne1.out), 4u) << ne1.out;  // 1, 4, 5 and 6; 2 is cleared
   ToolResult cleared = Run({"clear-all", log, "--moi", "/systemId=\"ne-1\"",
                             "eventType=globalForm:communicationsAlarm", "clearOperator=\"carol\""});
   ASSERT_EQ(cleared.status, 0) << cleared.err;
@@ -69,6 +71,7 @@ TEST_P(AlarmCommandTest, AlarmsAreAcknowledgedClearedAndListed) {
   EXPECT_EQ(left.out.find("\"logRecordId\": 1"), std::string::npos) << left.out;
   EXPECT_EQ(left.out.find("\"logRecordId\": 4"), std::string::npos) << left.out;
   EXPECT_EQ(left.out.find("\"logRecordId\": 5"), std::string::npos) << left.out;
+  EXPECT_EQ(left.out.find("\"logRecordId\": 6"), std::string::npos) << left.out;
   EXPECT_NE(Run({"show", log, "4"}).out.find("clearOperator: \"carol\""), std::string::npos);
 }
 

@@ -79,6 +79,34 @@ TEST_F(RecordCommandTest, WriteShowUpdateDeleteInNewProcesses) {
   EXPECT_EQ(Run({"delete", "7", "1"}).status, 1);
 }
 
+// A record of a class without a table of its own keeps every attribute, in the order
+// written; its class comes from its objectClass attribute.
+TEST_F(RecordCommandTest, RecordsOfAnyClassAreKeptWhole) {
+  ASSERT_EQ(Run({"create-log", "7"}).status, 0);
+  ToolResult w = Run({"write", "7", "3", "1.3.6.1.4.1.32473.7.1", "notificationIdentifier=9",
+                      "additionalText=\"first\"", "sourceIndicator=unknown"});
+  ASSERT_EQ(w.status, 0) << w.err;
+  ASSERT_EQ(Run({"write", "7", "4", "alarmRecord", "perceivedSeverity=major"}).status, 0);
+  ToolResult s = Run({"show", "7", "3"});
+  ASSERT_EQ(s.status, 0) << s.err;
+  EXPECT_EQ(s.out,
+            "logRecordId: 3\nclass: 1.3.6.1.4.1.32473.7.1\nnotificationIdentifier: 9\n"
+            "additionalText: \"first\"\nsourceIndicator: unknown\n"
+            "objectClass: globalForm:1.3.6.1.4.1.32473.7.1\n");
+  ASSERT_EQ(Run({"update", "7", "3", "additionalText=\"second\""}).status, 0);
+  EXPECT_NE(Run({"show", "7", "3"}).out.find("additionalText: \"second\"\nnotificationIdentifier: 9"),
+            std::string::npos);
+  ToolResult all = Run({"records", "7", "--json"});
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_NE(all.out.find("{\"logRecordId\": 4, \"class\": \"alarmRecord\", \"attributes\": "
+                         "{\"perceivedSeverity\": \"major\", \"objectClass\": "
+                         "\"globalForm:alarmRecord\"}}"),
+            std::string::npos)
+      << all.out;
+  ASSERT_EQ(Run({"delete", "7", "3"}).status, 0);
+  EXPECT_EQ(Run({"show", "7", "3"}).status, 1);
+}
+
 TEST_F(RecordCommandTest, BadInputIsRefusedWithItsExitStatus) {
   ASSERT_EQ(Run({"create-log", "7"}).status, 0);
   EXPECT_EQ(Run({"write", "7", "1"}).status, 2);

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 #include <sstream>
@@ -114,6 +115,12 @@ TEST_P(ServicesTest, UniqueNumbersAreStableAcrossRestarts) {
   EXPECT_EQ(later->get_unique_id(RWDBBlob(b.data(), b.size())), ib);
   EXPECT_EQ(later->get_unique_id(RWDBBlob(a.data(), a.size())), ia);
   EXPECT_EQ(later->find_unique_id(RWDBBlob(b.data(), b.size())), ib);
+  // A number leads back to its instance, NUL octets and all.
+  RWDBBlob found(a.data(), a.size());
+  ASSERT_EQ(later->find_instance(ib, found), 1);
+  EXPECT_EQ(found, RWDBBlob(b.data(), b.size()));
+  EXPECT_EQ(later->find_instance(std::max(ia, ib) + 1000, found), 0);
+  EXPECT_EQ(found.length(), 0u);
 }
 
 TEST_P(ServicesTest, TwoProcessesAllocatingAtOnceAgree) {

@@ -88,30 +88,7 @@ class AlarmRecordsTest : public StoreTest {
   }
   // The text (or "NULL") of one column of an alarm row, straight from the table.
   std::string Column(LogMapper* m, int id, const char* column, const char* stem = "qxAlm") {
-    RWDBTable t = LogMapper::aDB_().table(m->get_table_name() + stem);
-    RWDBSelector sel = LogMapper::aDB_().selector();
-    sel << t[column];
-    sel.where(t["logRecordId"] == RWDBExpr(static_cast<unsigned long>(id)));
-    RWDBReader r = sel.reader(LogMapper::aConnection());
-    if (!r()) return "no row";
-    RWDBNullIndicator null;
-    r >> null;
-    if (null.isNull()) return "NULL";
-    RWCString text;
-    r >> text;
-    return text.str();
-  }
-  // Rows of a lookup reader: first column to second column's text.
-  static std::map<unsigned long, std::string> Rows(RWDBReader& r, size_t* columns = nullptr) {
-    std::map<unsigned long, std::string> out;
-    while (r()) {
-      if (columns != nullptr) *columns = r.numberOfColumns();
-      unsigned long id = 0;
-      RWCString severity;
-      r >> id >> severity;
-      out[id] = severity.str();
-    }
-    return out;
+    return RowColumn(m->get_table_name() + stem, static_cast<unsigned long>(id), column);
   }
   static Attrs Ack(long state, const char* op) {
     return {{ackStateOid, Enum(state)}, {ackOperatorOid, Graph(op)}};
@@ -120,12 +97,6 @@ class AlarmRecordsTest : public StoreTest {
     return {{clearStateOid, Enum(1)},
             {clearTimeOid, OperatorTime("20240302080000Z")},
             {clearOperatorOid, Graph(op)}};
-  }
-  static unsigned char CachedClear(LogMapper* m, int id) {
-    unsigned long moi = 0;
-    unsigned char state = 9, severity = 9;
-    EXPECT_EQ(m->ReadOarInfo(id, moi, state, severity), 1);
-    return state;
   }
 };
 
@@ -297,7 +268,7 @@ TEST_P(AlarmRecordsTest, ClearOfOneRecordSetsTheRowAndTheCache) {
   EXPECT_EQ(Column(m, 5, "clearState"), "cleared");
   EXPECT_EQ(Column(m, 5, "clearOperator"), "carol");
   EXPECT_EQ(Column(m, 5, "clearText"), "");
-  EXPECT_EQ(CachedClear(m, 5), 1);
+  EXPECT_EQ(CachedClearState(m, 5), 1);
   ASSERT_EQ(response.size(), 3u);
   auto it = response.begin();
   EXPECT_EQ((*it)->value(), Enum(1));
@@ -312,10 +283,10 @@ TEST_P(AlarmRecordsTest, ClearOfOneRecordSetsTheRowAndTheCache) {
   // leaves the cache saying what the row says.
   ASSERT_EQ(m->UpdateDBClear(5, AttrList({{clearTextOid, Graph("reopened")}}), response), 1);
   EXPECT_EQ(Column(m, 5, "clearState"), "unCleared");
-  EXPECT_EQ(CachedClear(m, 5), 0);
+  EXPECT_EQ(CachedClearState(m, 5), 0);
   // The cache-only form marks the record cleared without touching the row.
   ASSERT_EQ(m->UpdateDBClear(5), 1);
-  EXPECT_EQ(CachedClear(m, 5), 1);
+  EXPECT_EQ(CachedClearState(m, 5), 1);
   EXPECT_EQ(Column(m, 5, "clearState"), "unCleared");
 }
 
@@ -345,7 +316,7 @@ TEST_P(AlarmRecordsTest, ClearAllClearsTheMatchingOutstandingAlarmsOfOneManagedO
   EXPECT_EQ(Column(m, 6, "clearState"), "unCleared");
   EXPECT_EQ(Column(m, 1, "clearOperator"), "late");
   // The cache is the caller's to mark (it selected the records).
-  EXPECT_EQ(CachedClear(m, 1), 0);
+  EXPECT_EQ(CachedClearState(m, 1), 0);
 
   // With the specific problem and the cause given, the remaining alarm is cleared.
   Attrs exact = Cleared();
@@ -373,11 +344,11 @@ TEST_P(AlarmRecordsTest, LookupsFindOutstandingAlarmsOfAManagedObject) {
                     {probableCauseOid, Cause(kPowerProblem)}};
   ASSERT_EQ(m->getOarInfo(17, qxalarmOid, AttrList(criteria), r), 1);
   size_t columns = 0;
-  EXPECT_EQ(Rows(r, &columns), (std::map<unsigned long, std::string>{{1, "critical"}}));
+  EXPECT_EQ(LookupRows(r, &columns), (std::map<unsigned long, std::string>{{1, "critical"}}));
   EXPECT_EQ(columns, 2u);
   criteria.push_back({specificProblemsOid, Set({Oidv("1.2.3")})});
   ASSERT_EQ(m->getOarInfo(17, qxalarmOid, AttrList(criteria), r), 1);
-  EXPECT_EQ(Rows(r), (std::map<unsigned long, std::string>{{1, "critical"}, {2, "minor"}}));
+  EXPECT_EQ(LookupRows(r), (std::map<unsigned long, std::string>{{1, "critical"}, {2, "minor"}}));
 
   // A list without criteria runs nothing and leaves the reader as it was.
   RWDBReader untouched;
@@ -387,8 +358,8 @@ TEST_P(AlarmRecordsTest, LookupsFindOutstandingAlarmsOfAManagedObject) {
   // Every outstanding alarm of the managed object, with its clear state.
   RWDBReader all;
   ASSERT_EQ(m->getOarInfo(17, qxalarmOid, all), 1);
-  EXPECT_EQ(Rows(all, &columns),
-            (std::map<unsigned long, std::string>{{1, "critical"}, {2, "minor"}, {3, "warning"}}));
+  EXPECT_EQ(LookupRows(all, &columns), (std::map<unsigned long, std::string>{
+                                     {1, "critical"}, {2, "minor"}, {3, "warning"}}));
   EXPECT_EQ(columns, 3u);
 }
 
@@ -420,12 +391,12 @@ TEST_P(AlarmRecordsTest, RefusedListsChangeNothing) {
     list.push_back({ackTextOid, Graph("not a clear attribute")});
     EXPECT_EQ(m->UpdateDBClear(5, AttrList(list), response), 0);
     EXPECT_EQ(Column(m, 5, "clearState"), "unCleared");
-    EXPECT_EQ(CachedClear(m, 5), 0);
+    EXPECT_EQ(CachedClearState(m, 5), 0);
     // A criterion of the clear-all is not an attribute of a clear of one record.
     list = Cleared();
     list.push_back({eventTypeOid, Oidv(kCommunicationsAlarm, TAG_CTX6)});
     EXPECT_EQ(m->UpdateDBClear(5, AttrList(list), response), 0);
-    EXPECT_EQ(CachedClear(m, 5), 0);
+    EXPECT_EQ(CachedClearState(m, 5), 0);
   }
   {
     Attrs list = Cleared();
@@ -465,7 +436,7 @@ TEST_P(AlarmRecordsTest, OperationsOnRecordsThatAreNoAlarmsFail) {
   ASSERT_TRUE(del.execute(LogMapper::aConnection()).isValid());
   EXPECT_EQ(m->UpdateDBAck(5, AttrList(Ack(1, "x")), response), 0);
   EXPECT_EQ(m->UpdateDBClear(5, AttrList(Cleared()), response), 0);
-  EXPECT_EQ(CachedClear(m, 5), 0);
+  EXPECT_EQ(CachedClearState(m, 5), 0);
 }
 
 TEST_P(AlarmRecordsTest, UpdatesAndDeletesWorkOnAlarmsAsOnEveryRecord) {
@@ -539,7 +510,7 @@ TEST_P(AlarmRecordsTest, EveryAlarmClassIsAcknowledgedClearedAndRebuilt) {
     EXPECT_EQ(Column(m, id + 1, "clearState", c.stem), "cleared");
     RWDBReader r;
     ASSERT_EQ(m->getOarInfo(static_cast<int>(moi), *c.cls, r), 1);
-    EXPECT_EQ(Rows(r), (std::map<unsigned long, std::string>{
+    EXPECT_EQ(LookupRows(r), (std::map<unsigned long, std::string>{
                            {static_cast<unsigned long>(id), "critical"},
                            {static_cast<unsigned long>(id + 2), "minor"}}));
     Attrs all = Cleared();
@@ -660,7 +631,7 @@ TEST_P(AlarmRecordsTest, CorrelationAlarmsKeepTheirIntegers) {
   Attrs criteria = {{eventTypeOid, Oidv(kCommunicationsAlarm, TAG_CTX6)},
                     {specificProblemsOid, Set({Oidv("1.2.3")})}};
   ASSERT_EQ(m->getOarInfo(17, zkalarmOid, AttrList(criteria), r), 1);
-  EXPECT_EQ(Rows(r).size(), 5u);
+  EXPECT_EQ(LookupRows(r).size(), 5u);
 }
 
 TEST_P(AlarmRecordsTest, TrapAlarmsHaveNoSpecificProblems) {
@@ -687,7 +658,7 @@ TEST_P(AlarmRecordsTest, TrapAlarmsHaveNoSpecificProblems) {
   Attrs criteria = {{eventTypeOid, Oidv(kCommunicationsAlarm, TAG_CTX6)}};
   ASSERT_EQ(m->getOarInfo(17, intrnetOid, AttrList(criteria), r), 1);
   size_t columns = 0;
-  EXPECT_EQ(Rows(r, &columns), (std::map<unsigned long, std::string>{{1, "minor"}, {2, "major"}}));
+  EXPECT_EQ(LookupRows(r, &columns), (std::map<unsigned long, std::string>{{1, "minor"}, {2, "major"}}));
   EXPECT_EQ(columns, 3u);
   criteria.push_back({specificProblemsOid, Set({Oidv("1.2.3")})});
   EXPECT_EQ(m->getOarInfo(17, intrnetOid, AttrList(criteria), r), 0);

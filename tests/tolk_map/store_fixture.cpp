@@ -89,6 +89,25 @@ Asn1Value Dn(const std::string& cn) {
   return Set({Set({Set({Oidv("2.5.4.3"), Graph(cn)}, TAG_SEQ)})}, TAG_CTX2);
 }
 
+std::map<unsigned long, std::string> LookupRows(RWDBReader& r, size_t* columns) {
+  std::map<unsigned long, std::string> out;
+  while (r()) {
+    if (columns != nullptr) *columns = r.numberOfColumns();
+    unsigned long id = 0;
+    RWCString severity;
+    r >> id >> severity;
+    out[id] = severity.str();
+  }
+  return out;
+}
+
+unsigned char CachedClearState(LogMapper* m, int id) {
+  unsigned long moi = 0;
+  unsigned char state = 9, severity = 9;
+  EXPECT_EQ(m->ReadOarInfo(id, moi, state, severity), 1);
+  return state;
+}
+
 namespace {
 
 RWDBDatabase open_url(const std::string& url) {
@@ -167,6 +186,27 @@ long StoreTest::CountRows(const char* table, const char* column, const std::stri
 
 long StoreTest::CountRows(const char* table, const char* column, unsigned long value) {
   return count_rows(table, column, value);
+}
+
+std::string StoreTest::RowColumn(const std::string& table, unsigned long id, const char* column,
+                                 bool octets) {
+  RWDBTable t = LogMapper::aDB_().table(table);
+  RWDBSelector sel = LogMapper::aDB_().selector();
+  sel << t[column];
+  sel.where(t["logRecordId"] == RWDBExpr(id));
+  RWDBReader r = sel.reader(LogMapper::aConnection());
+  if (!r()) return "no row";
+  RWDBNullIndicator null;
+  r >> null;
+  if (null.isNull()) return "NULL";
+  if (octets) {
+    RWDBBlob b;
+    r >> b;
+    return b.bytes();
+  }
+  RWCString text;
+  r >> text;
+  return text.str();
 }
 
 bool StoreTest::Exists(const std::string& name) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +35,12 @@ Asn1Value Set(std::initializer_list<Asn1Value> items, Asn1Tag tag = TAG_SET);
 // A distinguished name [2] of one RDN commonName=text.
 Asn1Value Dn(const std::string& cn);
 
+// The rows of an alarm lookup's reader: record identifier to its second column's text
+// (the perceived severity); `columns` (when given) gets the number of columns.
+std::map<unsigned long, std::string> LookupRows(RWDBReader& r, size_t* columns = nullptr);
+// The cached clear state of a record of `m` (a failure of the test when not cached).
+unsigned char CachedClearState(LogMapper* m, int id);
+
 class StoreTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override;
@@ -48,6 +55,10 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
   // The number of rows of a table whose column `column` equals `value` (texts).
   long CountRows(const char* table, const char* column, const std::string& value);
   long CountRows(const char* table, const char* column, unsigned long value);
+  // One column of the first row of a table whose logRecordId is `id`, straight from the
+  // table: its text (with `octets`, its bytes), "NULL", or "no row".
+  std::string RowColumn(const std::string& table, unsigned long id, const char* column,
+                        bool octets = false);
   // Whether a table or view exists.
   bool Exists(const std::string& name);
 

@@ -188,6 +188,19 @@ TEST(NameTest, EventNameLosesItsGlobalFormMarker) {
   EXPECT_EQ(plain.str(), "communicationsAlarm");
 }
 
+TEST(NameTest, SeverityWordsAndTheirDefault) {
+  const char* const words[] = {"indeterminate", "critical", "major", "minor", "warning", "cleared"};
+  RWCString text;
+  for (long n = 0; n < 6; ++n) {
+    convert_severity(n, text);
+    EXPECT_EQ(text, words[n]);
+  }
+  for (long n : {-1L, 6L, 7L, 1L << 40}) {
+    convert_severity(n, text);
+    EXPECT_EQ(text, "indeterminate") << n;
+  }
+}
+
 TEST(NameTest, LastComponentOfADistinguishedName) {
   Asn1Value dn;
   dn.start_construct(TAG_CTX2);

@@ -304,11 +304,6 @@ int run_alarms(const logmapper::Args& args) {
   return logmapper::kOk;
 }
 
-const char* const kAlarmDetails =
-    "LOG is digits for an INTEGER log identifier, any other text a GraphicString; RECID a\n"
-    "record identifier. NAME is an attribute's registered name or its dotted identifier,\n"
-    "VALUE the value notation of its type.\n";
-
 logmapper::RegisterCommand reg_ack{
     {"ack",
      "LOG RECID [NAME=VALUE ...]",

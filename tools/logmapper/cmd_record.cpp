@@ -8,8 +8,9 @@
 //   update LOG RECID NAME=VALUE ...
 //   delete LOG RECID
 //
-// A written record also gets its class as its objectClass attribute, unless the list
-// names one.
+// A written record also gets its class as its objectClass attribute (globalForm), unless
+// the list names one; a record of a class without a table of its own keeps its whole
+// list, and reads back with its class taken from that attribute.
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,7 +61,7 @@ int run_write(const logmapper::Args& args) {
   for (const Oid& o : ids) has_class |= o == objectClassOid;
   if (!has_class) {
     Asn1Value value;
-    value.encode_oid(cls);
+    value.encode_oid(cls, TAG_CTX0);  // ObjectClass globalForm, the attribute's own type
     list.add_component(logmapper::attribute_pair(objectClassOid, value));
   }
   std::unique_ptr<LogMapper> m = logmapper::open_log("write", args[0], Access::kWrite);

@@ -190,6 +190,35 @@ struct Conn {
     window = false;
     replay.clear();
   }
+  // Sends the commands that start a window into the open pipeline: RELEASE of the full
+  // one (renew) and SAVEPOINT (open).
+  bool sendWindow(bool renew, bool open) {
+    if (renew && PQsendQueryPrepared(pg, "qx_release", 0, nullptr, nullptr, nullptr, 0) != 1)
+      return false;
+    return !open || PQsendQueryPrepared(pg, "qx_savepoint", 0, nullptr, nullptr, nullptr, 0) == 1;
+  }
+  // Reads their results: the new window stands once they have come. A failure (in
+  // *err, unless it holds one already) leaves the transaction aborted: the commit
+  // will say so. false when the connection broke.
+  bool readWindow(bool renew, bool open, PGresult** err) {
+    if (!open) return true;
+    PGresult* werr = nullptr;
+    bool ok = !renew || readCommand(&werr);
+    if (ok && werr == nullptr) ok = readCommand(&werr);
+    endWindow();
+    if (werr == nullptr) {
+      window = true;
+    } else if (*err == nullptr) {
+      *err = werr;
+    } else {
+      PQclear(werr);
+    }
+    return ok;
+  }
+  // Keeps a write of the window to run again after a failure.
+  void remember(const std::string& sql, const std::vector<Param>& params) {
+    if (inTx && window) replay.push_back(std::make_unique<Replay>(sql, params));
+  }
 
   // Reads the results of one command of the pipeline; keeps the first error
   // in *err (owned by the caller). false when the connection broke.
@@ -200,6 +229,23 @@ struct Conn {
       if (is_error(r) && *err == nullptr) {
         *err = r;
       } else {
+        PQclear(r);
+      }
+      if (!usable()) return false;
+    }
+  }
+  // Reads the results of one statement of the pipeline: *rows from its command status,
+  // its error in *err unless an earlier one is kept (a statement after a failed one is
+  // only aborted). false when the connection broke.
+  bool readStatement(PGresult** err, int64_t* rows) {
+    for (;;) {
+      PGresult* r = PQgetResult(pg);
+      if (r == nullptr) return usable();
+      if ((is_error(r) || PQresultStatus(r) == PGRES_PIPELINE_ABORTED) && *err == nullptr) {
+        *err = r;
+      } else {
+        const char* n = PQcmdTuples(r);
+        if (n != nullptr && *n != '\0') *rows = std::atoll(n);
         PQclear(r);
       }
       if (!usable()) return false;
@@ -542,26 +588,11 @@ class PgStatement : public Statement {
     in_tx_ = c_->inTx;
     bool renew = in_tx_ && c_->window && c_->replay.size() >= kWindow;
     bool open = in_tx_ && (!c_->window || renew);
-    bool prepare = false;
-    if (name_.empty() && runs_ > 0) {
-      name_ = "qx_" + std::to_string(++c_->names);
-      prepare = true;
-    }
-    ++runs_;
+    bool prepare = preparesNow();
     if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
     int before = c_->sendDeallocate();
-    bool sent = true;
-    if (renew) sent = PQsendQueryPrepared(pg, "qx_release", 0, nullptr, nullptr, nullptr, 0) == 1;
-    if (sent && open)
-      sent = PQsendQueryPrepared(pg, "qx_savepoint", 0, nullptr, nullptr, nullptr, 0) == 1;
-    if (sent && prepare) sent = PQsendPrepare(pg, name_.c_str(), sql_.c_str(), n_, nullptr) == 1;
-    if (sent) {
-      sent = name_.empty()
-                 ? PQsendQueryParams(pg, sql_.c_str(), n_, nullptr, values_.values.data(),
-                                     values_.lengths.data(), values_.formats.data(), 0) == 1
-                 : PQsendQueryPrepared(pg, name_.c_str(), n_, values_.values.data(),
-                                       values_.lengths.data(), values_.formats.data(), 0) == 1;
-    }
+    bool sent = c_->sendWindow(renew, open);
+    if (sent) sent = send(prepare);
     if (sent) sent = PQpipelineSync(pg) == 1;
     if (!sent) {
       RWDBStatus s = translate(pg, nullptr);
@@ -572,20 +603,7 @@ class PgStatement : public Statement {
     PGresult* err = nullptr;
     bool ok = true;
     for (int i = 0; ok && i < before; ++i) ok = c_->readCommand(&err);
-    if (ok && open) {
-      // The window's commands come first: the new window stands once they have.
-      PGresult* werr = nullptr;
-      if (renew) ok = c_->readCommand(&werr);
-      if (ok && werr == nullptr) ok = c_->readCommand(&werr);
-      c_->endWindow();
-      if (werr == nullptr) {
-        c_->window = true;
-      } else if (err == nullptr) {
-        err = werr;  // the transaction is aborted: the commit will say so
-      } else {
-        PQclear(werr);
-      }
-    }
+    if (ok) ok = c_->readWindow(renew, open, &err);
     if (ok && prepare) {
       PGresult* perr = nullptr;
       ok = c_->readCommand(&perr);
@@ -627,11 +645,109 @@ class PgStatement : public Statement {
       PQclear(r);
       return lost_status();
     }
-    if (c_->inTx && c_->window) c_->replay.push_back(std::make_unique<Replay>(sql_, params));
+    c_->remember(sql_, params);
     *first = r;
     return RWDBStatus();
   }
 
+  // Counts a run; on the second the statement gets a name and is prepared: true when
+  // this run prepares it.
+  bool preparesNow() {
+    bool prepare = name_.empty() && runs_ > 0;
+    if (prepare) name_ = "qx_" + std::to_string(++c_->names);
+    ++runs_;
+    return prepare;
+  }
+  // Sends [Parse] and the statement with its values into the open pipeline.
+  bool send(bool prepare) {
+    PGconn* pg = c_->pg;
+    if (prepare && PQsendPrepare(pg, name_.c_str(), sql_.c_str(), n_, nullptr) != 1) return false;
+    return name_.empty()
+               ? PQsendQueryParams(pg, sql_.c_str(), n_, nullptr, values_.values.data(),
+                                   values_.lengths.data(), values_.formats.data(), 0) == 1
+               : PQsendQueryPrepared(pg, name_.c_str(), n_, values_.values.data(),
+                                     values_.lengths.data(), values_.formats.data(), 0) == 1;
+  }
+
+ public:
+  // A group of statements of one connection (Session::executeGroup) in one round trip:
+  // [DEALLOCATE...] [RELEASE] [SAVEPOINT] each statement's [Parse] and run, and a sync.
+  // After a failure the server skips the rest of the pipeline; inside a transaction the
+  // window then undoes the group (as it undoes a failed statement), outside one the
+  // sync's implicit transaction does.
+  static RWDBStatus runGroup(Conn& c, std::span<PgStatement* const> group,
+                             std::span<const std::vector<Param>* const> params, int64_t* rows,
+                             size_t* failed) {
+    c.finishActive();
+    if (!c.usable()) return lost_status();
+    PGconn* pg = c.pg;
+    bool in_tx = c.inTx;
+    bool renew = in_tx && c.window && c.replay.size() >= kWindow;
+    bool open = in_tx && (!c.window || renew);
+    std::vector<char> prepare(group.size());
+    for (size_t i = 0; i < group.size(); ++i) {
+      PgStatement& st = *group[i];
+      ++*st.generation_;
+      st.values_.set(*params[i]);
+      st.in_tx_ = in_tx;
+      prepare[i] = st.preparesNow() ? 1 : 0;
+      rows[i] = -1;
+    }
+    if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
+    int before = c.sendDeallocate();
+    bool sent = c.sendWindow(renew, open);
+    for (size_t i = 0; sent && i < group.size(); ++i) sent = group[i]->send(prepare[i] != 0);
+    if (sent) sent = PQpipelineSync(pg) == 1;
+    if (!sent) {
+      RWDBStatus s = translate(pg, nullptr);
+      for (size_t i = 0; i < group.size(); ++i) {
+        if (prepare[i] != 0) group[i]->name_.clear();
+      }
+      c.usable();
+      return s.isValid() ? lost_status() : s;
+    }
+    PGresult* err = nullptr;
+    bool ok = true;
+    for (int i = 0; ok && i < before; ++i) ok = c.readCommand(&err);
+    if (ok) ok = c.readWindow(renew, open, &err);
+    *failed = group.size();
+    for (size_t i = 0; ok && i < group.size(); ++i) {
+      bool clean = err == nullptr;
+      if (prepare[i] != 0) {
+        PGresult* perr = nullptr;
+        ok = c.readCommand(&perr);
+        if (perr != nullptr) {
+          group[i]->name_.clear();  // not prepared: try again next time
+          if (err == nullptr) {
+            err = perr;
+          } else {
+            PQclear(perr);
+          }
+        }
+      }
+      if (ok) ok = c.readStatement(&err, &rows[i]);
+      if (clean && err != nullptr) *failed = i;
+    }
+    if (ok) ok = c.readSync();
+    if (!ok) {
+      if (err != nullptr) PQclear(err);
+      return lost_status();
+    }
+    if (err == nullptr) {
+      for (size_t i = 0; i < group.size(); ++i) c.remember(group[i]->sql_, *params[i]);
+      return RWDBStatus();
+    }
+    RWDBStatus s = translate(pg, err);
+    PQclear(err);
+    if (*failed == group.size()) *failed = group.size() - 1;
+    if (in_tx) {
+      RWDBStatus u = c.undoFailedStatement();
+      if (!u.isValid()) return u;
+    }
+    return s;
+  }
+
+ private:
   // The statement failed (err: its error): finish the pipeline and undo it.
   RWDBStatus fail(PGresult* err, bool broken) {
     RWDBStatus s = err != nullptr ? translate(c_->pg, err) : lost_status();
@@ -670,6 +786,15 @@ class PgSession : public Session {
     PgStatement st(c_, sql, 0);
     int64_t rows;
     return st.execute({}, &rows);
+  }
+
+  RWDBStatus executeGroup(std::span<Statement* const> statements,
+                          std::span<const std::vector<Param>* const> params, int64_t* rows,
+                          size_t* failed) override {
+    // Every statement of this session is one it prepared.
+    std::vector<PgStatement*> group;
+    for (Statement* st : statements) group.push_back(static_cast<PgStatement*>(st));
+    return PgStatement::runGroup(*c_, group, params, rows, failed);
   }
 
   RWDBStatus begin() override { return simple("BEGIN", false); }

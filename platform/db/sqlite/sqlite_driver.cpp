@@ -121,6 +121,10 @@ struct Db {
   // the write lock (waiting the busy timeout for another writer).
   RWDBStatus startWriting() {
     if (!pending) return RWDBStatus();
+    if (!sqlite3_get_autocommit(db)) {  // opened already (a savepoint outside one opens it)
+      pending = false;
+      return RWDBStatus();
+    }
     int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return translate(db, rc);
     pending = false;
@@ -325,6 +329,49 @@ class SqliteStatement : public Statement {
 class SqliteSession : public Session {
  public:
   explicit SqliteSession(std::shared_ptr<Db> db) : db_(std::move(db)) {}
+  ~SqliteSession() override {
+    for (sqlite3_stmt* st : group_) sqlite3_finalize(st);
+  }
+
+  // The group between a SAVEPOINT and its RELEASE (outside a transaction they begin and
+  // commit one), with those statements prepared once: a savepoint costs SQLite next to
+  // nothing, compiling its text at every group would not.
+  RWDBStatus executeGroup(std::span<Statement* const> statements,
+                          std::span<const std::vector<Param>* const> params, int64_t* rows,
+                          size_t* failed) override {
+    *failed = 0;
+    static const char* const kText[] = {"SAVEPOINT qx_group", "RELEASE qx_group",
+                                        "ROLLBACK TO qx_group"};
+    for (size_t k = 0; k < 3; ++k) {
+      if (group_[k] != nullptr) continue;
+      int rc =
+          sqlite3_prepare_v3(db_->db, kText[k], -1, SQLITE_PREPARE_PERSISTENT, &group_[k], nullptr);
+      if (rc != SQLITE_OK) return translate(db_->db, rc);
+    }
+    // The group writes: a begun transaction opens now, with the write lock, not as the
+    // deferred one that a savepoint outside a transaction would open.
+    RWDBStatus started = db_->startWriting();
+    if (!started.isValid()) return started;
+    bool wasInTx = !sqlite3_get_autocommit(db_->db);
+    int rc = step(group_[0]);
+    if (rc != SQLITE_DONE) return translate(db_->db, rc);
+    for (size_t i = 0; i < statements.size(); ++i) {
+      RWDBStatus s = statements[i]->execute(*params[i], &rows[i]);
+      if (!s.isValid()) {
+        *failed = i;
+        // Nothing of the group stays (unless the error ended the transaction already,
+        // and the savepoint with it).
+        if (step(group_[2]) == SQLITE_DONE) step(group_[1]);
+        return s;
+      }
+    }
+    rc = step(group_[1]);
+    if (rc == SQLITE_DONE) return RWDBStatus();
+    *failed = statements.size() - 1;
+    RWDBStatus s = translate(db_->db, rc, wasInTx && sqlite3_get_autocommit(db_->db));
+    if (step(group_[2]) == SQLITE_DONE) step(group_[1]);
+    return s;
+  }
 
   RWDBStatus prepare(const std::string& sql, size_t, std::unique_ptr<Statement>* out) override {
     sqlite3_stmt* stmt = nullptr;
@@ -398,9 +445,11 @@ class SqliteSession : public Session {
   bool alive() const override { return true; }
 
   RWDBStatus tableExists(const std::string& name, bool* exists) override {
+    // The session's temporary tables count, as they do on PostgreSQL.
     return query1(
-        "SELECT count(*) FROM sqlite_master WHERE type IN ('table','view') AND name = ?1 "
-        "COLLATE NOCASE",
+        "SELECT (SELECT count(*) FROM sqlite_master WHERE type IN ('table','view') AND name = ?1 "
+        "COLLATE NOCASE) + (SELECT count(*) FROM sqlite_temp_master WHERE type IN "
+        "('table','view') AND name = ?1 COLLATE NOCASE)",
         name, [&](sqlite3_stmt* st) { *exists = sqlite3_column_int64(st, 0) > 0; });
   }
 
@@ -483,7 +532,14 @@ class SqliteSession : public Session {
     return rc == SQLITE_DONE ? RWDBStatus() : translate(db_->db, rc);
   }
 
+  static int step(sqlite3_stmt* st) {
+    int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    return rc;
+  }
+
   std::shared_ptr<Db> db_;
+  sqlite3_stmt* group_[3] = {nullptr, nullptr, nullptr};  // savepoint, release, roll back
 };
 
 std::atomic<uint64_t> g_memory_id{0};
