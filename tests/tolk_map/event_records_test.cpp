@@ -4,6 +4,7 @@
 #include <map>
 
 #include "infra/tolk_map/eventlog.h"
+#include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/secalm.h"
 #include "platform/db/fault_driver.h"
@@ -509,28 +510,52 @@ TEST_P(EventRecordsTest, AWalkThatBreaksOffFailsWithItsReason) {
 // naming the log and the table, and makes nothing in its place (an empty table would
 // pass the lost records off as none). The damaged log can still be deleted.
 TEST_P(EventRecordsTest, AMissingRecordTableIsDamageNotAnEmptyLog) {
-  LogMapper* m = NewLog();
-  ASSERT_EQ(Write(m, 1, objcrtOid, {{notificationIdOid, Int(1)}}), 1);
+  auto drop = [&](const std::string& table) {
+    return LogMapper::aDB_()
+        .executeSql("DROP TABLE " + table + (postgres() ? " CASCADE" : ""),
+                    LogMapper::aConnection())
+        .isValid();
+  };
+  // Log 7 loses an event table, log 8 the blob table; log 9 the blob table's alarm
+  // index, which holds nothing of its own and is made again from the records.
+  std::map<long, std::string> dropped;
+  for (long log : {7, 8, 9}) {
+    LogMapper* m = NewLog(log);
+    ASSERT_EQ(Write(m, 1, objcrtOid, {{notificationIdOid, Int(1)}}), 1);
+    ASSERT_EQ(Write(m, 2, Oid("1.2.3.4"), {{notificationIdOid, Int(2)}}), 1);
+    dropped[log] = log == 7   ? m->get_table_name() + "ObCre"
+                   : log == 8 ? qx::record_table_name(m->get_table_name(), BLOB_TABLE)
+                              : qx::companion_table_name(m->get_table_name(), BLOB_TABLE);
+  }
   ASSERT_EQ(LogMapper::commit(), 1);
-  std::string table = m->get_table_name() + "ObCre";
-  ASSERT_TRUE(LogMapper::aDB_()
-                  .executeSql("DROP TABLE " + table + (postgres() ? " CASCADE" : ""),
-                              LogMapper::aConnection())
-                  .isValid());
+  for (const auto& [log, table] : dropped) ASSERT_TRUE(drop(table)) << table;
   ASSERT_EQ(LogMapper::commit(), 1);
   Restart();
   EXPECT_EQ(LogMapper::init_log_handles(TakeLogAttributes(), no_op_cb), 0);
-  EXPECT_FALSE(Exists(table));
   Restart();
-  LogMapper* again = Keep(new LogMapper());
-  EXPECT_EQ(again->load_table(Int(7)), 0);
-  std::string why = LogMapper::last_failure();
-  EXPECT_NE(why.find("log 7 is damaged"), std::string::npos) << why;
-  EXPECT_NE(why.find(table), std::string::npos) << why;
-  EXPECT_FALSE(Exists(table));
-  ASSERT_EQ(again->deleteDB(char(0)), 1);
-  ASSERT_EQ(LogMapper::commit(), 1);
-  EXPECT_TRUE(AllLogs().empty());
+  for (long log : {7, 8}) {
+    SCOPED_TRACE(log);
+    const std::string& table = dropped[log];
+    EXPECT_FALSE(Exists(table));
+    LogMapper* again = Keep(new LogMapper());
+    EXPECT_EQ(again->load_table(Int(log)), 0);
+    std::string why = LogMapper::last_failure();
+    EXPECT_NE(why.find("log " + std::to_string(log) + " is damaged"), std::string::npos) << why;
+    EXPECT_NE(why.find(table), std::string::npos) << why;
+    EXPECT_FALSE(Exists(table));
+    ASSERT_EQ(again->deleteDB(char(0)), 1);
+    ASSERT_EQ(LogMapper::commit(), 1);
+  }
+  LogMapper* nine = Keep(new LogMapper());
+  ASSERT_EQ(nine->load_table(Int(9)), 1);
+  EXPECT_TRUE(Exists(dropped[9]));
+  ASSERT_EQ(nine->get_all_almsvc_recs(no_op_cb, 1), 1);
+  int rc = 0;
+  Read(nine, 2, &rc);
+  EXPECT_EQ(rc, 1);
+  auto logs = AllLogs();
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_EQ(logs[0].id, Int(9));
 }
 
 // One limit for writing and reading, counted on what is stored: the deepest value an
