@@ -112,9 +112,8 @@ std::string create_own_synonym(const std::string& primary, const std::string& ta
   std::string sql;
   for (const std::string& name : own_names(primary, qxlogid)) {
     sql = "CREATE SYNONYM " + quote_identifier(name) + " FOR " + quote_identifier(table);
-    if (valid_name(name) && LogMapper::aDB_().table(name).exists(LogMapper::aConnection())) {
-      continue;
-    }
+    if (!valid_name(name)) break;  // the statement could only fail
+    if (LogMapper::aDB_().table(name).exists(LogMapper::aConnection())) continue;
     if (LogMapper::aDB_().executeSql(sql, LogMapper::aConnection()).isValid()) return name;
     break;
   }

@@ -52,8 +52,9 @@ namespace qx {
 // text the mapper builds itself.
 std::string quote_identifier(std::string_view name);
 
-// Whether the database layer takes `name` as a name (not empty, no NUL, at most 63
-// bytes); asking about any other name would only report an error.
+// Whether the database layer and both servers take `name` as a name (not empty, at
+// most 63 bytes, UTF-8 without NUL); asking about any other name, or making an object
+// of it, would only fail.
 bool valid_name(std::string_view name);
 
 // The log name of an identifier value: decimal text for an INTEGER, the octets
