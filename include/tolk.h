@@ -225,7 +225,12 @@ class LogMapper : public TolkMap {
   // table of its class. `entry` (allocated with new; its managed-object number, clear
   // state and severity set by the caller) gets the record's table type; on success the
   // alarm state cache owns that very object: the caller may keep reading it while the
-  // record is cached and must not delete it. On failure (0) the caller keeps it.
+  // record is cached and must not delete it. On failure (0) the caller keeps it. A
+  // record identifier names one record of the log: a write under one the log holds
+  // already, whatever its class, is refused (0). What a write accepts reads back as
+  // written: a value its column cannot hold whole is kept in the record's blob (an
+  // alarm's acknowledgement and clear attributes excepted: refused), and a time that is
+  // no real time leaves its column NULL.
   virtual int WriteToDB(const int& id, const Oid& recordClass, const Oid& otherClass,
                         const Asn1Value& attributes, OarInfo* entry);
   virtual int deleteDB(const int& id);
