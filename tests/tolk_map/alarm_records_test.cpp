@@ -358,8 +358,8 @@ TEST_P(AlarmRecordsTest, LookupsFindOutstandingAlarmsOfAManagedObject) {
   // Every outstanding alarm of the managed object, with its clear state.
   RWDBReader all;
   ASSERT_EQ(m->getOarInfo(17, qxalarmOid, all), 1);
-  EXPECT_EQ(LookupRows(all, &columns), (std::map<unsigned long, std::string>{
-                                     {1, "critical"}, {2, "minor"}, {3, "warning"}}));
+  EXPECT_EQ(LookupRows(all, &columns),
+            (std::map<unsigned long, std::string>{{1, "critical"}, {2, "minor"}, {3, "warning"}}));
   EXPECT_EQ(columns, 3u);
 }
 
@@ -511,8 +511,8 @@ TEST_P(AlarmRecordsTest, EveryAlarmClassIsAcknowledgedClearedAndRebuilt) {
     RWDBReader r;
     ASSERT_EQ(m->getOarInfo(static_cast<int>(moi), *c.cls, r), 1);
     EXPECT_EQ(LookupRows(r), (std::map<unsigned long, std::string>{
-                           {static_cast<unsigned long>(id), "critical"},
-                           {static_cast<unsigned long>(id + 2), "minor"}}));
+                                 {static_cast<unsigned long>(id), "critical"},
+                                 {static_cast<unsigned long>(id + 2), "minor"}}));
     Attrs all = Cleared();
     all.push_back({eventTypeOid, Oidv(kCommunicationsAlarm, TAG_CTX6)});
     ASSERT_EQ(m->UpdateDBClearAlarms(static_cast<int>(moi), *c.cls, AttrList(all)), 1);
@@ -658,7 +658,8 @@ TEST_P(AlarmRecordsTest, TrapAlarmsHaveNoSpecificProblems) {
   Attrs criteria = {{eventTypeOid, Oidv(kCommunicationsAlarm, TAG_CTX6)}};
   ASSERT_EQ(m->getOarInfo(17, intrnetOid, AttrList(criteria), r), 1);
   size_t columns = 0;
-  EXPECT_EQ(LookupRows(r, &columns), (std::map<unsigned long, std::string>{{1, "minor"}, {2, "major"}}));
+  EXPECT_EQ(LookupRows(r, &columns),
+            (std::map<unsigned long, std::string>{{1, "minor"}, {2, "major"}}));
   EXPECT_EQ(columns, 3u);
   criteria.push_back({specificProblemsOid, Set({Oidv("1.2.3")})});
   EXPECT_EQ(m->getOarInfo(17, intrnetOid, AttrList(criteria), r), 0);

@@ -7,11 +7,9 @@
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/secalm.h"
-#include "platform/db/fault_driver.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
 #include "platform/db/rwdb_inserter.h"
-#include "platform/db/rwdb_manager.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_selector.h"
 #include "platform/db/rwdb_table.h"
@@ -450,14 +448,7 @@ TEST_P(EventRecordsTest, CorruptedBlobFailsTheReadCleanly) {
 // fails with its reason: it never passes for the whole table. Start-up fails wherever
 // a read breaks off.
 TEST_P(EventRecordsTest, AWalkThatBreaksOffFailsWithItsReason) {
-  auto plan = std::make_shared<qx::db::FaultPlan>();
-  RWDBManager::setDriverWrapper([plan](std::unique_ptr<qx::db::Driver> d) {
-    return qx::db::make_fault_driver(std::move(d), plan);
-  });
-  struct Unwrap {
-    ~Unwrap() { RWDBManager::setDriverWrapper(nullptr); }
-  } unwrap;
-  Restart();  // the store opens again through the faulty driver
+  std::shared_ptr<qx::db::FaultPlan> plan = InjectFaults();
   LogMapper* m = NewLog();
   for (int id : {1, 2, 3}) ASSERT_EQ(Write(m, id, objcrtOid, {{notificationIdOid, Int(id)}}), 1);
   ASSERT_EQ(LogMapper::commit(), 1);
