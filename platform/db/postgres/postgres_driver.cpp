@@ -833,6 +833,44 @@ class PgSession : public Session {
     return s;
   }
 
+  // The relations the view's rewrite rule depends on, and theirs in turn.
+  RWDBStatus viewSources(const std::string& name, std::vector<std::string>* out) override {
+    out->clear();
+    std::vector<std::vector<std::string>> rows;
+    RWDBStatus s = select(
+        "WITH RECURSIVE src(oid, via) AS ("
+        " SELECT d.refobjid, v.oid FROM pg_catalog.pg_class v"
+        " JOIN pg_catalog.pg_rewrite r ON r.ev_class = v.oid"
+        " JOIN pg_catalog.pg_depend d ON d.objid = r.oid"
+        " AND d.classid = 'pg_catalog.pg_rewrite'::regclass"
+        " AND d.refclassid = 'pg_catalog.pg_class'::regclass"
+        " WHERE v.relname = $1 AND v.relkind = 'v' AND pg_catalog.pg_table_is_visible(v.oid)"
+        " UNION"
+        " SELECT d.refobjid, src.oid FROM src"
+        " JOIN pg_catalog.pg_rewrite r ON r.ev_class = src.oid"
+        " JOIN pg_catalog.pg_depend d ON d.objid = r.oid"
+        " AND d.classid = 'pg_catalog.pg_rewrite'::regclass"
+        " AND d.refclassid = 'pg_catalog.pg_class'::regclass)"
+        " SELECT DISTINCT c.relname FROM src JOIN pg_catalog.pg_class c ON c.oid = src.oid"
+        " WHERE src.oid <> src.via",
+        name, &rows);
+    if (!s.isValid()) return s;
+    for (const auto& row : rows) {
+      if (row[0] != name) out->push_back(row[0]);
+    }
+    if (out->empty()) {  // a view reads something: this is none
+      rows.clear();
+      s = select(
+          "SELECT count(*) FROM pg_catalog.pg_class c WHERE c.relname = $1 AND c.relkind = 'v' "
+          "AND pg_catalog.pg_table_is_visible(c.oid)",
+          name, &rows);
+      if (!s.isValid()) return s;
+      if (rows.empty() || rows[0][0] == "0")
+        return RWDBStatus(RWDBStatus::noSuchObject, "no such view: " + name);
+    }
+    return RWDBStatus();
+  }
+
   RWDBStatus fetchSchema(const std::string& name, std::vector<ColumnInfo>* out) override {
     out->clear();
     std::vector<std::vector<std::string>> cols, checks;
