@@ -171,7 +171,10 @@ class LogMapper : public TolkMap {
   // ---- Log operations.
 
   // Makes this scratch mapper into the mapper of the stored log `logId` and registers
-  // it (unless another mapper is registered under that identifier). 1 on success.
+  // it (unless another mapper is registered under that identifier). 1 on success; 0
+  // when the log has no row, or is damaged (a record table missing: last_failure() and
+  // tolk_error name it). A damaged log keeps its name and number (created()), so that
+  // it can be deleted.
   int load_table(const Asn1Value& logId);
   // 1 when the log table holds a row of exactly this log's name, else 0.
   int table_exists(const Asn1Value& logId);
@@ -198,6 +201,9 @@ class LogMapper : public TolkMap {
   // The internal record-table name "qxi" + number; empty when construction failed.
   const std::string& get_table_name() const { return table_name_; }
   bool created() const { return !table_name_.empty(); }
+  // True while the log is being created: only then are its record tables created. A
+  // stored log whose record table is missing is damaged, and opening it fails.
+  bool creating() const { return creating_; }
   uint32_t get_qxlogid() const { return qxlogid_; }
   const std::string& get_logid_type() const { return logid_type_; }
   // Size and count of the records loaded into the alarm state cache.
@@ -273,7 +279,12 @@ class LogMapper : public TolkMap {
   // table of its class. `entry` (allocated with new; its managed-object number, clear
   // state and severity set by the caller) gets the record's table type; on success the
   // alarm state cache owns that very object: the caller may keep reading it while the
-  // record is cached and must not delete it. On failure (0) the caller keeps it.
+  // record is cached and must not delete it. On failure (0) the caller keeps it. A
+  // record identifier names one record of the log: a write under one the log holds
+  // already, whatever its class, is refused (0). What a write accepts reads back as
+  // written: a value its column cannot hold whole is kept in the record's blob (an
+  // alarm's acknowledgement and clear attributes excepted: refused), and a time that is
+  // no real time leaves its column NULL.
   virtual int WriteToDB(const int& id, const Oid& recordClass, const Oid& otherClass,
                         const Asn1Value& attributes, OarInfo* entry);
   virtual int deleteDB(const int& id);
@@ -384,10 +395,11 @@ class LogMapper : public TolkMap {
   bool read_limits(Limits& out);
   // Adds a table of the log to its stored access-control object (when there is one).
   void add_to_qxDbObject(const std::string& table);
-  // The security view over the log's security alarm records, and its synonym. Raises
-  // ConflictX when the view cannot be made.
+  // The security view over the log's security alarm records, and its synonym; when
+  // another log holds the view's name (a name differing only in case), under the log's
+  // own second name (get_sec_view_name()). Raises ConflictX when the view cannot be made.
   void create_views();
-  // Drops the security view and its synonym when they exist.
+  // Drops the log's security view and its synonym when they exist; another log's stay.
   void delete_views();
   // CREATE SYNONYM for `name` (result ignored); DROP SYNONYM (raises ProcessFailX).
   void create_synonym(const std::string& name);
@@ -467,6 +479,7 @@ class LogMapper : public TolkMap {
   OarCache oar_cache_;
   LogMapper* owner_;
   bool registered_ = false;
+  bool creating_ = false;
   std::unique_ptr<RWDBTable> table_;
   std::unique_ptr<RWDBTable> qxlog_table_;
   std::string table_name_;

@@ -677,7 +677,7 @@ int AlarmLogT::get_all_almsvc_recs(Callback& cb, int flag) {
     rdr_clear_severity(r, state_col, severity_col, cleared, severity);
     update_log_record_hash(id, cls_.type, moi, cleared, severity);
   }
-  if (!r.status().isValid()) return 0;
+  if (!qx::walk_complete(r, table_name_.c_str())) return 0;
   LogRespValue lrv(owner_->get_log_id_value(), nullptr);
   cb.exec(&lrv);
   return 1;

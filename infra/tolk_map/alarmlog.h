@@ -119,6 +119,12 @@ inline constexpr std::array<ColumnDef, 12> kAlarmStateColumns = {{
     {"displayText", RWDBValue::String, 255, true, ATTR_DISPLAY_TEXT},
 }};
 
+// The attributes the acknowledgement and the clears change in their columns.
+inline constexpr std::array<ATTRIBUTES, 8> kAckClearAttributes = {
+    ATTR_ACK_STATE,   ATTR_ACK_TIME,   ATTR_ACK_OPERATOR,   ATTR_ACK_TEXT,
+    ATTR_CLEAR_STATE, ATTR_CLEAR_TIME, ATTR_CLEAR_OPERATOR, ATTR_CLEAR_TEXT,
+};
+
 // A new alarm is not acknowledged, not cleared and not displayed until its record says
 // otherwise: the clear-all and the lookups find it as outstanding.
 inline constexpr std::array<InitialText, 3> kAlarmInitialTexts = {{

@@ -58,9 +58,10 @@ bool is_criterion(const Oid& id) {
 
 bool list_fits(size_t octets, unsigned long id) {
   if (octets <= BlobT::kMaxListOctets) return true;
-  ResourceLimX::raise("the attribute list of record %lu takes %zu octets, more than the %zu a "
-                      "record holds",
-                      id, octets, BlobT::kMaxListOctets);
+  ResourceLimX::raise(
+      "the attribute list of record %lu takes %zu octets, more than the %zu a "
+      "record holds",
+      id, octets, BlobT::kMaxListOctets);
   return false;
 }
 
@@ -155,7 +156,10 @@ bool BlobT::read_record(RWDBReader& r, RespValue& values) const {
 int BlobT::ReadfromDB(const int& id, RespValue& values) {
   one_key_ = static_cast<unsigned int>(id);
   RWDBReader r = one_.reader(aConnection());
-  if (!r()) return 0;
+  if (!r()) {
+    qx::walk_complete(r, table_name_.c_str());  // no row, or a read that failed
+    return 0;
+  }
   return read_record(r, values) ? 1 : 0;
 }
 
@@ -178,7 +182,7 @@ int BlobT::get_all_log_recs(Callback& cb, int withLogId) {
       cb.exec(&row);
     }
   }
-  return r.status().isValid() ? 1 : 0;
+  return qx::walk_complete(r, table_name_.c_str()) ? 1 : 0;
 }
 
 int BlobT::get_all_almsvc_recs(Callback&, int flag) {
@@ -191,7 +195,7 @@ int BlobT::get_all_almsvc_recs(Callback&, int flag) {
       unsigned long id = 0;
       if (qx::read_unsigned(r, logrecid_col, id)) ids.push_back(id);
     }
-    if (!r.status().isValid()) return 0;
+    if (!qx::walk_complete(r, table_name_.c_str())) return 0;
   }
   std::vector<qx::BlobAlarmIndex::State> states;
   if (!index_->states(states)) return 0;
@@ -253,8 +257,7 @@ int BlobT::getBlobMOCInfo(const int& id, Oid& recordClass) const {
 
 // ---- Writing, changing, deleting.
 
-int BlobT::WriteToDB(const int& id, const Oid&, const Oid&, const Asn1Value& attributes,
-                     OarInfo*) {
+int BlobT::WriteToDB(const int& id, const Oid&, const Oid&, const Asn1Value& attributes, OarInfo*) {
   ExceptionScope scope;
   const char* what = "Error in writing to the Database \n";
   unsigned long key = static_cast<unsigned int>(id);
@@ -512,8 +515,7 @@ int BlobT::getOarInfo(const int moiId, const Oid&, const Asn1Value& attributes,
   if (!qx::take_list(attributes, criteria)) return failed(78, 79, what);
   for (const qx::Attribute& c : criteria) {
     if (!is_criterion(c.id)) {
-      InvalidX::raise("attribute %s is no criterion of an alarm selection",
-                      c.id.format().c_str());
+      InvalidX::raise("attribute %s is no criterion of an alarm selection", c.id.format().c_str());
       return failed(78, 79, what);
     }
   }

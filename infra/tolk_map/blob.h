@@ -178,8 +178,8 @@ class BlobT : public LogMapper {
   RWDBUpdater updater_;  // userDefined by logRecordId
   RWDBDeleter deleter_;  // by logRecordId
   unsigned long key_ = 0;
-  RWDBSelector all_;       // logRecordId, userDefined of every row
-  RWDBSelector ids_;       // logRecordId of every row
+  RWDBSelector all_;          // logRecordId, userDefined of every row
+  RWDBSelector ids_;          // logRecordId of every row
   mutable RWDBSelector one_;  // logRecordId, userDefined of one record
   mutable unsigned long one_key_ = 0;
   std::unique_ptr<qx::BlobAlarmIndex> index_;

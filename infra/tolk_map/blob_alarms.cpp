@@ -119,9 +119,9 @@ const IndexDef kIndexIndexes[] = {{"bamoi", "moiHash"}, {"balid", "logRecordId"}
 
 // The columns every row gives (an empty blob is NULL); the managed object's two are NULL
 // without one.
-constexpr ATTRIBUTES kWithoutMoi[] = {ATTR_LOG_RECORD_ID,    ATTR_CLEAR_STATE,
+constexpr ATTRIBUTES kWithoutMoi[] = {ATTR_LOG_RECORD_ID,      ATTR_CLEAR_STATE,
                                       ATTR_PERCEIVED_SEVERITY, ATTR_PROBABLE_CAUSE,
-                                      ATTR_EVENT_NAME,       ATTR_SPECIFIC_PROBLEMS};
+                                      ATTR_EVENT_NAME,         ATTR_SPECIFIC_PROBLEMS};
 constexpr ATTRIBUTES kWithMoi[] = {ATTR_LOG_RECORD_ID,  ATTR_CLEAR_STATE, ATTR_PERCEIVED_SEVERITY,
                                    ATTR_PROBABLE_CAUSE, ATTR_EVENT_NAME,  ATTR_SPECIFIC_PROBLEMS,
                                    ATTR_MOI_ID,         ATTR_MOI};
@@ -142,8 +142,8 @@ BlobAlarmIndex::BlobAlarmIndex(const LogMapper& owner, const std::string& prefix
       image_(kIndexColumns) {}
 
 const TableLayout& BlobAlarmIndex::layout() {
-  static const TableLayout kLayout = {"_bAlm", kIndexColumns, kIndexIndexes, nullptr,
-                                      "ERROR: schema fetch failed."};
+  static const TableLayout kLayout = {
+      "_bAlm", kIndexColumns, kIndexIndexes, nullptr, "ERROR: schema fetch failed.", true};
   return kLayout;
 }
 

@@ -146,8 +146,8 @@ class BlobAlarmIndex {
   RWDBTable table_;
   RowImage image_;
   RWDBInserter inserter_;
-  RWDBDeleter deleter_;   // by logRecordId
-  RWDBDeleter clear_;     // every row
+  RWDBDeleter deleter_;  // by logRecordId
+  RWDBDeleter clear_;    // every row
   RWDBSelector outstanding_;
   unsigned long key_ = 0;
   long hash_ = 0;

@@ -167,6 +167,13 @@ bool read_blob_view(RWDBReader& r, const RWCString& column, std::string_view& ou
   return true;
 }
 
+bool walk_complete(const RWDBReader& r, const char* what) {
+  RWDBStatus s = r.status();
+  if (s.isValid()) return true;
+  ProcessFailX::raise("%s cannot be read: %s", what, s.message().data());
+  return false;
+}
+
 // ---- Decoding helpers: a wrong syntax is a plain false, never a raised exception.
 
 namespace {
@@ -199,16 +206,12 @@ bool decode_unsigned_value(const Asn1Value& v, unsigned long& n) {
   return v.decode_unsigned(n);
 }
 
-// The text of a string value: its octets up to the first NUL, at most 255.
+// The text of a string value: its octets.
 bool decode_text(const Asn1Value& v, std::string& text) {
   if (!v || is_set_or_sequence(v)) return false;
   ExceptionScope scope;
   std::string octets;
   if (!v.decode_octets(octets)) return false;
-  size_t end = octets.find('\0');
-  if (end == std::string::npos) end = octets.size();
-  if (end > 255) end = 255;
-  octets.resize(end);
   text = std::move(octets);
   return true;
 }
@@ -220,7 +223,6 @@ bool decode_oid_text(const Asn1Value& v, std::string& text) {
   if (!qx::oid_text::valid_contents(contents)) return false;
   text.clear();
   qx::oid_text::append_dotted(contents, text);
-  if (text.size() > 255) text.resize(255);
   return true;
 }
 

@@ -9,9 +9,11 @@
 //   rdr_<syntax>  reads one column of the current result row back into a value;
 //   pop_ack_* / pop_clear_*  decode a value into a caller-owned field.
 // Every codec returns true when it produced a column value or attribute value, false
-// when it did not. A codec given a value of another syntax stores nothing (or, where
-// the family says so, the text built so far), never an indeterminate value, and raises
-// nothing (rdr_eventType and rdr_formatedVal excepted, as documented).
+// when it did not. Texts are produced whole: how much of a text its column holds is
+// decided where the row is written (RowImage::fit_text) or by the database layer. A codec given a
+// value of another syntax stores nothing (or, where the family says so, the text built so far),
+// never an indeterminate value, and raises nothing (rdr_eventType and rdr_formatedVal excepted, as
+// documented).
 //
 // Thread-safety: readers share the indicator `nullval`; use from one thread at a time.
 #pragma once
@@ -284,15 +286,14 @@ bool time_to_datetime(const Asn1Value& value, RWDBDateTime& out, bool& absent);
 // A stored date-time back as a GeneralizedTime value, in UTC.
 bool datetime_to_time(const RWDBDateTime& dt, Asn1Value& out);
 
-// The distinguished-name text of an object instance, through the name cache, cut to
-// 255 characters.
+// The distinguished-name text of an object instance, through the name cache.
 bool instance_fdn(const Asn1Value& oi, std::string& text);
 
 // Capacity threshold text: "%d " per component; false when `value` is not a SET (text
 // empty then) or a component is not an INTEGER (skipped).
 bool convert_text(const Asn1Value& value, std::string& text);
 
-// The formatted text (value notation) of an attribute value, cut to 255 characters.
+// The formatted text (value notation) of an attribute value.
 bool formatted_text(const Oid& attr, const Asn1Value& value, std::string& text);
 
 // Adapters onto the database layer, in one place.
@@ -307,5 +308,10 @@ bool read_blob(RWDBReader& r, const RWCString& column, RWDBBlob& out);
 // valid until its next row.
 bool read_text_view(RWDBReader& r, const RWCString& column, std::string_view& out);
 bool read_blob_view(RWDBReader& r, const RWCString& column, std::string_view& out);
+// Whether the rows of `r` were walked to their end: false, with ProcessFailX ("<what>
+// cannot be read: <reason>"), when the walk broke off (a damaged page, a lost
+// connection) or the query itself failed. Call it when the reader has returned its
+// last row.
+bool walk_complete(const RWDBReader& r, const char* what);
 
 }  // namespace qx

@@ -111,33 +111,76 @@ void LogMapper::Delete_qxDbObject() {
   db_object_.reset();
 }
 
+namespace qx {
+
+std::array<std::string, 2> own_names(const std::string& primary, uint32_t qxlogid) {
+  return {primary, primary + "_" + std::to_string(qxlogid)};
+}
+
+// A name another log holds is passed over without trying it: a statement that fails
+// inside the log's creating transaction costs that transaction a roll-back to its last
+// good statement. A failure for any other reason would befall the second name alike.
+std::string create_own_synonym(const std::string& primary, const std::string& table,
+                               uint32_t qxlogid) {
+  std::string sql;
+  for (const std::string& name : own_names(primary, qxlogid)) {
+    sql = "CREATE SYNONYM " + quote_identifier(name) + " FOR " + quote_identifier(table);
+    if (!valid_name(name)) break;  // the statement could only fail
+    if (LogMapper::aDB_().table(name).exists(LogMapper::aConnection())) continue;
+    if (LogMapper::aDB_().executeSql(sql, LogMapper::aConnection()).isValid()) return name;
+    break;
+  }
+  tolk_error.print("Synonym creation failure: DB SQL: %s\n", sql.c_str());
+  return std::string();
+}
+
+bool stands_for(const std::string& name, const std::string& table) {
+  if (!valid_name(name)) return false;
+  RWDBTable view = LogMapper::aDB_().table(name);
+  return view.exists(LogMapper::aConnection()) && view.reads(table, LogMapper::aConnection());
+}
+
+}  // namespace qx
+
+// The security view, under the first of the log's own names that is free.
 void LogMapper::create_views() {
+  std::string secalm = qx::record_table_name(table_name_, SECALM_TABLE);
   std::string text =
       "SELECT loggingTime securityLogTime, serviceUser_s, \t\t\teventName securityEvent, "
       "MOC_s securityMOC, \t\t\tMOI_s securityMOI, eventTime securityeventTime, "
       "\t\t\tsecurityAlmDtectrs, serviceProvider_s, \t\t\tlogRecordId securityRecordId, "
       "securityAlmCauses, \t\t\tsecurityAlmSeverty FROM " +
-      qx::quote_identifier(qx::record_table_name(table_name_, SECALM_TABLE));
-  RWDBStatus s = aDB_().createView(sec_view_, text, aConnection());
-  if (!s.isValid()) {
-    ConflictX::raise("security view %s not created: %s", sec_view_.c_str(), s.message().data());
+      qx::quote_identifier(secalm);
+  RWDBStatus s;
+  for (const std::string& name : qx::own_names("qx_" + std::string(log_name_) + "_sec", qxlogid_)) {
+    if (aDB_().table(name).exists(aConnection())) {
+      if (qx::stands_for(name, secalm)) break;  // made already
+      continue;                                 // another log's
+    }
+    s = aDB_().createView(name, text, aConnection());
+    if (!s.isValid()) break;
+    sec_view_ = name;
+    create_synonym(sec_view_);
     return;
   }
-  create_synonym(sec_view_);
+  ConflictX::raise("security view of log %s not created: %s", log_name_,
+                   s.isValid() ? "it exists already" : s.message().data());
 }
 
-// Drops the security view and its synonym when they exist: a view left behind would
-// keep the server from dropping the log's security alarm table.
+// Drops the log's security view and its synonym: a view left behind would keep the
+// server from dropping the log's security alarm table. Another log's view under a name
+// that folds to the same stays.
 void LogMapper::delete_views() {
-  std::string synonym = sec_view_ + "table";
-  if (qx::valid_name(synonym) && aDB_().table(synonym).exists(aConnection())) {
-    delete_synonym(synonym);
-  }
-  if (qx::valid_name(sec_view_) && aDB_().table(sec_view_).exists(aConnection())) {
-    RWDBResult r = aDB_().executeSql("DROP VIEW " + qx::quote_identifier(sec_view_), aConnection());
+  std::string secalm = qx::record_table_name(table_name_, SECALM_TABLE);
+  for (const std::string& view : qx::own_names("qx_" + std::string(log_name_) + "_sec", qxlogid_)) {
+    if (qx::stands_for(view + "table", secalm)) delete_synonym(view + "table");
+    if (Exception::pending()) return;
+    if (!qx::stands_for(view, secalm)) continue;
+    RWDBResult r = aDB_().executeSql("DROP VIEW " + qx::quote_identifier(view), aConnection());
     if (!r.isValid()) {
-      ProcessFailX::raise("security view %s not dropped: %s", sec_view_.c_str(),
+      ProcessFailX::raise("security view %s not dropped: %s", view.c_str(),
                           r.status().message().data());
+      return;
     }
   }
 }

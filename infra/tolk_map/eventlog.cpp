@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/trace.h"
 #include "infra/tolk_map/util.h"
@@ -13,6 +14,7 @@
 #include "platform/db/rwdb_selector.h"
 #include "platform/db/rwdb_table.h"
 #include "platform/db/rwdb_updater.h"
+#include "platform/value/ber.h"
 #include "platform/value/exception.h"
 
 const Oid eventTypeOid("2.9.3.2.7.14");
@@ -70,6 +72,97 @@ const ReaderSpec kCommonReaders[] = {
     {"additionalinfo_s", rdr_qxlist, "additionalInfo_s", &additionalInfoOid},
     {"logrectype", rdr_oid, "logRecType", &objectClassOid},
 };
+
+}  // namespace
+
+namespace {
+
+// Whether the table keeps `attr` in a date-time column.
+bool is_datetime(const EventLogT& table, ATTRIBUTES attr) {
+  for (const ColumnDef& c : table.event_class().columns) {
+    if (c.attr == attr) return c.type == RWDBValue::DateTime;
+  }
+  return false;
+}
+
+// Adds the changes of `attrs` to `up`: column attributes through their update codecs,
+// list values into a new blob. The blob keeps every other value the record's blob holds:
+// the list values not named, and values kept there because their column could not hold
+// them, unless the update gives them anew. False (exception raised) for a value its
+// column cannot hold (an invalid time excepted: it makes its column NULL), a blob that
+// cannot be built, or a stored blob that does not decode.
+bool assign_update(EventLogT& table, int id, std::vector<Attribute>& attrs, RWDBUpdater& up) {
+  Asn1Value blob = empty_blob_value();
+  RespValue stored;  // what the record's blob holds, read at the first registered attribute
+  bool read = false;
+  bool rewrite = false;
+  for (qx::Attribute& a : attrs) {
+    PopValues* pv = table.pop_hash().fetch(&a.id);
+    if (pv == nullptr) continue;
+    if (!read) {  // without a row nothing is kept, and the update changes nothing
+      read = true;
+      ExceptionScope reading;
+      table.read_blob_column(id, stored);
+      if (const Exception* x = reading.caught()) {
+        std::string why = x->full_reason();
+        reading.close();
+        ProcessFailX::raise("update of %s refused: %s", table.get_table_name().c_str(),
+                            why.c_str());
+        return false;
+      }
+    }
+    if (pv->pop == pop_qxlist) {
+      if (!blob.add_component(a.pair)) {
+        ResourceLimX::raise("blob cannot be built");
+        return false;
+      }
+      rewrite = true;
+    } else if (!pv->pop(&table, up, pv->column, a.id, a.value) && !is_datetime(table, pv->attr)) {
+      InvalidX::raise("value of attribute %s does not fit its column", a.id.format().c_str());
+      return false;
+    }
+    Asn1Value held;
+    if (stored.find_value(a.id, held) == 1) {  // the new value replaces the one kept
+      stored.remove(a.id);
+      rewrite = true;
+    }
+  }
+  if (rewrite) {
+    if (!table.append_values(blob, stored)) return false;
+    Oid none;
+    pop_blob(&table, up, blob_col, none, blob);
+  }
+  return true;
+}
+
+// The column readers from `first` on (at most 64) whose attribute the blob holds as
+// well, as a bit set (bit 0: `first`): a value its column could not hold whole is kept
+// in the blob, and is read from there, not from what its column holds of it.
+uint64_t kept_in_blob(const Asn1Value& blob,
+                      std::vector<std::pair<size_t, RdrInfo*>>::const_iterator first,
+                      std::vector<std::pair<size_t, RdrInfo*>>::const_iterator last) {
+  // Kept values are rare: a pair whose identifier's last octet no reader's has is
+  // passed over without comparing it with each reader's identifier.
+  uint64_t last_octets = 0;
+  for (auto it = first; it != last; ++it) {
+    std::string_view id = it->second->attr.contents().view();
+    if (!id.empty()) last_octets |= uint64_t{1} << (static_cast<uint8_t>(id.back()) & 63);
+  }
+  uint64_t kept = 0;
+  for (const Asn1Value& pair : blob.components()) {
+    std::string_view c = pair.contents();
+    if (!pair.constructed() || c.empty()) continue;  // refused when the pairs are read
+    const auto* p = reinterpret_cast<const uint8_t*>(c.data());
+    ber::Header h = ber::read_trusted(p);
+    std::string_view id = c.substr(h.header_len, h.content_len);
+    if (id.empty() || (last_octets >> (static_cast<uint8_t>(id.back()) & 63) & 1) == 0) continue;
+    uint64_t bit = 1;
+    for (auto it = first; it != last && bit != 0; ++it, bit <<= 1) {
+      if (it->second->attr.contents().view() == id) kept |= bit;
+    }
+  }
+  return kept;
+}
 
 }  // namespace
 
@@ -191,6 +284,21 @@ void EventLogT::init_alarmsvc_variables() {
 
 // ---- Writing.
 
+namespace {
+// Prints the two failure lines of a write or an update (`what` the first); 0.
+int failed(const int (&numbers)[2], const char* what) {
+  tolk_error.print(numbers[0], "%s", what);
+  tolk_error.print(numbers[1], "Attribute List not in correct format \n");
+  return 0;
+}
+int write_failed(const int (&numbers)[2]) {
+  return failed(numbers, "Error in writing to the Database \n");
+}
+int update_failed(const int (&numbers)[2]) {
+  return failed(numbers, "Error in updating to the Database \n");
+}
+}  // namespace
+
 int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn1Value& attributes,
                          OarInfo* entry) {
   ExceptionScope scope;
@@ -224,18 +332,32 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
     if (pv->ins != ins_qxlist && field == nullptr) continue;
     id = *key;
     Asn1Value value = *++component.components().begin();
-    if (pv->ins == ins_qxlist) {
-      if (!blob.add_pair(component, parts)) return 0;
-      if (field != nullptr) ins_formatedVal(this, field, id, value);
-    } else if (pv->ins(this, field, id, value)) {
-      // A value that its codec refuses leaves the column empty, as an absent one.
-      img.given(pv->attr);
+    bool keep = pv->ins == ins_qxlist;
+    if (keep) {
+      // The text column is for people: it holds what it can of the value.
+      if (field != nullptr && ins_formatedVal(this, field, id, value)) img.fit_text(pv->attr);
+    } else {
+      bool stored = pv->ins(this, field, id, value);
+      if (stored) img.given(pv->attr);
+      if (pv->attr == ATTR_EVENT_NAME) fix_event_name(field);
+      // A value its column cannot hold whole (one its codec refuses, or a text too long
+      // or not storable as text) is kept exactly in the blob, where the record keeps
+      // its exact values; the column holds what it can. Times keep their own rule: an
+      // invalid time leaves its column NULL.
+      keep = !img.is_datetime(pv->attr) && (!stored || !img.fit_text(pv->attr));
     }
+    if (keep && pv->ins != ins_qxlist &&
+        std::find(cls_.changed_in_place.begin(), cls_.changed_in_place.end(), pv->attr) !=
+            cls_.changed_in_place.end()) {
+      InvalidX::raise("value of attribute %s does not fit its column", id.format().c_str());
+      break;  // nothing is written; the failure lines follow
+    }
+    if (keep && !blob.add_pair(component, parts)) return 0;
   }
+  if (Exception::pending()) return write_failed(cls_.messages.write);
   // Every record has its blob: an empty SET when it has no list values, so that no
   // record carries another's list values and every record reads back.
   blob.finish();
-  fix_event_name(img.myColumn(ATTR_EVENT_NAME));
   img.set_nulls();
   // The row is always written: a record whose write succeeded must read back.
   RWDBResult res = inserter_.execute(aConnection());
@@ -243,24 +365,11 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
     ProcessFailX::raise("insert into %s refused: %s", table_name_.c_str(),
                         res.status().message().data());
   }
-  if (scope.caught() != nullptr) {
-    tolk_error.print(cls_.messages.write[0], "Error in writing to the Database \n");
-    tolk_error.print(cls_.messages.write[1], "Attribute List not in correct format \n");
-    return 0;
-  }
+  if (scope.caught() != nullptr) return write_failed(cls_.messages.write);
   return 1;
 }
 
 // ---- Updating.
-
-namespace {
-// Prints the two failure lines of an update.
-int update_failed(const int (&numbers)[2]) {
-  tolk_error.print(numbers[0], "Error in updating to the Database \n");
-  tolk_error.print(numbers[1], "Attribute List not in correct format \n");
-  return 0;
-}
-}  // namespace
 
 RWDBResult EventLogT::execute_update(RWDBUpdater& up, unsigned long,
                                      const std::vector<qx::Attribute>&) {
@@ -274,30 +383,7 @@ int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes) {
   RWDBUpdater up = table_->updater();
   unsigned long key = static_cast<unsigned int>(id);
   up.where((*table_)[logrecid_col] == RWDBExpr(key));
-  Asn1Value blob = qx::empty_blob_value();
-  RespValue old;
-  bool list_seen = false;
-  for (qx::Attribute& a : attrs) {
-    PopValues* pv = pop_hash_->fetch(&a.id);
-    if (pv == nullptr) continue;
-    if (pv->pop == pop_qxlist) {
-      if (!blob.add_component(a.pair)) {
-        ResourceLimX::raise("blob cannot be built");
-        return 0;
-      }
-      if (!list_seen) read_blob_column(id, old);
-      list_seen = true;
-      old.remove(a.id);
-    } else {
-      pv->pop(this, up, pv->column, a.id, a.value);
-    }
-  }
-  if (list_seen) {
-    if (!append_values(blob, old)) return 0;
-    Oid none;
-    pop_blob(this, up, blob_col, none, blob);
-  }
-  if (Exception::pending()) return update_failed(cls_.messages.update);
+  if (!qx::assign_update(*this, id, attrs, up)) return update_failed(cls_.messages.update);
   if (up.entries() == 0) return 1;
   RWDBResult res = execute_update(up, key, attrs);
   if (!res.isValid()) {
@@ -317,30 +403,9 @@ int EventLogT::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& r
   RWDBUpdater up = table_->updater();
   unsigned long key = static_cast<unsigned int>(id);
   up.where((*table_)[logrecid_col] == RWDBExpr(key));
-  Asn1Value blob = qx::empty_blob_value();
-  bool list_seen = false;
   RespValue report;
-  for (qx::Attribute& a : attrs) {
-    Fill_response(report, a.id, a.value, old);
-    old.remove(a.id);
-    PopValues* pv = pop_hash_->fetch(&a.id);
-    if (pv == nullptr) continue;
-    if (pv->pop == pop_qxlist) {
-      if (!blob.add_component(a.pair)) {
-        ResourceLimX::raise("blob cannot be built");
-        return 0;
-      }
-      list_seen = true;
-    } else {
-      pv->pop(this, up, pv->column, a.id, a.value);
-    }
-  }
-  if (list_seen) {
-    if (!append_blob_values(blob, old)) return 0;
-    Oid none;
-    pop_blob(this, up, blob_col, none, blob);
-  }
-  if (Exception::pending()) return update_failed(cls_.messages.update_response);
+  for (qx::Attribute& a : attrs) Fill_response(report, a.id, a.value, old);
+  if (!qx::assign_update(*this, id, attrs, up)) return update_failed(cls_.messages.update_response);
   if (up.entries() > 0) {
     RWDBResult res = execute_update(up, key, attrs);
     if (!res.isValid()) {
@@ -401,7 +466,9 @@ bool EventLogT::read_row(RWDBReader& r, const std::vector<std::pair<size_t, RdrI
     ++it;
   }
   values.reserve(values.size() + static_cast<size_t>(readers.end() - it) + blob.num_comps());
-  for (; it != readers.end(); ++it) {
+  uint64_t kept = blob ? qx::kept_in_blob(blob, it, readers.end()) : 0;
+  for (uint64_t bit = 1; it != readers.end(); ++it, bit <<= 1) {
+    if ((kept & bit) != 0) continue;  // the blob holds the whole value
     RdrInfo* info = it->second;
     Asn1Value v;
     r[it->first];  // the reader's lookup of its column by name finds it at once
@@ -419,7 +486,10 @@ int EventLogT::ReadfromDB(const int& id, RespValue& values) {
   unsigned long key = static_cast<unsigned int>(id);
   sel.where((*table_)[logrecid_col] == RWDBExpr(key));
   RWDBReader r = sel.reader(aConnection());
-  if (!r()) return 0;
+  if (!r()) {
+    qx::walk_complete(r, table_name_.c_str());  // no row, or a read that failed
+    return 0;
+  }
   if (!read_row(r, column_readers(r), values)) return 0;
   if (cls_.single_row_read && r()) {
     std::cout << "\n***ERROR - more than one logrecordid " << id << "\n" << std::endl;
@@ -432,7 +502,6 @@ int EventLogT::get_all_log_recs(Callback& cb, int withLogId) {
   RWDBSelector sel = aDB_().selector();
   sel << *table_;
   RWDBReader r = sel.reader(aConnection());
-  if (!r.isValid()) outputStatus(r.status());
   std::vector<std::pair<size_t, RdrInfo*>> readers;
   bool first = true;
   RespValue row;  // lent to the callback for one row at a time, then emptied for the next
@@ -453,12 +522,12 @@ int EventLogT::get_all_log_recs(Callback& cb, int withLogId) {
       cb.exec(&row);
     }
   }
-  return 1;
+  // A walk that broke off must not pass for the whole table.
+  return qx::walk_complete(r, table_name_.c_str()) ? 1 : 0;
 }
 
 int EventLogT::get_all_almsvc_recs(Callback&, int flag) {
   RWDBReader r = alarmsvc_selector_.reader(aConnection());
-  if (!r.isValid()) return 0;
   while (r()) {
     if (tolk_map_debug != 0) std::cout << "The column is " << r.column(0).name() << std::endl;
     unsigned long id = 0;
@@ -466,5 +535,5 @@ int EventLogT::get_all_almsvc_recs(Callback&, int flag) {
       update_log_record_hash(id, cls_.type, 0, 0, 0);
     }
   }
-  return 1;
+  return qx::walk_complete(r, table_name_.c_str()) ? 1 : 0;
 }

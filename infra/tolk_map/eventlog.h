@@ -132,6 +132,11 @@ struct EventClass {
   // table checks it; the others read the first row).
   bool single_row_read = false;
   std::span<const InitialText> initial_texts = {};
+  // Attributes whose columns operations other than UpdateDB change in place (an alarm's
+  // acknowledgement and clear). A record keeps a value its column cannot hold whole in
+  // its blob, where it takes the column's place when read: for these attributes the
+  // column would later hold a newer value, so a write refuses such a value instead.
+  std::span<const ATTRIBUTES> changed_in_place = {};
   // Written on standard output, with the debug switch on, when the table's schema
   // cannot be fetched.
   const char* schema_failure_text = "ERROR: schema fetch failed";

@@ -21,42 +21,26 @@ namespace qx {
 
 namespace {
 
-constexpr size_t kMaxFormatted = 255;
-
-// Cuts what was appended to out from `start` on to kMaxFormatted octets, never
-// inside a character: a cut UTF-8 sequence would make the whole row unwritable.
-void cut_appended(std::string& out, size_t start) {
-  if (out.size() - start <= kMaxFormatted) return;
-  size_t end = start + kMaxFormatted;
-  while (end > start && (static_cast<unsigned char>(out[end]) & 0xC0) == 0x80) --end;
-  out.resize(end);
-}
-
-// Appends the formatted text of an attribute value, cut.
+// Appends the formatted text of an attribute value, whole: what a column holds of it
+// is the table's business (RowImage::fit_text).
 bool append_formatted(const Oid& attr, const Asn1Value& value, std::string& out) {
   if (!value) return false;
   ExceptionScope scope;
-  size_t start = out.size();
   ::qx::append_attribute(attr, value, FORMAT_NAMES, out);
-  cut_appended(out, start);
   return true;
 }
 
-// Appends the distinguished-name text of an object instance through the name cache,
-// cut (the cache keeps the whole text).
+// Appends the distinguished-name text of an object instance through the name cache.
 bool append_instance_fdn(const Asn1Value& oi, std::string& out) {
   static Asn1ValueFdnCache_hash* cache = FdnCache::init();
   (void)cache;
-  size_t start = out.size();
   if (FdnCache* hit = FdnCache::lookup(oi)) {
     out += hit->get_fdn().view();
-    cut_appended(out, start);
     return true;
   }
   if (!oi) return false;
   std::string text = oi2fdn(oi);
   out += text;
-  cut_appended(out, start);
   if (FdnCache::p_fdn_cache != nullptr) {
     FdnCache::flush();
     new FdnCache(oi, DataUnit(std::move(text)));

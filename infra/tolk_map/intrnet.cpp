@@ -68,6 +68,7 @@ const qx::EventClass kEventClass = {
     .readers = kReaders,
     .messages = {{80, 81}, {82, 83}, {84, 85}},
     .initial_texts = qx::kAlarmInitialTexts,
+    .changed_in_place = qx::kAckClearAttributes,
 };
 
 const qx::AlarmClass kClass = {

@@ -87,6 +87,22 @@ bool check_codec(bool ok, const Oid& id) {
   return false;
 }
 
+// Whether the value of `id` goes whole into its column of the log table: its codec takes
+// it (check_codec) and its text is neither longer than the column nor unstorable as
+// text. The log table has no blob of exact values: a value that would be cut (and then
+// read back as another value, or not at all) is refused with its reason.
+bool fits_log_column(LogMapper* m, LogMapperImpl& probe, PopValues* pv, Oid& id, Asn1Value& value) {
+  probe.initialize();
+  void* field = probe.myColumn(pv->attr);
+  bool ok =
+      pv->ins == ins_qxlist ? ins_formatedVal(m, field, id, value) : pv->ins(m, field, id, value);
+  if (!check_codec(ok, id)) return false;
+  if (probe.fit_text(pv->attr)) return true;
+  InvalidX::raise("value of attribute %s does not fit its column (at most %ld characters)",
+                  id.format().c_str(), probe.columns()[probe.column_of(pv->attr)].length);
+  return false;
+}
+
 RWDBTable shared_table(const char* name) { return LogMapper::aDB_().table(name); }
 
 // An attribute without a column of the log table is passed over when the platform knows
@@ -330,6 +346,7 @@ uint32_t LogMapper::allocate_qxlogid() {
         r >> n;
         if (n > highest) highest = n;
       }
+      if (!qx::walk_complete(r, "the internal log numbers")) return 0;
     }
     if (highest < qxlogid_val) highest = qxlogid_val;
     unsigned long next = highest + 1;
@@ -547,10 +564,7 @@ void LogMapper::create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Valu
         if (!known_attribute(ids[i])) return;
         continue;
       }
-      void* field = probe.myColumn(pv->attr);
-      bool ok = pv->ins == ins_qxlist ? ins_formatedVal(this, field, ids[i], values[i])
-                                      : pv->ins(this, field, ids[i], values[i]);
-      if (!check_codec(ok, ids[i])) return;
+      if (!fits_log_column(this, probe, pv, ids[i], values[i])) return;
     }
   }
   Unit unit;
@@ -570,7 +584,9 @@ void LogMapper::create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Valu
   }
   bind_logvars("Log");
   bind_qxlogvars("QxLog");
+  creating_ = true;
   build_tables();
+  creating_ = false;
   if (Exception::pending()) return;
   if (!qx_insert() || !insert(ids, values)) return;
   Create_qxDbObject(log_name_, ownerId);
@@ -635,7 +651,7 @@ int LogMapper::load_table(const Asn1Value& logId) {
   // access-control object (nothing when it lists it already).
   if (!Exception::pending() && history_) add_to_qxDbObject(history_->name());
   if (qxlogid_val < n) qxlogid_val = n;
-  return Exception::pending() ? 0 : 1;
+  return Exception::pending() ? 0 : 1;  // a damaged log: last_failure() names the table
 }
 
 // ---- Changing the log's attributes.
@@ -656,12 +672,14 @@ int LogMapper::UpdateDB(const Asn1Value& attributeList, const OidArray&, const A
     up.where((*table_)[qxlogid_col] == RWDBExpr(n) &&
              (*table_)[logid_col] == RWDBExpr(RWCString(log_name_)));
     bool ok = true;
+    LogMapperImpl probe;
     for (size_t i = 0; ok && i < ids.size(); ++i) {
       PopValues* pv = pop_hash_->fetch(&ids[i]);
       if (pv == nullptr) {
         ok = known_attribute(ids[i]);
         continue;
       }
+      if (!(ok = fits_log_column(this, probe, pv, ids[i], values[i]))) break;
       // The discriminator construct is changed in place: the row, its other
       // attributes and its internal number stay. List-valued schedule attributes
       // keep their formatted text in their own columns.
@@ -697,16 +715,18 @@ int LogMapper::deleteDB(char keepRows) {
     Delete_qxDbObject();
     if (!Exception::pending()) delete_views();
     for (int t = 0; t < NUM_TABLE_TYPES && !Exception::pending(); ++t) {
-      // By the names the log's objects have, whether or not a table object is
-      // loaded for them (after a restart the table objects know no synonym).
-      std::string synonym = qx::record_synonym_name(log_name_, TABLE_TYPE(t));
-      if (qx::valid_name(synonym) && aDB_().table(synonym).exists(aConnection())) {
-        delete_synonym(synonym);
+      // By the names the log's objects may have, whether or not a table object is
+      // loaded for them (after a restart the table objects know no synonym), and only
+      // a synonym that stands for this log's table.
+      std::string table = qx::record_table_name(table_name_, TABLE_TYPE(t));
+      for (const std::string& synonym :
+           qx::own_names(qx::record_synonym_name(log_name_, TABLE_TYPE(t)), qxlogid_)) {
+        if (!Exception::pending() && qx::stands_for(synonym, table)) delete_synonym(synonym);
       }
       if (Exception::pending()) break;
       bool dropped = true;
-      for (const std::string& name : {qx::record_table_name(table_name_, TABLE_TYPE(t)),
-                                      qx::companion_table_name(table_name_, TABLE_TYPE(t))}) {
+      for (const std::string& name :
+           {table, qx::companion_table_name(table_name_, TABLE_TYPE(t))}) {
         if (name.empty()) continue;
         RWDBTable rt = aDB_().table(name);
         RWDBStatus s = rt.exists(aConnection()) ? rt.drop(aConnection()) : RWDBStatus();

@@ -4,6 +4,8 @@
 // tables and synonyms.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -69,6 +71,20 @@ std::string record_table_name(const std::string& prefix, TABLE_TYPE type);
 std::string companion_table_name(const std::string& prefix, TABLE_TYPE type);
 // The synonym of a log's record table of a type.
 std::string record_synonym_name(const std::string& log_name, TABLE_TYPE type);
+
+// The names under which a log makes an object named after itself (synonyms, views):
+// `primary`, or, when another log holds an object of a name that folds to the same
+// (logs "Foo" and "foo"), `primary` + "_" + the log's internal number. A log makes its
+// object under the first that is free, and drops under either only an object that
+// reads its own tables: a log never replaces, takes or drops another log's objects.
+std::array<std::string, 2> own_names(const std::string& primary, uint32_t qxlogid);
+// Makes the synonym of `table` under the first of own_names(primary, qxlogid) that is
+// free. Its name, or empty when neither could be made (the failing SQL on tolk_error).
+std::string create_own_synonym(const std::string& primary, const std::string& table,
+                               uint32_t qxlogid);
+// Whether `name` is a synonym or view that reads `table`, directly or through another
+// view: an object of the log that owns `table`.
+bool stands_for(const std::string& name, const std::string& table);
 
 // The table that hands out internal log numbers.
 extern const char* const kLogNumberTable;

@@ -31,6 +31,7 @@ const qx::EventClass kEventClass = {
     .readers = {},
     .messages = {{72, 73}, {74, 75}, {76, 77}},
     .initial_texts = kInitialTexts,
+    .changed_in_place = qx::kAckClearAttributes,
     .schema_failure_text = "QxAlarmT::ERROR: schema fetch failed",
 };
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/storage.h"
 #include "infra/tolk_map/trace.h"
 #include "infra/tolk_map/util.h"
@@ -28,8 +29,16 @@ bool attach_record_table(const LogMapper& owner, const std::string& name, const 
     }
     return false;
   }
+  if (!owner.creating() && !layout.rebuilt_from_records) {
+    tolk_error.print("Log %s is damaged: its record table %s is missing.\n", owner.get_logid(),
+                     name.c_str());
+    ConflictX::raise("log %s is damaged: its record table %s is missing", owner.get_logid(),
+                     name.c_str());
+    return false;
+  }
   RWDBSchema schema;
-  for (const ColumnDef& c : layout.columns) schema.appendColumn(c.name, c.type, c.length, c.nullable);
+  for (const ColumnDef& c : layout.columns)
+    schema.appendColumn(c.name, c.type, c.length, c.nullable);
   Storage storage;
   get_storage(owner.get_logid(), name.c_str(), storage);
   RWDBStatus s = create_table(name, schema, storage, 0, db.phraseBook(), conn, 0);
@@ -45,12 +54,8 @@ bool attach_record_table(const LogMapper& owner, const std::string& name, const 
   }
   synonym.clear();
   if (layout.synonym_suffix == nullptr) return true;
-  synonym = std::string(owner.get_logid()) + "_" + layout.synonym_suffix;
-  std::string sql = "CREATE SYNONYM " + quote_identifier(synonym) + " FOR " + quote_identifier(name);
-  if (!db.executeSql(sql, conn).isValid()) {
-    tolk_error.print("Synonym creation failure: DB SQL: %s\n", sql.c_str());
-    synonym.clear();
-  }
+  synonym = create_own_synonym(std::string(owner.get_logid()) + "_" + layout.synonym_suffix, name,
+                               owner.get_qxlogid());
   return true;
 }
 

@@ -31,14 +31,21 @@ struct TableLayout {
   // Written on standard output, with the debug switch on, when the table's schema
   // cannot be fetched.
   const char* schema_failure_text;
+  // The table holds nothing of its own (an index rebuilt from the log's records): it
+  // is made whenever it is missing. A table of records is made only with its log.
+  bool rebuilt_from_records = false;
 };
 
 // Attaches `table` to the record table `name` of `owner`'s log. When it does not exist
-// it is created (with the storage configured for the log and table), then its indexes
-// and its synonym (a synonym that cannot be made is traced and `synonym` left empty; an
-// index that cannot be made is passed over). Returns true when the table was created
-// here. On failure (the table cannot be created, or an existing table's schema cannot
-// be fetched) ConflictX is raised and the result is false.
+// and the log is being created (or the table is rebuilt from the records), it is
+// created (with the storage configured for the log and table), then its indexes and
+// its synonym, under the first of the log's own names that is free (own_names; a
+// synonym that cannot be made is traced and `synonym` left empty; an index that cannot
+// be made is passed over). Returns true when the table was created here. On failure
+// ConflictX is raised and the result is false: the table cannot be created, an
+// existing table's schema cannot be fetched, or a stored log's table of records is
+// missing (the log is damaged: tolk_error names the log and the table; a table made
+// empty now would pass the lost records off as none).
 bool attach_record_table(const LogMapper& owner, const std::string& name, const TableLayout& layout,
                          RWDBTable& table, std::string& synonym);
 

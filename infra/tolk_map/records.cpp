@@ -258,7 +258,10 @@ int LogMapper::read_blob_column(int id, RespValue& response) {
   unsigned long key = static_cast<unsigned int>(id);
   sel.where((*table_)[logrecid_col] == RWDBExpr(key));
   RWDBReader r = sel.reader(aConnection());
-  if (!r()) return 0;
+  if (!r()) {
+    qx::walk_complete(r, table_name_.c_str());  // no row, or a read that failed
+    return 0;
+  }
   r[blob_col] >> nullval;
   if (nullval.isNull()) return 1;  // a row of an older version: no list values
   Oid none;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/db/column_text.h"
 #include "platform/db/rwdb_expr.h"
 
 namespace qx {
@@ -47,6 +48,17 @@ void RowImage::initialize(std::span<const ATTRIBUTES> keep) {
     f.dt = invalid_rw_db_date_time;
     f.blob.clear();
   }
+}
+
+bool RowImage::fit_text(ATTRIBUTES attr) {
+  int i = column_of(attr);
+  if (i < 0 || columns_[static_cast<size_t>(i)].type != RWDBValue::String) return true;
+  std::string& text = fields_[static_cast<size_t>(i)].text.str();
+  size_t keep =
+      db::storable_prefix(text.data(), text.size(), columns_[static_cast<size_t>(i)].length);
+  if (keep == text.size()) return true;
+  text.resize(keep);
+  return false;
 }
 
 RWDBSchema RowImage::schema() const {

@@ -58,6 +58,17 @@ class RowImage {
   // are left alone.
   void initialize(std::span<const ATTRIBUTES> keep = {});
 
+  // Fits the text of the column of `attr` to what the column holds (see
+  // platform/db/column_text.h): cuts it to its longest storable prefix. True when the
+  // text was whole already (and for a column that is no text column), false when it
+  // was cut: the column then keeps only the readable part of its value.
+  bool fit_text(ATTRIBUTES attr);
+  // Whether the column of `attr` holds date-times.
+  bool is_datetime(ATTRIBUTES attr) const {
+    int i = column_of(attr);
+    return i >= 0 && columns_[static_cast<size_t>(i)].type == RWDBValue::DateTime;
+  }
+
   // The schema to create the table with, in column order.
   RWDBSchema schema() const;
   // Names every column in `ins` and binds it to its field, with a null indicator:

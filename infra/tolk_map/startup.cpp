@@ -138,7 +138,10 @@ int LogMapper::init_log_handles(Callback& logCb, Callback& alarmCb) {
     }
     m->Create_qxDbObject(m->get_logid(), def_owner_id());
     if (Exception::pending()) break;
-    m->get_all_almsvc_recs(alarmCb, 1);
+    if (m->get_all_almsvc_recs(alarmCb, 1) != 1) {
+      ProcessFailX::raise("the records of log %s cannot be read", m->get_logid());
+      break;
+    }
     if (tolk_map_debug != 0) {
       std::cout << "initial count  " << m->get_initial_log_record_count()
                 << " initial size : " << m->get_initial_log_size() << std::endl;

@@ -239,9 +239,25 @@ bool LogMapper::is_attribute(const Oid& id) const { return pop_hash_->fetch(&id)
 // ---- Record operations: the base versions dispatch to the table object of the
 // record's class; table objects override them with the database work.
 
+namespace {
+
+// A record identifier names one record of its log: a second row under it (in the same
+// or another class's table) could no longer be shown, updated or deleted. The cache
+// holds every record of the log, so a taken identifier is refused before any table is
+// touched: false, with ConflictX, when the log holds `id` already.
+bool record_id_free(const LogMapper::OarCache& cache, const char* log, int id) {
+  if (cache.count(static_cast<uint32_t>(id)) == 0) return true;
+  ConflictX::raise("log %s holds a record %u already", log, static_cast<unsigned>(id));
+  tolk_error.print("The log holds a record %u already.\n", static_cast<unsigned>(id));
+  return false;
+}
+
+}  // namespace
+
 int LogMapper::WriteToDB(const int& id, const Oid& recordClass, const Oid& otherClass,
                          const Asn1Value& attributes, OarInfo* entry) {
   ExceptionScope scope;
+  if (!record_id_free(oar_cache_, log_name_, id)) return 0;
   TABLE_TYPE type = tolk_oid_to_table.get_table_type(recordClass);
   LogMapper* table = tables_[type].get();
   if (table == nullptr) {

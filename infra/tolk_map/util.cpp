@@ -6,6 +6,7 @@
 
 #include "infra/tolk_map/codecs.h"
 #include "infra/tolk_map/trace.h"
+#include "platform/db/column_text.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/value/exception.h"
 
@@ -74,7 +75,8 @@ std::string quote_identifier(std::string_view name) {
 }
 
 bool valid_name(std::string_view name) {
-  return !name.empty() && name.size() <= 63 && name.find('\0') == std::string_view::npos;
+  return !name.empty() && name.size() <= 63 &&
+         db::storable_prefix(name.data(), name.size(), 0) == name.size();
 }
 
 bool log_name_of(const Asn1Value& id, std::string& name, std::string& type) {
@@ -132,6 +134,8 @@ int validate_logid(RWDBReader& reader, const Asn1Value& logId, const RWCString l
       return 1;
     }
   }
+  // A walk that broke off has not seen every row: the log is not known to be absent.
+  if (!qx::walk_complete(reader, "the log table")) return -1;
   tolk_info.print("The log does not exist in the log table.\n");
   tolk_info.print_value(logId);
   return 0;

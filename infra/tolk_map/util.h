@@ -27,7 +27,8 @@ bool log_find_ava(const Asn1Value& in, Asn1Value& out);
 // Scans the reader's rows (columns "logidasn" and "logidtype") for the row of a log:
 // 1 when a row's stored identifier encodes exactly as `logId` and its type equals
 // `logIdType` (an empty type matches on the identifier alone); 0 when none does; -1
-// for an empty identifier. Raises nothing.
+// for an empty identifier, and when the rows could not all be read (ProcessFailX
+// raised: the log is not known to be absent).
 int validate_logid(RWDBReader& reader, const Asn1Value& logId, const RWCString logIdType);
 
 // Reads an alarm row's clear state ("unCleared" 0 / "cleared" 1) and perceived severity
@@ -51,8 +52,9 @@ namespace qx {
 // text the mapper builds itself.
 std::string quote_identifier(std::string_view name);
 
-// Whether the database layer takes `name` as a name (not empty, no NUL, at most 63
-// bytes); asking about any other name would only report an error.
+// Whether the database layer and both servers take `name` as a name (not empty, at
+// most 63 bytes, UTF-8 without NUL); asking about any other name, or making an object
+// of it, would only fail.
 bool valid_name(std::string_view name);
 
 // The log name of an identifier value: decimal text for an INTEGER, the octets

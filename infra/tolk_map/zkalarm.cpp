@@ -44,6 +44,7 @@ const qx::EventClass kEventClass = {
     .readers = kReaders,
     .messages = {{88, 89}, {90, 91}, {92, 93}},
     .initial_texts = qx::kAlarmInitialTexts,
+    .changed_in_place = qx::kAckClearAttributes,
 };
 
 const qx::AlarmClass kClass = {

@@ -101,6 +101,10 @@ class Session {
   // Whether a table or view named name (already folded) exists, the session's
   // temporary tables included.
   virtual RWDBStatus tableExists(const std::string& name, bool* exists) = 0;
+  // The tables and views that the view `name` (already folded) reads, directly or
+  // through other views, folded. noSuchObject when there is no such view or it reads
+  // a table that is gone.
+  virtual RWDBStatus viewSources(const std::string& name, std::vector<std::string>* out) = 0;
   // The columns of table name (already folded); noSuchObject when missing.
   virtual RWDBStatus fetchSchema(const std::string& name, std::vector<ColumnInfo>* out) = 0;
   // Whether the session can still talk to the server.

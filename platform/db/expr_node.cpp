@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/db/column_text.h"
 #include "platform/db/rwdb_column.h"
 #include "platform/db/rwdb_expr.h"
 
@@ -148,50 +149,7 @@ RWDBStatus SqlBuilder::criterion(const NodePtr& n) {
 namespace {
 
 // Valid UTF-8 without NUL bytes: what both servers store as text alike.
-bool clean_utf8(const char* p, size_t n) {
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(p);
-  size_t i = 0;
-  // Eight ASCII bytes at a time, none of them NUL.
-  constexpr uint64_t kHigh = 0x8080808080808080ULL, kOnes = 0x0101010101010101ULL;
-  while (i + 8 <= n) {
-    uint64_t w;
-    std::memcpy(&w, s + i, 8);
-    if ((w & kHigh) != 0 || ((w - kOnes) & ~w & kHigh) != 0) break;
-    i += 8;
-  }
-  while (i < n) {
-    unsigned char c = s[i];
-    if (c < 0x80) {
-      if (c == 0) return false;
-      ++i;
-      continue;
-    }
-    size_t len;
-    uint32_t cp;
-    if ((c & 0xE0) == 0xC0) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + len > n) return false;
-    for (size_t k = 1; k < len; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (s[i + k] & 0x3F);
-    }
-    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-        cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-      return false;
-    i += len;
-  }
-  return true;
-}
+bool clean_utf8(const char* p, size_t n) { return storable_prefix(p, n, 0) == n; }
 
 RWDBStatus text_param(const char* p, size_t n, Param* out) {
   if (!clean_utf8(p, n))

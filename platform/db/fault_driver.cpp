@@ -16,6 +16,32 @@ bool hit(int* countdown, int* counter, int* injectedCount) {
   return true;
 }
 
+class FaultCursor : public Cursor {
+ public:
+  FaultCursor(std::unique_ptr<Cursor> c, std::shared_ptr<FaultPlan> p)
+      : c_(std::move(c)), p_(std::move(p)) {}
+  bool next(RWDBStatus* status) override {
+    if (hit(&p_->failRow, &p_->rows, &p_->injected)) {
+      *status = injected();
+      return false;
+    }
+    return c_->next(status);
+  }
+  int columnCount() const override { return c_->columnCount(); }
+  const std::string& columnName(int i) const override { return c_->columnName(i); }
+  bool isNull(int i) override { return c_->isNull(i); }
+  bool getInt(int i, int64_t* v) override { return c_->getInt(i, v); }
+  bool viewText(int i, std::string_view* v) override { return c_->viewText(i, v); }
+  bool viewBlob(int i, std::string_view* v) override { return c_->viewBlob(i, v); }
+  bool getDateTime(int i, int64_t* millis, int32_t* offset) override {
+    return c_->getDateTime(i, millis, offset);
+  }
+
+ private:
+  std::unique_ptr<Cursor> c_;
+  std::shared_ptr<FaultPlan> p_;
+};
+
 class FaultStatement : public Statement {
  public:
   FaultStatement(std::unique_ptr<Statement> s, std::shared_ptr<FaultPlan> p)
@@ -26,7 +52,10 @@ class FaultStatement : public Statement {
   }
   RWDBStatus query(const std::vector<Param>& params, std::unique_ptr<Cursor>* cursor) override {
     if (hit(&p_->failStatement, &p_->statements, &p_->injected)) return injected();
-    return s_->query(params, cursor);
+    std::unique_ptr<Cursor> inner;
+    RWDBStatus s = s_->query(params, &inner);
+    if (s.isValid()) *cursor = std::make_unique<FaultCursor>(std::move(inner), p_);
+    return s;
   }
   Statement* inner() const { return s_.get(); }
 
@@ -62,6 +91,9 @@ class FaultSession : public Session {
   bool inTransaction() const override { return s_->inTransaction(); }
   RWDBStatus tableExists(const std::string& name, bool* exists) override {
     return s_->tableExists(name, exists);
+  }
+  RWDBStatus viewSources(const std::string& name, std::vector<std::string>* out) override {
+    return s_->viewSources(name, out);
   }
   RWDBStatus fetchSchema(const std::string& name, std::vector<ColumnInfo>* out) override {
     return s_->fetchSchema(name, out);

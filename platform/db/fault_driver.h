@@ -16,9 +16,13 @@ struct FaultPlan {
   int failStatement = 0;
   // Fail the n-th commit from now; 0: never.
   int failCommit = 0;
+  // Fail the n-th row fetch of a query's cursor from now, as a damaged page or a
+  // connection lost in the middle of a result would; 0: never.
+  int failRow = 0;
   // Counts of what passed through so far.
   int statements = 0;
   int commits = 0;
+  int rows = 0;
   // How many faults were injected.
   int injected = 0;
 };

@@ -1,5 +1,7 @@
 #include "platform/db/rwdb_table.h"
 
+#include <algorithm>
+
 #include "platform/db/impl.h"
 #include "platform/db/rwdb_database.h"
 
@@ -113,6 +115,25 @@ bool RWDBTable::exists(const RWDBConnection& conn) const {
 
 bool RWDBTable::exists() const {
   return exists(RWDBConnection(impl_ ? qx::db::connection_of(impl_->db) : nullptr));
+}
+
+bool RWDBTable::reads(const RWCString& table, const RWDBConnection& conn) const {
+  auto c = conn.impl();
+  RWDBStatus s = usable(impl_, c);
+  std::string quoted;
+  if (s.isValid()) s = qx::db::quote_identifier(impl_->name, &quoted);
+  if (!s.isValid()) {
+    report(s);
+    return false;
+  }
+  std::vector<std::string> sources;
+  s = c->session()->viewSources(qx::db::fold_name(impl_->name), &sources);
+  if (s.errorCode() == RWDBStatus::noSuchObject) return false;  // an answer, not a failure
+  if (!s.isValid()) {
+    report(s);
+    return false;
+  }
+  return std::find(sources.begin(), sources.end(), qx::db::fold_name(table.str())) != sources.end();
 }
 
 RWDBStatus RWDBTable::fetchSchema(const RWDBConnection& conn) {

@@ -45,6 +45,10 @@ class RWDBTable {
   // exists. false also when the question fails (the error handler is called).
   bool exists(const RWDBConnection& conn) const;
   bool exists() const;
+  // Whether this is a view (a synonym is one) that reads `table`, directly or through
+  // other views; names compare folded. false for a table, a missing name, or a view
+  // that reads a table that is gone; other failures reach the error handler.
+  bool reads(const RWCString& table, const RWDBConnection& conn) const;
   // Reads the columns of the existing table (names in lower case, type, length,
   // null flag). noSuchObject when there is no such table.
   RWDBStatus fetchSchema(const RWDBConnection& conn);

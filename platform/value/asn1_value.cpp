@@ -35,6 +35,30 @@ bool fitting_contents(Asn1Tag t, bool constructed, const void* p, size_t n) {
   return true;
 }
 
+// Whether the element at p (a well-formed definite-length encoding) is at most
+// `limit` levels deep, a primitive being one level.
+bool within_depth(const uint8_t* p, int limit) {
+  qx::ber::Header h = qx::ber::read_trusted(p);
+  if (!h.constructed) return limit >= 1;
+  size_t ends[Asn1Value::kMaxDepth + 1];  // ends[d]: end of the open element at depth d
+  int depth = 1;
+  ends[1] = h.header_len + h.content_len;
+  size_t pos = h.header_len;
+  for (;;) {
+    while (pos == ends[depth]) {
+      if (--depth == 0) return true;
+    }
+    if (depth + 1 > limit) return false;  // the next element lies at depth + 1
+    h = qx::ber::read_trusted(p + pos);
+    if (h.constructed) {
+      ends[++depth] = pos + h.header_len + h.content_len;
+      pos += h.header_len;
+    } else {
+      pos += h.header_len + h.content_len;
+    }
+  }
+}
+
 // Minimal two's complement of v, big-endian, into out[0..9); returns the
 // first octet used.
 size_t twos_complement(long v, uint8_t (&out)[9]) {
@@ -185,6 +209,12 @@ bool Asn1Value::add_component(const Asn1Value& c) {
   }
   if (!c.buf_) {
     InvalidX::raise("add_component: empty component");
+    return false;
+  }
+  // Nothing is built that decode would refuse: c goes one level down.
+  if (c.constructed_ &&
+      !within_depth(reinterpret_cast<const uint8_t*>(c.buf_->data()) + c.off_, kMaxDepth - 1)) {
+    InvalidX::raise("add_component: nesting deeper than %d levels", kMaxDepth);
     return false;
   }
   // c may share this buffer (even be this value): keep its octets alive and

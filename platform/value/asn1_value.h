@@ -60,7 +60,8 @@ class Asn1Value {
   // An empty constructed value (SET, SEQUENCE, [n] ...).
   bool start_construct(Asn1Tag t);
   // Appends a copy of c's encoding as the last component. Fails on a
-  // primitive or empty this, or an empty c.
+  // primitive or empty this, an empty c, or a c kMaxDepth levels deep: no value
+  // is built deeper than decode takes, so every value's encoding reads back.
   bool add_component(const Asn1Value& c);
 
   // ---- Reading. The tag's class and number are not checked (a [0]-tagged

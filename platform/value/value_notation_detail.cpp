@@ -1,5 +1,7 @@
 #include "platform/value/value_notation_detail.h"
 
+#include "platform/value/generalized_time.h"
+
 namespace qx::notation {
 
 using Kind = Asn1Type::Kind;
@@ -55,43 +57,8 @@ unsigned start_class_of(char c) {
   }
 }
 
-namespace {
-
-bool two_digits(std::string_view t, size_t i, int lo, int hi) {
-  if (i + 2 > t.size() || !is_digit(t[i]) || !is_digit(t[i + 1])) return false;
-  int v = (t[i] - '0') * 10 + (t[i + 1] - '0');
-  return v >= lo && v <= hi;
-}
-
-}  // namespace
-
-bool valid_generalized_time(std::string_view t) {
-  for (size_t i = 0; i < 4; ++i) {
-    if (i >= t.size() || !is_digit(t[i])) return false;
-  }
-  if (!two_digits(t, 4, 1, 12) || !two_digits(t, 6, 1, 31) || !two_digits(t, 8, 0, 23)) {
-    return false;
-  }
-  size_t i = 10;
-  if (two_digits(t, i, 0, 59)) {
-    i += 2;
-    if (two_digits(t, i, 0, 60)) i += 2;
-  }
-  if (i < t.size() && (t[i] == '.' || t[i] == ',')) {
-    ++i;
-    size_t begin = i;
-    while (i < t.size() && is_digit(t[i])) ++i;
-    if (i == begin) return false;
-  }
-  if (i < t.size() && t[i] == 'Z') {
-    ++i;
-  } else if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
-    ++i;
-    if (!two_digits(t, i, 0, 23)) return false;
-    i += 2;
-    if (two_digits(t, i, 0, 59)) i += 2;
-  }
-  return i == t.size();
-}
+// The one rule for what a valid time is, the time type's own: a value the notation
+// takes is a time the mapper stores.
+bool valid_generalized_time(std::string_view t) { return GeneralizedTime(t).valid(); }
 
 }  // namespace qx::notation

@@ -32,8 +32,9 @@ inline bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c 
 inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 inline bool is_word_char(char c) { return is_letter(c) || is_digit(c) || c == '-' || c == '_'; }
 
-// True for the text of a GeneralizedTime: YYYYMMDDHH[MM[SS]][(.|,)fraction]
-// [Z|(+|-)HH[MM]], fields in range.
+// True for the text of a valid GeneralizedTime, by GeneralizedTime's rule:
+// YYYYMMDDHH[MM[SS]][(.|,)fraction][Z|(+|-)HH[MM]], a day of its month, no leap
+// second, a local time that exists.
 bool valid_generalized_time(std::string_view text);
 
 }  // namespace qx::notation

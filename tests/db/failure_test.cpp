@@ -347,6 +347,32 @@ TEST_P(FailureTest, LockedSqliteDatabase) {
   EXPECT_EQ(count("f"), 1);
 }
 
+// A transaction that read before another process committed can still write: it
+// takes the write lock when it writes first, instead of failing at once as a reader
+// of an older state of the file that wants to become a writer.
+TEST_P(FailureTest, TransactionThatReadFirstWritesAfterAnotherProcesssCommit) {
+  ASSERT_TRUE(conn_.autoCommit(false).isValid());
+  EXPECT_EQ(count("f"), 0);
+  if (!pg()) {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "INSERT INTO f (id, txt) VALUES (7, 'other')", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    sqlite3_close(other);
+  } else {
+    RWDBDatabase otherDb = open();
+    RWDBConnection other = otherDb.connection();
+    RWDBInserter ins = otherDb.table(T("f")).inserter();
+    ins["id"] << 7UL;
+    ASSERT_TRUE(ins.execute(other).isValid());
+  }
+  EXPECT_TRUE(put(1).isValid());
+  EXPECT_EQ(codes(), std::vector<int>{});
+  ASSERT_TRUE(conn_.commitTransaction().isValid());
+  EXPECT_EQ(count("f"), 2);
+}
+
 TEST_P(FailureTest, FullSqliteDatabase) {
   if (pg()) GTEST_SKIP() << "SQLite only";
   RWDBSchema s;

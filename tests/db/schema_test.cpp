@@ -103,6 +103,35 @@ TEST_P(SchemaTest, SynonymsAreViews) {
   EXPECT_FALSE(db_.executeSql("DROP SYNONYM " + syn, conn_).isValid());
 }
 
+// What a view (a synonym is one) stands for: the tables it reads, directly or through
+// other views, by names compared folded. A table, a missing name and (on SQLite, where
+// a dropped table leaves its views) a view of a table that is gone read nothing, and
+// asking is no failure.
+TEST_P(SchemaTest, ViewsTellWhichTablesTheyRead) {
+  RWDBTable a = make("rda", log_schema());
+  RWDBTable b = make("rdb", log_schema());
+  ASSERT_TRUE(
+      db_.executeSql("CREATE SYNONYM " + T("Rd_Syn") + " FOR " + T("rda"), conn_).isValid());
+  ASSERT_TRUE(
+      db_.createView(T("rd_view"), "SELECT counter FROM \"" + T("rd_syn") + "\"", conn_).isValid());
+  codes();
+  EXPECT_TRUE(db_.table(T("rd_syn")).reads(T("RDA"), conn_));
+  EXPECT_FALSE(db_.table(T("rd_syn")).reads(T("rdb"), conn_));
+  EXPECT_TRUE(db_.table(T("rd_view")).reads(T("rda"), conn_));
+  EXPECT_TRUE(db_.table(T("rd_view")).reads(T("rd_syn"), conn_));
+  EXPECT_FALSE(db_.table(T("rd_view")).reads(T("rdb"), conn_));
+  EXPECT_FALSE(a.reads(T("rda"), conn_));
+  EXPECT_FALSE(db_.table(T("rd_none")).reads(T("rda"), conn_));
+  EXPECT_EQ(codes(), std::vector<int>{});
+  if (!pg()) {
+    ASSERT_TRUE(a.drop(conn_).isValid());
+    EXPECT_FALSE(db_.table(T("rd_syn")).reads(T("rda"), conn_));
+    EXPECT_EQ(codes(), std::vector<int>{});
+  }
+  ASSERT_TRUE(db_.executeSql("DROP VIEW " + T("rd_view"), conn_).isValid());
+  ASSERT_TRUE(db_.executeSql("DROP SYNONYM " + T("rd_syn"), conn_).isValid());
+}
+
 TEST_P(SchemaTest, ViewsFromQueryText) {
   RWDBTable t = make("base", log_schema());
   std::string sql = "SELECT logid AS securityLogId, counter FROM \"" + T("base") + "\"";

@@ -1,10 +1,51 @@
 // The record commands run as a user runs them: each in a new process on one store.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cctype>
+#include <fstream>
 
 #include "tests/logmapper/tool_runner.h"
 
 namespace qx::test {
 namespace {
+
+// Damages the last leaf page of the table named like `pattern` (SQL LIKE) of an
+// SQLite store that no process has open (its page-type octet), so that a walk over the
+// table reads its first rows and then meets the damage.
+void DamageLastLeafPage(const std::string& file, const std::string& pattern) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  auto number = [&](const char* sql) {
+    sqlite3_stmt* st = nullptr;
+    long n = -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(st, 1, pattern.c_str(), -1, SQLITE_TRANSIENT);
+      if (sqlite3_step(st) == SQLITE_ROW) n = static_cast<long>(sqlite3_column_int64(st, 0));
+    }
+    sqlite3_finalize(st);
+    return n;
+  };
+  long page = number("SELECT rootpage FROM sqlite_master WHERE type = 'table' AND name LIKE ?1");
+  long size = number("PRAGMA page_size");
+  sqlite3_close(db);  // the last connection: the log is in the file now
+  ASSERT_GT(page, 1);
+  ASSERT_GT(size, 0);
+  std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+  auto octets = [&](long at, int n) {
+    unsigned char b[4] = {0, 0, 0, 0};
+    f.seekg(at);
+    f.read(reinterpret_cast<char*>(b), n);
+    unsigned long v = 0;
+    for (int i = 0; i < n; ++i) v = (v << 8) | b[i];
+    return static_cast<long>(v);
+  };
+  // Down the right-most child pointers of the interior pages (type 5) to a leaf (13).
+  while (octets((page - 1) * size, 1) == 0x05) page = octets((page - 1) * size + 8, 4);
+  ASSERT_EQ(octets((page - 1) * size, 1), 0x0d);
+  f.seekp((page - 1) * size);
+  f.put('\x42');
+}
 
 class RecordCommandTest : public ::testing::Test {
  protected:
@@ -75,6 +116,118 @@ TEST_F(RecordCommandTest, BadInputIsRefusedWithItsExitStatus) {
   EXPECT_EQ(Run({"write", "7", "1", "objectCreationRecord", "sourceIndicator=42x"}).status, 1);
   EXPECT_EQ(Run({"write", "8", "1", "objectCreationRecord"}).status, 1);  // no such log
   EXPECT_EQ(Run({"show", "7", "1"}).status, 1);                           // nothing was written
+  // A time that is no real time is refused as text, as any other bad value.
+  ToolResult t = Run({"write", "7", "1", "objectCreationRecord", "eventTime=\"20240230101500Z\""});
+  EXPECT_EQ(t.status, 1);
+  EXPECT_NE(t.err.find("not a value of eventTime: at 0: expected a quoted time"), std::string::npos)
+      << t.err;
+  EXPECT_EQ(Run({"show", "7", "1"}).status, 1);
+}
+
+// A listing that breaks off (a damaged page) is a failure with its reason, never a
+// shorter log: exit status 1, and the JSON list is not closed.
+TEST_F(RecordCommandTest, ListingThatBreaksOffFailsWithTheReason) {
+  ASSERT_EQ(Run({"create-log", "7"}).status, 0);
+  std::string text(3000, 'x');
+  for (int id = 1; id <= 12; ++id) {
+    ASSERT_EQ(Run({"write", "7", std::to_string(id), "objectCreationRecord",
+                   "additionalText=\"" + text + "\""})
+                  .status,
+              0);
+  }
+  ASSERT_EQ(Run({"records", "7"}).status, 0);
+  DamageLastLeafPage(dir_.file("store.db"), "qxi%obcre");
+  ToolResult all = Run({"records", "7"});
+  EXPECT_EQ(all.status, 1);
+  EXPECT_NE(all.err.find("malformed"), std::string::npos) << all.err;
+  ToolResult json = Run({"records", "7", "--json"});
+  EXPECT_EQ(json.status, 1);
+  EXPECT_EQ(json.out.find("]"), std::string::npos) << json.out.substr(json.out.size() - 40);
+}
+
+// A record table dropped outside the library: the log is reported damaged, naming the
+// table, and is not read as empty; it can still be deleted.
+TEST_F(RecordCommandTest, MissingRecordTableIsReportedNotListedAsEmpty) {
+  ASSERT_EQ(Run({"create-log", "7"}).status, 0);
+  ASSERT_EQ(Run({"write", "7", "1", "objectCreationRecord"}).status, 0);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(dir_.file("store.db").c_str(), &db), SQLITE_OK);
+  std::string table;
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE name LIKE 'qxi%obcre'", -1,
+                               &st, nullptr),
+            SQLITE_OK);
+  if (sqlite3_step(st) == SQLITE_ROW)
+    table = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+  sqlite3_finalize(st);
+  ASSERT_EQ(sqlite3_exec(db, ("DROP TABLE " + table).c_str(), nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  ToolResult r = Run({"records", "7"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("damaged"), std::string::npos) << r.err;
+  std::string err = r.err;
+  for (char& c : err) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_NE(err.find(table), std::string::npos) << r.err;  // names are folded in the store
+  EXPECT_EQ(Run({"write", "7", "2", "objectCreationRecord"}).status, 1);
+  EXPECT_EQ(Run({"delete-log", "7"}).status, 0);
+  EXPECT_EQ(Run({"records", "7"}).status, 1);
+}
+
+// The hex text of a SEQUENCE nested `depth` levels around an INTEGER (depth 1).
+std::string NestedHex(int depth) {
+  std::string hex = "020105";
+  for (int d = 2; d <= depth; ++d) {
+    size_t n = hex.size() / 2;
+    char len[8];
+    std::snprintf(len, sizeof len, n < 128 ? "%02zx" : "81%02zx", n);
+    hex = "30" + std::string(len) + hex;
+  }
+  return hex;
+}
+
+// One limit for writing and reading: a value the record could not be read back with
+// (the list, the pair and the attribute's own levels around it) is refused at write
+// with its reason, and the log's records still list.
+TEST_F(RecordCommandTest, ValueNestedTooDeeplyForTheStoreIsRefused) {
+  ASSERT_EQ(Run({"create-log", "7"}).status, 0);
+  // additionalInformation {{identifier, significance, information [2] ANY}}: the
+  // stored blob holds the information five levels down.
+  auto info = [](int depth) {
+    return "additionalInformation={{identifier 1.2.3, significance FALSE, information <" +
+           NestedHex(depth) + ">}}";
+  };
+  ToolResult deepest = Run({"write", "7", "1", "objectCreationRecord", info(59)});
+  ASSERT_EQ(deepest.status, 0) << deepest.err;
+  ToolResult deeper = Run({"write", "7", "2", "objectCreationRecord", info(60)});
+  EXPECT_EQ(deeper.status, 1);
+  EXPECT_NE(deeper.err.find("nesting deeper than 64 levels"), std::string::npos) << deeper.err;
+  EXPECT_EQ(Run({"show", "7", "1"}).status, 0);
+  EXPECT_EQ(Run({"show", "7", "2"}).status, 1);
+  ToolResult all = Run({"records", "7"});
+  EXPECT_EQ(all.status, 0) << all.err;
+}
+
+// What the tool accepted reads back as it was written: an event type longer than its
+// column, a notification identifier its column cannot hold. An update with a value its
+// column cannot hold fails and changes nothing.
+TEST_F(RecordCommandTest, AcceptedValuesReadBackAsWritten) {
+  ASSERT_EQ(Run({"create-log", "7"}).status, 0);
+  std::string dotted = "1.2";
+  while (dotted.size() < 300) dotted += ".123456789";
+  ToolResult w = Run({"write", "7", "1", "objectCreationRecord", "eventType=globalForm:" + dotted,
+                      "notificationIdentifier=-1"});
+  ASSERT_EQ(w.status, 0) << w.err;
+  ToolResult s = Run({"show", "7", "1"});
+  ASSERT_EQ(s.status, 0) << s.err;
+  EXPECT_NE(s.out.find("eventType: globalForm:" + dotted + "\n"), std::string::npos) << s.out;
+  EXPECT_NE(s.out.find("notificationIdentifier: -1\n"), std::string::npos) << s.out;
+  EXPECT_EQ(Run({"update", "7", "1", "notificationIdentifier=-2"}).status, 1);
+  EXPECT_EQ(Run({"update", "7", "1", "notificationIdentifier=3"}).status, 0);
+  s = Run({"show", "7", "1"});
+  EXPECT_NE(s.out.find("notificationIdentifier: 3\n"), std::string::npos) << s.out;
+  EXPECT_NE(s.out.find("eventType: globalForm:" + dotted + "\n"), std::string::npos) << s.out;
 }
 
 }  // namespace

@@ -358,8 +358,8 @@ TEST_P(AlarmRecordsTest, LookupsFindOutstandingAlarmsOfAManagedObject) {
   // Every outstanding alarm of the managed object, with its clear state.
   RWDBReader all;
   ASSERT_EQ(m->getOarInfo(17, qxalarmOid, all), 1);
-  EXPECT_EQ(LookupRows(all, &columns), (std::map<unsigned long, std::string>{
-                                     {1, "critical"}, {2, "minor"}, {3, "warning"}}));
+  EXPECT_EQ(LookupRows(all, &columns),
+            (std::map<unsigned long, std::string>{{1, "critical"}, {2, "minor"}, {3, "warning"}}));
   EXPECT_EQ(columns, 3u);
 }
 
@@ -511,8 +511,8 @@ TEST_P(AlarmRecordsTest, EveryAlarmClassIsAcknowledgedClearedAndRebuilt) {
     RWDBReader r;
     ASSERT_EQ(m->getOarInfo(static_cast<int>(moi), *c.cls, r), 1);
     EXPECT_EQ(LookupRows(r), (std::map<unsigned long, std::string>{
-                           {static_cast<unsigned long>(id), "critical"},
-                           {static_cast<unsigned long>(id + 2), "minor"}}));
+                                 {static_cast<unsigned long>(id), "critical"},
+                                 {static_cast<unsigned long>(id + 2), "minor"}}));
     Attrs all = Cleared();
     all.push_back({eventTypeOid, Oidv(kCommunicationsAlarm, TAG_CTX6)});
     ASSERT_EQ(m->UpdateDBClearAlarms(static_cast<int>(moi), *c.cls, AttrList(all)), 1);
@@ -658,7 +658,8 @@ TEST_P(AlarmRecordsTest, TrapAlarmsHaveNoSpecificProblems) {
   Attrs criteria = {{eventTypeOid, Oidv(kCommunicationsAlarm, TAG_CTX6)}};
   ASSERT_EQ(m->getOarInfo(17, intrnetOid, AttrList(criteria), r), 1);
   size_t columns = 0;
-  EXPECT_EQ(LookupRows(r, &columns), (std::map<unsigned long, std::string>{{1, "minor"}, {2, "major"}}));
+  EXPECT_EQ(LookupRows(r, &columns),
+            (std::map<unsigned long, std::string>{{1, "minor"}, {2, "major"}}));
   EXPECT_EQ(columns, 3u);
   criteria.push_back({specificProblemsOid, Set({Oidv("1.2.3")})});
   EXPECT_EQ(m->getOarInfo(17, intrnetOid, AttrList(criteria), r), 0);
@@ -672,6 +673,27 @@ TEST_P(AlarmRecordsTest, TrapAlarmsHaveNoSpecificProblems) {
   ASSERT_EQ(m->UpdateDBClearAlarms(17, intrnetOid, AttrList(all)), 1);
   EXPECT_EQ(Column(m, 1, "clearState", "qxInt"), "cleared");
   EXPECT_EQ(Column(m, 2, "clearState", "qxInt"), "cleared");
+}
+
+// A value its column cannot hold whole: an alarm attribute only the record carries (a
+// perceived severity without a name) is kept exactly in the blob and reads back; one
+// that acknowledging and clearing change in place (an operator's name longer than its
+// column) is refused at the write, since a later acknowledgement would otherwise read
+// back as the old value.
+TEST_P(AlarmRecordsTest, ValuesTheirColumnCannotHoldReadBackOrAreRefused) {
+  LogMapper* m = NewLog();
+  ASSERT_NE(Write(m, 1, Alarm(kCommunicationsAlarm, kPowerProblem, 9, nullptr)), nullptr);
+  EXPECT_EQ(Read(m, 1)[perceivedSeverityOid], Enum(9));
+  EXPECT_EQ(Column(m, 1, "perceivedSeverity"), "NULL");
+  Attrs named = Alarm(kCommunicationsAlarm, kPowerProblem, 1, nullptr);
+  named.push_back({ackOperatorOid, Graph(std::string(17, 'o'))});
+  EXPECT_EQ(Write(m, 2, named), nullptr);
+  EXPECT_EQ(Column(m, 2, "ackOperator"), "no row");
+  named.back().second = Graph(std::string(16, 'o'));
+  ASSERT_NE(Write(m, 2, named), nullptr);
+  RespValue r;
+  ASSERT_EQ(m->UpdateDBAck(2, AttrList(Ack(1, "bob")), r), 1);
+  EXPECT_EQ(Read(m, 2)[ackOperatorOid], Graph("bob"));
 }
 
 QX_STORE_TESTS(AlarmRecordsTest);

@@ -11,9 +11,9 @@
 #include "infra/tolk_map/blob.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/testing.h"
+#include "platform/db/fault_driver.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
-#include "platform/db/fault_driver.h"
 #include "platform/db/rwdb_deleter.h"
 #include "platform/db/rwdb_manager.h"
 #include "platform/db/rwdb_reader.h"
@@ -110,7 +110,8 @@ class BlobRecordsTest : public StoreTest {
     up.where(t["logRecordId"] == RWDBExpr(static_cast<unsigned long>(id)));
     ASSERT_TRUE(up.execute(LogMapper::aConnection()).isValid());
   }
-  static std::map<unsigned long, std::string> Select(LogMapper* m, long moi, const Attrs& criteria) {
+  static std::map<unsigned long, std::string> Select(LogMapper* m, long moi,
+                                                     const Attrs& criteria) {
     RWDBReader r;
     EXPECT_EQ(m->getOarInfo(static_cast<int>(moi), kAlarmRecord, AttrList(criteria), r), 1);
     return LookupRows(r);
@@ -186,8 +187,8 @@ TEST_P(BlobRecordsTest, RecordsOfAnyClassRoundTripWholeAndInOrder) {
   std::vector<size_t> sizes;
   Callback cb(
       [](void* c, void* data) {
-        if (data != nullptr) static_cast<std::vector<size_t>*>(c)->push_back(
-            static_cast<RespValue*>(data)->size());
+        if (data != nullptr)
+          static_cast<std::vector<size_t>*>(c)->push_back(static_cast<RespValue*>(data)->size());
       },
       &sizes);
   ASSERT_EQ(m->get_all_log_recs(cb), 1);
@@ -302,9 +303,9 @@ TEST_P(BlobRecordsTest, DamagedStoredListsAreNeverOverwritten) {
   ASSERT_EQ(Write(m, 1, Alarm("ne-1", kCommunicationsAlarm, kPowerProblem, 1)), 1);
   ASSERT_EQ(Write(m, 2, Alarm("ne-1", kCommunicationsAlarm, kPowerProblem, 2)), 1);
   const std::vector<std::string> damage = {
-      std::string("\x31\x05\x30\x03\x06\x01", 6),  // cut short
-      std::string("\x31\x03\x02\x01\x05", 5),      // a component that is no pair
-      std::string("\x04\x01x", 3),                 // no list at all
+      std::string("\x31\x05\x30\x03\x06\x01", 6),      // cut short
+      std::string("\x31\x03\x02\x01\x05", 5),          // a component that is no pair
+      std::string("\x04\x01x", 3),                     // no list at all
       std::string("\x31\x05\x30\x03\x06\x01\x80", 7),  // an identifier that does not decode
   };
   for (const std::string& bytes : damage) {
@@ -343,14 +344,7 @@ TEST_P(BlobRecordsTest, DamagedStoredListsAreNeverOverwritten) {
 // A record and its alarm index row go together: a statement that fails leaves neither
 // changed.
 TEST_P(BlobRecordsTest, AFailedStatementChangesNeitherTheRecordNorItsIndexRow) {
-  auto plan = std::make_shared<qx::db::FaultPlan>();
-  RWDBManager::setDriverWrapper([plan](std::unique_ptr<qx::db::Driver> d) {
-    return qx::db::make_fault_driver(std::move(d), plan);
-  });
-  struct Unwrap {
-    ~Unwrap() { RWDBManager::setDriverWrapper(nullptr); }
-  } unwrap;
-  Restart();
+  std::shared_ptr<qx::db::FaultPlan> plan = InjectFaults();
   LogMapper* m = NewLog();
   long ne1 = LogMapper::moi_number(Dn("ne-1"));
   ASSERT_EQ(Write(m, 1, Alarm("ne-1", kCommunicationsAlarm, kPowerProblem, 1)), 1);
@@ -542,8 +536,7 @@ TEST_P(BlobRecordsTest, SelectionIsPrivateToItsTableObjectAndTransaction) {
   // The selection outlives a commit, not a roll-back.
   LogMapper::commit();
   LogMapper::abort();
-  ASSERT_EQ(other->UpdateDBClearAlarms(static_cast<int>(ne2), kAlarmRecord,
-                                       AttrList(Cleared("o"))),
+  ASSERT_EQ(other->UpdateDBClearAlarms(static_cast<int>(ne2), kAlarmRecord, AttrList(Cleared("o"))),
             1);
   EXPECT_EQ(Value(Read(m, 2), clearOperatorOid), Graph("o"));
   EXPECT_EQ(Select(m, ne2, {}).size(), 0u);
@@ -558,12 +551,11 @@ TEST_P(BlobRecordsTest, SelectionIsPrivateToItsTableObjectAndTransaction) {
   EXPECT_EQ(Select(third, ne2, {}).size(), 1u);
   EXPECT_EQ(Select(third, ne2, {}).size(), 1u);  // its statements are now prepared ones
   LogMapper::abort();
-  ASSERT_EQ(third->UpdateDBClearAlarms(static_cast<int>(ne2), kAlarmRecord,
-                                       AttrList(Cleared("z"))),
+  ASSERT_EQ(third->UpdateDBClearAlarms(static_cast<int>(ne2), kAlarmRecord, AttrList(Cleared("z"))),
             1);
   EXPECT_EQ(Value(Read(m, 2), clearStateOid), Enum(0));
   EXPECT_EQ(Select(third, ne2, {}).size(), 1u);  // and a new one is made
-  EXPECT_EQ(SelectionTables(true), 0);  // the selections are no tables of the store
+  EXPECT_EQ(SelectionTables(true), 0);           // the selections are no tables of the store
 }
 
 // Two processes select the alarms of their own managed object in the same log, both

@@ -5,6 +5,7 @@
 
 #include "infra/tolk_map/codecs.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/row_image.h"
 #include "platform/db/rwdb_updater.h"
 #include "platform/value/exception.h"
 #include "tests/tolk_map/store_fixture.h"
@@ -70,9 +71,10 @@ TEST_F(CodecTest, AvailabilityStatusJoinsNamesAndMarksBadOnes) {
   EXPECT_FALSE(qx::avstatus_value("inTest, bogus", v));
 }
 
-TEST_F(CodecTest, TextsAreCutAtNulAnd255AndAppended) {
-  EXPECT_EQ(Text(ins_text, Octets(std::string("ab\0cd", 5))), "ab");
-  EXPECT_EQ(Text(ins_text, Graph(std::string(300, 'x'))).size(), 255u);
+// Codecs give the whole text; what a column holds of it is the row's business.
+TEST_F(CodecTest, TextsAreWholeAndAppended) {
+  EXPECT_EQ(Text(ins_text, Octets(std::string("ab\0cd", 5))), std::string("ab\0cd", 5));
+  EXPECT_EQ(Text(ins_text, Graph(std::string(300, 'x'))).size(), 300u);
   RWCString field("a");
   ASSERT_TRUE(InsText(ins_text, Octets("b"), field));
   EXPECT_EQ(field.str(), "ab");
@@ -80,7 +82,7 @@ TEST_F(CodecTest, TextsAreCutAtNulAnd255AndAppended) {
   ExpectRefused(ins_text, IntSet({1}));
 }
 
-TEST_F(CodecTest, IdentifiersPrintDottedAndAreCut) {
+TEST_F(CodecTest, IdentifiersPrintDotted) {
   Asn1Value oid;
   oid.encode_oid(Oid("2.9.3.2.7.14"));
   EXPECT_EQ(Text(ins_oid, oid), "2.9.3.2.7.14");
@@ -88,13 +90,44 @@ TEST_F(CodecTest, IdentifiersPrintDottedAndAreCut) {
   while (dotted.size() < 300) dotted += ".123456";
   Asn1Value longer;
   longer.encode_oid(Oid(dotted.c_str()));
-  EXPECT_EQ(Text(ins_oid, longer), dotted.substr(0, 255));
+  EXPECT_EQ(Text(ins_oid, longer), dotted);
   EXPECT_EQ(Text(ins_oidChoice, Int(42)), "42");
   EXPECT_EQ(Text(ins_oidChoice, oid), "2.9.3.2.7.14");
   ExpectRefused(ins_oid, Octets("1.2.3"));
   Asn1Value global = oid;
   global.retag(TAG_CTX6);
   EXPECT_EQ(Text(ins_eventType, global), "2.9.3.2.7.14");
+}
+
+// A column holds the longest storable prefix of its text (UTF-8 without NUL, at most
+// its length in characters), never cut inside a character; fit_text says whether the
+// text was whole.
+TEST_F(CodecTest, ColumnsHoldWhatTheyCanOfATextAndSaySo) {
+  static const qx::ColumnDef kColumns[] = {
+      {"t", RWDBValue::String, 5, true, ATTRIBUTES(1)},
+      {"n", RWDBValue::UnsignedLong, 0, true, ATTRIBUTES(2)},
+  };
+  qx::RowImage img(kColumns);
+  auto fit = [&](const std::string& text, std::string kept) {
+    *img.text(ATTRIBUTES(1)) = RWCString(text);
+    bool whole = img.fit_text(ATTRIBUTES(1));
+    EXPECT_EQ(img.text(ATTRIBUTES(1))->str(), kept) << text;
+    return whole;
+  };
+  EXPECT_TRUE(fit("abcde", "abcde"));
+  EXPECT_TRUE(fit("", ""));
+  EXPECT_FALSE(fit("abcdef", "abcde"));
+  EXPECT_TRUE(
+      fit("\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9"));
+  EXPECT_FALSE(fit("\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9",
+                   "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9"));
+  EXPECT_FALSE(fit(std::string("ab\0cd", 5), "ab"));
+  EXPECT_FALSE(fit("a\xff", "a"));
+  EXPECT_FALSE(fit("ab\xc3", "ab"));         // a character cut short
+  EXPECT_FALSE(fit("\xc0\xaf", ""));         // an overlong form
+  EXPECT_FALSE(fit("\xed\xa0\x80", ""));     // a surrogate
+  EXPECT_TRUE(img.fit_text(ATTRIBUTES(2)));  // not a text column
+  EXPECT_TRUE(img.fit_text(ATTRIBUTES(3)));  // no such column
 }
 
 TEST_F(CodecTest, NumbersStoreOnlyDecodedValues) {
@@ -181,7 +214,7 @@ TEST_F(CodecTest, UpdateEncodersAddOnlyGoodAssignments) {
   EXPECT_FALSE(pop_unsigned(nullptr, up, "maxLogSize", id, v));
 }
 
-TEST_F(CodecTest, FormattedValuesAppendAndCut) {
+TEST_F(CodecTest, FormattedValuesAppendWhole) {
   RWCString field;
   Oid ext("2.9.3.2.7.7");  // additionalText, a GraphicString
   Asn1Value v = Graph("cron");
@@ -192,7 +225,7 @@ TEST_F(CodecTest, FormattedValuesAppendAndCut) {
   RWCString longer;
   Asn1Value big = Graph(std::string(400, 'z'));
   ASSERT_TRUE(ins_formatedVal(nullptr, &longer, ext, big));
-  EXPECT_EQ(longer.length(), 255u);
+  EXPECT_EQ(longer.length(), 402u);
 }
 
 TEST(RecordClassMap, ClassesWithoutTableGoToTheBlobTable) {

@@ -4,10 +4,12 @@
 #include <map>
 
 #include "infra/tolk_map/eventlog.h"
+#include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/secalm.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_inserter.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_selector.h"
 #include "platform/db/rwdb_table.h"
@@ -174,6 +176,18 @@ class EventRecordsTest : public StoreTest {
     EXPECT_EQ(m->get_all_log_recs(cb, flag), 1);
     EXPECT_EQ(out.nulls, 1);
     return out.records;
+  }
+  // The text a column holds for a record: "" for NULL, "(no row)" without a row.
+  std::string ColumnText(const std::string& table, const char* column, unsigned long id) {
+    RWDBTable t = LogMapper::aDB_().table(table);
+    RWDBSelector sel = LogMapper::aDB_().selector();
+    sel << t[column];
+    sel.where(t["logRecordId"] == RWDBExpr(id));
+    RWDBReader r = sel.reader(LogMapper::aConnection());
+    RWCString text;
+    if (!r()) return "(no row)";
+    r >> text;
+    return text.str();
   }
   // Whether the catalogue has an index of that name on that table, over `column`.
   bool IndexExists(const std::string& index, const std::string& table, const std::string& column) {
@@ -430,6 +444,221 @@ TEST_P(EventRecordsTest, CorruptedBlobFailsTheReadCleanly) {
   }
 }
 
+// A walk that breaks off (a damaged page, a connection lost in the middle of a result)
+// fails with its reason: it never passes for the whole table. Start-up fails wherever
+// a read breaks off.
+TEST_P(EventRecordsTest, AWalkThatBreaksOffFailsWithItsReason) {
+  std::shared_ptr<qx::db::FaultPlan> plan = InjectFaults();
+  LogMapper* m = NewLog();
+  for (int id : {1, 2, 3}) ASSERT_EQ(Write(m, id, objcrtOid, {{notificationIdOid, Int(id)}}), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  LogMapper* table = m->get_table(OBJCRT_TABLE);
+  int rows = 0;
+  Callback count([](void* n, void* d) { *static_cast<int*>(n) += d != nullptr ? 1 : 100; }, &rows);
+  {
+    ExceptionScope scope;
+    plan->failRow = 2;
+    EXPECT_EQ(table->get_all_log_recs(count, 0), 0);
+    EXPECT_EQ(rows, 1);
+    ASSERT_NE(scope.caught(), nullptr);
+    EXPECT_NE(scope.caught()->reason().find("injected fault"), std::string::npos)
+        << scope.caught()->reason();
+  }
+  {
+    ExceptionScope scope;
+    plan->failRow = 2;
+    EXPECT_EQ(table->get_all_almsvc_recs(no_op_cb, 1), 0);
+    rows = 0;
+    plan->failRow = 3;
+    EXPECT_EQ(m->get_all_log_recs(count, 0), 0);
+    EXPECT_LT(rows, 100) << "the end of the records was announced";
+  }
+  // Start-up with the n-th row read failing, for every n until none fails: whenever
+  // it reports success, the log and all its records are loaded.
+  for (int n = 1;; ++n) {
+    SCOPED_TRACE(n);
+    Restart();
+    plan->failRow = n;
+    int injected = plan->injected;
+    int rc = LogMapper::init_log_handles(TakeLogAttributes(), no_op_cb);
+    bool hit = plan->injected != injected;
+    plan->failRow = 0;
+    if (rc == 1) {
+      LogMapper* again = LogMapper::find_log_handle(Int(7));
+      ASSERT_NE(again, nullptr);
+      Keep(again);
+      EXPECT_EQ(again->get_initial_log_record_count(), 3u);
+    }
+    if (!hit) {
+      EXPECT_EQ(rc, 1);
+      break;
+    }
+    ASSERT_LT(n, 100);
+  }
+}
+
+// A record table dropped outside the library: opening the log reports the damage,
+// naming the log and the table, and makes nothing in its place (an empty table would
+// pass the lost records off as none). The damaged log can still be deleted.
+TEST_P(EventRecordsTest, AMissingRecordTableIsDamageNotAnEmptyLog) {
+  auto drop = [&](const std::string& table) {
+    return LogMapper::aDB_()
+        .executeSql("DROP TABLE " + table + (postgres() ? " CASCADE" : ""),
+                    LogMapper::aConnection())
+        .isValid();
+  };
+  // Log 7 loses an event table, log 8 the blob table; log 9 the blob table's alarm
+  // index, which holds nothing of its own and is made again from the records.
+  std::map<long, std::string> dropped;
+  for (long log : {7, 8, 9}) {
+    LogMapper* m = NewLog(log);
+    ASSERT_EQ(Write(m, 1, objcrtOid, {{notificationIdOid, Int(1)}}), 1);
+    ASSERT_EQ(Write(m, 2, Oid("1.2.3.4"), {{notificationIdOid, Int(2)}}), 1);
+    dropped[log] = log == 7   ? m->get_table_name() + "ObCre"
+                   : log == 8 ? qx::record_table_name(m->get_table_name(), BLOB_TABLE)
+                              : qx::companion_table_name(m->get_table_name(), BLOB_TABLE);
+  }
+  ASSERT_EQ(LogMapper::commit(), 1);
+  for (const auto& [log, table] : dropped) ASSERT_TRUE(drop(table)) << table;
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Restart();
+  EXPECT_EQ(LogMapper::init_log_handles(TakeLogAttributes(), no_op_cb), 0);
+  Restart();
+  for (long log : {7, 8}) {
+    SCOPED_TRACE(log);
+    const std::string& table = dropped[log];
+    EXPECT_FALSE(Exists(table));
+    LogMapper* again = Keep(new LogMapper());
+    EXPECT_EQ(again->load_table(Int(log)), 0);
+    std::string why = LogMapper::last_failure();
+    EXPECT_NE(why.find("log " + std::to_string(log) + " is damaged"), std::string::npos) << why;
+    EXPECT_NE(why.find(table), std::string::npos) << why;
+    EXPECT_FALSE(Exists(table));
+    ASSERT_EQ(again->deleteDB(char(0)), 1);
+    ASSERT_EQ(LogMapper::commit(), 1);
+  }
+  LogMapper* nine = Keep(new LogMapper());
+  ASSERT_EQ(nine->load_table(Int(9)), 1);
+  EXPECT_TRUE(Exists(dropped[9]));
+  ASSERT_EQ(nine->get_all_almsvc_recs(no_op_cb, 1), 1);
+  int rc = 0;
+  Read(nine, 2, &rc);
+  EXPECT_EQ(rc, 1);
+  auto logs = AllLogs();
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_EQ(logs[0].id, Int(9));
+}
+
+// One limit for writing and reading, counted on what is stored: the deepest value an
+// attribute list can carry (the list and the pair are two levels, as in the blob) is
+// stored and reads back, by record, by walk and after a restart; no list can carry a
+// deeper one.
+TEST_P(EventRecordsTest, TheDeepestValueAListCarriesReadsBack) {
+  LogMapper* m = NewLog();
+  Asn1Value v = Int(5);
+  for (int depth = 2; depth <= Asn1Value::kMaxDepth - 2; ++depth) v = Set({Int(depth), v}, TAG_SEQ);
+  Attrs attrs = {{additionalInfoOid, v}, {notificationIdOid, Int(1)}};
+  ASSERT_EQ(Write(m, 1, objcrtOid, attrs), 1);
+  ASSERT_EQ(Write(m, 2, objcrtOid, {{notificationIdOid, Int(2)}}), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  ExpectRecord(Read(m, 1), 1, attrs);
+  ASSERT_EQ(m->UpdateDB(2, AttrList({{additionalInfoOid, v}})), 1);
+  ExpectRecord(Read(m, 2), 2, {{additionalInfoOid, v}});
+  EXPECT_EQ(Walk(m).size(), 2u);
+  Restart();
+  ASSERT_EQ(LogMapper::init_log_handles(TakeLogAttributes(), no_op_cb), 1);
+  LogMapper* again = Keep(LogMapper::find_log_handle(Int(7)));
+  ASSERT_NE(again, nullptr);
+  ExpectRecord(Read(again, 1), 1, attrs);
+
+  ExceptionScope scope;
+  Asn1Value deeper;
+  ASSERT_TRUE(deeper.start_construct(TAG_SEQ));
+  ASSERT_TRUE(deeper.add_component(v));
+  Asn1Value pair = Set({Oidv("2.9.3.2.7.6"), deeper}, TAG_SEQ);
+  Asn1Value list;
+  ASSERT_TRUE(list.start_construct(TAG_SET));
+  EXPECT_FALSE(list.add_component(pair));
+  EXPECT_NE(scope.caught(), nullptr);
+}
+
+// What is accepted reads back exactly. A value its column cannot hold whole (an event
+// type or record class longer than its column, a value its column's codec refuses: a
+// negative notification identifier, an enumeration out of range, a text with a NUL)
+// is kept in the record's blob, where the record keeps its exact values; the column
+// holds what it can, for people. By record, by walk, after a restart and through
+// updates, which refuse a value their column cannot hold and change nothing then.
+TEST_P(EventRecordsTest, ValuesTheirColumnCannotHoldReadBackExactly) {
+  LogMapper* m = NewLog();
+  std::string dotted = "1.2";
+  while (dotted.size() < 300) dotted += ".123456789";
+  std::string long_text(300, 'y');
+  Attrs attrs = {
+      {eventTypeOid, Oidv(dotted.c_str(), TAG_CTX6)},
+      {objectClassOid, Oidv(dotted.c_str())},
+      {notificationIdOid, Int(-1)},
+      {sourceIndicatorOid, Enum(7)},
+      {additionalTextOid, Graph(long_text)},
+  };
+  ASSERT_EQ(Write(m, 1, objcrtOid, attrs), 1);
+  Attrs others = {{sourceIndicatorOid, Octets(std::string("a\0b", 3))},
+                  {eventTypeOid, Oidv("2.9.3.2.10.6", TAG_CTX6)}};
+  ASSERT_EQ(Write(m, 2, objdltOid, others), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  auto exactly = [](const Record& got, const Attrs& written) {
+    std::map<Oid, std::vector<Asn1Value>> by_id;
+    for (const auto& [oid, v] : got) by_id[oid].push_back(v);
+    for (const auto& [oid, value] : written) {
+      ASSERT_EQ(by_id[oid].size(), 1u) << oid.format();
+      EXPECT_EQ(by_id[oid][0], value) << oid.format();
+    }
+  };
+  exactly(Read(m, 1), attrs);
+  exactly(Read(m, 2), others);
+  auto all = Walk(m);
+  exactly(all[1], attrs);
+  exactly(all[2], others);
+  // The columns hold the readable text they can.
+  std::string objcrt = m->get_table_name() + "ObCre";
+  EXPECT_EQ(ColumnText(objcrt, "eventName", 1), dotted.substr(0, 255));
+  EXPECT_EQ(ColumnText(objcrt, "logRecType", 1), dotted.substr(0, 255));
+  EXPECT_EQ(ColumnText(objcrt, "additionalText", 1), "\"" + long_text.substr(0, 254));
+  EXPECT_EQ(ColumnText(objcrt, "notificationId", 1), "");
+  EXPECT_EQ(ColumnText(m->get_table_name() + "ObDel", "sourceIndicator", 2), "");
+
+  // Updates: a value its column cannot hold changes nothing; a value that fits takes
+  // the place of the one the blob kept; the blob keeps its other values.
+  EXPECT_EQ(m->UpdateDB(2, AttrList({{notificationIdOid, Int(-5)}})), 0);
+  EXPECT_EQ(m->UpdateDB(2, AttrList({{eventTypeOid, Oidv(dotted.c_str(), TAG_CTX6)}})), 0);
+  RespValue none;
+  EXPECT_EQ(m->UpdateDB(2, AttrList({{sourceIndicatorOid, Enum(9)}}), none), 0);
+  EXPECT_TRUE(none.empty());
+  exactly(Read(m, 2), others);
+  ASSERT_EQ(m->UpdateDB(1, AttrList({{notificationIdOid, Int(5)},
+                                     {eventTypeOid, Oidv("2.9.3.2.10.6", TAG_CTX6)}})),
+            1);
+  RespValue resp;
+  ASSERT_EQ(m->UpdateDB(1, AttrList({{additionalTextOid, Graph("shorter")}}), resp), 1);
+  Asn1Value before;
+  ASSERT_EQ(resp.find_old_value(additionalTextOid, before), 1);
+  EXPECT_EQ(before, Graph(long_text));
+  Attrs now = {{eventTypeOid, Oidv("2.9.3.2.10.6", TAG_CTX6)},
+               {objectClassOid, Oidv(dotted.c_str())},
+               {notificationIdOid, Int(5)},
+               {sourceIndicatorOid, Enum(7)},
+               {additionalTextOid, Graph("shorter")}};
+  exactly(Read(m, 1), now);
+  ASSERT_EQ(m->UpdateDB(2, AttrList({{sourceIndicatorOid, Enum(1)}}), resp), 1);
+  exactly(Read(m, 2), {{sourceIndicatorOid, Enum(1)}, {eventTypeOid, others[1].second}});
+  ASSERT_EQ(LogMapper::commit(), 1);
+
+  Restart();
+  ASSERT_EQ(LogMapper::init_log_handles(TakeLogAttributes(), no_op_cb), 1);
+  LogMapper* again = Keep(LogMapper::find_log_handle(Int(7)));
+  ASSERT_NE(again, nullptr);
+  exactly(Read(again, 1), now);
+}
+
 TEST_P(EventRecordsTest, UpdatesChangeColumnsAndBlobKeepingOtherListValues) {
   LogMapper* m = NewLog();
   Attrs attrs = CommonAttrs(relchgOid, 3);
@@ -505,7 +734,7 @@ TEST_P(EventRecordsTest, MalformedListsWriteNothing) {
     EXPECT_EQ(CountRows(table.c_str(), "logRecordId", static_cast<unsigned long>(id)), 0);
     ++id;
   }
-  // Unknown attributes and values of the wrong syntax are left out; the rest is kept.
+  // Unknown attributes are left out; a value of the wrong syntax is kept as it came.
   ASSERT_EQ(Write(m, 30, objcrtOid,
                   {{Oid("1.2.3.4.5"), Int(1)},
                    {sourceIndicatorOid, Graph("not an enumeration")},
@@ -514,7 +743,7 @@ TEST_P(EventRecordsTest, MalformedListsWriteNothing) {
   Record r = Read(m, 30);
   std::map<Oid, Asn1Value> got(r.begin(), r.end());
   EXPECT_EQ(got.count(Oid("1.2.3.4.5")), 0u);
-  EXPECT_EQ(got.count(sourceIndicatorOid), 0u);
+  EXPECT_EQ(got[sourceIndicatorOid], Graph("not an enumeration"));
   EXPECT_EQ(got[notificationIdOid], Int(3));
   EXPECT_EQ(m->UpdateDB(30, not_a_pair), 0);
   EXPECT_EQ(m->UpdateDB(30, primitive), 0);
@@ -545,21 +774,52 @@ TEST_P(EventRecordsTest, SecurityAlarmKeepsTheManagedObjectNumberOutOfItsAttribu
   EXPECT_EQ(sev, RWCString("critical"));
 }
 
+// A record identifier names one record of its log, whatever the class: a second write
+// under it is refused and leaves the first record as it was, also after a restart.
+TEST_P(EventRecordsTest, ASecondWriteUnderARecordIdentifierIsRefused) {
+  LogMapper* m = NewLog();
+  ASSERT_EQ(Write(m, 50, statechgOid, {{sourceIndicatorOid, Enum(0)}}), 1);
+  EXPECT_EQ(Write(m, 50, statechgOid, {{sourceIndicatorOid, Enum(1)}}), 0);
+  EXPECT_EQ(Write(m, 50, objcrtOid, {{sourceIndicatorOid, Enum(1)}}), 0);
+  EXPECT_EQ(Write(m, 50, Oid("1.2.3.4"), {}), 0);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  EXPECT_EQ(CountRows((m->get_table_name() + "stChg").c_str(), "logRecordId", 50ul), 1);
+  EXPECT_EQ(CountRows((m->get_table_name() + "ObCre").c_str(), "logRecordId", 50ul), 0);
+  ExpectRecord(Read(m, 50), 50, {{sourceIndicatorOid, Enum(0)}});
+  unsigned short type = 0;
+  ASSERT_EQ(m->get_table_type(50, type), 1);
+  EXPECT_EQ(type, STATECHG_TABLE);
+  Restart();
+  ASSERT_EQ(LogMapper::init_log_handles(TakeLogAttributes(), no_op_cb), 1);
+  LogMapper* again = Keep(LogMapper::find_log_handle(Int(7)));
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(Write(again, 50, objdltOid, {{sourceIndicatorOid, Enum(2)}}), 0);
+  ASSERT_EQ(again->deleteDB(50), 1);  // a deleted record's identifier is free again
+  ASSERT_EQ(Write(again, 50, objdltOid, {{sourceIndicatorOid, Enum(2)}}), 1);
+  ExpectRecord(Read(again, 50), 50, {{sourceIndicatorOid, Enum(2)}});
+}
+
+// Rows of older versions may hold an identifier twice: the state change table refuses
+// to read such a record, the walk delivers both rows, the other classes read the first.
 TEST_P(EventRecordsTest, StateChangeDuplicateIdentifierFailsReadButWalkDeliversBoth) {
   LogMapper* m = NewLog();
   ASSERT_EQ(Write(m, 50, statechgOid, {{sourceIndicatorOid, Enum(0)}}), 1);
-  ASSERT_EQ(Write(m, 50, statechgOid, {{sourceIndicatorOid, Enum(1)}}), 1);
+  ASSERT_EQ(Write(m, 51, objcrtOid, {{sourceIndicatorOid, Enum(0)}}), 1);
+  for (const char* stem : {"stChg", "ObCre"}) {  // a second row, written past the mapper
+    RWDBTable t = LogMapper::aDB_().table(m->get_table_name() + stem);
+    RWDBInserter ins = t.inserter();
+    ins["logRecordId"] << (std::string(stem) == "stChg" ? 50ul : 51ul);
+    ins["sourceIndicator"] << RWCString("managementOperation");
+    ASSERT_TRUE(ins.execute(LogMapper::aConnection()).isValid());
+  }
   int rc = 1;
   Read(m, 50, &rc);
   EXPECT_EQ(rc, 0);
   int rows = 0;
   Callback cb([](void* c, void* d) { *static_cast<int*>(c) += d != nullptr; }, &rows);
   ASSERT_EQ(m->get_all_log_recs(cb, 0), 1);
-  EXPECT_EQ(rows, 2);
-  // The other classes read the first row.
-  ASSERT_EQ(Write(m, 51, objcrtOid, {{sourceIndicatorOid, Enum(0)}}), 1);
-  ASSERT_EQ(Write(m, 51, objcrtOid, {{sourceIndicatorOid, Enum(1)}}), 1);
-  Read(m, 51, &rc);
+  EXPECT_EQ(rows, 4);
+  ExpectRecord(Read(m, 51, &rc), 51, {{sourceIndicatorOid, Enum(0)}});
   EXPECT_EQ(rc, 1);
 }
 
@@ -582,12 +842,12 @@ TEST_P(EventRecordsTest, CacheBookkeepingAfterRestart) {
   EXPECT_EQ(again->get_initial_log_size(), 1500ul);
   EXPECT_EQ(again->get_lowest_id(), 2ul);
   EXPECT_EQ(again->get_highest_id(), 8ul);
-  // Writing an identifier again replaces its entry.
-  ASSERT_EQ(Write(again, 8, objdltOid, {{notificationIdOid, Int(1)}}), 1);
+  // Writing an identifier again is refused and leaves its entry.
+  EXPECT_EQ(Write(again, 8, objdltOid, {{notificationIdOid, Int(1)}}), 0);
   EXPECT_EQ(again->cached_records(), 3u);
   unsigned short type = 0;
   ASSERT_EQ(again->get_table_type(8, type), 1);
-  EXPECT_EQ(type, OBJDLT_TABLE);
+  EXPECT_EQ(type, OBJCRT_TABLE);
 }
 
 TEST_P(EventRecordsTest, ListHelpersKeepOnlyListValuesForTheBlob) {

@@ -20,8 +20,7 @@ class EventTypeTest : public StoreTest {
   // returns the event type read back (empty when it is absent).
   Asn1Value RoundTrip(LogMapper* m, int id, const Asn1Value& type) {
     OarInfo* entry = new OarInfo;
-    Asn1Value list =
-        AttrList({{loggingTimeOid, GenTime("20240301101500Z")}, {eventTypeOid, type}});
+    Asn1Value list = AttrList({{loggingTimeOid, GenTime("20240301101500Z")}, {eventTypeOid, type}});
     EXPECT_EQ(m->WriteToDB(id, objcrtOid, objcrtOid, list, entry), 1);
     LogMapper::commit();
     RespValue back;

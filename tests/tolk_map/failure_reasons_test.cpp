@@ -23,15 +23,7 @@ class FailureReasonTest : public StoreTest {
   void SetUp() override {
     StoreTest::SetUp();
     if (IsSkipped()) return;
-    plan_ = std::make_shared<qx::db::FaultPlan>();
-    RWDBManager::setDriverWrapper([plan = plan_](std::unique_ptr<qx::db::Driver> d) {
-      return qx::db::make_fault_driver(std::move(d), plan);
-    });
-    Restart();  // the store opens again through the wrapper
-  }
-  void TearDown() override {
-    RWDBManager::setDriverWrapper(nullptr);
-    StoreTest::TearDown();
+    plan_ = InjectFaults();
   }
   // A log 7 with one object creation record 1, committed.
   LogMapper* LogWithRecord() {

@@ -5,10 +5,15 @@
 
 #include <set>
 
+#include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/testing.h"
+#include "platform/db/rwdb_connection.h"
+#include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_table.h"
 #include "platform/mgmt/ac_object.h"
+#include "platform/value/exception.h"
 #include "platform/value/value_notation.h"
 #include "tests/tolk_map/store_fixture.h"
 
@@ -235,6 +240,100 @@ TEST_P(LogLifecycleTest, LogWithoutOrdinaryAttributesStillHasItsRow) {
   Asn1Value got;
   ASSERT_TRUE(five->find(dayintrvalsOid, got));
   EXPECT_EQ(got, intervals);
+}
+
+// The log table keeps schedule values as text only: one whose text its column cannot
+// hold whole (and that would read back cut, as another value or not at all) is refused
+// with its reason, at creation and at update; one that fits reads back exactly.
+TEST_P(LogLifecycleTest, ScheduleValuesLongerThanTheirColumnAreRefused) {
+  auto intervals = [&](int n) {
+    std::string text = "{";
+    for (int i = 0; i < n; ++i) {
+      text += std::string(i ? ", " : "") +
+              "{intervalStart {hour 1, minute 2}, intervalEnd {hour 3, minute 4}}";
+    }
+    return Parse(dayintrvalsOid, (text + "}").c_str());
+  };
+  auto week = [&](int n) {
+    std::string text = "{";
+    for (int i = 0; i < n; ++i)
+      text += std::string(i ? ", " : "") + "{daysOfWeek '0000011'B, intervalsOfDay {}}";
+    return Parse(weekmaskOid, (text + "}").c_str());
+  };
+  Asn1Value fits = intervals(2);
+  Asn1Value too_long = intervals(6);  // about 370 characters as text
+  EXPECT_FALSE(Create(Int(1), AttrList({{dayintrvalsOid, too_long}}))->created());
+  EXPECT_FALSE(Create(Int(2), AttrList({{weekmaskOid, week(10)}}))->created());
+  EXPECT_FALSE(
+      Create(Int(3), AttrList({{externschedOid, Octets(std::string(300, 's'))}}))->created());
+  LogMapper* m = Create(Int(4), AttrList({{dayintrvalsOid, fits}, {weekmaskOid, week(1)}}));
+  ASSERT_TRUE(m->created());
+  EXPECT_EQ(m->UpdateDB(AttrList({{dayintrvalsOid, too_long}}), {}, {}), 0);
+  EXPECT_EQ(m->UpdateDB(AttrList({{maxlogszOid, Int(9)}, {weekmaskOid, week(10)}}), {}, {}), 0);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Restart();
+  auto logs = AllLogs();
+  ASSERT_EQ(logs.size(), 1u);
+  Asn1Value got;
+  EXPECT_TRUE(logs[0].find(dayintrvalsOid, got) && got == fits);
+  EXPECT_TRUE(logs[0].find(weekmaskOid, got) && got == week(1));
+  EXPECT_FALSE(logs[0].find(maxlogszOid, got)) << "the refused update changed nothing";
+}
+
+// Two logs whose names differ only in case are two logs: each gets synonyms and a
+// security view of its own, standing for its own tables (names fold to lower case in
+// the store), and deleting one, also after a restart, leaves the other's objects.
+TEST_P(LogLifecycleTest, LogsWhoseNamesDifferOnlyInCaseKeepTheirOwnObjects) {
+  LogMapper* upper = Create(Graph("Foo"), AttrList({}));
+  LogMapper* lower = Create(Graph("foo"), AttrList({}));
+  ASSERT_TRUE(upper->created() && lower->created());
+  auto reads = [](const std::string& name, const std::string& table) {
+    return LogMapper::aDB_().table(name).reads(table, LogMapper::aConnection());
+  };
+  std::vector<std::pair<std::string, std::string>> upper_objects;  // name, table it reads
+  for (int t = 0; t < NUM_TABLE_TYPES; ++t) {
+    auto* u = dynamic_cast<EventLogT*>(upper->get_table(TABLE_TYPE(t)));
+    auto* l = dynamic_cast<EventLogT*>(lower->get_table(TABLE_TYPE(t)));
+    if (u == nullptr || l == nullptr) continue;
+    SCOPED_TRACE(u->get_table_name());
+    EXPECT_EQ(u->get_synonym_name(), std::string("Foo_") + u->event_class().synonym_suffix);
+    ASSERT_FALSE(l->get_synonym_name().empty());
+    EXPECT_TRUE(reads(u->get_synonym_name(), u->get_table_name()));
+    EXPECT_TRUE(reads(l->get_synonym_name(), l->get_table_name()));
+    EXPECT_FALSE(reads(l->get_synonym_name(), u->get_table_name()));
+    upper_objects.emplace_back(u->get_synonym_name(), u->get_table_name());
+  }
+  ASSERT_FALSE(upper_objects.empty());
+  ExceptionScope scope;
+  upper->create_views();
+  lower->create_views();
+  ASSERT_EQ(scope.caught(), nullptr);
+  std::string secalm = qx::record_table_name(upper->get_table_name(), SECALM_TABLE);
+  if (upper->get_table(SECALM_TABLE) != nullptr) {
+    EXPECT_EQ(upper->get_sec_view_name(), "qx_Foo_sec");
+    EXPECT_NE(lower->get_sec_view_name(), "qx_foo_sec");
+    upper_objects.emplace_back(upper->get_sec_view_name(), secalm);
+    upper_objects.emplace_back(upper->get_sec_view_name() + "table", secalm);
+    EXPECT_TRUE(reads(lower->get_sec_view_name(),
+                      qx::record_table_name(lower->get_table_name(), SECALM_TABLE)));
+  }
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Restart();
+  LogMapper* again = Keep(new LogMapper());
+  ASSERT_EQ(again->load_table(Graph("foo")), 1);
+  ASSERT_EQ(again->deleteDB(char(0)), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  for (const auto& [name, table] : upper_objects) {
+    EXPECT_TRUE(reads(name, table)) << name << " of Foo went with foo";
+  }
+  auto logs = AllLogs();
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_EQ(logs[0].id, Graph("Foo"));
+  LogMapper* foo = Keep(new LogMapper());
+  ASSERT_EQ(foo->load_table(Graph("Foo")), 1);
+  ASSERT_EQ(foo->deleteDB(char(0)), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  for (const auto& [name, table] : upper_objects) EXPECT_FALSE(Exists(name)) << name;
 }
 
 TEST_P(LogLifecycleTest, AbsentAndInvalidTimesAreStoredAsNull) {

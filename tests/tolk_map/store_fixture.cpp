@@ -146,6 +146,7 @@ void StoreTest::SetUp() {
 void StoreTest::TearDown() {
   kept_.clear();
   qx::tolk_reset_for_tests();
+  RWDBManager::setDriverWrapper(nullptr);
   if (!pg_db_.empty()) {
     RWDBDatabase admin = open_url(pg_base_url_);
     admin.executeSql("DROP DATABASE IF EXISTS " + pg_db_ + " WITH (FORCE)", admin.connection());
@@ -159,6 +160,15 @@ void StoreTest::TearDown() {
 void StoreTest::Restart() {
   kept_.clear();
   qx::tolk_reset_for_tests();
+}
+
+std::shared_ptr<qx::db::FaultPlan> StoreTest::InjectFaults() {
+  auto plan = std::make_shared<qx::db::FaultPlan>();
+  RWDBManager::setDriverWrapper([plan](std::unique_ptr<qx::db::Driver> d) {
+    return qx::db::make_fault_driver(std::move(d), plan);
+  });
+  Restart();
+  return plan;
 }
 
 LogMapper* StoreTest::Keep(LogMapper* m) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/db/fault_driver.h"
 #include "platform/value/asn1_value.h"
 #include "platform/value/oid.h"
 #include "tolk.h"
@@ -56,6 +57,9 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
   LogMapper* NewLog(long id = 7, const std::vector<std::pair<Oid, Asn1Value>>& attrs = {});
   // Log `id` loaded from the store as start-up loads it, its alarms entered in its cache.
   LogMapper* Load(long id = 7);
+  // Restarts with the store opened through a fault-injecting driver, which follows the
+  // plan returned until the end of the test.
+  std::shared_ptr<qx::db::FaultPlan> InjectFaults();
 
   // The number of rows of a table whose column `column` equals `value` (texts).
   long CountRows(const char* table, const char* column, const std::string& value);

@@ -1,4 +1,8 @@
 // Transactions, the database error report and the per-log views, on both stores.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "platform/db/rwdb_status.h"
@@ -61,6 +65,54 @@ TEST_P(TransactionTest, SecurityViewAndItsSynonymComeAndGoWithTheLog) {
   EXPECT_FALSE(Exists("qx_7_sec"));
   EXPECT_FALSE(Exists("qx_7_sectable"));
   EXPECT_FALSE(Exists(qx::record_table_name(m->get_table_name(), SECALM_TABLE)));
+}
+
+// Processes writing into one store at the same moment, each transaction reading before
+// it writes (as the tool does, and a management process between its commits): every
+// writer waits its turn, none fails and nothing is lost.
+TEST_P(TransactionTest, ConcurrentWritersWaitTheirTurn) {
+  ASSERT_TRUE(Create(7, AttrList({}))->created());
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Restart();  // each child opens the store for itself
+  constexpr int kChildren = 3;
+  constexpr int kRecords = 30;
+  std::vector<pid_t> children;
+  for (int c = 0; c < kChildren; ++c) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int failures = 0;
+      {
+        LogMapper m;
+        if (m.load_table(Int(7)) != 1) _exit(100);
+        for (int i = 0; i < kRecords; ++i) {
+          int id = 1000 * (c + 1) + i;
+          if (m.table_exists(Int(7)) != 1) ++failures;  // a read opens the transaction
+          auto* entry = new OarInfo;
+          if (m.WriteToDB(id, objcrtOid, objcrtOid, AttrList({{notificationIdOid, Int(i)}}),
+                          entry) != 1) {
+            delete entry;
+            ++failures;
+          }
+          if (LogMapper::commit() != 1) ++failures;
+        }
+      }
+      _exit(failures < 100 ? failures : 99);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "failed writes in one child";
+  }
+  LogMapper* m = Keep(new LogMapper());
+  ASSERT_EQ(m->load_table(Int(7)), 1);
+  int rows = 0;
+  Callback cb([](void* n, void* d) { *static_cast<int*>(n) += d != nullptr; }, &rows);
+  ASSERT_EQ(m->get_all_log_recs(cb, 0), 1);
+  EXPECT_EQ(rows, kChildren * kRecords);
 }
 
 TEST_P(TransactionTest, LogTableHasItsIndexAndSynonym) {

@@ -234,6 +234,33 @@ TEST_F(Asn1ValueTest, AddComponentGrowsTheLengthField) {
   EXPECT_NE(TakeReason(), "");
 }
 
+// One limit for building and decoding: a value is built as deep as decode takes and
+// no deeper, so that every value built reads back from its encoding.
+TEST_F(Asn1ValueTest, NothingIsBuiltDeeperThanDecodeTakes) {
+  Asn1Value v = Int(1);
+  for (int depth = 2; depth <= Asn1Value::kMaxDepth; ++depth) {
+    Asn1Value outer;
+    ASSERT_TRUE(outer.start_construct(depth % 2 ? TAG_SEQ : TAG_CTX3));
+    ASSERT_TRUE(outer.add_component(Int(depth)));
+    ASSERT_TRUE(outer.add_component(v)) << depth;
+    v = outer;
+  }
+  Asn1Value back;
+  ASSERT_TRUE(Asn1Value::decode(v.encoding(), v.size(), back));
+  EXPECT_EQ(back, v);
+  Asn1Value outer = Cons(TAG_SET, Int(0));
+  EXPECT_FALSE(outer.add_component(v));
+  EXPECT_NE(TakeReason().find("nesting deeper than 64 levels"), std::string::npos);
+  EXPECT_EQ(Hex(outer), "3103020100") << "left as it was";
+  // A decoded value at the limit is refused as a component alike; its components are not.
+  EXPECT_FALSE(outer.add_component(back));
+  EXPECT_NE(TakeReason(), "");
+  ASSERT_TRUE(outer.add_component(back.first_component()));
+  Asn1Value inner = back;
+  for (int i = 0; i < 3; ++i) inner = *++inner.components().begin();
+  EXPECT_TRUE(outer.add_component(inner));
+}
+
 TEST_F(Asn1ValueTest, CopyIsIndependent) {
   Asn1Value seq = Cons(TAG_SEQ, Int(1));
   Asn1Value deep = seq.copy();

@@ -231,6 +231,17 @@ TEST_F(ValueNotation, MalformedTextIsRefusedWithPositionAndExpectation) {
   EXPECT_EQ(Refusal("probableCause", "<02010"),
             "at 5: expected pairs of hex digits ending with '>'");
   EXPECT_EQ(Refusal("eventTime", "\"2024\""), "at 0: expected a quoted time \"YYYYMMDDHHMMSSZ\"");
+  // One rule for a valid time, the time type's: no 30 February, no leap second, no
+  // local time that a daylight-saving change skips (TZ=Europe/Berlin).
+  for (const char* t : {"20240230101500Z", "20230229000000Z", "20241231235960Z", "20240431120000Z",
+                        "20240331023000"}) {
+    EXPECT_EQ(Refusal("eventTime", std::string("\"") + t + "\""),
+              "at 0: expected a quoted time \"YYYYMMDDHHMMSSZ\"")
+        << t;
+  }
+  Both("eventTime", Str("20240229235959Z", TAG_GENTIME), "\"20240229235959Z\"");
+  EXPECT_EQ(Format("eventTime", Str("20240230101500Z", TAG_GENTIME)),
+            "<180F32303234303233303130313530305A>");
   EXPECT_EQ(Refusal("probableCause", ""),
             "at 0: expected alternative:value, alternative one of "
             "globalValue, localValue");

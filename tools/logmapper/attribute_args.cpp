@@ -63,10 +63,10 @@ std::string name_of(const Oid& oid) {
 Asn1Value attribute_pair(const Oid& id, const Asn1Value& value) {
   Asn1Value oid;
   Asn1Value pair;
-  oid.encode_oid(id);
-  pair.start_construct(TAG_SEQ);
-  pair.add_component(oid);
-  pair.add_component(value);
+  if (!oid.encode_oid(id) || !pair.start_construct(TAG_SEQ) || !pair.add_component(oid) ||
+      !pair.add_component(value)) {
+    return Asn1Value();
+  }
   return pair;
 }
 
@@ -92,7 +92,14 @@ bool attribute_list(const char* command, const std::vector<std::string>& args, A
       status = fail(command, "not a value of %s: %s", name.c_str(), error.c_str());
       return false;
     }
-    list.add_component(attribute_pair(attr, value));
+    Asn1Value pair = attribute_pair(attr, value);
+    if (!pair || !list.add_component(pair)) {
+      // A value nested too deeply for the list that carries it.
+      const Exception* x = scope.caught();
+      status = fail(command, "%s cannot be stored: %s", name.c_str(),
+                    x != nullptr ? x->reason().c_str() : "no attribute pair");
+      return false;
+    }
     if (ids != nullptr) ids->push_back(attr);
   }
   return true;

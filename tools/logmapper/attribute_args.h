@@ -32,7 +32,8 @@ bool time_argument(std::string text, GeneralizedTime& time);
 // An identifier's registered name, or its dotted text when it has none.
 std::string name_of(const Oid& oid);
 
-// A SEQUENCE {identifier, value} attribute pair.
+// A SEQUENCE {identifier, value} attribute pair; empty when it cannot be built (a value
+// nested so deeply that the pair would be deeper than a value may be).
 Asn1Value attribute_pair(const Oid& id, const Asn1Value& value);
 
 // NAME=VALUE arguments as an attribute list (a SET of SEQUENCE {identifier, value});

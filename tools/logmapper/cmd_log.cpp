@@ -74,10 +74,16 @@ int run_logs(const logmapper::Args& args) {
 }
 
 int run_delete(const logmapper::Args& args) {
-  std::unique_ptr<LogMapper> log =
-      logmapper::open_log("delete-log", args[0], Access::kWrite, false);
-  if (log == nullptr) return logmapper::kFail;
-  return logmapper::finish("delete-log", log->deleteDB(char(0)), "log %s not deleted",
+  if (!logmapper::open_store("delete-log", Access::kWrite)) return logmapper::kFail;
+  LogMapper log;
+  // A damaged log (a record table missing) is still deleted, with what it has.
+  if (log.load_table(logmapper::log_identifier(args[0])) != 1 && !log.created()) {
+    std::string why = LogMapper::last_failure();
+    return logmapper::fail(
+        "delete-log", "%s",
+        why.empty() ? ("log " + args[0] + " cannot be opened").c_str() : why.c_str());
+  }
+  return logmapper::finish("delete-log", log.deleteDB(char(0)), "log %s not deleted",
                            args[0].c_str());
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "infra/tolk_map/eventlog.h"
+#include "platform/value/exception.h"
 #include "tolk.h"
 #include "tools/logmapper/attribute_args.h"
 #include "tools/logmapper/command.h"
@@ -116,9 +117,17 @@ int run_records(const logmapper::Args& args) {
       },
       &out);
   if (out.json) logmapper::out() << "[";
-  int rc = m->get_all_log_recs(cb, 0);
+  int rc = 0;
+  {
+    ExceptionScope scope;  // a walk that breaks off: its reason becomes last_failure()
+    rc = m->get_all_log_recs(cb, 0);
+  }
+  if (rc != 1) {
+    // What was printed is not the whole log: a JSON list is left unclosed.
+    if (out.json) logmapper::out() << "\n";
+    return logmapper::fail_library("records", "the records cannot be read");
+  }
   if (out.json) logmapper::out() << (out.first ? "]\n" : "\n]\n");
-  if (rc != 1) return logmapper::fail_library("records", "the records cannot be read");
   return logmapper::kOk;
 }
 

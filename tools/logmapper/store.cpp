@@ -10,6 +10,7 @@
 #include "infra/tolk_map/oids.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/mgmt/qxdb_connect_info.h"
+#include "platform/value/exception.h"
 #include "tools/logmapper/attribute_args.h"
 #include "tools/logmapper/command.h"
 
@@ -72,7 +73,12 @@ std::unique_ptr<LogMapper> open_log(const char* command, const std::string& log,
     fail(command, "%s", why.empty() ? ("log " + log + " cannot be opened").c_str() : why.c_str());
     return nullptr;
   }
-  if (load_records && m->get_all_almsvc_recs(no_op_cb, 1) != 1) {
+  int loaded = 1;
+  if (load_records) {
+    ExceptionScope scope;  // a walk that breaks off: its reason becomes last_failure()
+    loaded = m->get_all_almsvc_recs(no_op_cb, 1);
+  }
+  if (loaded != 1) {
     fail_library(command, "the records of log %s cannot be read", log.c_str());
     return nullptr;
   }

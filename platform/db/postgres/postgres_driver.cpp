@@ -11,6 +11,11 @@
 // statement that succeeds costs no savepoint of its own. Every statement the
 // layer runs inside a transaction must therefore give the same result when
 // run again after a rollback to an earlier point (no sequences, no clock).
+// Between the rollback and the writes run again, the locks those writes held
+// are given up for a moment: another session may take a key one of them had
+// inserted, and the write then fails when it runs again. The transaction is
+// then lost and says so (every later statement and the commit fail); it never
+// commits without a write it reported done.
 //
 // Statements are sent in pipeline mode and synchronised once. Queries stream
 // their rows in single-row mode. A statement runs unnamed the first time and
@@ -140,22 +145,42 @@ class PgCursor;
 constexpr size_t kWindow = 64;
 
 // A write of the current window, kept to be run again: its text and its
-// parameters, copied.
+// parameters, copied. The copies keep their storage from one window to the next.
 struct Replay {
   std::string sql;
   std::vector<Param> params;  // text and blob data point into `data`
-  std::vector<std::string> data;
+  std::string data;           // the text and blob values one after the other
 
-  Replay(const std::string& text, const std::vector<Param>& p) : sql(text), params(p) {
-    data.reserve(p.size());
+  void assign(const std::string& text, const std::vector<Param>& p) {
+    sql = text;
+    params = p;
+    size_t total = 0;
+    for (const Param& q : p) {
+      if (q.kind == Param::kText || q.kind == Param::kBlob) total += q.size + 1;
+    }
+    data.resize(total);
+    char* at = data.data();
     for (Param& q : params) {
       if (q.kind != Param::kText && q.kind != Param::kBlob) continue;
-      data.emplace_back(q.data != nullptr ? q.data : "", q.size);
-      q.data = data.back().c_str();
+      if (q.size != 0) std::memcpy(at, q.data, q.size);
+      at[q.size] = '\0';  // a text stays NUL-terminated
+      q.data = at;
+      at += q.size + 1;
     }
   }
-  Replay(const Replay&) = delete;
-  Replay& operator=(const Replay&) = delete;
+};
+
+// The writes of the current window: the first `size` of `entries` (a deque: an entry
+// never moves, so the values it points into stay where they are).
+struct ReplayList {
+  std::deque<Replay> entries;
+  size_t size = 0;
+
+  void add(const std::string& sql, const std::vector<Param>& params) {
+    if (size == entries.size()) entries.emplace_back();
+    entries[size++].assign(sql, params);
+  }
+  void clear() { size = 0; }
 };
 
 // The connection, shared by the session, its statements and cursors.
@@ -167,7 +192,7 @@ struct Conn {
   std::vector<std::string> deallocate;  // prepared statements no longer used
   PgCursor* active = nullptr;           // a query whose rows are still coming
   bool window = false;                  // qx_sp marks the start of the current window
-  std::vector<std::unique_ptr<Replay>> replay;  // the window's writes
+  ReplayList replay;                    // the window's writes
 
   ~Conn() {
     if (pg != nullptr) PQfinish(pg);
@@ -217,7 +242,7 @@ struct Conn {
   }
   // Keeps a write of the window to run again after a failure.
   void remember(const std::string& sql, const std::vector<Param>& params) {
-    if (inTx && window) replay.push_back(std::make_unique<Replay>(sql, params));
+    if (inTx && window) replay.add(sql, params);
   }
 
   // Reads the results of one command of the pipeline; keeps the first error
@@ -331,11 +356,11 @@ struct Values {
 
 RWDBStatus Conn::undoFailedStatement() {
   if (!window) return RWDBStatus();  // nothing ran in this transaction before it
-  std::vector<Values> values(replay.size());
+  std::vector<Values> values(replay.size);
   bool sent = PQenterPipelineMode(pg) == 1 &&
               PQsendQueryPrepared(pg, "qx_rollback", 0, nullptr, nullptr, nullptr, 0) == 1;
-  for (size_t i = 0; sent && i < replay.size(); ++i) {
-    const Replay& w = *replay[i];
+  for (size_t i = 0; sent && i < replay.size; ++i) {
+    const Replay& w = replay.entries[i];
     values[i].set(w.params);
     sent = PQsendQueryParams(pg, w.sql.c_str(), static_cast<int>(w.params.size()), nullptr,
                              values[i].values.data(), values[i].lengths.data(),
@@ -348,7 +373,7 @@ RWDBStatus Conn::undoFailedStatement() {
   }
   PGresult* err = nullptr;
   bool ok = true;
-  for (size_t i = 0; ok && i <= replay.size(); ++i) ok = readCommand(&err);
+  for (size_t i = 0; ok && i <= replay.size; ++i) ok = readCommand(&err);
   if (ok) ok = readSync();
   if (!ok) {
     if (err != nullptr) PQclear(err);
@@ -586,7 +611,7 @@ class PgStatement : public Statement {
     PGconn* pg = c_->pg;
     values_.set(params);
     in_tx_ = c_->inTx;
-    bool renew = in_tx_ && c_->window && c_->replay.size() >= kWindow;
+    bool renew = in_tx_ && c_->window && c_->replay.size >= kWindow;
     bool open = in_tx_ && (!c_->window || renew);
     bool prepare = preparesNow();
     if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
@@ -682,7 +707,7 @@ class PgStatement : public Statement {
     if (!c.usable()) return lost_status();
     PGconn* pg = c.pg;
     bool in_tx = c.inTx;
-    bool renew = in_tx && c.window && c.replay.size() >= kWindow;
+    bool renew = in_tx && c.window && c.replay.size >= kWindow;
     bool open = in_tx && (!c.window || renew);
     std::vector<char> prepare(group.size());
     for (size_t i = 0; i < group.size(); ++i) {
@@ -811,6 +836,44 @@ class PgSession : public Session {
         name, &rows);
     *exists = s.isValid() && !rows.empty() && rows[0][0] != "0";
     return s;
+  }
+
+  // The relations the view's rewrite rule depends on, and theirs in turn.
+  RWDBStatus viewSources(const std::string& name, std::vector<std::string>* out) override {
+    out->clear();
+    std::vector<std::vector<std::string>> rows;
+    RWDBStatus s = select(
+        "WITH RECURSIVE src(oid, via) AS ("
+        " SELECT d.refobjid, v.oid FROM pg_catalog.pg_class v"
+        " JOIN pg_catalog.pg_rewrite r ON r.ev_class = v.oid"
+        " JOIN pg_catalog.pg_depend d ON d.objid = r.oid"
+        " AND d.classid = 'pg_catalog.pg_rewrite'::regclass"
+        " AND d.refclassid = 'pg_catalog.pg_class'::regclass"
+        " WHERE v.relname = $1 AND v.relkind = 'v' AND pg_catalog.pg_table_is_visible(v.oid)"
+        " UNION"
+        " SELECT d.refobjid, src.oid FROM src"
+        " JOIN pg_catalog.pg_rewrite r ON r.ev_class = src.oid"
+        " JOIN pg_catalog.pg_depend d ON d.objid = r.oid"
+        " AND d.classid = 'pg_catalog.pg_rewrite'::regclass"
+        " AND d.refclassid = 'pg_catalog.pg_class'::regclass)"
+        " SELECT DISTINCT c.relname FROM src JOIN pg_catalog.pg_class c ON c.oid = src.oid"
+        " WHERE src.oid <> src.via",
+        name, &rows);
+    if (!s.isValid()) return s;
+    for (const auto& row : rows) {
+      if (row[0] != name) out->push_back(row[0]);
+    }
+    if (out->empty()) {  // a view reads something: this is none
+      rows.clear();
+      s = select(
+          "SELECT count(*) FROM pg_catalog.pg_class c WHERE c.relname = $1 AND c.relkind = 'v' "
+          "AND pg_catalog.pg_table_is_visible(c.oid)",
+          name, &rows);
+      if (!s.isValid()) return s;
+      if (rows.empty() || rows[0][0] == "0")
+        return RWDBStatus(RWDBStatus::noSuchObject, "no such view: " + name);
+    }
+    return RWDBStatus();
   }
 
   RWDBStatus fetchSchema(const std::string& name, std::vector<ColumnInfo>* out) override {

@@ -4,10 +4,20 @@
 // Driver::sessionKey), opened in WAL mode with synchronous=FULL, a busy
 // timeout and case-sensitive LIKE. A failed statement undoes only itself
 // (SQLite's statement journal), so no savepoints are needed.
+//
+// A transaction takes the write lock when it begins: begin() sends nothing,
+// and the first statement that may write opens the transaction with BEGIN
+// IMMEDIATE, which waits the busy timeout while another process writes. A
+// transaction that had begun by reading could not become a writer once
+// another process had committed after its first read (SQLite then fails at
+// once, without waiting), so reads before the first write run on their own,
+// each seeing the latest committed data, as PostgreSQL's default isolation
+// gives them.
 
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -100,9 +110,27 @@ std::string lower(const char* s) {
 struct Db {
   sqlite3* db = nullptr;
   bool utf8 = false;  // the file keeps its text as UTF-8 (known at connect)
+  // A transaction was begun and has not written yet: nothing is open on the
+  // server until the first statement that may write.
+  bool pending = false;
   ~Db() {
     if (db != nullptr) sqlite3_close_v2(db);
   }
+
+  // Opens the begun transaction before a statement that may write, taking
+  // the write lock (waiting the busy timeout for another writer).
+  RWDBStatus startWriting() {
+    if (!pending) return RWDBStatus();
+    if (!sqlite3_get_autocommit(db)) {  // opened already (a savepoint outside one opens it)
+      pending = false;
+      return RWDBStatus();
+    }
+    int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return translate(db, rc);
+    pending = false;
+    return RWDBStatus();
+  }
+  bool inTransaction() const { return pending || !sqlite3_get_autocommit(db); }
 };
 
 class SqliteStatement;
@@ -220,15 +248,20 @@ class SqliteCursor : public Cursor {
 class SqliteStatement : public Statement {
  public:
   SqliteStatement(std::shared_ptr<Db> db, sqlite3_stmt* stmt)
-      : db_(std::move(db)), stmt_(stmt), generation_(std::make_unique<uint64_t>(0)) {}
+      : db_(std::move(db)),
+        stmt_(stmt),
+        writes_(sqlite3_stmt_readonly(stmt) == 0),
+        generation_(std::make_unique<uint64_t>(0)) {}
   ~SqliteStatement() override {
     ++*generation_;  // ends a cursor that is still around
     sqlite3_finalize(stmt_);
   }
 
   RWDBStatus execute(const std::vector<Param>& params, int64_t* rows) override {
+    RWDBStatus s = writes_ ? db_->startWriting() : RWDBStatus();
+    if (!s.isValid()) return s;
     bool wasInTx = !sqlite3_get_autocommit(db_->db);
-    RWDBStatus s = start(params);
+    s = start(params);
     if (!s.isValid()) return s;
     int rc;
     while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
@@ -241,7 +274,9 @@ class SqliteStatement : public Statement {
   }
 
   RWDBStatus query(const std::vector<Param>& params, std::unique_ptr<Cursor>* cursor) override {
-    RWDBStatus s = start(params);
+    RWDBStatus s = writes_ ? db_->startWriting() : RWDBStatus();
+    if (!s.isValid()) return s;
+    s = start(params);
     if (!s.isValid()) return s;
     *cursor = std::make_unique<SqliteCursor>(db_, stmt_, generation_.get());
     return RWDBStatus();
@@ -286,6 +321,7 @@ class SqliteStatement : public Statement {
 
   std::shared_ptr<Db> db_;
   sqlite3_stmt* stmt_;
+  bool writes_;                              // the statement may change the database
   std::unique_ptr<uint64_t> generation_;     // stable address for cursors
   std::vector<std::array<char, 48>> texts_;  // formatted date-times
 };
@@ -308,10 +344,14 @@ class SqliteSession : public Session {
                                         "ROLLBACK TO qx_group"};
     for (size_t k = 0; k < 3; ++k) {
       if (group_[k] != nullptr) continue;
-      int rc = sqlite3_prepare_v3(db_->db, kText[k], -1, SQLITE_PREPARE_PERSISTENT, &group_[k],
-                                  nullptr);
+      int rc =
+          sqlite3_prepare_v3(db_->db, kText[k], -1, SQLITE_PREPARE_PERSISTENT, &group_[k], nullptr);
       if (rc != SQLITE_OK) return translate(db_->db, rc);
     }
+    // The group writes: a begun transaction opens now, with the write lock, not as the
+    // deferred one that a savepoint outside a transaction would open.
+    RWDBStatus started = db_->startWriting();
+    if (!started.isValid()) return started;
     bool wasInTx = !sqlite3_get_autocommit(db_->db);
     int rc = step(group_[0]);
     if (rc != SQLITE_DONE) return translate(db_->db, rc);
@@ -347,14 +387,44 @@ class SqliteSession : public Session {
     return RWDBStatus();
   }
 
+  // Runs the text statement by statement, opening the begun transaction before
+  // the first that may write.
   RWDBStatus exec(const std::string& sql) override {
-    bool wasInTx = !sqlite3_get_autocommit(db_->db);
-    int rc = sqlite3_exec(db_->db, sql.c_str(), nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) return translate(db_->db, rc, wasInTx && sqlite3_get_autocommit(db_->db));
+    const char* next = sql.c_str();
+    const char* end = next + sql.size();
+    while (next < end) {
+      sqlite3_stmt* stmt = nullptr;
+      int rc = sqlite3_prepare_v2(db_->db, next, static_cast<int>(end - next), &stmt, &next);
+      if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return translate(db_->db, rc);
+      }
+      if (stmt == nullptr) break;  // only blanks or comments left
+      RWDBStatus s = sqlite3_stmt_readonly(stmt) ? RWDBStatus() : db_->startWriting();
+      if (!s.isValid()) {
+        sqlite3_finalize(stmt);
+        return s;
+      }
+      bool wasInTx = !sqlite3_get_autocommit(db_->db);
+      while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      }
+      sqlite3_finalize(stmt);
+      if (rc != SQLITE_DONE)
+        return translate(db_->db, rc, wasInTx && sqlite3_get_autocommit(db_->db));
+    }
     return RWDBStatus();
   }
-  RWDBStatus begin() override { return exec("BEGIN"); }
+  RWDBStatus begin() override {
+    if (db_->inTransaction())
+      return RWDBStatus(RWDBStatus::invalidUsage, "a transaction is open already");
+    db_->pending = true;
+    return RWDBStatus();
+  }
   RWDBStatus commit() override {
+    if (db_->pending) {  // nothing was written
+      db_->pending = false;
+      return RWDBStatus();
+    }
     int rc = sqlite3_exec(db_->db, "COMMIT", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) return RWDBStatus();
     RWDBStatus s = translate(db_->db, rc);
@@ -363,8 +433,15 @@ class SqliteSession : public Session {
       sqlite3_exec(db_->db, "ROLLBACK", nullptr, nullptr, nullptr);
     return s;
   }
-  RWDBStatus rollback() override { return exec("ROLLBACK"); }
-  bool inTransaction() const override { return !sqlite3_get_autocommit(db_->db); }
+  RWDBStatus rollback() override {
+    if (db_->pending) {
+      db_->pending = false;
+      return RWDBStatus();
+    }
+    int rc = sqlite3_exec(db_->db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK ? RWDBStatus() : translate(db_->db, rc);
+  }
+  bool inTransaction() const override { return db_->inTransaction(); }
   bool alive() const override { return true; }
 
   RWDBStatus tableExists(const std::string& name, bool* exists) override {
@@ -374,6 +451,44 @@ class SqliteSession : public Session {
         "COLLATE NOCASE) + (SELECT count(*) FROM sqlite_temp_master WHERE type IN "
         "('table','view') AND name = ?1 COLLATE NOCASE)",
         name, [&](sqlite3_stmt* st) { *exists = sqlite3_column_int64(st, 0) > 0; });
+  }
+
+  // The names SQLite's authorizer reports reading while it compiles a query of the
+  // view (views are expanded, so the tables behind other views are reported too).
+  RWDBStatus viewSources(const std::string& name, std::vector<std::string>* out) override {
+    out->clear();
+    bool isView = false;
+    RWDBStatus s =
+        query1("SELECT count(*) FROM sqlite_master WHERE type = 'view' AND name = ?1", name,
+               [&](sqlite3_stmt* st) { isView = sqlite3_column_int64(st, 0) > 0; });
+    if (!s.isValid()) return s;
+    if (!isView) return RWDBStatus(RWDBStatus::noSuchObject, "no such view: " + name);
+    struct Reads {
+      std::string view;
+      std::vector<std::string>* names;
+    } reads{name, out};
+    auto collect = [](void* data, int action, const char* table, const char*, const char*,
+                      const char*) {
+      auto* r = static_cast<Reads*>(data);
+      if (action != SQLITE_READ || table == nullptr) return SQLITE_OK;
+      std::string t = lower(table);
+      if (t != r->view && std::find(r->names->begin(), r->names->end(), t) == r->names->end())
+        r->names->push_back(t);
+      return SQLITE_OK;
+    };
+    std::string sql = "SELECT * FROM \"";
+    for (char c : name) sql += c == '"' ? std::string("\"\"") : std::string(1, c);
+    sql += "\"";
+    sqlite3_set_authorizer(db_->db, collect, &reads);
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db_->db, sql.c_str(), -1, &st, nullptr);
+    sqlite3_set_authorizer(db_->db, nullptr, nullptr);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_OK) {
+      out->clear();
+      return translate(db_->db, rc);
+    }
+    return RWDBStatus();
   }
 
   RWDBStatus fetchSchema(const std::string& name, std::vector<ColumnInfo>* out) override {

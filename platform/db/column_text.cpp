@@ -1,0 +1,58 @@
+#include "platform/db/column_text.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace qx::db {
+
+size_t storable_prefix(const char* p, size_t n, long limit) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(p);
+  const size_t most = limit > 0 ? static_cast<size_t>(limit) : SIZE_MAX;
+  size_t i = 0;
+  size_t chars = 0;
+  // Eight ASCII octets at a time, none of them NUL.
+  constexpr uint64_t kHigh = 0x8080808080808080ULL, kOnes = 0x0101010101010101ULL;
+  while (i + 8 <= n && chars + 8 <= most) {
+    uint64_t w;
+    std::memcpy(&w, s + i, 8);
+    if ((w & kHigh) != 0 || ((w - kOnes) & ~w & kHigh) != 0) break;
+    i += 8;
+    chars += 8;
+  }
+  while (i < n && chars < most) {
+    unsigned char c = s[i];
+    if (c < 0x80) {
+      if (c == 0) return i;
+      ++i;
+      ++chars;
+      continue;
+    }
+    size_t len;
+    uint32_t cp;
+    if ((c & 0xE0) == 0xC0) {
+      len = 2;
+      cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      len = 3;
+      cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      len = 4;
+      cp = c & 0x07;
+    } else {
+      return i;
+    }
+    if (i + len > n) return i;
+    for (size_t k = 1; k < len; ++k) {
+      if ((s[i + k] & 0xC0) != 0x80) return i;
+      cp = (cp << 6) | (s[i + k] & 0x3F);
+    }
+    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+        cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+      return i;
+    i += len;
+    ++chars;
+  }
+  return i;
+}
+
+}  // namespace qx::db
