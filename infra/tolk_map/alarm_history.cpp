@@ -36,8 +36,9 @@ const ColumnDef kHistoryColumns[] = {
 
 const IndexDef kHistoryIndexes[] = {{"hsrid", "logRecordId"}};
 
+// Made when a log is opened with the history on and has none yet.
 const TableLayout kHistoryLayout = {"_hist", kHistoryColumns, kHistoryIndexes, "hist",
-                                    "ERROR: schema fetch failed."};
+                                    "ERROR: schema fetch failed.", true};
 
 // The last sequence number given out by this process.
 long g_last_seq = 0;

@@ -29,7 +29,7 @@ bool attach_record_table(const LogMapper& owner, const std::string& name, const 
     }
     return false;
   }
-  if (!owner.creating() && !layout.rebuilt_from_records) {
+  if (!owner.creating() && !layout.made_when_missing) {
     tolk_error.print("Log %s is damaged: its record table %s is missing.\n", owner.get_logid(),
                      name.c_str());
     ConflictX::raise("log %s is damaged: its record table %s is missing", owner.get_logid(),

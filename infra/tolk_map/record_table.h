@@ -31,13 +31,14 @@ struct TableLayout {
   // Written on standard output, with the debug switch on, when the table's schema
   // cannot be fetched.
   const char* schema_failure_text;
-  // The table holds nothing of its own (an index rebuilt from the log's records): it
-  // is made whenever it is missing. A table of records is made only with its log.
-  bool rebuilt_from_records = false;
+  // A stored log may lack the table without damage (an index rebuilt from the log's
+  // records; the alarm history of a log made while no history was kept): it is made
+  // whenever it is missing. A table of records is made only with its log.
+  bool made_when_missing = false;
 };
 
 // Attaches `table` to the record table `name` of `owner`'s log. When it does not exist
-// and the log is being created (or the table is rebuilt from the records), it is
+// and the log is being created (or the table is made whenever missing), it is
 // created (with the storage configured for the log and table), then its indexes and
 // its synonym, under the first of the log's own names that is free (own_names; a
 // synonym that cannot be made is traced and `synonym` left empty; an index that cannot
