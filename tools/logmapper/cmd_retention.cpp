@@ -174,13 +174,14 @@ logmapper::RegisterCommand reg_purge{
      "delete the oldest records of a log",
      1,
      1,
-     {{"--keep", "N", "keep the newest N records"},
+     {{"--keep", "N", "keep N records: the newest, outstanding alarms counted among them"},
       {"--before", "TIME", "delete the records logged before TIME"},
       {"--outstanding", nullptr, "also delete outstanding (not cleared) alarms"}},
      &run_purge,
      "Deletes the oldest records (by loggingTime, then identifier; a record without a\n"
      "logging time is the oldest) in batches, each committed on its own. Outstanding\n"
-     "alarms stay unless --outstanding. Prints how many records went and how many are left.\n"}};
+     "alarms stay unless --outstanding (and count among the N records --keep keeps).\n"
+     "Prints how many records went and how many are left.\n"}};
 logmapper::RegisterCommand reg_enforce{
     {"enforce",
      "LOG",
