@@ -34,7 +34,7 @@
 #include <ctime>
 
 #include "bench/record_bench_util.h"
-#include "infra/tolk_map/alarm_history.h"
+#include "infra/tolk_map/tables/alarm_history.h"
 #include "infra/tolk_map/testing.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // identifiers wherever they are spliced into an SQL text, so any log name is safe.
 #include <string>
 
-#include "infra/tolk_map/alarm_history.h"
+#include "infra/tolk_map/tables/alarm_history.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/trace.h"
 #include "infra/tolk_map/util.h"

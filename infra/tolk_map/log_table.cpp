@@ -4,12 +4,12 @@
 #include <iostream>
 #include <set>
 
-#include "infra/tolk_map/alarm_history.h"
-#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/storage.h"
 #include "infra/tolk_map/table_factory.h"
+#include "infra/tolk_map/tables/alarm_history.h"
 #include "infra/tolk_map/trace.h"
 #include "infra/tolk_map/util.h"
 #include "platform/db/rwdb_connection.h"

@@ -28,11 +28,11 @@
 #include <string>
 #include <vector>
 
-#include "infra/tolk_map/alarmlog.h"
-#include "infra/tolk_map/blob.h"
-#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/alarmlog.h"
+#include "infra/tolk_map/tables/blob.h"
 #include "infra/tolk_map/trace.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
@@ -333,8 +333,9 @@ int LogMapper::purge(const PurgeOptions& options, PurgeResult* result) {
       size_t step = options.batch == 0 ? 10000 : options.batch;
       std::vector<Aged> deleted;
       for (size_t at = 0; at < oldest.size(); at += step) {
-        std::vector<Aged> batch(oldest.begin() + static_cast<long>(at),
-                                oldest.begin() + static_cast<long>(std::min(at + step, oldest.size())));
+        std::vector<Aged> batch(
+            oldest.begin() + static_cast<long>(at),
+            oldest.begin() + static_cast<long>(std::min(at + step, oldest.size())));
         if (!delete_batch(batch, options.outstanding, deleted)) {
           abort();
           break;

@@ -3,12 +3,12 @@
 #include <iostream>
 #include <vector>
 
-#include "infra/tolk_map/alarm_history.h"
-#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/fdn_cache.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/moi_number.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/alarm_history.h"
 #include "infra/tolk_map/testing.h"
 #include "infra/tolk_map/trace.h"
 #include "platform/db/rwdb_connection.h"

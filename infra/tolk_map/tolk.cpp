@@ -7,10 +7,10 @@
 #include <iostream>
 #include <string>
 
-#include "infra/tolk_map/alarm_history.h"
-#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/alarm_history.h"
 #include "infra/tolk_map/trace.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"

@@ -4,9 +4,9 @@
 // after a restart, and dropped with its log.
 #include <cstdlib>
 
-#include "infra/tolk_map/alarm_history.h"
-#include "infra/tolk_map/alarmlog.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/alarm_history.h"
+#include "infra/tolk_map/tables/alarmlog.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/mgmt/ac_object.h"
 #include "tests/tolk_map/store_fixture.h"
@@ -77,23 +77,24 @@ TEST_P(AlarmHistoryTest, EveryActionOfEveryAlarmTableInOrderAcrossARestart) {
   Write(m, 4, zkalarmOid);
   LogMapper::commit();
   RespValue r;
-  ASSERT_EQ(m->UpdateDBAck(1, AttrList({{ackStateOid, Enum(1)},
-                                        {ackTimeOid, OperatorTime("20240302080000Z")},
-                                        {ackOperatorOid, Graph("alice")},
-                                        {ackTextOid, Graph("seen")}}),
+  ASSERT_EQ(m->UpdateDBAck(1,
+                           AttrList({{ackStateOid, Enum(1)},
+                                     {ackTimeOid, OperatorTime("20240302080000Z")},
+                                     {ackOperatorOid, Graph("alice")},
+                                     {ackTextOid, Graph("seen")}}),
                            r),
             1);
-  ASSERT_EQ(m->UpdateDBAck(1, AttrList({{ackStateOid, Enum(0)}, {ackOperatorOid, Graph("bob")}}),
-                           r),
-            1);
+  ASSERT_EQ(
+      m->UpdateDBAck(1, AttrList({{ackStateOid, Enum(0)}, {ackOperatorOid, Graph("bob")}}), r), 1);
   ASSERT_EQ(m->UpdateDBAck(1, AttrList({{ackTextOid, Graph("again")}}), r), 1);  // state stays
-  ASSERT_EQ(m->UpdateDB(2, AttrList({{displayStateOid, Enum(1)},
-                                     {displayOperatorOid, Graph("carol")}})),
-            1);
+  ASSERT_EQ(
+      m->UpdateDB(2, AttrList({{displayStateOid, Enum(1)}, {displayOperatorOid, Graph("carol")}})),
+      1);
   ASSERT_EQ(m->UpdateDB(2, AttrList({{additionalTextOid, Graph("no display change")}})), 1);
-  ASSERT_EQ(m->UpdateDBClear(2, AttrList({{clearStateOid, Enum(1)},
-                                          {clearOperatorOid, Graph("dave")},
-                                          {clearTextOid, Graph("fixed")}}),
+  ASSERT_EQ(m->UpdateDBClear(2,
+                             AttrList({{clearStateOid, Enum(1)},
+                                       {clearOperatorOid, Graph("dave")},
+                                       {clearTextOid, Graph("fixed")}}),
                              r),
             1);
   ASSERT_EQ(m->UpdateDBClearAlarms(17, qxalarmOid,
@@ -135,9 +136,8 @@ TEST_P(AlarmHistoryTest, AFailedOrRolledBackChangeLeavesNoRow) {
   RespValue r;
   // A value too long for its column fails the group: neither the change nor its row.
   std::string long_text(300, 'x');
-  EXPECT_EQ(m->UpdateDBAck(1, AttrList({{ackStateOid, Enum(1)}, {ackTextOid, Graph(long_text)}}),
-                           r),
-            0);
+  EXPECT_EQ(
+      m->UpdateDBAck(1, AttrList({{ackStateOid, Enum(1)}, {ackTextOid, Graph(long_text)}}), r), 0);
   EXPECT_EQ(m->UpdateDBAck(99, AttrList({{ackStateOid, Enum(1)}}), r), 0);  // no such record
   ASSERT_EQ(m->UpdateDBClear(1, AttrList({{clearStateOid, Enum(1)}}), r), 1);
   LogMapper::abort();
@@ -150,14 +150,14 @@ TEST_P(AlarmHistoryTest, BlobRecordsTellTheirStatesFromTheirLists) {
   Write(m, 5, actualClassOid);
   LogMapper::commit();
   RespValue r;
-  ASSERT_EQ(m->UpdateDBAck(5, AttrList({{ackStateOid, Enum(1)}, {ackOperatorOid, Graph("ann")}}),
-                           r),
-            1);
+  ASSERT_EQ(
+      m->UpdateDBAck(5, AttrList({{ackStateOid, Enum(1)}, {ackOperatorOid, Graph("ann")}}), r), 1);
   ASSERT_EQ(m->UpdateDB(5, AttrList({{displayStateOid, Enum(1)}})), 1);
-  ASSERT_EQ(m->UpdateDBClear(5, AttrList({{clearStateOid, Enum(1)},
-                                          {clearTimeOid, OperatorTime("20240302080000Z")}}),
-                             r),
-            1);
+  ASSERT_EQ(
+      m->UpdateDBClear(
+          5, AttrList({{clearStateOid, Enum(1)}, {clearTimeOid, OperatorTime("20240302080000Z")}}),
+          r),
+      1);
   // A clear of all the outstanding alarms of the managed object: one action, one row
   // per alarm it clears.
   Write(m, 6, actualClassOid);
@@ -169,9 +169,9 @@ TEST_P(AlarmHistoryTest, BlobRecordsTellTheirStatesFromTheirLists) {
             1);
   while (selected()) {
   }
-  ASSERT_EQ(m->UpdateDBClearAlarms(moi, actualClassOid,
-                                   AttrList({{clearStateOid, Enum(1)},
-                                             {clearOperatorOid, Graph("erin")}})),
+  ASSERT_EQ(m->UpdateDBClearAlarms(
+                moi, actualClassOid,
+                AttrList({{clearStateOid, Enum(1)}, {clearOperatorOid, Graph("erin")}})),
             1);
   LogMapper::commit();
   std::vector<std::string> want = {"5 acknowledge >acked ann/", "5 display >displayed /",

@@ -9,8 +9,8 @@
 
 #include <set>
 
-#include "infra/tolk_map/alarmlog.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/alarmlog.h"
 #include "infra/tolk_map/testing.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
@@ -28,8 +28,8 @@ using Attrs = std::vector<std::pair<Oid, Asn1Value>>;
 // "202403011015SSZ" with SS seconds.
 Asn1Value At(int second) {
   char text[32];
-  std::snprintf(text, sizeof text, "20240301%02d%02d%02dZ", 10 + second / 3600,
-                (second / 60) % 60, second % 60);
+  std::snprintf(text, sizeof text, "20240301%02d%02d%02dZ", 10 + second / 3600, (second / 60) % 60,
+                second % 60);
   return GenTime(text);
 }
 
@@ -121,8 +121,8 @@ TEST_P(RetentionTest, PurgesTheOldestByLoggingTimeThenIdentifierAcrossClasses) {
 TEST_P(RetentionTest, EnforceWrapsHaltsAndReportsEachThresholdOnce) {
   Asn1Value thresholds = Set({Int(50), Int(80)});
   LogMapper* m = NewLog(7, {{maxlogszOid, Unsigned(2500)},
-                         {logfullOid, Enum(0)},
-                         {capacityAlarmThresholdOid, thresholds}});
+                            {logfullOid, Enum(0)},
+                            {capacityAlarmThresholdOid, thresholds}});
   LogMapper::EnforceResult r;
   ASSERT_EQ(m->enforce(&r), 1) << LogMapper::last_failure();  // empty
   EXPECT_EQ(r.size, 0u);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "infra/tolk_map/alarm_history.h"
-#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/codecs/codecs.h"
+#include "infra/tolk_map/tables/alarm_history.h"
 #include "platform/value/exception.h"
 #include "platform/value/generalized_time.h"
 #include "platform/value/oid_name_registry.h"
@@ -78,8 +78,8 @@ int run_history(const logmapper::Args& args) {
           << ", \"text\": " << json_or_null(e.text) << ", \"seq\": " << e.seq << "}";
     } else {
       out << e.id << " " << class_text(e.record_class) << " " << e.action << " "
-          << (e.before.empty() ? "-" : e.before) << " " << (e.after.empty() ? "-" : e.after)
-          << " " << time_text(e.time) << " " << logmapper::json_string(e.operator_name) << " "
+          << (e.before.empty() ? "-" : e.before) << " " << (e.after.empty() ? "-" : e.after) << " "
+          << time_text(e.time) << " " << logmapper::json_string(e.operator_name) << " "
           << logmapper::json_string(e.text) << "\n";
     }
     first = false;
