@@ -206,10 +206,7 @@ void by_key(LogMapper* log, int first_id, int count, bool ack, const std::string
 
 int main(int argc, char** argv) {
   bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-  std::string dir =
-      std::filesystem::temp_directory_path() / ("alarm_ops_bench_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  setenv("QXDB_URL", ("sqlite:" + dir + "/store.db").c_str(), 1);
+  std::string dir = sqlite_scratch("alarm_ops_bench");
   std::vector<std::string> headlines;
 
   {

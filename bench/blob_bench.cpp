@@ -163,10 +163,7 @@ void selection(int small, int large, const std::string& suffix, std::vector<std:
 int main(int argc, char** argv) {
   bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
   if (const char* pool = std::getenv("QX_BENCH_MO_POOL")) g_pool = std::max(1, std::atoi(pool));
-  std::string dir =
-      std::filesystem::temp_directory_path() / ("blob_bench_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  setenv("QXDB_URL", ("sqlite:" + dir + "/store.db").c_str(), 1);
+  std::string dir = sqlite_scratch("blob_bench");
   std::vector<std::string> headlines;
 
   sqlite3* reader = open_raw(dir + "/store.db");

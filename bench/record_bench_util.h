@@ -8,6 +8,7 @@
 #include <libpq-fe.h>
 #undef Oid
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -37,6 +38,16 @@ inline int g_pool = 3000;
 
 inline double seconds_since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+// The scratch directory of a run of the benchmark `name` (made, named after it and the
+// process), with QXDB_URL naming the SQLite store store.db in it.
+inline std::string sqlite_scratch(const std::string& name) {
+  std::string dir =
+      std::filesystem::temp_directory_path() / (name + "_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  setenv("QXDB_URL", ("sqlite:" + dir + "/store.db").c_str(), 1);
+  return dir;
 }
 
 inline Asn1Value oidv(const Oid& o, Asn1Tag t = TAG_OID) {

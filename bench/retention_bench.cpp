@@ -170,8 +170,9 @@ double library_purge(LogMapper* log, int total, int purged) {
 // What is left of a table: count, lowest, highest and sum of the identifiers.
 std::string left_sqlite(sqlite3* db, const std::string& table) {
   sqlite3_stmt* st = nullptr;
-  std::string sql = "SELECT count(*), min(logrecordid), max(logrecordid), sum(logrecordid) FROM \"" +
-                    table + "\"";
+  std::string sql =
+      "SELECT count(*), min(logrecordid), max(logrecordid), sum(logrecordid) FROM \"" + table +
+      "\"";
   check(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), db, "prepare");
   check(sqlite3_step(st), db, "step");
   std::string out;
@@ -199,9 +200,8 @@ std::string purge_figure(const std::string& dir, int total, int purged) {
   }
   auto raw_delete = [&](const std::string& path) {
     sqlite3* db = open_raw(path);
-    std::string sql = "DELETE FROM \"" + table + "\" WHERE rowid IN (SELECT rowid FROM \"" +
-                      table + "\" ORDER BY loggingtime, logrecordid LIMIT " +
-                      std::to_string(purged) + ")";
+    std::string sql = "DELETE FROM \"" + table + "\" WHERE rowid IN (SELECT rowid FROM \"" + table +
+                      "\" ORDER BY loggingtime, logrecordid LIMIT " + std::to_string(purged) + ")";
     auto t0 = Clock::now();
     check(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), db, "begin");
     check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, "delete");
@@ -259,7 +259,8 @@ std::string write_figure(int count) {
 
 std::string left_pg(PGconn* c, const std::string& table) {
   PGresult* r = PQexec(c, ("SELECT count(*), min(logrecordid), max(logrecordid), "
-                           "sum(logrecordid) FROM \"" + table + "\"")
+                           "sum(logrecordid) FROM \"" +
+                           table + "\"")
                               .c_str());
   std::string out;
   for (int i = 0; i < 4; ++i) out += std::string(PQgetvalue(r, 0, i)) + " ";
@@ -271,8 +272,8 @@ std::string purge_figure_pg(const std::string& url, int total, int purged) {
   LogMapper* log = new_log("retained_pg");
   double filled = fill(log, OBJCRT_TABLE, objcrtOid, 1, total);
   double indexed = make_age_index(log);
-  std::printf("log of %d records written in %.1f s; age index made in %.3f s (PostgreSQL)\n",
-              total, filled, indexed);
+  std::printf("log of %d records written in %.1f s; age index made in %.3f s (PostgreSQL)\n", total,
+              filled, indexed);
   const std::string table = log->get_table_name() + "obcre";
   const std::string age = log->get_table_name() + "obctm";
   PGconn* c = pg_connect(url);
@@ -280,16 +281,18 @@ std::string purge_figure_pg(const std::string& url, int total, int purged) {
   pg_exec(c, "DROP TABLE IF EXISTS raw_purge");
   pg_exec(c, "CREATE TABLE raw_purge AS SELECT * FROM \"" + table + "\"");
   pg_exec(c, "CREATE INDEX raw_purge_id ON raw_purge (logrecordid NULLS FIRST)");
-  pg_exec(c, "CREATE INDEX raw_purge_age ON raw_purge (loggingtime NULLS FIRST, "
-             "logrecordid NULLS FIRST)");
+  pg_exec(c,
+          "CREATE INDEX raw_purge_age ON raw_purge (loggingtime NULLS FIRST, "
+          "logrecordid NULLS FIRST)");
   pg_exec(c, "ANALYZE raw_purge");
   pg_exec(c, "ANALYZE \"" + table + "\"");
   auto t0 = Clock::now();
   pg_exec(c, "BEGIN");
-  PGresult* r = PQexec(c, ("DELETE FROM raw_purge WHERE logrecordid IN (SELECT logrecordid "
-                           "FROM raw_purge ORDER BY loggingtime NULLS FIRST, logrecordid NULLS FIRST LIMIT " +
-                           std::to_string(purged) + ")")
-                              .c_str());
+  PGresult* r =
+      PQexec(c, ("DELETE FROM raw_purge WHERE logrecordid IN (SELECT logrecordid "
+                 "FROM raw_purge ORDER BY loggingtime NULLS FIRST, logrecordid NULLS FIRST LIMIT " +
+                 std::to_string(purged) + ")")
+                    .c_str());
   if (PQresultStatus(r) != PGRES_COMMAND_OK || std::atoi(PQcmdTuples(r)) != purged) {
     std::fprintf(stderr, "raw DELETE: %s %s\n", PQcmdTuples(r), PQerrorMessage(c));
     std::exit(1);
@@ -320,10 +323,7 @@ std::string purge_figure_pg(const std::string& url, int total, int purged) {
 
 int main(int argc, char** argv) {
   bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-  std::string dir =
-      std::filesystem::temp_directory_path() / ("retention_bench_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  setenv("QXDB_URL", ("sqlite:" + dir + "/store.db").c_str(), 1);
+  std::string dir = sqlite_scratch("retention_bench");
   std::vector<std::string> headlines;
   headlines.push_back(ack_figure(quick ? 5000 : 20000, ""));
   const int total = quick ? 100000 : 1000000;
