@@ -152,20 +152,6 @@ void by_key(LogMapper* log, int first_id, int count, bool ack, const std::string
   }
   raw_write(dir + "/raw_alarms.db", QxAlarmT::description().event, rows);
 
-  auto t0 = Clock::now();
-  for (int i = 0; i < count; ++i) {
-    RespValue response;
-    int rc = ack ? log->UpdateDBAck(first_id + i, list, response)
-                 : log->UpdateDBClear(first_id + i, list, response);
-    if (rc != 1) {
-      std::fprintf(stderr, "%s failed\n", ack ? "acknowledge" : "clear");
-      std::exit(1);
-    }
-    if ((i + 1) % 1000 == 0) LogMapper::commit();
-  }
-  LogMapper::commit();
-  double lib = count / seconds_since(t0);
-
   sqlite3* db = open_raw(dir + "/raw_alarms.db");
   const char* sql = ack ? "UPDATE raw SET ackstate = ?, acktime = ?, ackoperator = ?, acktext = ? "
                           "WHERE logrecordid = ?"
@@ -173,21 +159,40 @@ void by_key(LogMapper* log, int first_id, int count, bool ack, const std::string
                           "cleartext = ? WHERE logrecordid = ?";
   sqlite3_stmt* st = nullptr;
   check(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), db, "prepare");
-  t0 = Clock::now();
-  check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-  for (int i = 0; i < count; ++i) {
-    sqlite3_bind_text(st, 1, ack ? "acked" : "cleared", -1, SQLITE_STATIC);
-    sqlite3_bind_text(st, 2, "2024-03-02 09:00:00.000+01:00", -1, SQLITE_STATIC);
-    sqlite3_bind_text(st, 3, "operator", -1, SQLITE_STATIC);
-    sqlite3_bind_text(st, 4, ack ? "seen, ticket opened" : "fixed on site", -1, SQLITE_STATIC);
-    sqlite3_bind_int64(st, 5, first_id + i);
-    check(sqlite3_step(st), db, "update");
-    sqlite3_reset(st);
-    if ((i + 1) % 1000 == 0)
-      check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr), db, "commit");
+  // Rounds of each side in turn, the same rows each time; the best round of each side
+  // counts, so that a burst of load on the machine does not decide the ratio.
+  double lib = 0, raw = 0;
+  for (int round = 0; round < 3; ++round) {
+    auto t0 = Clock::now();
+    for (int i = 0; i < count; ++i) {
+      RespValue response;
+      int rc = ack ? log->UpdateDBAck(first_id + i, list, response)
+                   : log->UpdateDBClear(first_id + i, list, response);
+      if (rc != 1) {
+        std::fprintf(stderr, "%s failed\n", ack ? "acknowledge" : "clear");
+        std::exit(1);
+      }
+      if ((i + 1) % 1000 == 0) LogMapper::commit();
+    }
+    LogMapper::commit();
+    lib = std::max(lib, count / seconds_since(t0));
+
+    t0 = Clock::now();
+    check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
+    for (int i = 0; i < count; ++i) {
+      sqlite3_bind_text(st, 1, ack ? "acked" : "cleared", -1, SQLITE_STATIC);
+      sqlite3_bind_text(st, 2, "2024-03-02 09:00:00.000+01:00", -1, SQLITE_STATIC);
+      sqlite3_bind_text(st, 3, "operator", -1, SQLITE_STATIC);
+      sqlite3_bind_text(st, 4, ack ? "seen, ticket opened" : "fixed on site", -1, SQLITE_STATIC);
+      sqlite3_bind_int64(st, 5, first_id + i);
+      check(sqlite3_step(st), db, "update");
+      sqlite3_reset(st);
+      if ((i + 1) % 1000 == 0)
+        check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr), db, "commit");
+    }
+    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+    raw = std::max(raw, count / seconds_since(t0));
   }
-  check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-  double raw = count / seconds_since(t0);
   sqlite3_finalize(st);
   sqlite3_close(db);
   std::printf("%-5s by key: library %9.0f rec/s   raw sqlite3 %9.0f rec/s\n", ack ? "ack" : "clear",

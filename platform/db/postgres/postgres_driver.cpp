@@ -11,6 +11,11 @@
 // statement that succeeds costs no savepoint of its own. Every statement the
 // layer runs inside a transaction must therefore give the same result when
 // run again after a rollback to an earlier point (no sequences, no clock).
+// Between the rollback and the writes run again, the locks those writes held
+// are given up for a moment: another session may take a key one of them had
+// inserted, and the write then fails when it runs again. The transaction is
+// then lost and says so (every later statement and the commit fail); it never
+// commits without a write it reported done.
 //
 // Statements are sent in pipeline mode and synchronised once. Queries stream
 // their rows in single-row mode. A statement runs unnamed the first time and
