@@ -4,7 +4,7 @@
 #include <iostream>
 #include <set>
 
-#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/storage.h"
