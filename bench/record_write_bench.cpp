@@ -154,12 +154,6 @@ std::string lower_table(LogMapper* log, const ClassCase& c) {
   return lower(log->get_table_name() + c.description().stem);
 }
 
-const char* pg_url() {
-  const char* url = std::getenv("QXDB_BENCH_PG_URL");
-  if (url == nullptr || *url == '\0') url = std::getenv("QXDB_TEST_PG_URL");
-  return url != nullptr && *url != '\0' ? url : nullptr;
-}
-
 // The counting run (see instruction_count.h): each class's writes and the raw writes of
 // the same rows, then a read of the scanned table and a raw scan of it, on SQLite and,
 // when a server is named, on PostgreSQL.
@@ -168,11 +162,8 @@ int count_run(bool quick) {
   const int records = quick ? 300 : 1000;
   const int warm = 300;  // written first, not counted: caches as a running process has them
   const int scanned = quick ? 2000 : 5000;
-  std::string dir =
-      std::filesystem::temp_directory_path() / ("record_count_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  std::string dir = sqlite_scratch("record_count");
   std::string store = dir + "/store.db";
-  setenv("QXDB_URL", ("sqlite:" + store).c_str(), 1);
   LogMapper* log = new_log(intv(7));
   sqlite3* reader = open_raw(store);
   int next = 1;
@@ -273,11 +264,8 @@ int main(int argc, char** argv) {
   const int records = quick ? 5000 : 20000;
   const int scan_records = quick ? 20000 : 100000;
   const long cache_records = quick ? 200000 : 1000000;
-  std::string dir =
-      std::filesystem::temp_directory_path() / ("record_bench_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  std::string dir = sqlite_scratch("record_bench");
   std::string store = dir + "/store.db";
-  setenv("QXDB_URL", ("sqlite:" + store).c_str(), 1);
 
   std::vector<std::string> headlines;
   char line[256];
