@@ -34,9 +34,11 @@ const ColumnDef kHistoryColumns[] = {
     {"actionText", RWDBValue::String, kTextLength, true, ATTR_HISTORY_TEXT},
 };
 
+const IndexDef kHistoryIndexes[] = {{"hsrid", "logRecordId"}};
+
 // Made when a log is opened with the history on and has none yet.
 const TableLayout kHistoryLayout = {
-    "_hist", kHistoryColumns, {}, "hist", "ERROR: schema fetch failed.", true};
+    "_hist", kHistoryColumns, kHistoryIndexes, "hist", "ERROR: schema fetch failed.", true};
 
 // The last sequence number given out by this process.
 long g_last_seq = 0;
