@@ -45,6 +45,7 @@ class LogMapperImpl;
 class QxLogImpl;
 namespace qx {
 struct LogStatements;
+class CacheJournal;
 }
 
 // The record classes that have a table of their own, and the blob table for every
@@ -155,6 +156,12 @@ class LogMapper : public TolkMap {
   // commit or its outcome is unknown. Does nothing (1) in auto-commit mode.
   static int commit();
   // Rolls back (and begins the next transaction). 1.
+  //
+  // The alarm state caches follow the transaction: when it does not commit (abort(), a
+  // commit that fails, or a transaction the database rolled back on its own after a
+  // failed statement, whose commit then fails), every cache is put back as the tables
+  // are: records written since the last commit leave it (their entries are deleted),
+  // records deleted come back with their very entries, and clear states are as before.
   static int abort();
 
   // Why the operation that last reported failure on this thread failed, for messages to
@@ -225,7 +232,8 @@ class LogMapper : public TolkMap {
   // table of its class. `entry` (allocated with new; its managed-object number, clear
   // state and severity set by the caller) gets the record's table type; on success the
   // alarm state cache owns that very object: the caller may keep reading it while the
-  // record is cached and must not delete it. On failure (0) the caller keeps it. A
+  // record is cached and must not delete it (an abort that undoes the write deletes it).
+  // On failure (0) the caller keeps it. A
   // record identifier names one record of the log: a write under one the log holds
   // already, whatever its class, is refused (0). What a write accepts reads back as
   // written: a value its column cannot hold whole is kept in the record's blob (an
@@ -354,6 +362,8 @@ class LogMapper : public TolkMap {
   static Asn1ValueLogMapper_hash* LogHandles;
 
  protected:
+  friend class qx::CacheJournal;
+
   // For table objects: a mapper part owned by `owner`, registering nothing.
   explicit LogMapper(LogMapper* owner, int /*table_object*/);
 
@@ -382,6 +392,8 @@ class LogMapper : public TolkMap {
   void fail_creation();
   // Whether the log table holds a row of exactly this log name.
   bool row_with_name(const std::string& name);
+  // The journal of this log's cache changes in the open transaction.
+  qx::CacheJournal& journal();
 
   // ---- Fields.
   uint32_t qxlogid_ = 0;
@@ -406,6 +418,7 @@ class LogMapper : public TolkMap {
   // The alarm state cache: record identifier to entry. The entries are owned: those of
   // records written through WriteToDB are the caller's own objects.
   OarCache oar_cache_;
+  std::unique_ptr<qx::CacheJournal> journal_;  // made at the first change
   LogMapper* owner_;
   bool registered_ = false;
   bool creating_ = false;

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <set>
 
+#include "infra/tolk_map/cache_journal.h"
 #include "infra/tolk_map/codecs.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
@@ -722,7 +723,9 @@ int LogMapper::deleteDB(char keepRows) {
           break;
         }
       }
-      if (dropped) tables_[t].reset();
+      // The table object stays with the journal until the drop is committed: an abort
+      // brings the table back, and the object with it.
+      if (dropped && tables_[t]) journal().table_dropped(TABLE_TYPE(t), std::move(tables_[t]));
     }
     if (!Exception::pending() && keepRows == 0) {
       uint32_t n = 0;
