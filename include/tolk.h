@@ -43,10 +43,12 @@ class OidPopValues_hash;
 class DataUnitRdrInfo_hash;
 class LogMapperImpl;
 class QxLogImpl;
+class Exception;
 namespace qx {
 struct LogStatements;
 class CacheJournal;
-}
+void damaged_record(LogMapper&, const char*, unsigned long, const Exception*);
+}  // namespace qx
 
 // The record classes that have a table of their own, and the blob table for every
 // other class. Stored 16 bits wide where a record's type is kept.
@@ -137,7 +139,12 @@ class LogMapper : public TolkMap {
 
   // Start-up: opens the database, rebuilds every stored log (registered mapper with its
   // table objects), hands each log's attributes to logCb (a RespValue* that the callee
-  // owns; null ends the list). Returns 1, or 0 when already done or on failure.
+  // owns; null ends the list). Returns 1, or 0 when already done or on failure. A log
+  // that cannot be loaded (damaged, unreadable) is reported on tolk_error with its name
+  // and reason and left out; every other log is loaded and the list ended all the same,
+  // and the result is 0 (last_failure() lists the logs left out). A row of the log table
+  // whose LogIdType is neither "integer" nor "string" is no log of this library: passed
+  // over.
   static int init_log_handles(Callback& logCb, Callback& alarmCb);
   // Hands a RespValue* of every stored log's attributes (logId first) to `cb`, deleted
   // when the callback returns; then null. Returns 1, 0 on failure.
@@ -223,6 +230,14 @@ class LogMapper : public TolkMap {
   virtual int Cook(int) { return 1; }
   virtual void store_all_pop_funcs();
   virtual void store_all_rdr_funcs();
+  // Hands every record of the log to `cb` (with flag 1: as a LogRespValue* with the
+  // log's identifier, the record entered in the cache), then null; 1. A record whose
+  // stored values do not read back (its blob does not decode) is reported on tolk_error
+  // (log, record, reason), left out of the walk and, with flag 1, cached all the same,
+  // so that it can still be deleted: the walk goes on, ends with null and returns 0. A
+  // walk that breaks off (the database stops answering) returns 0 without the null. A
+  // table object's own walk returns 1 when it read every row; its damaged records are
+  // counted in damaged_records() of its owner.
   virtual int get_all_log_recs(Callback& cb, int flag);
   virtual int get_all_almsvc_recs(Callback& cb, int flag);
   virtual int get_nominal_log_record_size() const { return default_log_record_size; }
@@ -311,6 +326,8 @@ class LogMapper : public TolkMap {
   int get_log_record_class(const unsigned long id, Oid& recordClass) const;
   // Number of cached records.
   size_t cached_records() const { return oar_cache_.size(); }
+  // The records the last walk of the log's records could not read back.
+  unsigned long damaged_records() const { return damaged_records_; }
   using OarCache = std::unordered_map<uint32_t, std::unique_ptr<OarInfo>>;
   unsigned long get_lowest_id() const { return lowest_id_; }
   unsigned long get_highest_id() const { return highest_id_; }
@@ -363,6 +380,7 @@ class LogMapper : public TolkMap {
 
  protected:
   friend class qx::CacheJournal;
+  friend void qx::damaged_record(LogMapper&, const char*, unsigned long, const Exception*);
 
   // For table objects: a mapper part owned by `owner`, registering nothing.
   explicit LogMapper(LogMapper* owner, int /*table_object*/);
@@ -390,6 +408,9 @@ class LogMapper : public TolkMap {
   void create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Value& ownerId);
   // Undoes what a failed creation left: rows, number, access-control object, registry.
   void fail_creation();
+  // Start-up of one stored log: its mapper, loaded and registered, its database objects
+  // made, its alarms cached and announced to alarmCb; null (raised) on failure.
+  static std::unique_ptr<LogMapper> load_stored_log(const Asn1Value& id, Callback& alarmCb);
   // Whether the log table holds a row of exactly this log name.
   bool row_with_name(const std::string& name);
   // The journal of this log's cache changes in the open transaction.
@@ -414,6 +435,7 @@ class LogMapper : public TolkMap {
   unsigned long log_size_ = 0;
   unsigned long num_records_ = 0;
   bool lowest_set_ = false;
+  unsigned long damaged_records_ = 0;
   Asn1Value log_id_;
   // The alarm state cache: record identifier to entry. The entries are owned: those of
   // records written through WriteToDB are the caller's own objects.

@@ -166,17 +166,23 @@ int BlobT::get_all_log_recs(Callback& cb, int withLogId) {
   if (!r.isValid()) outputStatus(r.status());
   RespValue row;  // lent to the callback for one row at a time, then emptied for the next
   while (r()) {
+    unsigned long id = 0;
+    qx::read_unsigned(r, logrecid_col, id);
+    // A record that does not read back is reported and left out; the walk goes on.
+    auto values = withLogId != 0 ? std::make_unique<RespValue>() : nullptr;
+    if (withLogId == 0) row.clear();
+    bool whole = false;
+    {
+      ExceptionScope scope;
+      whole = read_record(r, values ? *values : row);
+      if (!whole) qx::damaged_record(*owner_, table_name_.c_str(), id, scope.caught());
+    }
+    if (withLogId != 0) update_log_record_hash(id, BLOB_TABLE, 0, 0, 0);
+    if (!whole) continue;
     if (withLogId != 0) {
-      auto values = std::make_unique<RespValue>();  // the callback's to keep
-      if (!read_record(r, *values)) return 0;
-      unsigned long id = 0;
-      qx::read_unsigned(r, logrecid_col, id);
-      update_log_record_hash(id, BLOB_TABLE, 0, 0, 0);
       LogRespValue lrv(owner_->get_log_id_value(), values.release());
       cb.exec(&lrv);
     } else {
-      row.clear();
-      if (!read_record(r, row)) return 0;
       cb.exec(&row);
     }
   }

@@ -5,6 +5,7 @@
 
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/record_table.h"
 #include "infra/tolk_map/trace.h"
 #include "infra/tolk_map/util.h"
 #include "platform/db/rwdb_connection.h"
@@ -503,17 +504,23 @@ int EventLogT::get_all_log_recs(Callback& cb, int withLogId) {
   while (r()) {
     if (first) readers = column_readers(r);
     first = false;
+    unsigned long id = 0;
+    qx::read_unsigned(r, logrecid_col, id);
+    // A record that does not read back is reported and left out; the walk goes on.
+    auto values = withLogId != 0 ? std::make_unique<RespValue>() : nullptr;
+    if (withLogId == 0) row.clear();
+    bool whole = false;
+    {
+      ExceptionScope scope;
+      whole = read_row(r, readers, values ? *values : row);
+      if (!whole) qx::damaged_record(*owner_, table_name_.c_str(), id, scope.caught());
+    }
+    if (withLogId != 0) update_log_record_hash(id, cls_.type, 0, 0, 0);
+    if (!whole) continue;
     if (withLogId != 0) {
-      auto values = std::make_unique<RespValue>();  // the callback's to keep
-      if (!read_row(r, readers, *values)) return 0;
-      unsigned long id = 0;
-      qx::read_unsigned(r, logrecid_col, id);
-      update_log_record_hash(id, cls_.type, 0, 0, 0);
       LogRespValue lrv(owner_->get_log_id_value(), values.release());
       cb.exec(&lrv);
     } else {
-      row.clear();
-      if (!read_row(r, readers, row)) return 0;
       cb.exec(&row);
     }
   }

@@ -16,6 +16,12 @@
 
 namespace qx {
 
+void damaged_record(LogMapper& owner, const char* table, unsigned long id, const Exception* why) {
+  ++owner.damaged_records_;
+  tolk_error.print("Log %s: record %lu of %s does not read back: %s\n", owner.get_logid(), id,
+                   table, why != nullptr ? why->reason().c_str() : "damaged");
+}
+
 bool attach_record_table(const LogMapper& owner, const std::string& name, const TableLayout& layout,
                          RWDBTable& table, std::string& synonym) {
   RWDBDatabase& db = TolkMap::aDB_();

@@ -10,6 +10,7 @@
 #include "infra/tolk_map/row_image.h"
 #include "platform/db/rwdb_table.h"
 
+class Exception;
 class LogMapper;
 
 namespace qx {
@@ -48,5 +49,10 @@ struct TableLayout {
 // empty now would pass the lost records off as none).
 bool attach_record_table(const LogMapper& owner, const std::string& name, const TableLayout& layout,
                          RWDBTable& table, std::string& synonym);
+
+// Record `id` of a walk of `table` does not read back (its stored values do not decode,
+// `why`): reported on tolk_error with the log, the record and the reason, and counted in
+// the owner's damaged_records(); the walk goes on.
+void damaged_record(LogMapper& owner, const char* table, unsigned long id, const Exception* why);
 
 }  // namespace qx

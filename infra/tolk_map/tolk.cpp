@@ -333,11 +333,14 @@ int LogMapper::ReadfromDB(const int& id, RespValue& response) {
 }
 
 int LogMapper::get_all_log_recs(Callback& cb, int flag) {
+  damaged_records_ = 0;
   for (auto& t : tables_) {
-    if (t && !t->get_all_log_recs(cb, flag)) return 0;
+    if (t && !t->get_all_log_recs(cb, flag)) return 0;  // broke off: no end announced
   }
   cb.exec(nullptr);
-  return 1;
+  if (damaged_records_ == 0) return 1;
+  ProcessFailX::raise("%lu records of log %s do not read back", damaged_records_, log_name_);
+  return 0;
 }
 
 int LogMapper::get_all_almsvc_recs(Callback& cb, int flag) {
