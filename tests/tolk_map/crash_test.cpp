@@ -21,6 +21,8 @@
 #include "infra/tolk_map/alarmlog.h"
 #include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/oids.h"
+#include "platform/db/rwdb_connection.h"
+#include "platform/db/rwdb_database.h"
 #include "platform/value/exception.h"
 #include "tests/tolk_map/store_fixture.h"
 
@@ -123,6 +125,21 @@ class CrashTest : public StoreTest {
   // Starts up as a new process would and checks the log against what the writer
   // reported committed (batches 0..committed-1); returns the number of batches stored.
   unsigned long Check(unsigned long committed, uint32_t qxlogid) {
+    Restart();
+    if (postgres()) {
+      // The server may still be ending the killed writer's last transaction (a commit
+      // it had received): the check waits until the writer's session is gone.
+      LogMapper scratch;
+      EXPECT_TRUE(LogMapper::aDB_()
+                      .executeSql(
+                          "DO $$ BEGIN FOR i IN 1..1000 LOOP EXIT WHEN NOT EXISTS (SELECT 1 FROM "
+                          "pg_stat_activity WHERE datname = current_database() AND pid <> "
+                          "pg_backend_pid() AND state <> 'idle'); PERFORM pg_sleep(0.005); "
+                          "END LOOP; END $$",
+                          LogMapper::aConnection())
+                      .isValid());
+      LogMapper::commit();
+    }
     Restart();
     Callback logs([](void*, void* data) { delete static_cast<RespValue*>(data); });
     EXPECT_EQ(LogMapper::init_log_handles(logs, no_op_cb), 1) << LogMapper::last_failure();
