@@ -326,6 +326,11 @@ class LogMapper : public TolkMap {
   int get_log_record_class(const unsigned long id, Oid& recordClass) const;
   // Number of cached records.
   size_t cached_records() const { return oar_cache_.size(); }
+  // Calls f(id, entry) for every cached record, in no particular order.
+  template <class F>
+  void each_cached(F&& f) const {
+    for (const auto& [id, entry] : oar_cache_) f(id, static_cast<const OarInfo&>(*entry));
+  }
   // The records the last walk of the log's records could not read back.
   unsigned long damaged_records() const { return damaged_records_; }
   using OarCache = std::unordered_map<uint32_t, std::unique_ptr<OarInfo>>;

@@ -75,6 +75,34 @@ TEST_P(AlarmCommandTest, AlarmsAreAcknowledgedClearedAndListed) {
   EXPECT_NE(Run({"show", log, "4"}).out.find("clearOperator: \"carol\""), std::string::npos);
 }
 
+// status shows each log as start-up finds it: records by class, outstanding alarms by
+// severity (a cleared alarm is not outstanding; the blob table's records count as
+// theirs), and the internal number.
+TEST_P(AlarmCommandTest, StatusCountsRecordsByClassAndOutstandingAlarmsBySeverity) {
+  std::string log = Log("status");
+  ASSERT_EQ(Run({"create-log", log}).status, 0);
+  ASSERT_EQ(WriteAlarm(log, "1", "ne-1", "critical").status, 0);
+  ASSERT_EQ(WriteAlarm(log, "2", "ne-1", "major").status, 0);
+  ASSERT_EQ(WriteAlarm(log, "3", "ne-2", "minor").status, 0);
+  ASSERT_EQ(WriteAlarm(log, "4", "ne-1", "warning", "correlationAlarmRecord").status, 0);
+  ASSERT_EQ(WriteAlarm(log, "6", "ne-1", "minor", "alarmRecord").status, 0);
+  ASSERT_EQ(Run({"clear", log, "2"}).status, 0);
+  ToolResult json = Run({"status", "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("\"records\": 5, \"number\": "), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"classes\": {\"correlationAlarmRecord\": 1, \"others\": 1, "
+                          "\"qxAlarmRecord\": 3}, \"outstanding\": {\"critical\": 1, "
+                          "\"minor\": 2, \"warning\": 1}}"),
+            std::string::npos)
+      << json.out;
+  ToolResult text = Run({"status"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find(": 5 records\n    number: "), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("    qxAlarmRecord: 3\n    outstanding: critical 1 minor 2 warning 1\n"),
+            std::string::npos)
+      << text.out;
+}
+
 TEST_P(AlarmCommandTest, RefusalsSayWhy) {
   std::string log = Log("refusals");
   ASSERT_EQ(Run({"create-log", log}).status, 0);
