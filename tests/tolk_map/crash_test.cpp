@@ -130,17 +130,16 @@ class CrashTest : public StoreTest {
       // The server may still be ending the killed writer's last transaction (a commit
       // it had received): the check waits until the writer's session is gone.
       LogMapper scratch;
-      EXPECT_TRUE(LogMapper::aDB_()
-                      .executeSql(
-                          "DO $$ BEGIN FOR i IN 1..1000 LOOP EXIT WHEN NOT EXISTS (SELECT 1 FROM "
+      EXPECT_TRUE(
+          LogMapper::aDB_()
+              .executeSql("DO $$ BEGIN FOR i IN 1..1000 LOOP EXIT WHEN NOT EXISTS (SELECT 1 FROM "
                           "pg_stat_activity WHERE datname = current_database() AND pid <> "
                           "pg_backend_pid() AND state <> 'idle'); PERFORM pg_sleep(0.005); "
                           "END LOOP; END $$",
                           LogMapper::aConnection())
-                      .isValid());
+              .isValid());
       LogMapper::commit();
     }
-    Restart();
     Callback logs([](void*, void* data) { delete static_cast<RespValue*>(data); });
     EXPECT_EQ(LogMapper::init_log_handles(logs, no_op_cb), 1) << LogMapper::last_failure();
     LogMapper* m = LogMapper::find_log_handle(Int(kLog));
@@ -232,7 +231,7 @@ TEST_P(CrashTest, CommittedBatchesSurviveSigkillWholeAndNothingElseDoes) {
     qxlogid = m->get_qxlogid();
   }
   unsigned long stored = 0;
-  int in_doubt_stored = 0, in_doubt_lost = 0;
+  int in_doubt_stored = 0;
   for (int kill_no = 0; kill_no < kills; ++kill_no) {
     SCOPED_TRACE("kill " + std::to_string(kill_no));
     Restart();  // nothing open is carried into the writer
@@ -249,7 +248,7 @@ TEST_P(CrashTest, CommittedBatchesSurviveSigkillWholeAndNothingElseDoes) {
     char ready = 0;
     if (kill_no % 8 != 0) {
       ASSERT_EQ(read(fds[0], &ready, 1), 1) << "the writer did not start";
-      std::this_thread::sleep_for(std::chrono::microseconds(random() % 40000));
+      std::this_thread::sleep_for(std::chrono::microseconds(random() % 30000));
     } else {
       std::this_thread::sleep_for(std::chrono::microseconds(random() % 5000));
     }
@@ -267,10 +266,8 @@ TEST_P(CrashTest, CommittedBatchesSurviveSigkillWholeAndNothingElseDoes) {
     if (HasFailure()) return;
     ASSERT_GE(now, stored) << "committed batches lost";
     if (now > committed) ++in_doubt_stored;
-    if (committed == stored && now == stored && ready != 0) ++in_doubt_lost;
     stored = now;
   }
-  RecordProperty("batches", static_cast<int>(stored));
   std::printf("%d kills, %lu batches stored (%d stored after the writer's last report)\n", kills,
               stored, in_doubt_stored);
 }
