@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "bench/record_bench_util.h"
-#include "infra/tolk_map/qxalarm.h"
+#include "infra/tolk_map/tables/qxalarm.h"
 #include "infra/tolk_map/testing.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_reader.h"

@@ -20,7 +20,7 @@
 #include <unistd.h>
 
 #include "bench/record_bench_util.h"
-#include "infra/tolk_map/blob.h"
+#include "infra/tolk_map/tables/blob.h"
 #include "infra/tolk_map/testing.h"
 #include "platform/db/rwdb_reader.h"
 
@@ -61,7 +61,8 @@ std::string index_table(LogMapper* log) { return lower(log->get_table_name() + "
 double library_write(LogMapper* log, int first, int count) {
   std::vector<Asn1Value> lists;
   lists.reserve(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) lists.push_back(make_record(QXALARM_TABLE, kAlarmRecord, first + i));
+  for (int i = 0; i < count; ++i)
+    lists.push_back(make_record(QXALARM_TABLE, kAlarmRecord, first + i));
   LogMapper::commit();
   auto t0 = Clock::now();
   for (int i = 0; i < count; ++i) {
@@ -97,14 +98,16 @@ void write_figure(const std::string& store, const std::string& log_name, int rec
     const RowsT* const two[] = {&blobs, &index};
     both = std::max(both, raw(blob_tables(), std::span<const RowsT* const>(two)));
     const RowsT* const one[] = {&blobs};
-    blob_only = std::max(blob_only, raw(blob_tables().first(1), std::span<const RowsT* const>(one)));
+    blob_only =
+        std::max(blob_only, raw(blob_tables().first(1), std::span<const RowsT* const>(one)));
   }
   std::printf("write blob  library %9.0f rec/s   raw %-7s %9.0f rec/s (blob row alone %9.0f)\n",
               lib, store == "sqlite" ? "sqlite3" : "libpq", both, blob_only);
   char line[128];
   std::snprintf(line, sizeof line, "write_blob_vs_raw_%s: %.2f", store.c_str(), lib / both);
   out.push_back(line);
-  std::printf("write_blob_vs_raw_blob_row_%s (information): %.2f\n", store.c_str(), lib / blob_only);
+  std::printf("write_blob_vs_raw_blob_row_%s (information): %.2f\n", store.c_str(),
+              lib / blob_only);
   log->deleteDB(static_cast<char>(0));
   LogMapper::commit();
   delete log;
@@ -114,12 +117,12 @@ void write_figure(const std::string& store, const std::string& log_name, int rec
 // match the selection's criteria, half of the others do.
 Asn1Value small_alarm(int n, int moi) {
   bool match = moi == 1 || n % 2 == 0;
-  return construct(TAG_SET, {pair(objectClassOid, oidv(kAlarmRecord, TAG_CTX0)),
-                             pair(loggingTimeOid, gentime("20240301101500Z")),
-                             pair(eventTypeOid, oidv(match ? kEventType : kOtherEventType, TAG_CTX6)),
-                             pair(moiOid, managed_object(moi)),
-                             pair(probableCauseOid, oidv(kCause, TAG_CTX6)),
-                             pair(perceivedSeverityOid, enumv(n % 6))});
+  return construct(
+      TAG_SET, {pair(objectClassOid, oidv(kAlarmRecord, TAG_CTX0)),
+                pair(loggingTimeOid, gentime("20240301101500Z")),
+                pair(eventTypeOid, oidv(match ? kEventType : kOtherEventType, TAG_CTX6)),
+                pair(moiOid, managed_object(moi)), pair(probableCauseOid, oidv(kCause, TAG_CTX6)),
+                pair(perceivedSeverityOid, enumv(n % 6))});
 }
 
 void fill(LogMapper* log, int count) {

@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "infra/tolk_map/alarmlog.h"
-#include "infra/tolk_map/eventlog.h"
-#include "infra/tolk_map/intrnet.h"
 #include "infra/tolk_map/oids.h"
-#include "infra/tolk_map/zkalarm.h"
+#include "infra/tolk_map/tables/alarmlog.h"
+#include "infra/tolk_map/tables/eventlog.h"
+#include "infra/tolk_map/tables/intrnet.h"
+#include "infra/tolk_map/tables/zkalarm.h"
 #include "platform/db/rwdb_reader.h"
 #include "tolk.h"
 
@@ -414,8 +414,8 @@ inline double pg_raw_write(PGconn* c, std::span<const RawTable> tables,
       pg_exec(c, "CREATE INDEX " + name + "_" + ix.suffix + " ON " + name + " (\"" +
                      lower(ix.column) + "\")");
     }
-    PGresult* p = PQprepare(c, (name + "_ins").c_str(), (ins + ") VALUES (" + qs + ")").c_str(),
-                            0, nullptr);
+    PGresult* p =
+        PQprepare(c, (name + "_ins").c_str(), (ins + ") VALUES (" + qs + ")").c_str(), 0, nullptr);
     PQclear(p);
   }
   // The parameter arrays of each table, made before the clock starts.

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/eventlog.h"
 #include "infra/tolk_map/testing.h"
 #include "platform/value/asn1_value.h"
 #include "platform/value/exception.h"

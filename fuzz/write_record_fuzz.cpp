@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "infra/tolk_map/alarmlog.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/alarmlog.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
 #include "platform/db/rwdb_reader.h"

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "infra/tolk_map/cache_journal.h"
-#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/storage.h"

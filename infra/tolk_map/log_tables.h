@@ -9,8 +9,8 @@
 #include <span>
 #include <string>
 
-#include "infra/tolk_map/codecs.h"
-#include "infra/tolk_map/row_image.h"
+#include "infra/tolk_map/codecs/codecs.h"
+#include "infra/tolk_map/codecs/row_image.h"
 #include "platform/db/rwdb_deleter.h"
 #include "platform/db/rwdb_inserter.h"
 #include "platform/db/rwdb_selector.h"

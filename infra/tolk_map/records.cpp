@@ -4,11 +4,11 @@
 // reports).
 #include <iostream>
 
-#include "infra/tolk_map/attribute_list.h"
 #include "infra/tolk_map/cache_journal.h"
-#include "infra/tolk_map/codecs.h"
-#include "infra/tolk_map/eventlog.h"
+#include "infra/tolk_map/codecs/attribute_list.h"
+#include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/eventlog.h"
 #include "infra/tolk_map/trace.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"

@@ -3,7 +3,7 @@
 #include <iostream>
 #include <vector>
 
-#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/fdn_cache.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/moi_number.h"

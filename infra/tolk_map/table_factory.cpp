@@ -1,15 +1,15 @@
 #include "infra/tolk_map/table_factory.h"
 
-#include "infra/tolk_map/attrvalchg.h"
-#include "infra/tolk_map/blob.h"
-#include "infra/tolk_map/intrnet.h"
-#include "infra/tolk_map/objcrt.h"
-#include "infra/tolk_map/objdlt.h"
-#include "infra/tolk_map/qxalarm.h"
-#include "infra/tolk_map/relchg.h"
-#include "infra/tolk_map/secalm.h"
-#include "infra/tolk_map/statechg.h"
-#include "infra/tolk_map/zkalarm.h"
+#include "infra/tolk_map/tables/attrvalchg.h"
+#include "infra/tolk_map/tables/blob.h"
+#include "infra/tolk_map/tables/intrnet.h"
+#include "infra/tolk_map/tables/objcrt.h"
+#include "infra/tolk_map/tables/objdlt.h"
+#include "infra/tolk_map/tables/qxalarm.h"
+#include "infra/tolk_map/tables/relchg.h"
+#include "infra/tolk_map/tables/secalm.h"
+#include "infra/tolk_map/tables/statechg.h"
+#include "infra/tolk_map/tables/zkalarm.h"
 
 namespace qx {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "infra/tolk_map/cache_journal.h"
-#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/trace.h"

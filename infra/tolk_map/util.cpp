@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/trace.h"
 #include "platform/db/column_text.h"
 #include "platform/db/rwdb_reader.h"

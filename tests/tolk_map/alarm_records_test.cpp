@@ -3,11 +3,11 @@
 // alarm state cache; lists the operations do not take change nothing.
 #include <map>
 
-#include "infra/tolk_map/alarmlog.h"
-#include "infra/tolk_map/intrnet.h"
 #include "infra/tolk_map/oids.h"
-#include "infra/tolk_map/qxalarm.h"
-#include "infra/tolk_map/zkalarm.h"
+#include "infra/tolk_map/tables/alarmlog.h"
+#include "infra/tolk_map/tables/intrnet.h"
+#include "infra/tolk_map/tables/qxalarm.h"
+#include "infra/tolk_map/tables/zkalarm.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
 #include "platform/db/rwdb_reader.h"

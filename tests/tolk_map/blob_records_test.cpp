@@ -7,9 +7,9 @@
 
 #include <map>
 
-#include "infra/tolk_map/alarmlog.h"
-#include "infra/tolk_map/blob.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/alarmlog.h"
+#include "infra/tolk_map/tables/blob.h"
 #include "infra/tolk_map/testing.h"
 #include "platform/db/fault_driver.h"
 #include "platform/db/rwdb_connection.h"

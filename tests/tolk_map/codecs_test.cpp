@@ -3,9 +3,9 @@
 // stores nothing.
 #include <gtest/gtest.h>
 
-#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/codecs/codecs.h"
+#include "infra/tolk_map/codecs/row_image.h"
 #include "infra/tolk_map/oids.h"
-#include "infra/tolk_map/row_image.h"
 #include "platform/db/rwdb_updater.h"
 #include "platform/value/exception.h"
 #include "tests/tolk_map/store_fixture.h"

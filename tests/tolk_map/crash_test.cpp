@@ -18,9 +18,9 @@
 #include <random>
 #include <thread>
 
-#include "infra/tolk_map/alarmlog.h"
-#include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/alarmlog.h"
+#include "infra/tolk_map/tables/eventlog.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
 #include "platform/value/exception.h"

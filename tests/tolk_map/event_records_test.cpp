@@ -3,10 +3,10 @@
 // says, and bad input writes nothing.
 #include <map>
 
-#include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
-#include "infra/tolk_map/secalm.h"
+#include "infra/tolk_map/tables/eventlog.h"
+#include "infra/tolk_map/tables/secalm.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
 #include "platform/db/rwdb_inserter.h"

@@ -1,8 +1,8 @@
 // The event type of a record comes back in the form it was written in: a global-form
 // type through its registered name (or dotted identifier), a local-form type through
 // the notation kept in the event name column.
-#include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/eventlog.h"
 #include "tests/tolk_map/store_fixture.h"
 
 namespace qx::test {

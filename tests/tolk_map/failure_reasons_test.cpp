@@ -6,8 +6,8 @@
 
 #include <gmock/gmock.h>
 
-#include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/eventlog.h"
 #include "infra/tolk_map/testing.h"
 #include "platform/db/fault_driver.h"
 #include "platform/db/rwdb_manager.h"

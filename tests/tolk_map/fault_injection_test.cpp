@@ -6,9 +6,9 @@
 #include <map>
 #include <sstream>
 
-#include "infra/tolk_map/alarmlog.h"
-#include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/alarmlog.h"
+#include "infra/tolk_map/tables/eventlog.h"
 #include "platform/db/fault_driver.h"
 #include "platform/value/exception.h"
 #include "tests/tolk_map/store_fixture.h"

@@ -5,9 +5,9 @@
 
 #include <set>
 
-#include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/eventlog.h"
 #include "infra/tolk_map/testing.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"

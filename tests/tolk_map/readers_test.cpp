@@ -2,7 +2,7 @@
 // stores.
 #include <list>
 
-#include "infra/tolk_map/codecs.h"
+#include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/util.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"

@@ -3,9 +3,9 @@
 // row of the log table this library did not write is passed over.
 #include <cstdio>
 
-#include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/eventlog.h"
 #include "infra/tolk_map/trace.h"
 #include "platform/db/rwdb_blob.h"
 #include "platform/db/rwdb_connection.h"

@@ -2,9 +2,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "infra/tolk_map/eventlog.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/eventlog.h"
 #include "platform/db/rwdb_status.h"
 #include "platform/value/exception.h"
 #include "tests/tolk_map/store_fixture.h"

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "infra/tolk_map/alarmlog.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/alarmlog.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/value/exception.h"
 #include "platform/value/generalized_time.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "infra/tolk_map/eventlog.h"
+#include "infra/tolk_map/tables/eventlog.h"
 #include "platform/value/exception.h"
 #include "tolk.h"
 #include "tools/logmapper/attribute_args.h"

@@ -72,6 +72,8 @@ int run(const logmapper::Args& args) {
     std::string name = logmapper::identifier_text(id);
     LogMapper m;
     if (m.load_table(id) != 1 || m.get_all_almsvc_recs(no_op_cb, 1) != 1) {
+      // A log deleted since the list was read is no longer the store's: leave it out.
+      if (LogMapper().table_exists(id) != 1) continue;
       return logmapper::fail_library("status", "log %s cannot be read", name.c_str());
     }
     logs.push_back(summary(m, name));

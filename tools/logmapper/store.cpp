@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "infra/tolk_map/alarmlog.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/alarmlog.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/mgmt/qxdb_connect_info.h"
 #include "platform/value/exception.h"

@@ -593,8 +593,12 @@ class SqliteDriver : public Driver {
     const int flags =
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
     int rc = sqlite3_open_v2(p_.databaseName.c_str(), &db->db, flags, nullptr);
-    if (rc == SQLITE_OK && sqlite3_db_readonly(db->db, "main") == 1 && !readable(db->db) &&
-        p_.databaseName.rfind("file:", 0) == 0) {
+    if (rc == SQLITE_OK) {
+      sqlite3_extended_result_codes(db->db, 1);
+      sqlite3_busy_timeout(db->db, p_.busyTimeoutMs);
+    }
+    if (rc == SQLITE_OK && sqlite3_db_readonly(db->db, "main") == 1 &&
+        p_.databaseName.rfind("file:", 0) == 0 && shared_memory_missing(db->db)) {
       // A store in WAL mode that nobody has open, in a folder this process may not
       // write, cannot be read the usual way (its shared-memory file is missing and
       // cannot be made): read it as a file that does not change while it is read.
@@ -636,10 +640,14 @@ class SqliteDriver : public Driver {
   }
 
  private:
-  // Whether the schema of an open database can be read.
-  static bool readable(sqlite3* db) {
-    return sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) ==
-           SQLITE_OK;
+  // Whether reading the schema of a database opened for reading fails because its
+  // shared-memory file cannot be made. Only then: a store another process writes at
+  // this moment (busy, or locked past the timeout) is read the usual way, never as one
+  // that does not change, which would miss what is in its WAL and read pages half-way
+  // through a change.
+  static bool shared_memory_missing(sqlite3* db) {
+    int rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    return (rc & 0xff) == SQLITE_READONLY || (rc & 0xff) == SQLITE_CANTOPEN;
   }
 
   // The absolute, resolved path of a file that may not exist yet.

@@ -1,0 +1,144 @@
+#include "infra/tolk_map/codecs/attribute_list.h"
+
+#include "platform/value/ber.h"
+#include "platform/value/exception.h"
+
+namespace qx {
+
+// The value's encoding is well formed, so its headers are read as trusted.
+bool read_pair(const Asn1Value& component, PairParts& out) {
+  if (!component.constructed()) return false;
+  std::string_view c = component.contents();
+  if (c.empty()) return false;
+  const auto* p = reinterpret_cast<const uint8_t*>(c.data());
+  ber::Header idh = ber::read_trusted(p);
+  size_t first = idh.header_len + idh.content_len;
+  if (idh.constructed || first >= c.size()) return false;
+  ber::Header vh = ber::read_trusted(p + first);
+  out.id_tag = idh.tag;
+  out.id = c.substr(idh.header_len, idh.content_len);
+  out.two = first + vh.header_len + vh.content_len == c.size();
+  return true;
+}
+
+bool stored_pair(const Asn1Value& component, const PairParts& parts, const Oid& id,
+                 const Asn1Value& value, Asn1Value& out) {
+  if (component.tag() == TAG_SEQ && parts.id_tag == TAG_OID && parts.two) {
+    out = component;
+    return true;
+  }
+  Asn1Value oid;
+  Asn1Value pair;
+  if (!oid.encode_oid(id) || !pair.start_construct(TAG_SEQ) || !pair.add_component(oid) ||
+      !pair.add_component(value)) {
+    ResourceLimX::raise("attribute pair cannot be built");
+    return false;
+  }
+  out = std::move(pair);
+  return true;
+}
+
+bool pair_identifier(const PairParts& parts, Oid& out) {
+  if (Oid::from_contents(reinterpret_cast<const unsigned char*>(parts.id.data()), parts.id.size(),
+                         out)) {
+    return true;
+  }
+  ResourceLimX::raise("attribute identifier does not decode");
+  return false;
+}
+
+namespace {
+
+// Takes one component of an attribute list apart. False (ResourceLimX raised unless
+// the value library raised first) for a component that is not a pair or whose
+// identifier does not decode.
+bool take_pair(const Asn1Value& component, Attribute& a) {
+  PairParts parts;
+  if (!read_pair(component, parts)) {
+    ResourceLimX::raise("attribute list component is not an attribute");
+    return false;
+  }
+  if (!pair_identifier(parts, a.id)) return false;
+  a.value = *++component.components().begin();
+  return stored_pair(component, parts, a.id, a.value, a.pair);
+}
+
+}  // namespace
+
+bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out) {
+  if (!attributes || !attributes.constructed()) {
+    ResourceLimX::raise("attribute list is not a SET or SEQUENCE");
+    return false;
+  }
+  out.reserve(attributes.num_comps());
+  for (const Asn1Value& c : attributes.components()) {
+    out.emplace_back();
+    if (!take_pair(c, out.back())) return false;
+  }
+  return true;
+}
+
+const Asn1Value& empty_blob_value() {
+  static const Asn1Value v = [] {
+    Asn1Value set;
+    set.start_construct(TAG_SET);
+    return set;
+  }();
+  return v;
+}
+
+PairSetWriter::PairSetWriter(std::string& out) : out_(out) { out_.assign(ber::kMaxHeader, '\0'); }
+
+bool PairSetWriter::add_pair(const Asn1Value& component, const PairParts& parts) {
+  // An identifier tagged OBJECT IDENTIFIER is a valid one (the decoder checked it).
+  if (component.tag() == TAG_SEQ && parts.id_tag == TAG_OID && parts.two) {
+    add(component.encoding_view());
+    return true;
+  }
+  Oid id;
+  Asn1Value pair;
+  if (!pair_identifier(parts, id) ||
+      !stored_pair(component, parts, id, *++component.components().begin(), pair)) {
+    return false;
+  }
+  add(pair.encoding_view());
+  return true;
+}
+
+size_t PairSetWriter::encoded_size() const {
+  size_t content = out_.size() - ber::kMaxHeader;
+  return ber::header_size(TAG_SET, content) + content;
+}
+
+void PairSetWriter::finish() {
+  size_t content = out_.size() - ber::kMaxHeader;
+  uint8_t head[ber::kMaxHeader];
+  size_t hs = ber::write_header(head, TAG_SET, true, content);
+  out_.replace(0, ber::kMaxHeader, reinterpret_cast<const char*>(head), hs);
+}
+
+bool not_a_pair_set() {
+  ResourceLimX::raise("stored attribute list holds a component that is no attribute");
+  return false;
+}
+
+bool read_pairs(const Asn1Value& set, RespValue& values) {
+  values.reserve(values.size() + set.num_comps());
+  bool ok = true;
+  bool walked = walk_pairs(set, [&](const PairView& p) {
+    Oid attr;
+    if (!Oid::from_contents(reinterpret_cast<const unsigned char*>(p.id.data()), p.id.size(),
+                            attr)) {
+      ok = false;
+      return false;
+    }
+    values.adopt_entry(attr, Asn1Value(p.value));
+    return true;
+  });
+  if (walked && !ok) {
+    ResourceLimX::raise("stored attribute list holds an identifier that does not decode");
+  }
+  return walked && ok;
+}
+
+}  // namespace qx
