@@ -164,29 +164,9 @@ int BlobT::ReadfromDB(const int& id, RespValue& values) {
 int BlobT::get_all_log_recs(Callback& cb, int withLogId) {
   RWDBReader r = all_.reader(aConnection());
   if (!r.isValid()) outputStatus(r.status());
-  RespValue row;  // lent to the callback for one row at a time, then emptied for the next
-  while (r()) {
-    unsigned long id = 0;
-    qx::read_unsigned(r, logrecid_col, id);
-    // A record that does not read back is reported and left out; the walk goes on.
-    auto values = withLogId != 0 ? std::make_unique<RespValue>() : nullptr;
-    if (withLogId == 0) row.clear();
-    bool whole = false;
-    {
-      ExceptionScope scope;
-      whole = read_record(r, values ? *values : row);
-      if (!whole) qx::damaged_record(*owner_, table_name_.c_str(), id, scope.caught());
-    }
-    if (withLogId != 0) update_log_record_hash(id, BLOB_TABLE, 0, 0, 0);
-    if (!whole) continue;
-    if (withLogId != 0) {
-      LogRespValue lrv(owner_->get_log_id_value(), values.release());
-      cb.exec(&lrv);
-    } else {
-      cb.exec(&row);
-    }
-  }
-  return qx::walk_complete(r, table_name_.c_str()) ? 1 : 0;
+  return qx::walk_records(
+      *this, table_name_, BLOB_TABLE, r, cb, withLogId,
+      [this](RWDBReader& row, RespValue& values) { return read_record(row, values); });
 }
 
 int BlobT::get_all_almsvc_recs(Callback&, int flag) {

@@ -500,32 +500,12 @@ int EventLogT::get_all_log_recs(Callback& cb, int withLogId) {
   RWDBReader r = sel.reader(aConnection());
   std::vector<std::pair<size_t, RdrInfo*>> readers;
   bool first = true;
-  RespValue row;  // lent to the callback for one row at a time, then emptied for the next
-  while (r()) {
-    if (first) readers = column_readers(r);
-    first = false;
-    unsigned long id = 0;
-    qx::read_unsigned(r, logrecid_col, id);
-    // A record that does not read back is reported and left out; the walk goes on.
-    auto values = withLogId != 0 ? std::make_unique<RespValue>() : nullptr;
-    if (withLogId == 0) row.clear();
-    bool whole = false;
-    {
-      ExceptionScope scope;
-      whole = read_row(r, readers, values ? *values : row);
-      if (!whole) qx::damaged_record(*owner_, table_name_.c_str(), id, scope.caught());
-    }
-    if (withLogId != 0) update_log_record_hash(id, cls_.type, 0, 0, 0);
-    if (!whole) continue;
-    if (withLogId != 0) {
-      LogRespValue lrv(owner_->get_log_id_value(), values.release());
-      cb.exec(&lrv);
-    } else {
-      cb.exec(&row);
-    }
-  }
-  // A walk that broke off must not pass for the whole table.
-  return qx::walk_complete(r, table_name_.c_str()) ? 1 : 0;
+  return qx::walk_records(*this, table_name_, cls_.type, r, cb, withLogId,
+                          [&](RWDBReader& row, RespValue& values) {
+                            if (first) readers = column_readers(row);
+                            first = false;
+                            return read_row(row, readers, values);
+                          });
 }
 
 int EventLogT::get_all_almsvc_recs(Callback&, int flag) {

@@ -4,14 +4,19 @@
 // needs it, or attached to when it exists.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 
 #include "infra/tolk_map/codecs/row_image.h"
 #include "platform/db/rwdb_table.h"
+#include "tolk.h"
 
+class Callback;
 class Exception;
 class LogMapper;
+class RWDBReader;
+class RespValue;
 
 namespace qx {
 
@@ -54,5 +59,14 @@ bool attach_record_table(const LogMapper& owner, const std::string& name, const 
 // `why`): reported on tolk_error with the log, the record and the reason, and counted in
 // the owner's damaged_records(); the walk goes on.
 void damaged_record(LogMapper& owner, const char* table, unsigned long id, const Exception* why);
+
+// The walk of a table object's records (get_all_log_recs): every row of `r` read by
+// `read` and handed to `cb`, with withLogId as a LogRespValue and entered in the cache
+// under `type`, else as a RespValue lent for the call. A record that does not read back
+// is reported (damaged_record), cached all the same and left out. 1 when every row was
+// read, 0 when the walk broke off.
+int walk_records(LogMapper& table, const std::string& name, TABLE_TYPE type, RWDBReader& r,
+                 Callback& cb, int withLogId,
+                 const std::function<bool(RWDBReader&, RespValue&)>& read);
 
 }  // namespace qx
