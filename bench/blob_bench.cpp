@@ -1,8 +1,8 @@
 // The blob table's headline figures, each against a baseline measured in the same run:
 //   write_blob_vs_raw_sqlite  WriteToDB of realistic records of a class without a table of
 //                             its own (an X.733 alarm record of about fifteen attributes,
-//                             managed objects from a pool of 3,000, 1,000 records per
-//                             commit) against plain sqlite3 calls inserting the very same
+//                             managed objects from a pool of 10,000 with a realistic
+//                             skew, 1,000 records per commit) against plain sqlite3 calls inserting the very same
 //                             rows (the blob row and its alarm index row) into tables of the
 //                             same columns and indexes, with the store's settings;
 //   write_blob_vs_raw_pg      the same on PostgreSQL against plain libpq calls, when

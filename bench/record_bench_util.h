@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/instruction_count.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/tables/alarmlog.h"
 #include "infra/tolk_map/tables/eventlog.h"
@@ -31,9 +33,32 @@ namespace bench {
 
 using Clock = std::chrono::steady_clock;
 
-// Managed objects the records are about (QX_BENCH_MO_POOL, default 3,000). The name
-// cache keeps 2,000 distinguished names by default (QX_LOG_MPA_FDN_CACHE_MAX_SIZE).
-inline int g_pool = 3000;
+// Managed objects the records are about: QX_BENCH_MO_POOL of them (default 10,000), with
+// the skew of a real network: the k-th busiest object sends about 1/k as many records as
+// the busiest one (Zipf), so that a hundred objects send about half of all records and
+// most of the others are seldom heard of. Neither a round robin over the pool (which
+// defeats every cache) nor a pool small enough for every cache to hold: the name cache
+// keeps 2,000 distinguished names by default (QX_LOG_MPA_FDN_CACHE_MAX_SIZE).
+inline int g_pool = 10000;
+
+// The managed object (0 to g_pool - 1) of record n: drawn with the skew above, and the
+// same for the same n in every run.
+inline int object_of(int n) {
+  static std::vector<double> cumulative;  // of the objects' shares, by rank
+  if (cumulative.size() != static_cast<size_t>(g_pool)) {
+    cumulative.resize(static_cast<size_t>(g_pool));
+    double sum = 0;
+    for (int k = 0; k < g_pool; ++k) cumulative[static_cast<size_t>(k)] = sum += 1.0 / (k + 1);
+    for (double& c : cumulative) c /= sum;
+  }
+  uint64_t x = static_cast<uint64_t>(n) * 0x9E3779B97F4A7C15ULL;  // splitmix64 of n
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+  x ^= x >> 31;
+  double u = static_cast<double>(x >> 11) * 0x1.0p-53;
+  auto at = std::lower_bound(cumulative.begin(), cumulative.end(), u);
+  return static_cast<int>(std::min<ptrdiff_t>(at - cumulative.begin(), g_pool - 1));
+}
 
 inline double seconds_since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
@@ -106,7 +131,7 @@ inline Asn1Value make_record(TABLE_TYPE type, const Oid& cls, int n) {
   list.add_component(pair(objectClassOid, oidv(cls)));
   list.add_component(pair(
       mocOid, oidv(Oid(("1.3.6.1.4.1.32473.3.1." + std::to_string(n % 12)).c_str()), TAG_CTX0)));
-  list.add_component(pair(moiOid, managed_object(n % g_pool)));
+  list.add_component(pair(moiOid, managed_object(object_of(n))));
   list.add_component(pair(eventTimeOid, gentime(when)));
   list.add_component(pair(notificationIdOid, intv(n)));
   list.add_component(pair(
@@ -266,9 +291,11 @@ inline std::string lower(std::string s) {
 
 // Writes the records of `rows` into fresh tables of the same columns and indexes ("raw",
 // then "raw_1", ... for the tables a library record also writes: record i is row i of
-// each), 1,000 records per commit; returns records per second.
+// each), 1,000 records per commit; returns records per second. The writes are counted as
+// `count_label` (see instruction_count.h).
 inline double raw_write(const std::string& path, std::span<const RawTable> tables,
-                        std::span<const Rows* const> rows) {
+                        std::span<const Rows* const> rows,
+                        const std::string& count_label = "raw write") {
   std::filesystem::remove(path);
   sqlite3* db = open_raw(path);
   std::vector<sqlite3_stmt*> inserts;
@@ -302,9 +329,10 @@ inline double raw_write(const std::string& path, std::span<const RawTable> table
           "prepare");
     inserts.push_back(st);
   }
+  size_t records = rows[0]->rows.size();
+  count_begin();
   auto t0 = Clock::now();
   check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-  size_t records = rows[0]->rows.size();
   for (size_t r = 0; r < records; ++r) {
     for (size_t t = 0; t < inserts.size(); ++t) {
       const auto& row = rows[t]->rows[r];
@@ -319,16 +347,50 @@ inline double raw_write(const std::string& path, std::span<const RawTable> table
   }
   check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
   double rate = static_cast<double>(records) / seconds_since(t0);
+  count_end(count_label, static_cast<long>(records));
   for (sqlite3_stmt* st : inserts) sqlite3_finalize(st);
   sqlite3_close(db);
   return rate;
 }
 
 // The same for the records of one event class: its table alone.
-inline double raw_write(const std::string& path, const qx::EventClass& cls, const Rows& rows) {
+inline double raw_write(const std::string& path, const qx::EventClass& cls, const Rows& rows,
+                        const std::string& count_label = "raw write") {
   const RawTable table[] = {{cls.columns, cls.indexes}};
   const Rows* const all[] = {&rows};
-  return raw_write(path, table, all);
+  return raw_write(path, table, all, count_label);
+}
+
+// Reads every row of a table with plain sqlite3 calls, taking every column as its stored
+// type gives it (`st` is a prepared SELECT *); returns the rows read. Counted as
+// `count_label`.
+inline long raw_scan(sqlite3_stmt* st, size_t& bytes, const std::string& count_label = "raw scan") {
+  long rows = 0;
+  sqlite3_reset(st);
+  count_begin();
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    int n = sqlite3_column_count(st);
+    for (int i = 0; i < n; ++i) {
+      switch (sqlite3_column_type(st, i)) {
+        case SQLITE_INTEGER:
+          bytes += static_cast<size_t>(sqlite3_column_int64(st, i) & 1);
+          break;
+        case SQLITE_BLOB:
+          sqlite3_column_blob(st, i);
+          bytes += static_cast<size_t>(sqlite3_column_bytes(st, i));
+          break;
+        case SQLITE_TEXT:
+          sqlite3_column_text(st, i);
+          bytes += static_cast<size_t>(sqlite3_column_bytes(st, i));
+          break;
+        default:
+          break;
+      }
+    }
+    ++rows;
+  }
+  count_end(count_label, rows);
+  return rows;
 }
 
 // ---- PostgreSQL.
@@ -391,9 +453,10 @@ inline void pg_read_rows(PGconn* c, const std::string& table, PgRows& out, int f
 
 // Inserts the records of `rows` into fresh tables of the same columns and indexes
 // ("raw_bench", then "raw_bench_1", ...), 1,000 records per transaction, with statements
-// prepared once; records per second.
+// prepared once; records per second. Counted as `count_label`.
 inline double pg_raw_write(PGconn* c, std::span<const RawTable> tables,
-                           std::span<const PgRows* const> rows) {
+                           std::span<const PgRows* const> rows,
+                           const std::string& count_label = "raw write pg") {
   std::vector<std::string> names;
   for (size_t t = 0; t < tables.size(); ++t) {
     std::string name = t == 0 ? "raw_bench" : "raw_bench_" + std::to_string(t);
@@ -430,9 +493,10 @@ inline double pg_raw_write(PGconn* c, std::span<const RawTable> tables,
     params.push_back({names[t] + "_ins", std::vector<const char*>(n), std::vector<int>(n),
                       std::vector<int>(n, 1)});
   }
+  size_t records = rows[0]->values.size();
+  count_begin();
   auto t0 = Clock::now();
   pg_exec(c, "BEGIN");
-  size_t records = rows[0]->values.size();
   for (size_t r = 0; r < records; ++r) {
     for (size_t t = 0; t < tables.size(); ++t) {
       const PgRows& pr = *rows[t];
@@ -456,6 +520,7 @@ inline double pg_raw_write(PGconn* c, std::span<const RawTable> tables,
   }
   pg_exec(c, "COMMIT");
   double rate = static_cast<double>(records) / seconds_since(t0);
+  count_end(count_label, static_cast<long>(records));
   for (const std::string& name : names) {
     pg_exec(c, "DEALLOCATE " + name + "_ins");
     pg_exec(c, "DROP TABLE " + name);
@@ -464,10 +529,43 @@ inline double pg_raw_write(PGconn* c, std::span<const RawTable> tables,
 }
 
 // The same for the records of one event class: its table alone.
-inline double pg_raw_write(PGconn* c, const qx::EventClass& cls, const PgRows& rows) {
+inline double pg_raw_write(PGconn* c, const qx::EventClass& cls, const PgRows& rows,
+                           const std::string& count_label = "raw write pg") {
   const RawTable table[] = {{cls.columns, cls.indexes}};
   const PgRows* const all[] = {&rows};
-  return pg_raw_write(c, table, all);
+  return pg_raw_write(c, table, all, count_label);
+}
+
+// Reads every row of a table with plain libpq calls as the layer reads them: one query in
+// single-row mode, every column's text taken; returns the rows read. Counted as
+// `count_label`.
+inline long pg_raw_scan(PGconn* c, const std::string& table, size_t& bytes,
+                        const std::string& count_label = "raw scan pg") {
+  long rows = 0;
+  count_begin();
+  std::string sql = "SELECT * FROM \"" + table + "\"";
+  if (PQsendQueryParams(c, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) != 1 ||
+      PQsetSingleRowMode(c) != 1) {
+    std::fprintf(stderr, "raw scan: %s\n", PQerrorMessage(c));
+    std::exit(1);
+  }
+  while (PGresult* r = PQgetResult(c)) {
+    if (PQresultStatus(r) == PGRES_SINGLE_TUPLE) {
+      int n = PQnfields(r);
+      for (int i = 0; i < n; ++i) {
+        if (PQgetisnull(r, 0, i)) continue;
+        PQgetvalue(r, 0, i);
+        bytes += static_cast<size_t>(PQgetlength(r, 0, i));
+      }
+      ++rows;
+    } else if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+      std::fprintf(stderr, "raw scan: %s\n", PQerrorMessage(c));
+      std::exit(1);
+    }
+    PQclear(r);
+  }
+  count_end(count_label, rows);
+  return rows;
 }
 
 }  // namespace bench

@@ -3,16 +3,24 @@
 //   write_<class>_vs_raw_sqlite  WriteToDB of realistic records of each event class and of
 //                                the three alarm classes
 //                                (about fifteen attributes, managed objects from a pool of
-//                                3,000, 1,000 records per commit) against plain sqlite3
-//                                calls inserting the very same rows into a table of the
-//                                same columns and indexes, with the store's settings;
+//                                10,000 with a realistic skew, 1,000 records per commit)
+//                                against plain sqlite3 calls inserting the very same rows
+//                                into a table of the same columns and indexes, with the
+//                                store's settings;
 //   read_all_vs_raw_sqlite       get_all_log_recs over 100,000 records against a raw
 //                                scan of the same table reading every column;
 //   write_<class>_vs_raw_pg      the same on PostgreSQL against plain libpq calls
-//                                (PQprepare / PQexecPrepared), when QXDB_BENCH_PG_URL or
+//                                (PQprepare / PQexecPrepared), and
+//   read_all_vs_raw_pg           get_all_log_recs over 100,000 records against a raw
+//                                single-row-mode scan, when QXDB_BENCH_PG_URL or
 //                                QXDB_TEST_PG_URL names a server database;
 //   alarm_cache_bytes_per_record the heap taken by the alarm state cache per record with
-//                                a million cached records.
+//                                a million cached records, the entries included;
+//   write_instructions_per_record  instructions per WriteToDB (the mean over the record
+//   read_instructions_per_row    classes) and per row of get_all_log_recs on SQLite,
+//                                counted by callgrind inside the measured calls only (the
+//                                _pg figures: the client's on PostgreSQL); per class, and
+//                                the raw baselines' own, on the lines before them.
 // Rates are records per second; a ratio of 1 means as fast as the raw calls.
 //
 //   record_write_bench [--quick]
@@ -26,6 +34,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -54,11 +63,213 @@ struct ClassCase {
   const qx::EventClass& (*description)();
 };
 
+const ClassCase kClasses[] = {
+    {"objcrt", OBJCRT_TABLE, &objcrtOid, &ObjcrtT::description},
+    {"objdlt", OBJDLT_TABLE, &objdltOid, &ObjdltT::description},
+    {"relchg", RELCHG_TABLE, &relchgOid, &RelChgT::description},
+    {"attrvalchg", ATTRVALCHG_TABLE, &attrvalchgOid, &AttrValChgT::description},
+    {"secalm", SECALM_TABLE, &secalmOid, &SecAlmT::description},
+    {"statechg", STATECHG_TABLE, &statechgOid, &StateChgT::description},
+    {"qxalarm", QXALARM_TABLE, &qxalarmOid,
+     []() -> const qx::EventClass& { return QxAlarmT::description().event; }},
+    {"zkalarm", ZKALARM_TABLE, &zkalarmOid,
+     []() -> const qx::EventClass& { return ZKAlarmT::description().event; }},
+    {"intrnet", INTRNET_TABLE, &intrnetOid,
+     []() -> const qx::EventClass& { return IntrNetT::description().event; }},
+};
+
+// The class whose table the read figures scan.
+const ClassCase& kScanned = kClasses[1];
+
+LogMapper* new_log(const Asn1Value& id) {
+  Asn1Value empty;
+  empty.start_construct(TAG_SET);
+  auto* log = new LogMapper(id, empty, "", TolkMap::def_owner_id());
+  if (!log->created()) {
+    std::fprintf(stderr, "log not created\n");
+    std::exit(1);
+  }
+  return log;
+}
+
+// Writes `count` realistic records of class `c` from record `first` on, 1,000 per
+// commit (the records are made before, outside the time); records per second. The
+// writes are counted as "write <class>" with `suffix`.
+double library_write(LogMapper* log, const ClassCase& c, int first, int count,
+                     const std::string& suffix = "") {
+  std::vector<Asn1Value> lists;
+  lists.reserve(static_cast<size_t>(count));
+  std::vector<unsigned long> mois;
+  mois.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    lists.push_back(make_record(c.type, *c.cls, first + i));
+    mois.push_back(static_cast<unsigned long>(object_of(first + i)));
+  }
+  LogMapper::commit();
+  count_begin();
+  auto t0 = Clock::now();
+  for (int i = 0; i < count; ++i) {
+    auto* entry = new OarInfo;
+    entry->set_moiid(mois[static_cast<size_t>(i)]);
+    if (log->WriteToDB(first + i, *c.cls, *c.cls, lists[static_cast<size_t>(i)], entry) != 1) {
+      std::fprintf(stderr, "write failed\n");
+      std::exit(1);
+    }
+    if ((i + 1) % 1000 == 0) LogMapper::commit();
+  }
+  LogMapper::commit();
+  double rate = count / seconds_since(t0);
+  count_end(std::string("write ") + c.name + suffix, count);
+  return rate;
+}
+
+// Hands every record of the table of `type` to a callback that counts them; records per
+// second. Counted as "read" with `suffix`.
+double library_read(LogMapper* log, TABLE_TYPE type, long& seen, const std::string& suffix = "") {
+  seen = 0;
+  Callback cb([](void* c, void* d) { *static_cast<long*>(c) += d != nullptr; }, &seen);
+  count_begin();
+  auto t0 = Clock::now();
+  if (log->get_table(type)->get_all_log_recs(cb, 0) != 1) {
+    std::fprintf(stderr, "read failed\n");
+    std::exit(1);
+  }
+  double rate = static_cast<double>(seen) / seconds_since(t0);
+  count_end("read" + suffix, seen);
+  return rate;
+}
+
+// Fills the scanned table up to `total` records from record `next` on.
+void fill_scanned(LogMapper* log, int& next, int have, int total) {
+  for (int i = 0; i < total - have; ++i, ++next) {
+    auto* entry = new OarInfo;
+    Asn1Value rec = make_record(kScanned.type, *kScanned.cls, next);
+    log->WriteToDB(next, *kScanned.cls, *kScanned.cls, rec, entry);
+    if ((i + 1) % 1000 == 0) LogMapper::commit();
+  }
+  LogMapper::commit();
+}
+
+std::string lower_table(LogMapper* log, const ClassCase& c) {
+  return lower(log->get_table_name() + c.description().stem);
+}
+
+const char* pg_url() {
+  const char* url = std::getenv("QXDB_BENCH_PG_URL");
+  if (url == nullptr || *url == '\0') url = std::getenv("QXDB_TEST_PG_URL");
+  return url != nullptr && *url != '\0' ? url : nullptr;
+}
+
+// The counting run (see instruction_count.h): each class's writes and the raw writes of
+// the same rows, then a read of the scanned table and a raw scan of it, on SQLite and,
+// when a server is named, on PostgreSQL.
+int count_run(bool quick) {
+  g_counting = true;
+  const int records = quick ? 300 : 1000;
+  const int warm = 300;  // written first, not counted: caches as a running process has them
+  const int scanned = quick ? 2000 : 5000;
+  std::string dir =
+      std::filesystem::temp_directory_path() / ("record_count_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  std::string store = dir + "/store.db";
+  setenv("QXDB_URL", ("sqlite:" + store).c_str(), 1);
+  LogMapper* log = new_log(intv(7));
+  sqlite3* reader = open_raw(store);
+  int next = 1;
+  for (const ClassCase& c : kClasses) {
+    library_write(log, c, next, warm, " warm-up");
+    next += warm;
+    library_write(log, c, next, records);
+    Rows rows;
+    read_rows(reader, lower_table(log, c), rows, next);
+    next += records;
+    raw_write(dir + "/raw.db", c.description(), rows, std::string("raw write ") + c.name);
+  }
+  fill_scanned(log, next, warm + records, scanned);
+  long seen = 0;
+  library_read(log, kScanned.type, seen);
+  sqlite3_stmt* st = nullptr;
+  check(sqlite3_prepare_v2(reader, ("SELECT * FROM \"" + lower_table(log, kScanned) + "\"").c_str(),
+                           -1, &st, nullptr),
+        reader, "scan");
+  size_t bytes = 0;
+  raw_scan(st, bytes);
+  sqlite3_finalize(st);
+  sqlite3_close(reader);
+
+  if (const char* url = pg_url()) {
+    delete log;
+    qx::tolk_reset_for_tests();
+    setenv("QXDB_URL", url, 1);
+    log = new_log(graph("count_" + std::to_string(getpid())));
+    PGconn* raw = pg_connect(url);
+    pg_exec(raw, "SET client_min_messages = warning");
+    const int pg_records = quick ? 100 : 300;
+    for (const ClassCase& c : kClasses) {
+      library_write(log, c, next, warm, " warm-up pg");
+      next += warm;
+      library_write(log, c, next, pg_records, " pg");
+      PgRows rows;
+      pg_read_rows(raw, lower_table(log, c), rows, next);
+      next += pg_records;
+      pg_raw_write(raw, c.description(), rows, std::string("raw write pg ") + c.name);
+    }
+    fill_scanned(log, next, warm + pg_records, scanned);
+    library_read(log, kScanned.type, seen, " pg");
+    pg_raw_scan(raw, lower_table(log, kScanned), bytes);
+    log->deleteDB(static_cast<char>(0));
+    LogMapper::commit();
+    PQfinish(raw);
+  }
+  delete log;
+  std::filesystem::remove_all(dir);
+  return 0;
+}
+
+// The instruction counts of the counting run, one line per class and a headline of each.
+void report_counts(bool quick, std::vector<std::string>& headlines) {
+  std::vector<std::string> args;
+  if (quick) args.push_back("--quick");
+  std::map<std::string, double> n = count_instructions(args);
+  if (n.empty()) return;
+  char line[256];
+  for (const char* store : {"", " pg"}) {
+    double sum = 0;
+    int classes = 0;
+    for (const ClassCase& c : kClasses) {
+      std::string lib = std::string("write ") + c.name + store;
+      std::string raw = std::string(*store ? "raw write pg " : "raw write ") + c.name;
+      if (n.count(lib) == 0) continue;
+      std::printf("instructions per record: write %-10s library %8.0f   raw %8.0f%s\n", c.name,
+                  n[lib], n[raw], store);
+      sum += n[lib];
+      ++classes;
+    }
+    if (classes == 0) continue;
+    std::string read = std::string("read") + store;
+    std::string scan = std::string(*store ? "raw scan pg" : "raw scan");
+    std::printf("instructions per row: read all  library %8.0f   raw %8.0f%s\n", n[read], n[scan],
+                store);
+    std::string suffix = *store ? "_pg" : "";
+    std::snprintf(line, sizeof line, "write_instructions_per_record%s: %.0f", suffix.c_str(),
+                  sum / classes);
+    headlines.push_back(line);
+    std::snprintf(line, sizeof line, "read_instructions_per_row%s: %.0f", suffix.c_str(), n[read]);
+    headlines.push_back(line);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+  bool quick = false;
+  bool counting = false;
+  for (int i = 1; i < argc; ++i) {
+    quick |= std::strcmp(argv[i], "--quick") == 0;
+    counting |= std::strcmp(argv[i], kCountArgument) == 0;
+  }
   if (const char* pool = std::getenv("QX_BENCH_MO_POOL")) g_pool = std::max(1, std::atoi(pool));
+  if (counting) return count_run(quick);
   const int records = quick ? 5000 : 20000;
   const int scan_records = quick ? 20000 : 100000;
   const long cache_records = quick ? 200000 : 1000000;
@@ -68,60 +279,22 @@ int main(int argc, char** argv) {
   std::string store = dir + "/store.db";
   setenv("QXDB_URL", ("sqlite:" + store).c_str(), 1);
 
-  const ClassCase classes[] = {
-      {"objcrt", OBJCRT_TABLE, &objcrtOid, &ObjcrtT::description},
-      {"objdlt", OBJDLT_TABLE, &objdltOid, &ObjdltT::description},
-      {"relchg", RELCHG_TABLE, &relchgOid, &RelChgT::description},
-      {"attrvalchg", ATTRVALCHG_TABLE, &attrvalchgOid, &AttrValChgT::description},
-      {"secalm", SECALM_TABLE, &secalmOid, &SecAlmT::description},
-      {"statechg", STATECHG_TABLE, &statechgOid, &StateChgT::description},
-      {"qxalarm", QXALARM_TABLE, &qxalarmOid,
-       []() -> const qx::EventClass& { return QxAlarmT::description().event; }},
-      {"zkalarm", ZKALARM_TABLE, &zkalarmOid,
-       []() -> const qx::EventClass& { return ZKAlarmT::description().event; }},
-      {"intrnet", INTRNET_TABLE, &intrnetOid,
-       []() -> const qx::EventClass& { return IntrNetT::description().event; }},
-  };
   std::vector<std::string> headlines;
   char line[256];
 
-  Asn1Value empty;
-  empty.start_construct(TAG_SET);
-  Asn1Value log_id = intv(7);
-  auto* log = new LogMapper(log_id, empty, "", TolkMap::def_owner_id());
-  if (!log->created()) {
-    std::fprintf(stderr, "log not created\n");
-    return 1;
-  }
+  LogMapper* log = new_log(intv(7));
   sqlite3* reader = open_raw(store);
   int next_id = 1;
   // Each class in five rounds, library and raw side by side; the best round of each
   // side counts, so that a burst of load on the machine does not decide the ratio.
   const int rounds = 5;
-  for (const ClassCase& c : classes) {
+  for (const ClassCase& c : kClasses) {
     double best_lib = 0;
     double best_raw = 0;
     for (int round = 0; round < rounds; ++round) {
-      std::vector<Asn1Value> lists;
-      lists.reserve(static_cast<size_t>(records));
-      for (int i = 0; i < records; ++i) lists.push_back(make_record(c.type, *c.cls, next_id + i));
-      LogMapper::commit();
-      auto t0 = Clock::now();
-      for (int i = 0; i < records; ++i) {
-        auto* entry = new OarInfo;
-        unsigned long moi = static_cast<unsigned long>((next_id + i) % g_pool);
-        entry->set_moiid(moi);
-        if (log->WriteToDB(next_id + i, *c.cls, *c.cls, lists[static_cast<size_t>(i)], entry) !=
-            1) {
-          std::fprintf(stderr, "write failed\n");
-          return 1;
-        }
-        if ((i + 1) % 1000 == 0) LogMapper::commit();
-      }
-      LogMapper::commit();
-      best_lib = std::max(best_lib, records / seconds_since(t0));
+      best_lib = std::max(best_lib, library_write(log, c, next_id, records));
       Rows rows;
-      read_rows(reader, log->get_table_name() + c.description().stem, rows, next_id);
+      read_rows(reader, lower_table(log, c), rows, next_id);
       next_id += records;
       best_raw = std::max(best_raw, raw_write(dir + "/raw.db", c.description(), rows));
     }
@@ -134,55 +307,18 @@ int main(int argc, char** argv) {
   // get_all_log_recs over one table of scan_records records against a raw scan (the
   // table holds the rounds above already).
   {
-    int base = next_id;
-    int more = std::max(0, scan_records - rounds * records);
-    next_id += more;
-    for (int i = 0; i < more; ++i) {
-      auto* entry = new OarInfo;
-      Asn1Value rec = make_record(OBJDLT_TABLE, objdltOid, base + i);
-      log->WriteToDB(base + i, objdltOid, objdltOid, rec, entry);
-      if ((i + 1) % 1000 == 0) LogMapper::commit();
-    }
-    LogMapper::commit();
-    LogMapper* table = log->get_table(OBJDLT_TABLE);
-    long seen = 0;
-    Callback cb([](void* c, void* d) { *static_cast<long*>(c) += d != nullptr; }, &seen);
+    fill_scanned(log, next_id, rounds * records, scan_records);
     sqlite3_stmt* st = nullptr;
-    std::string sql = "SELECT * FROM \"" + log->get_table_name() + "obdel\"";
+    std::string sql = "SELECT * FROM \"" + lower_table(log, kScanned) + "\"";
     check(sqlite3_prepare_v2(reader, sql.c_str(), -1, &st, nullptr), reader, "scan");
-    long raw_rows = 0;
+    long seen = 0;
     size_t bytes = 0;
     double lib = 0;
     double raw = 0;
     for (int round = 0; round < rounds; ++round) {  // the best round of each side
-      seen = 0;
+      lib = std::max(lib, library_read(log, kScanned.type, seen));
       auto t0 = Clock::now();
-      table->get_all_log_recs(cb, 0);
-      lib = std::max(lib, static_cast<double>(seen) / seconds_since(t0));
-      raw_rows = 0;
-      sqlite3_reset(st);
-      t0 = Clock::now();
-      while (sqlite3_step(st) == SQLITE_ROW) {
-        int n = sqlite3_column_count(st);
-        for (int i = 0; i < n; ++i) {
-          switch (sqlite3_column_type(st, i)) {
-            case SQLITE_INTEGER:
-              bytes += static_cast<size_t>(sqlite3_column_int64(st, i) & 1);
-              break;
-            case SQLITE_BLOB:
-              sqlite3_column_blob(st, i);
-              bytes += static_cast<size_t>(sqlite3_column_bytes(st, i));
-              break;
-            case SQLITE_TEXT:
-              sqlite3_column_text(st, i);
-              bytes += static_cast<size_t>(sqlite3_column_bytes(st, i));
-              break;
-            default:
-              break;
-          }
-        }
-        ++raw_rows;
-      }
+      long raw_rows = raw_scan(st, bytes);
       raw = std::max(raw, static_cast<double>(raw_rows) / seconds_since(t0));
     }
     sqlite3_finalize(st);
@@ -193,48 +329,23 @@ int main(int argc, char** argv) {
   }
   sqlite3_close(reader);
 
-  // The same writes on PostgreSQL, when a server is named.
-  const char* pg_url = std::getenv("QXDB_BENCH_PG_URL");
-  if (pg_url == nullptr || *pg_url == '\0') pg_url = std::getenv("QXDB_TEST_PG_URL");
-  if (pg_url != nullptr && *pg_url != '\0') {
+  // The same writes and the read on PostgreSQL, when a server is named.
+  if (const char* url = pg_url()) {
     delete log;
     qx::tolk_reset_for_tests();
-    setenv("QXDB_URL", pg_url, 1);
-    Asn1Value pg_id;
-    pg_id.encode_octets("bench_" + std::to_string(getpid()), TAG_GRAPHSTR);
-    log = new LogMapper(pg_id, empty, "", TolkMap::def_owner_id());
-    if (!log->created()) {
-      std::fprintf(stderr, "log not created on postgresql\n");
-      return 1;
-    }
-    PGconn* raw = pg_connect(pg_url);
+    setenv("QXDB_URL", url, 1);
+    log = new_log(graph("bench_" + std::to_string(getpid())));
+    PGconn* raw = pg_connect(url);
     pg_exec(raw, "SET client_min_messages = warning");
     const int pg_records = quick ? 2000 : 10000;
     // The best round of each side, as on SQLite.
-    for (const ClassCase& c : classes) {
+    for (const ClassCase& c : kClasses) {
       double best_lib = 0;
       double best_raw = 0;
       for (int round = 0; round < rounds; ++round) {
-        std::vector<Asn1Value> lists;
-        for (int i = 0; i < pg_records; ++i)
-          lists.push_back(make_record(c.type, *c.cls, next_id + i));
-        LogMapper::commit();
-        auto t0 = Clock::now();
-        for (int i = 0; i < pg_records; ++i) {
-          auto* entry = new OarInfo;
-          if (log->WriteToDB(next_id + i, *c.cls, *c.cls, lists[static_cast<size_t>(i)], entry) !=
-              1) {
-            std::fprintf(stderr, "write failed on postgresql\n");
-            return 1;
-          }
-          if ((i + 1) % 1000 == 0) LogMapper::commit();
-        }
-        LogMapper::commit();
-        best_lib = std::max(best_lib, pg_records / seconds_since(t0));
+        best_lib = std::max(best_lib, library_write(log, c, next_id, pg_records));
         PgRows rows;
-        std::string table = log->get_table_name() + c.description().stem;
-        for (char& ch : table) ch = static_cast<char>(std::tolower(ch));
-        pg_read_rows(raw, table, rows, next_id);
+        pg_read_rows(raw, lower_table(log, c), rows, next_id);
         next_id += pg_records;
         best_raw = std::max(best_raw, pg_raw_write(raw, c.description(), rows));
       }
@@ -243,12 +354,29 @@ int main(int argc, char** argv) {
       std::snprintf(line, sizeof line, "write_%s_vs_raw_pg: %.2f", c.name, best_lib / best_raw);
       headlines.push_back(line);
     }
+    fill_scanned(log, next_id, rounds * pg_records, scan_records);
+    long seen = 0;
+    size_t bytes = 0;
+    double lib = 0;
+    double raw_rate = 0;
+    for (int round = 0; round < rounds; ++round) {
+      lib = std::max(lib, library_read(log, kScanned.type, seen));
+      LogMapper::commit();
+      auto t0 = Clock::now();
+      long raw_rows = pg_raw_scan(raw, lower_table(log, kScanned), bytes);
+      raw_rate = std::max(raw_rate, static_cast<double>(raw_rows) / seconds_since(t0));
+    }
+    std::printf("read all  %ld records: library %9.0f rec/s   raw scan %9.0f rec/s (%zu bytes)\n",
+                seen, lib, raw_rate, bytes);
+    std::snprintf(line, sizeof line, "read_all_vs_raw_pg: %.2f", lib / raw_rate);
+    headlines.push_back(line);
     log->deleteDB(static_cast<char>(0));
     LogMapper::commit();
     PQfinish(raw);
   }
 
-  // The alarm state cache: heap per cached record.
+  // The alarm state cache: heap per cached record, the entries included (the cache owns
+  // them).
   {
     LogMapper* m = log;
     size_t before = mallinfo2().uordblks;
@@ -264,6 +392,7 @@ int main(int argc, char** argv) {
   }
   delete log;
   std::filesystem::remove_all(dir);
+  report_counts(quick, headlines);
   for (const std::string& h : headlines) std::printf("%s\n", h.c_str());
   return 0;
 }

@@ -5,7 +5,8 @@
 
 // A time zone: the process's local zone (the TZ rules of the C library), UTC,
 // or a fixed offset. Immutable; the objects returned by local() and utc() live
-// for the whole process and may be used from any thread.
+// for the whole process and may be used from any thread. The local zone follows a
+// change of TZ in the environment.
 class RWZone {
  public:
   static const RWZone& local();

@@ -437,6 +437,16 @@ Asn1Value::ComponentRange Asn1Value::components() const {
   return ComponentRange(this, content_offset(), off_ + len_);
 }
 
+Asn1Value Asn1Value::element_at(std::string_view element) const {
+  return Asn1Value(buf_, static_cast<size_t>(element.data() - buf_->data()));
+}
+
+std::string_view Asn1Value::ComponentIterator::encoding() const {
+  const char* p = parent_->buf_->data() + pos_;
+  qx::ber::Header h = qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(p));
+  return std::string_view(p, h.header_len + h.content_len);
+}
+
 Asn1Value::ComponentIterator& Asn1Value::ComponentIterator::operator++() {
   qx::ber::Header h =
       qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(parent_->buf_->data()) + pos_);

@@ -96,6 +96,10 @@ class Asn1Value {
   class ComponentIterator;
   class ComponentRange;
   ComponentRange components() const;
+  // A value sharing this one's buffer for an element nested in its encoding: `element`
+  // must view this value's own octets from the first octet of a nested element on (as
+  // ComponentIterator::encoding() gives, or a component read within it).
+  Asn1Value element_at(std::string_view element) const;
 
   // ---- Tag and size.
   Asn1Tag tag() const { return tag_; }  // universal 0 for an empty value
@@ -163,6 +167,8 @@ class Asn1Value::ComponentIterator {
  public:
   ComponentIterator(const Asn1Value* parent, size_t pos) : parent_(parent), pos_(pos) {}
   Asn1Value operator*() const { return Asn1Value(parent_->buf_, pos_); }
+  // The component's encoding, without building a value.
+  std::string_view encoding() const;
   ComponentIterator& operator++();
   bool operator==(const ComponentIterator& o) const { return pos_ == o.pos_; }
   bool operator!=(const ComponentIterator& o) const { return pos_ != o.pos_; }

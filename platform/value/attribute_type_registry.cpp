@@ -45,6 +45,7 @@ bool AttributeTypeRegistry::add(const Oid& attribute, const Asn1Type* type) {
     InvalidX::raise("attribute %s has a type already", attribute.format().c_str());
     return false;
   }
+  ++generation_;
   return true;
 }
 

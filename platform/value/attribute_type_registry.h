@@ -1,6 +1,7 @@
 #ifndef QX_PLATFORM_VALUE_ATTRIBUTE_TYPE_REGISTRY_H_
 #define QX_PLATFORM_VALUE_ATTRIBUTE_TYPE_REGISTRY_H_
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,9 @@ class AttributeTypeRegistry {
   // when the attribute has a type already.
   bool add(const Oid& attribute, const Asn1Type* type);
   TypeArena& arena() { return arena_; }
+  // Counts the types added: a lookup remembered at one generation, found or not,
+  // holds while the generation is the same.
+  uint32_t generation() const { return generation_; }
 
   // Every (attribute identifier contents, type), ordered by identifier.
   std::vector<std::pair<std::string, const Asn1Type*>> entries() const;
@@ -55,6 +59,7 @@ class AttributeTypeRegistry {
   std::unordered_map<std::string, const Asn1Type*, Hash, std::equal_to<>> types_;
   const Asn1Type* generic_ = nullptr;
   const Asn1Type* object_instance_ = nullptr;
+  uint32_t generation_ = 1;
 };
 
 }  // namespace qx

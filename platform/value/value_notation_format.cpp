@@ -95,27 +95,32 @@ char* write_hex(const uint8_t* octets, size_t n, char* out) {
 }
 
 // The type of an attribute (nullptr when it has none), through a small
-// cache per thread of the types found lately: a registered type never
-// changes, so a found type can be kept. An identifier without a type is
-// looked up again every time, since one may be registered later.
+// cache per thread of the identifiers looked up lately, those without a type
+// (the naming attributes, most private ones) as well: an entry holds while no
+// type has been added to the registry since it was made.
 const Asn1Type* attribute_type(const AttributeTypeRegistry& registry, std::string_view id) {
   struct Slot {
     const Asn1Type* type;
+    uint32_t generation;  // the registry's when the entry was made; 0 when free
     uint8_t len;
-    char id[23];
+    char id[19];
   };
-  thread_local Slot cache[16];
+  thread_local Slot cache[64];
   Slot* slot = nullptr;
   if (!id.empty() && id.size() <= sizeof slot->id) {
-    slot = &cache[(static_cast<uint8_t>(id.back()) + 7 * id.size()) & 15];
-    if (slot->type != nullptr && slot->len == id.size() &&
+    // Related identifiers differ in their last arcs.
+    size_t last = static_cast<uint8_t>(id.back());
+    size_t before = id.size() > 1 ? static_cast<uint8_t>(id[id.size() - 2]) : 0;
+    slot = &cache[(last + 5 * before + 3 * id.size()) & 63];
+    if (slot->generation == registry.generation() && slot->len == id.size() &&
         std::memcmp(slot->id, id.data(), id.size()) == 0) {
       return slot->type;
     }
   }
   const Asn1Type* t = registry.find(id);
-  if (t != nullptr && slot != nullptr) {
+  if (slot != nullptr) {
     slot->type = t;
+    slot->generation = registry.generation();
     slot->len = static_cast<uint8_t>(id.size());
     std::memcpy(slot->id, id.data(), id.size());
   }

@@ -176,6 +176,20 @@ TEST_F(Asn1ValueTest, BuildAndWalk) {
   }
   EXPECT_EQ(count, 3);
   EXPECT_FALSE(Int(1).first_component()) << "a primitive has no components";
+
+  // A component's octets without a value, and values for elements nested in them.
+  auto it = set.components().begin();
+  EXPECT_EQ(it.encoding(), Int(1).encoding_view());
+  ++it;
+  ++it;
+  std::string_view inner = it.encoding();
+  EXPECT_EQ(Hex(set.element_at(inner)), "3006020103020104");
+  Asn1Value four = set.element_at(inner.substr(5));
+  ASSERT_TRUE(four.decode_int(n));
+  EXPECT_EQ(n, 4);
+  ASSERT_TRUE(four.retag(TAG_CTX1));
+  EXPECT_EQ(Hex(four), "810104");
+  EXPECT_EQ(Hex(set), "3110020101190374776f3006020103020104") << "a changed element copies";
 }
 
 TEST_F(Asn1ValueTest, ComponentsSurviveTheirParentAndChangesCopy) {

@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <unordered_map>
 
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/tables/alarmlog.h"
@@ -126,6 +128,24 @@ std::string store_name() {
   return info.url().str();
 }
 
+namespace {
+
+// The store's number of a managed object instance, asked of the store once per instance
+// in the process: an import or a demo writes many records about the same objects. A
+// number, once given, stays the instance's (a command that fails ends the process, and
+// the numbers its rolled-back work was given with it).
+long moi_number(const Asn1Value& instance) {
+  static std::unordered_map<std::string, long> known;
+  std::string key(instance.encoding_view());
+  auto it = known.find(key);
+  if (it != known.end()) return it->second;
+  long number = LogMapper::moi_number(instance);
+  if (number > 0) known.emplace(std::move(key), number);
+  return number;
+}
+
+}  // namespace
+
 std::unique_ptr<OarInfo> cache_entry(const Asn1Value& list) {
   auto entry = std::make_unique<OarInfo>();
   unsigned char cleared = 0, severity = 0;
@@ -135,7 +155,7 @@ std::unique_ptr<OarInfo> cache_entry(const Asn1Value& list) {
     Asn1Value value = pair.next_component();
     long n = 0;
     if (id == moiOid) {
-      long number = LogMapper::moi_number(value);
+      long number = moi_number(value);
       if (number < 0) return nullptr;
       unsigned long moi = static_cast<unsigned long>(number);
       entry->set_moiid(moi);

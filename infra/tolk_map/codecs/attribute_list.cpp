@@ -6,27 +6,33 @@
 namespace qx {
 
 // The value's encoding is well formed, so its headers are read as trusted.
-bool read_pair(const Asn1Value& component, PairParts& out) {
-  if (!component.constructed()) return false;
-  std::string_view c = component.contents();
+bool read_pair(std::string_view pair, PairParts& out) {
+  if (pair.empty()) return false;
+  ber::Header h = ber::read_trusted(reinterpret_cast<const uint8_t*>(pair.data()));
+  if (!h.constructed) return false;
+  std::string_view c = pair.substr(h.header_len);
   if (c.empty()) return false;
   const auto* p = reinterpret_cast<const uint8_t*>(c.data());
   ber::Header idh = ber::read_trusted(p);
   size_t first = idh.header_len + idh.content_len;
   if (idh.constructed || first >= c.size()) return false;
   ber::Header vh = ber::read_trusted(p + first);
+  out.tag = h.tag;
   out.id_tag = idh.tag;
   out.id = c.substr(idh.header_len, idh.content_len);
-  out.two = first + vh.header_len + vh.content_len == c.size();
+  out.value = c.substr(first, vh.header_len + vh.content_len);
+  out.two = first + out.value.size() == c.size();
   return true;
 }
 
-bool stored_pair(const Asn1Value& component, const PairParts& parts, const Oid& id,
-                 const Asn1Value& value, Asn1Value& out) {
-  if (component.tag() == TAG_SEQ && parts.id_tag == TAG_OID && parts.two) {
-    out = component;
-    return true;
-  }
+bool read_pair(const Asn1Value& component, PairParts& out) {
+  return component.constructed() && read_pair(component.encoding_view(), out);
+}
+
+namespace {
+
+// SEQUENCE {OBJECT IDENTIFIER id, value}.
+bool build_pair(const Oid& id, const Asn1Value& value, Asn1Value& out) {
   Asn1Value oid;
   Asn1Value pair;
   if (!oid.encode_oid(id) || !pair.start_construct(TAG_SEQ) || !pair.add_component(oid) ||
@@ -36,6 +42,22 @@ bool stored_pair(const Asn1Value& component, const PairParts& parts, const Oid& 
   }
   out = std::move(pair);
   return true;
+}
+
+// Whether a pair is in the form the blob keeps.
+bool in_stored_form(const PairParts& parts) {
+  return parts.tag == TAG_SEQ && parts.id_tag == TAG_OID && parts.two;
+}
+
+}  // namespace
+
+bool stored_pair(const Asn1Value& component, const PairParts& parts, const Oid& id,
+                 const Asn1Value& value, Asn1Value& out) {
+  if (in_stored_form(parts)) {
+    out = component;
+    return true;
+  }
+  return build_pair(id, value, out);
 }
 
 bool pair_identifier(const PairParts& parts, Oid& out) {
@@ -89,19 +111,19 @@ const Asn1Value& empty_blob_value() {
 
 PairSetWriter::PairSetWriter(std::string& out) : out_(out) { out_.assign(ber::kMaxHeader, '\0'); }
 
-bool PairSetWriter::add_pair(const Asn1Value& component, const PairParts& parts) {
+bool PairSetWriter::add_pair(const Asn1Value& list, std::string_view pair,
+                             const PairParts& parts) {
   // An identifier tagged OBJECT IDENTIFIER is a valid one (the decoder checked it).
-  if (component.tag() == TAG_SEQ && parts.id_tag == TAG_OID && parts.two) {
-    add(component.encoding_view());
+  if (in_stored_form(parts)) {
+    add(pair);
     return true;
   }
   Oid id;
-  Asn1Value pair;
-  if (!pair_identifier(parts, id) ||
-      !stored_pair(component, parts, id, *++component.components().begin(), pair)) {
+  Asn1Value built;
+  if (!pair_identifier(parts, id) || !build_pair(id, list.element_at(parts.value), built)) {
     return false;
   }
-  add(pair.encoding_view());
+  add(built.encoding_view());
   return true;
 }
 

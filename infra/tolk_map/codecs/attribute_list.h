@@ -33,16 +33,21 @@ struct Attribute {
 // does not decode. Nothing is checked about the values.
 bool take_list(const Asn1Value& attributes, std::vector<Attribute>& out);
 
-// An attribute pair read in place: the identifier's tag and contents octets, and
-// whether the pair holds exactly the identifier and one value.
+// An attribute pair read in place: its tag, the identifier's tag and contents octets,
+// the value's encoding, and whether the pair holds exactly the identifier and one value.
 struct PairParts {
+  Asn1Tag tag;
   Asn1Tag id_tag;
   std::string_view id;
+  std::string_view value;
   bool two = false;
 };
 
-// Reads the pair `component` without building values. False when it is not a
-// constructed value beginning with a primitive identifier and a value.
+// Reads the pair whose encoding is `pair` (a component of a well-formed list) without
+// building values. False when it is not a constructed value beginning with a primitive
+// identifier and a value.
+bool read_pair(std::string_view pair, PairParts& out);
+// The same for a component taken as a value.
 bool read_pair(const Asn1Value& component, PairParts& out);
 
 // The identifier of a pair read in place. False (ResourceLimX raised) when it does not
@@ -71,11 +76,11 @@ class PairSetWriter {
   explicit PairSetWriter(std::string& out);
   // Appends the encoding of one pair (or of several, one after the other).
   void add(std::string_view encoding) { out_ += encoding; }
-  // Appends the attribute list's component `component` (read into `parts`) in the form
+  // Appends the pair `pair` of the attribute list `list` (read into `parts`) in the form
   // the blob keeps: as it stands when it is in that form already, else rebuilt. False
-  // (ResourceLimX raised unless the value library raised first) when its identifier does
-  // not decode or the pair cannot be built.
-  bool add_pair(const Asn1Value& component, const PairParts& parts);
+  // (ResourceLimX raised unless the value library raised first) when its identifier
+  // does not decode or the pair cannot be built.
+  bool add_pair(const Asn1Value& list, std::string_view pair, const PairParts& parts);
   // The length of the encoding once finished.
   size_t encoded_size() const;
   // Writes the header: `out` then holds exactly the SET's encoding.
@@ -95,11 +100,11 @@ bool read_pairs(const Asn1Value& set, RespValue& values);
 // Raises ResourceLimX for a stored SET that is not a SET of pairs; false.
 bool not_a_pair_set();
 
-// One pair of a SET of pairs, as walk_pairs shows it: the pair itself, the contents
+// One pair of a SET of pairs, as walk_pairs shows it: the pair's encoding, the contents
 // octets of its identifier (compare them with Oid::contents()) and its value, all
 // sharing the SET's buffer.
 struct PairView {
-  const Asn1Value& pair;
+  std::string_view pair;
   std::string_view id;
   Asn1Value value;
 };
@@ -111,10 +116,12 @@ struct PairView {
 template <class Visit>
 bool walk_pairs(const Asn1Value& set, Visit visit) {
   if (!set.constructed()) return not_a_pair_set();
-  for (const Asn1Value& component : set.components()) {
+  const auto pairs = set.components();
+  for (auto it = pairs.begin(); it != pairs.end(); ++it) {
+    std::string_view pair = it.encoding();
     PairParts parts;
-    if (!read_pair(component, parts)) return not_a_pair_set();
-    if (!visit(PairView{component, parts.id, *++component.components().begin()})) break;
+    if (!read_pair(pair, parts)) return not_a_pair_set();
+    if (!visit(PairView{pair, parts.id, set.element_at(parts.value)})) break;
   }
   return true;
 }

@@ -22,10 +22,10 @@ namespace qx {
 namespace {
 
 // Appends the formatted text of an attribute value, whole: what a column holds of it
-// is the table's business (RowImage::fit_text).
+// is the table's business (RowImage::fit_text). Printing raises nothing: a value that
+// does not fit its type prints in the generic form.
 bool append_formatted(const Oid& attr, const Asn1Value& value, std::string& out) {
   if (!value) return false;
-  ExceptionScope scope;
   ::qx::append_attribute(attr, value, FORMAT_NAMES, out);
   return true;
 }

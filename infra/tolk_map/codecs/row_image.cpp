@@ -40,13 +40,26 @@ void* RowImage::myColumn(ATTRIBUTES attr) {
 
 void RowImage::initialize(std::span<const ATTRIBUTES> keep) {
   for (size_t i = 0; i < fields_.size(); ++i) {
-    if (std::find(keep.begin(), keep.end(), columns_[i].attr) != keep.end()) continue;
+    if (!keep.empty() && std::find(keep.begin(), keep.end(), columns_[i].attr) != keep.end())
+      continue;
+    // Only the member that address() gives for the column's type is ever used.
     Field& f = fields_[i];
-    f.text.str().clear();
-    f.l = 0;
-    f.u = 0;
-    f.dt = invalid_rw_db_date_time;
-    f.blob.clear();
+    switch (columns_[i].type) {
+      case RWDBValue::String:
+        f.text.str().clear();
+        break;
+      case RWDBValue::UnsignedLong:
+        f.u = 0;
+        break;
+      case RWDBValue::DateTime:
+        f.dt = invalid_rw_db_date_time;
+        break;
+      case RWDBValue::Blob:
+        f.blob.clear();
+        break;
+      default:
+        f.l = 0;
+    }
   }
 }
 

@@ -253,14 +253,17 @@ int BlobT::WriteToDB(const int& id, const Oid&, const Oid&, const Asn1Value& att
   image_.initialize();
   qx::PairSetWriter list(image_.blob(ATTR_BLOB)->bytes());
   qx::BlobAlarmKeys keys;
-  for (const Asn1Value& component : attributes.components()) {
+  const auto pairs = attributes.components();
+  for (auto it = pairs.begin(); it != pairs.end(); ++it) {
+    std::string_view pair = it.encoding();
     qx::PairParts parts;
-    if (!qx::read_pair(component, parts)) {
+    if (!qx::read_pair(pair, parts)) {
       ResourceLimX::raise("attribute list component is not an attribute");
       return failed(what);
     }
-    if (!list.add_pair(component, parts)) return failed(what);
-    keys.see(parts.id, *++component.components().begin());
+    Asn1Value value = attributes.element_at(parts.value);
+    if (!list.add_pair(attributes, pair, parts)) return failed(what);
+    keys.see(parts.id, value);
   }
   if (!list_fits(list.encoded_size(), key)) return failed(what);
   list.finish();
@@ -299,7 +302,7 @@ bool BlobT::plan(int id, std::vector<qx::Attribute>& attrs, Change& change, Resp
   if (stored) {
     qx::walk_pairs(stored, [&](const qx::PairView& p) {
       if (named.count(p.id) != 0) return true;
-      list.add(p.pair.encoding_view());
+      list.add(p.pair);
       change.keys.see(p.id, p.value);
       return true;
     });

@@ -317,9 +317,11 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
   // built behind room for the SET's header, which is written once they are known.
   qx::PairSetWriter blob(img.blob(ATTR_BLOB)->bytes());
   Oid id;
-  for (const Asn1Value& component : attributes.components()) {
+  const auto list = attributes.components();
+  for (auto it = list.begin(); it != list.end(); ++it) {
+    std::string_view pair = it.encoding();
     qx::PairParts parts;
-    if (!qx::read_pair(component, parts)) {
+    if (!qx::read_pair(pair, parts)) {
       ResourceLimX::raise("attribute list component is not an attribute");
       return 0;
     }
@@ -332,7 +334,7 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
     void* field = img.myColumn(pv->attr);
     if (pv->ins != ins_qxlist && field == nullptr) continue;
     id = *key;
-    Asn1Value value = *++component.components().begin();
+    Asn1Value value = attributes.element_at(parts.value);
     bool keep = pv->ins == ins_qxlist;
     if (keep) {
       // The text column is for people: it holds what it can of the value.
@@ -353,7 +355,7 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
       InvalidX::raise("value of attribute %s does not fit its column", id.format().c_str());
       break;  // nothing is written; the failure lines follow
     }
-    if (keep && !blob.add_pair(component, parts)) return 0;
+    if (keep && !blob.add_pair(attributes, pair, parts)) return 0;
   }
   if (Exception::pending()) return write_failed(cls_.messages.write);
   // Every record has its blob: an empty SET when it has no list values, so that no
