@@ -43,10 +43,13 @@ class OidPopValues_hash;
 class DataUnitRdrInfo_hash;
 class LogMapperImpl;
 class QxLogImpl;
+class Exception;
 namespace qx {
 struct LogStatements;
 class AlarmHistory;
-}
+class CacheJournal;
+void damaged_record(LogMapper&, const char*, unsigned long, const Exception*);
+}  // namespace qx
 
 // The record classes that have a table of their own, and the blob table for every
 // other class. Stored 16 bits wide where a record's type is kept.
@@ -137,7 +140,12 @@ class LogMapper : public TolkMap {
 
   // Start-up: opens the database, rebuilds every stored log (registered mapper with its
   // table objects), hands each log's attributes to logCb (a RespValue* that the callee
-  // owns; null ends the list). Returns 1, or 0 when already done or on failure.
+  // owns; null ends the list). Returns 1, or 0 when already done or on failure. A log
+  // that cannot be loaded (damaged, unreadable) is reported on tolk_error with its name
+  // and reason and left out; every other log is loaded and the list ended all the same,
+  // and the result is 0 (last_failure() lists the logs left out). A row of the log table
+  // whose LogIdType is neither "integer" nor "string" is no log of this library: passed
+  // over.
   static int init_log_handles(Callback& logCb, Callback& alarmCb);
   // Hands a RespValue* of every stored log's attributes (logId first) to `cb`, deleted
   // when the callback returns; then null. Returns 1, 0 on failure.
@@ -156,6 +164,12 @@ class LogMapper : public TolkMap {
   // commit or its outcome is unknown. Does nothing (1) in auto-commit mode.
   static int commit();
   // Rolls back (and begins the next transaction). 1.
+  //
+  // The alarm state caches follow the transaction: when it does not commit (abort(), a
+  // commit that fails, or a transaction the database rolled back on its own after a
+  // failed statement, whose commit then fails), every cache is put back as the tables
+  // are: records written since the last commit leave it (their entries are deleted),
+  // records deleted come back with their very entries, and clear states are as before.
   static int abort();
 
   // Why the operation that last reported failure on this thread failed, for messages to
@@ -270,6 +284,14 @@ class LogMapper : public TolkMap {
   virtual int Cook(int) { return 1; }
   virtual void store_all_pop_funcs();
   virtual void store_all_rdr_funcs();
+  // Hands every record of the log to `cb` (with flag 1: as a LogRespValue* with the
+  // log's identifier, the record entered in the cache), then null; 1. A record whose
+  // stored values do not read back (its blob does not decode) is reported on tolk_error
+  // (log, record, reason), left out of the walk and, with flag 1, cached all the same,
+  // so that it can still be deleted: the walk goes on, ends with null and returns 0. A
+  // walk that breaks off (the database stops answering) returns 0 without the null. A
+  // table object's own walk returns 1 when it read every row; its damaged records are
+  // counted in damaged_records() of its owner.
   virtual int get_all_log_recs(Callback& cb, int flag);
   virtual int get_all_almsvc_recs(Callback& cb, int flag);
   virtual int get_nominal_log_record_size() const { return default_log_record_size; }
@@ -279,7 +301,8 @@ class LogMapper : public TolkMap {
   // table of its class. `entry` (allocated with new; its managed-object number, clear
   // state and severity set by the caller) gets the record's table type; on success the
   // alarm state cache owns that very object: the caller may keep reading it while the
-  // record is cached and must not delete it. On failure (0) the caller keeps it. A
+  // record is cached and must not delete it (an abort that undoes the write deletes it).
+  // On failure (0) the caller keeps it. A
   // record identifier names one record of the log: a write under one the log holds
   // already, whatever its class, is refused (0). What a write accepts reads back as
   // written: a value its column cannot hold whole is kept in the record's blob (an
@@ -357,6 +380,13 @@ class LogMapper : public TolkMap {
   int get_log_record_class(const unsigned long id, Oid& recordClass) const;
   // Number of cached records.
   size_t cached_records() const { return oar_cache_.size(); }
+  // Calls f(id, entry) for every cached record, in no particular order.
+  template <class F>
+  void each_cached(F&& f) const {
+    for (const auto& [id, entry] : oar_cache_) f(id, static_cast<const OarInfo&>(*entry));
+  }
+  // The records the last walk of the log's records could not read back.
+  unsigned long damaged_records() const { return damaged_records_; }
   using OarCache = std::unordered_map<uint32_t, std::unique_ptr<OarInfo>>;
   unsigned long get_lowest_id() const { return lowest_id_; }
   unsigned long get_highest_id() const { return highest_id_; }
@@ -425,6 +455,9 @@ class LogMapper : public TolkMap {
   static Asn1ValueLogMapper_hash* LogHandles;
 
  protected:
+  friend class qx::CacheJournal;
+  friend void qx::damaged_record(LogMapper&, const char*, unsigned long, const Exception*);
+
   // For table objects: a mapper part owned by `owner`, registering nothing.
   explicit LogMapper(LogMapper* owner, int /*table_object*/);
 
@@ -451,8 +484,13 @@ class LogMapper : public TolkMap {
   void create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Value& ownerId);
   // Undoes what a failed creation left: rows, number, access-control object, registry.
   void fail_creation();
+  // Start-up of one stored log: its mapper, loaded and registered, its database objects
+  // made, its alarms cached and announced to alarmCb; null (raised) on failure.
+  static std::unique_ptr<LogMapper> load_stored_log(const Asn1Value& id, Callback& alarmCb);
   // Whether the log table holds a row of exactly this log name.
   bool row_with_name(const std::string& name);
+  // The journal of this log's cache changes in the open transaction.
+  qx::CacheJournal& journal();
 
   // ---- Fields.
   uint32_t qxlogid_ = 0;
@@ -473,10 +511,12 @@ class LogMapper : public TolkMap {
   unsigned long log_size_ = 0;
   unsigned long num_records_ = 0;
   bool lowest_set_ = false;
+  unsigned long damaged_records_ = 0;
   Asn1Value log_id_;
   // The alarm state cache: record identifier to entry. The entries are owned: those of
   // records written through WriteToDB are the caller's own objects.
   OarCache oar_cache_;
+  std::unique_ptr<qx::CacheJournal> journal_;  // made at the first change
   LogMapper* owner_;
   bool registered_ = false;
   bool creating_ = false;

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <set>
 
+#include "infra/tolk_map/cache_journal.h"
 #include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
@@ -79,10 +80,24 @@ class Unit {
 
 bool is_invalid(const Exception* x) { return x != nullptr && x->type() == Exception::INVALID; }
 
+// Whether a value has the form of a time (a GeneralizedTime, bare or as [0]).
+bool time_form(const Asn1Value& value) {
+  if (!value || (value.tag() != TAG_GENTIME && value.tag() != TAG_CTX0)) return false;
+  return !value.constructed() ||
+         (value.num_comps() == 1 && !value.first_component().constructed() &&
+          value.first_component().tag() == TAG_GENTIME);
+}
+
 // True when the failure raised by a codec should fail the whole operation: a known
-// attribute whose value does not fit its syntax.
-bool check_codec(bool ok, const Oid& id) {
+// attribute whose value does not fit its syntax. A time of the right form that is no
+// real time (month 13) leaves its column NULL, with a message, as a record's does.
+bool check_codec(bool ok, const PopValues* pv, const Oid& id, const Asn1Value& value) {
   if (ok) return true;
+  if ((pv->ins == ins_time || pv->pop == pop_time) && time_form(value)) {
+    tolk_error.print("The value of attribute %s is no real time: the log keeps none.\n",
+                     id.format().c_str());
+    return true;
+  }
   InvalidX::raise("value of attribute %s does not fit its syntax", id.format().c_str());
   return false;
 }
@@ -96,7 +111,7 @@ bool fits_log_column(LogMapper* m, LogMapperImpl& probe, PopValues* pv, Oid& id,
   void* field = probe.myColumn(pv->attr);
   bool ok =
       pv->ins == ins_qxlist ? ins_formatedVal(m, field, id, value) : pv->ins(m, field, id, value);
-  if (!check_codec(ok, id)) return false;
+  if (!check_codec(ok, pv, id, value)) return false;
   if (probe.fit_text(pv->attr)) return true;
   InvalidX::raise("value of attribute %s does not fit its column (at most %ld characters)",
                   id.format().c_str(), probe.columns()[probe.column_of(pv->attr)].length);
@@ -430,7 +445,7 @@ int LogMapper::insert(OidArray& ids, Asn1ValueArray& values) {
     void* field = img.myColumn(pv->attr);
     bool ok = pv->ins == ins_qxlist ? ins_formatedVal(this, field, ids[i], values[i])
                                     : pv->ins(this, field, ids[i], values[i]);
-    if (!check_codec(ok, ids[i])) return 0;
+    if (!check_codec(ok, pv, ids[i], values[i])) return 0;
     present.push_back(pv->attr);
   }
   // The row is written whatever the list held: a log without its row would vanish at
@@ -685,7 +700,7 @@ int LogMapper::UpdateDB(const Asn1Value& attributeList, const OidArray&, const A
       // keep their formatted text in their own columns.
       bool done = pv->pop == pop_qxlist ? pop_formatedVal(this, up, pv->column, ids[i], values[i])
                                         : pv->pop(this, up, pv->column, ids[i], values[i]);
-      ok = check_codec(done, ids[i]);
+      ok = check_codec(done, pv, ids[i], values[i]);
     }
     if (ok && up.entries() > 0) {
       RWDBResult res = up.execute(aConnection());
@@ -736,7 +751,9 @@ int LogMapper::deleteDB(char keepRows) {
           break;
         }
       }
-      if (dropped) tables_[t].reset();
+      // The table object stays with the journal until the drop is committed: an abort
+      // brings the table back, and the object with it.
+      if (dropped && tables_[t]) journal().table_dropped(TABLE_TYPE(t), std::move(tables_[t]));
     }
     // The alarm action history, whether or not this process keeps one.
     if (!Exception::pending()) {

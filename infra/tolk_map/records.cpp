@@ -4,6 +4,7 @@
 // reports).
 #include <iostream>
 
+#include "infra/tolk_map/cache_journal.h"
 #include "infra/tolk_map/codecs/attribute_list.h"
 #include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/oids.h"
@@ -56,6 +57,7 @@ int LogMapper::update_logrec_clear_state(unsigned long id, unsigned char state) 
     tolk_error.print(154, "Processing failure. Hash clear failed.\n");
     return 0;
   }
+  journal().state_changed(it->first, it->second->get_state_byte());
   it->second->set_clear_state(state);
   return 1;
 }
@@ -150,6 +152,13 @@ void debug_failure(const char* what) {
   if (tolk_map_debug != 0) std::cout << what << std::endl;
 }
 
+// The result of a table object's operation; a failure may have been the statement after
+// which the database rolled the transaction back, and the caches follow it at once.
+int followed(int rc) {
+  if (rc != 1) qx::CacheJournal::check_lost();
+  return rc;
+}
+
 }  // namespace
 
 int LogMapper::UpdateDB(const int& id, const Asn1Value& attributes) {
@@ -159,7 +168,7 @@ int LogMapper::UpdateDB(const int& id, const Asn1Value& attributes) {
     debug_failure("Processing failure. Record update failed.");
     return 0;
   }
-  return t->UpdateDB(id, attributes);
+  return followed(t->UpdateDB(id, attributes));
 }
 
 int LogMapper::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& response) {
@@ -169,7 +178,7 @@ int LogMapper::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& r
     debug_failure("Processing failure. Record update failed.");
     return 0;
   }
-  return t->UpdateDB(id, attributes, response);
+  return followed(t->UpdateDB(id, attributes, response));
 }
 
 // The table object that clears the record sets its cached clear state to the state it
@@ -177,7 +186,7 @@ int LogMapper::UpdateDB(const int& id, const Asn1Value& attributes, RespValue& r
 int LogMapper::UpdateDBClear(const int& id, const Asn1Value& value, RespValue& response) {
   ExceptionScope scope;
   LogMapper* t = cached_table(oar_cache_, tables_, id, true);
-  if (t != nullptr && t->UpdateDBClear(id, value, response) == 1) return 1;
+  if (t != nullptr && followed(t->UpdateDBClear(id, value, response)) == 1) return 1;
   std::string inner = qx::inner_reason();  // ": " and the table's reason, or empty
   ResourceLimX::raise("%s", inner.empty() ? "not cleared" : inner.c_str() + 2);
   debug_failure("Processing failure. Clear failed.");
@@ -193,6 +202,7 @@ int LogMapper::UpdateDBClear(const int& id) {
     return 0;
   }
   unsigned char cleared = 1;
+  journal().state_changed(it->first, it->second->get_state_byte());
   it->second->set_clear_state(cleared);
   return 1;
 }
@@ -204,7 +214,7 @@ int LogMapper::UpdateDBAck(const int& id, const Asn1Value& value, RespValue& res
     debug_failure("Processing failure. Acknowledge failed.");
     return 0;
   }
-  return t->UpdateDBAck(id, value, response);
+  return followed(t->UpdateDBAck(id, value, response));
 }
 
 // ---- Dispatch by record class.
@@ -212,7 +222,7 @@ int LogMapper::UpdateDBAck(const int& id, const Asn1Value& value, RespValue& res
 int LogMapper::UpdateDBClearAlarms(const int id, const Oid& recordClass, const Asn1Value& value) {
   ExceptionScope scope;
   LogMapper* t = alarm_table_of(tables_, recordClass);
-  if (t != nullptr && t->UpdateDBClearAlarms(id, recordClass, value) != 1) {
+  if (t != nullptr && followed(t->UpdateDBClearAlarms(id, recordClass, value)) != 1) {
     ProcessFailX::raise("clearing the alarms of class %s failed%s", recordClass.format().c_str(),
                         qx::inner_reason().c_str());
   }

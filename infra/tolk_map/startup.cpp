@@ -25,9 +25,20 @@ namespace {
 
 // The identifier a log was created with: the stored encoding when there is one (so
 // that a log comes back under exactly the value it was created with: INTEGER,
-// GraphicString, OCTET STRING or distinguished name), else from its LogId text.
+// GraphicString, OCTET STRING or distinguished name), else from its LogId text. A row
+// whose LogIdType is neither "integer" nor "string" is no log this library wrote: it
+// is passed over.
 bool read_log_identifier(RWDBReader& r, Asn1Value& id) {
   ExceptionScope scope;
+  RWCString type;
+  qx::read_text(r, logidtype_col, type);
+  if (type != "integer" && type != "string") {
+    RWCString text;
+    qx::read_text(r, logid_col, text);
+    tolk_error.print("The log table row of %s has log identifier type \"%s\": passed over.\n",
+                     text.data(), type.data());
+    return false;
+  }
   Oid none;
   if (rdr_blob(nullptr, r, logidasn_col, none, id)) return true;
   return rdr_logid(nullptr, r, logid_col, none, id);
@@ -86,6 +97,7 @@ int LogMapper::init_log_handles(Callback& logCb, Callback& alarmCb) {
   ExceptionScope scope;
   struct Stored {
     Asn1Value id;
+    std::string name;  // the row's LogId text
     std::unique_ptr<RespValue> resp;
   };
   std::vector<Stored> stored;
@@ -117,6 +129,7 @@ int LogMapper::init_log_handles(Callback& logCb, Callback& alarmCb) {
                     << "and qxlogid is :" << qxlogid << std::endl;
         }
         if (!read_log_identifier(r, s.id)) continue;
+        s.name = log_text.str();
         tolk_error.print(152, "The asn1 value of the log is \n");
         tolk_info.print_value(s.id);
         s.resp->create_entry(logIdOid, s.id, null_asn1_value);
@@ -129,18 +142,23 @@ int LogMapper::init_log_handles(Callback& logCb, Callback& alarmCb) {
     }
     if (tolk_map_debug != 0) std::cout << "****NUMLOGS = %d";
   }
+  // One log that cannot be loaded (a table missing, a read that fails) does not hide
+  // the others: each is reported, the rest are loaded, and the result says so.
+  std::vector<std::string> failed;
+  bool listed = !Exception::pending();  // the log table was read whole
   for (Stored& s : stored) {
-    if (Exception::pending()) break;
-    auto m = std::make_unique<LogMapper>();
-    if (!m->load_table(s.id)) {
-      ProcessFailX::raise("stored log %s cannot be loaded", m->get_logid());
-      break;
-    }
-    m->Create_qxDbObject(m->get_logid(), def_owner_id());
-    if (Exception::pending()) break;
-    if (m->get_all_almsvc_recs(alarmCb, 1) != 1) {
-      ProcessFailX::raise("the records of log %s cannot be read", m->get_logid());
-      break;
+    if (!listed) break;
+    std::unique_ptr<LogMapper> m;
+    {
+      ExceptionScope log_scope;
+      m = load_stored_log(s.id, alarmCb);
+      if (!m) {
+        const Exception* x = log_scope.caught();
+        std::string why = x != nullptr ? x->reason() : "not loaded";
+        tolk_error.print("The log %s cannot be loaded: %s\n", s.name.c_str(), why.c_str());
+        failed.push_back(s.name + " (" + why + ")");
+        continue;
+      }
     }
     if (tolk_map_debug != 0) {
       std::cout << "initial count  " << m->get_initial_log_record_count()
@@ -149,6 +167,13 @@ int LogMapper::init_log_handles(Callback& logCb, Callback& alarmCb) {
     m.release();  // registered; the caller destroys it at shut-down
     logCb.exec(s.resp.release());
   }
+  if (!failed.empty() && !Exception::pending()) {
+    std::string list;
+    for (const std::string& f : failed) list += (list.empty() ? "" : ", ") + f;
+    ProcessFailX::raise("%zu of %zu stored logs cannot be loaded: %s", failed.size(), stored.size(),
+                        list.c_str());
+  }
+  if (listed && !stored.empty()) logCb.exec(nullptr);
   if (const Exception* x = scope.caught()) {
     if (tolk_map_debug != 0) {
       std::cout << (x->type() == Exception::INVALID
@@ -158,8 +183,23 @@ int LogMapper::init_log_handles(Callback& logCb, Callback& alarmCb) {
     }
     return 0;
   }
-  if (!stored.empty()) logCb.exec(nullptr);
   return 1;
+}
+
+std::unique_ptr<LogMapper> LogMapper::load_stored_log(const Asn1Value& id, Callback& alarmCb) {
+  auto m = std::make_unique<LogMapper>();
+  if (!m->load_table(id)) {
+    std::string why = last_failure();
+    ProcessFailX::raise("%s", why.empty() ? "the log cannot be opened" : why.c_str());
+    return nullptr;
+  }
+  m->Create_qxDbObject(m->get_logid(), def_owner_id());
+  if (Exception::pending()) return nullptr;
+  if (m->get_all_almsvc_recs(alarmCb, 1) != 1) {
+    ProcessFailX::raise("its records cannot be read");
+    return nullptr;
+  }
+  return m;
 }
 
 namespace qx {

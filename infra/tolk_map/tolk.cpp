@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "infra/tolk_map/cache_journal.h"
 #include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
@@ -155,7 +156,12 @@ bool is_informix() { return LogMapper::aDB_().serverType() == "INFORMIX"; }
 void LogMapper::set_xact_mode(COMMIT_MODE mode) {
   if (!aConnection().isValid()) return;
   if (mode == AUTO_COMMIT) {
-    aConnection().autoCommit(true);
+    // Commits the open transaction; what it could not commit is rolled back.
+    if (aConnection().autoCommit(true).isValid()) {
+      qx::CacheJournal::committed();
+    } else {
+      qx::CacheJournal::rolled_back();
+    }
   } else if (mode == EXPLICIT_COMMIT || mode == EXPLICIT_COMMIT_BATCH) {
     aConnection().autoCommit(false);
   }
@@ -171,7 +177,12 @@ int LogMapper::commit() {
     return 0;
   }
   RWDBStatus s = aConnection().commitTransaction();
-  if (!s.isValid()) ProcessFailX::raise("the commit failed: %s", s.message().data());
+  if (s.isValid()) {
+    qx::CacheJournal::committed();
+  } else {
+    ProcessFailX::raise("the commit failed: %s", s.message().data());
+    qx::CacheJournal::rolled_back();  // nothing of the transaction is stored
+  }
   if (!is_informix()) {
     tolk_info.print(145, "Committing the transaction. \n");
     aConnection().beginTransaction();
@@ -180,6 +191,7 @@ int LogMapper::commit() {
 }
 
 int LogMapper::abort() {
+  qx::CacheJournal::rolled_back();
   if (!aConnection().isValid()) return 1;
   aConnection().rollbackTransaction();
   if (!is_informix() && !aConnection().isAutoCommit()) aConnection().beginTransaction();
@@ -223,7 +235,9 @@ LogMapper::LogMapper(LogMapper* owner, int) : owner_(owner) {
 }
 
 LogMapper::~LogMapper() {
-  // The table objects go first: they point back at this mapper.
+  // The table objects go first: they point back at this mapper (those the journal
+  // keeps too).
+  journal_.reset();
   for (auto& t : tables_) t.reset();
   if (registered_ && LogHandles != nullptr && LogHandles->fetch(&log_id_) == this) {
     LogHandles->destroy(&log_id_);
@@ -235,6 +249,11 @@ void LogMapper::store_all_pop_funcs() { register_codecs(*pop_hash_, qx::log_code
 void LogMapper::store_all_rdr_funcs() { register_readers(*rdr_hash_, qx::log_reader_specs()); }
 
 bool LogMapper::is_attribute(const Oid& id) const { return pop_hash_->fetch(&id) != nullptr; }
+
+qx::CacheJournal& LogMapper::journal() {
+  if (!journal_) journal_ = std::make_unique<qx::CacheJournal>(*this);
+  return *journal_;
+}
 
 // ---- Record operations: the base versions dispatch to the table object of the
 // record's class; table objects override them with the database work.
@@ -269,10 +288,11 @@ int LogMapper::WriteToDB(const int& id, const Oid& recordClass, const Oid& other
     entry->set_table_type(t);
     if (table->WriteToDB(id, recordClass, otherClass, attributes, entry) == 1) {
       // From here on the cache owns the caller's very object.
-      std::unique_ptr<OarInfo>& slot = oar_cache_[static_cast<uint32_t>(id)];
-      if (slot.get() != entry) slot.reset(entry);
+      journal().entered(static_cast<uint32_t>(id));
+      oar_cache_[static_cast<uint32_t>(id)].reset(entry);
       return 1;
     }
+    qx::CacheJournal::check_lost();
   }
   ProcessFailX::raise("record of class %s not written%s", recordClass.format().c_str(),
                       qx::inner_reason().c_str());
@@ -290,9 +310,11 @@ int LogMapper::deleteDB(const int& id) {
   }
   LogMapper* table = tables_[it->second->get_table_type() % NUM_TABLE_TYPES].get();
   if (table == nullptr || table->deleteDB(id) != 1) {
+    qx::CacheJournal::check_lost();
     tolk_error.print(151, "Log hash: log record deletion failure. \n");
     return 0;
   }
+  journal().left(it->first, std::move(it->second));
   oar_cache_.erase(it);
   return 1;
 }
@@ -312,11 +334,14 @@ int LogMapper::ReadfromDB(const int& id, RespValue& response) {
 }
 
 int LogMapper::get_all_log_recs(Callback& cb, int flag) {
+  damaged_records_ = 0;
   for (auto& t : tables_) {
-    if (t && !t->get_all_log_recs(cb, flag)) return 0;
+    if (t && !t->get_all_log_recs(cb, flag)) return 0;  // broke off: no end announced
   }
   cb.exec(nullptr);
-  return 1;
+  if (damaged_records_ == 0) return 1;
+  ProcessFailX::raise("%lu records of log %s do not read back", damaged_records_, log_name_);
+  return 0;
 }
 
 int LogMapper::get_all_almsvc_recs(Callback& cb, int flag) {

@@ -152,11 +152,12 @@ void convert_severity(long& severity, RWCString& text) {
 
 bool rdr_clear_severity(RWDBReader& reader, RWCString& stateColumn, RWCString& severityColumn,
                         unsigned char& cleared, unsigned char& severity) {
-  RWCString state;
-  RWCString sev;
-  bool state_known = qx::read_text(reader, stateColumn, state) &&
+  // Read in place: start-up reads these two words of every alarm.
+  std::string_view state;
+  std::string_view sev;
+  bool state_known = qx::read_text_view(reader, stateColumn, state) &&
                      (state == uncleared_state || state == cleared_state);
-  bool severity_known = qx::read_text(reader, severityColumn, sev);
+  bool severity_known = qx::read_text_view(reader, severityColumn, sev);
   cleared = state_known && state == cleared_state ? 1 : 0;
   severity = 0;
   for (unsigned char i = 0; severity_known && i < 6; ++i) {

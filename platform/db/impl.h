@@ -35,6 +35,19 @@ class ConnectionImpl {
   // Opens a transaction when auto-commit is off and none is open, so that
   // work is always inside one. Not reported (the caller reports).
   RWDBStatus beforeStatement();
+  // Opens a transaction for the caller (RWDBConnection::beginTransaction).
+  RWDBStatus begin();
+  // Ends the open transaction. A commit of a transaction that the server rolled back
+  // on its own (after a failed statement) fails: the part of it that ran after the
+  // roll-back is rolled back too, so that nothing of it is committed.
+  RWDBStatus commit();
+  RWDBStatus rollback();
+  // Whether the server rolled back the caller's transaction on its own since the
+  // caller's last commit or rollback.
+  bool lost() {
+    if (session_) noteLost();
+    return lost_;
+  }
   Session* session() { return session_.get(); }
   const RWDBStatus& status() const { return status_; }
   const std::shared_ptr<Driver>& driver() const { return driver_; }
@@ -49,6 +62,19 @@ class ConnectionImpl {
   std::unique_ptr<Session> session_;
   RWDBStatus status_;
   uint64_t id_;
+  // A transaction was opened and neither commit nor rollback has ended it: when the
+  // session is no longer in it, the server rolled it back on its own.
+  bool began_ = false;
+  // The server rolled back the transaction the caller is in since its last commit or
+  // rollback (a new one may be open by now).
+  bool lost_ = false;
+  // Notes a roll-back by the server of the transaction opened.
+  void noteLost() {
+    if (began_ && !session_->inTransaction()) {
+      lost_ = true;
+      began_ = false;
+    }
+  }
 };
 
 class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {

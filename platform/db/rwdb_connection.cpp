@@ -29,9 +29,9 @@ void trace(const std::shared_ptr<qx::db::ConnectionImpl>& c, const char* what) {
 RWDBStatus RWDBConnection::autoCommit(bool on) {
   if (!impl_ || !impl_->session()) return report(unusable(impl_));
   if (on == impl_->autoCommit) return RWDBStatus();
-  if (on && impl_->session()->inTransaction()) {
-    trace(impl_, "COMMIT");
-    RWDBStatus s = impl_->session()->commit();
+  if (on) {
+    if (impl_->session()->inTransaction()) trace(impl_, "COMMIT");
+    RWDBStatus s = impl_->commit();
     if (!s.isValid()) return report(s);
   }
   impl_->autoCommit = on;
@@ -44,26 +44,26 @@ RWDBStatus RWDBConnection::beginTransaction(const RWCString&) {
   if (!impl_ || !impl_->session()) return report(unusable(impl_));
   if (impl_->session()->inTransaction()) return RWDBStatus();
   trace(impl_, "BEGIN");
-  return report(impl_->session()->begin());
+  return report(impl_->begin());
 }
 
 RWDBStatus RWDBConnection::commitTransaction(const RWCString&) {
   if (!impl_ || !impl_->session()) return report(unusable(impl_));
-  if (!impl_->session()->inTransaction()) return RWDBStatus();
-  trace(impl_, "COMMIT");
-  return report(impl_->session()->commit());
+  if (impl_->session()->inTransaction()) trace(impl_, "COMMIT");
+  return report(impl_->commit());
 }
 
 RWDBStatus RWDBConnection::rollbackTransaction(const RWCString&) {
   if (!impl_ || !impl_->session()) return report(unusable(impl_));
-  if (!impl_->session()->inTransaction()) return RWDBStatus();
-  trace(impl_, "ROLLBACK");
-  return report(impl_->session()->rollback());
+  if (impl_->session()->inTransaction()) trace(impl_, "ROLLBACK");
+  return report(impl_->rollback());
 }
 
 bool RWDBConnection::inTransaction() const {
   return impl_ && impl_->session() && impl_->session()->inTransaction();
 }
+
+bool RWDBConnection::transactionLost() const { return impl_ && impl_->lost(); }
 
 RWDBResult RWDBConnection::executeSql(const RWCString& sql) {
   if (!impl_) return RWDBResult(report(unusable(impl_)));

@@ -41,7 +41,10 @@ class RWDBGroupStatement {
 // around each statement, sent in one round trip with it). When the server
 // nevertheless ends the transaction (SQLite: some I/O and full-disk errors),
 // the failed statement's message ends with "(transaction rolled back)" and,
-// with auto-commit off, the next statement opens a new transaction.
+// with auto-commit off, the next statement opens a new transaction; the commit
+// that ends it fails (transactionAborted) and rolls it back, since the work
+// before the failed statement is gone: a commit never stores only the tail of
+// the caller's unit of work.
 //
 // SQLite: every connection of the process to one file is the same session,
 // so they share one transaction (and auto-commit mode). PostgreSQL: each
@@ -62,10 +65,15 @@ class RWDBConnection {
   RWDBStatus beginTransaction(const RWCString& name = RWCString());
   // Commits (nothing to do without an open transaction). A failed commit
   // leaves no transaction open: its work is gone. commitInDoubt when the
-  // connection broke before the server answered.
+  // connection broke before the server answered; transactionAborted when the
+  // server had rolled the transaction back after a failed statement.
   RWDBStatus commitTransaction(const RWCString& name = RWCString());
   RWDBStatus rollbackTransaction(const RWCString& name = RWCString());
   bool inTransaction() const;
+  // Whether the server rolled back the caller's transaction on its own (after a
+  // failed statement) since the caller's last commit or rollback: the next commit
+  // fails.
+  bool transactionLost() const;
 
   // Runs raw SQL text (the caller's own text, no bound values); see
   // RWDBDatabase::executeSql for the statement forms the layer translates.

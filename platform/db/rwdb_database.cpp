@@ -28,8 +28,38 @@ ConnectionImpl::ConnectionImpl(std::shared_ptr<Driver> driver, std::weak_ptr<Dat
 
 RWDBStatus ConnectionImpl::beforeStatement() {
   if (!session_) return status_;
-  if (!autoCommit && !session_->inTransaction()) return session_->begin();
+  noteLost();
+  if (!autoCommit && !session_->inTransaction()) return begin();
   return RWDBStatus();
+}
+
+RWDBStatus ConnectionImpl::begin() {
+  noteLost();
+  RWDBStatus s = session_->begin();
+  began_ = s.isValid();
+  return s;
+}
+
+RWDBStatus ConnectionImpl::commit() {
+  noteLost();
+  bool lost = lost_;
+  lost_ = false;
+  began_ = false;
+  if (lost && session_->alive()) {
+    if (session_->inTransaction()) session_->rollback();
+    return RWDBStatus(RWDBStatus::transactionAborted,
+                      "the commit failed: the server rolled the transaction back after a "
+                      "failed statement, so nothing of it is stored");
+  }
+  if (!session_->inTransaction()) return RWDBStatus();
+  return session_->commit();
+}
+
+RWDBStatus ConnectionImpl::rollback() {
+  lost_ = false;
+  began_ = false;
+  if (!session_->inTransaction()) return RWDBStatus();
+  return session_->rollback();
 }
 
 std::shared_ptr<ConnectionImpl> DatabaseImpl::newConnection() {

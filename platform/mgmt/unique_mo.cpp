@@ -50,11 +50,15 @@ long UniqueMO::get_unique_id(const unsigned char* encoding, size_t length) {
 }
 
 long UniqueMO::lookup(const RWDBBlob& encodedInstance) {
-  RWDBTable t = db_.table(kTable);
-  RWDBSelector sel = db_.selector();
-  sel << t["id"];
-  sel.where(t["encoding"] == encodedInstance);
-  RWDBReader r = sel.reader(conn_);
+  if (!lookup_made_) {
+    RWDBTable t = db_.table(kTable);
+    lookup_ = db_.selector();
+    lookup_ << t["id"];
+    lookup_.where(t["encoding"] == RWDBBoundExpr(&lookup_key_));
+    lookup_made_ = true;
+  }
+  lookup_key_ = encodedInstance;
+  RWDBReader r = lookup_.reader(conn_);
   long id = 0;
   if (r()) r >> id;
   while (r()) {

@@ -4,6 +4,7 @@
 #include "platform/db/rw_cstring.h"
 #include "platform/db/rwdb_blob.h"
 #include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_selector.h"
 
 // Numbers managed object instances: the same encoded instance gets the same
 // number in every process and after restarts. Numbers (1, 2, ...) are
@@ -45,6 +46,11 @@ class UniqueMO {
   RWDBConnection conn_;
   RWDBStatus status_;
   bool ready_ = false;
+  // The lookup by encoding, prepared once (start-up looks up every managed object of
+  // a log's alarms), reading the encoding bound from lookup_key_.
+  RWDBSelector lookup_;
+  RWDBBlob lookup_key_;
+  bool lookup_made_ = false;
   bool ensure_table();
   // The stored number (0 when none), or -1 with status_ set on failure.
   long lookup(const RWDBBlob& encodedInstance);

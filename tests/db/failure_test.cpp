@@ -425,12 +425,22 @@ TEST_P(FailureTest, FullSqliteDatabase) {
   EXPECT_EQ(st.errorCode(), RWDBStatus::diskFull);
   EXPECT_EQ(codes(), std::vector<int>{RWDBStatus::diskFull});
   // The transaction goes on (SQLite undid just the statement) or, where it
-  // could not, the status said so and a new one is open.
+  // could not, the status said so and a new one is open, whose commit fails:
+  // the row written before the failure is gone, so the rest is not stored
+  // either.
   bool lost = st.message().contains("transaction rolled back");
   ASSERT_TRUE(db_.executeSql("PRAGMA max_page_count = 100000", conn_).isValid());
   ASSERT_TRUE(put(3).isValid());
+  RWDBStatus c = conn_.commitTransaction();
+  EXPECT_EQ(c.isValid(), !lost) << c.message();
+  if (lost) {
+    EXPECT_EQ(c.errorCode(), RWDBStatus::transactionAborted);
+  }
+  EXPECT_EQ(count("f"), lost ? 1 : 3);
+  // The next transaction is a new unit, committed as usual.
+  ASSERT_TRUE(put(4).isValid());
   ASSERT_TRUE(conn_.commitTransaction().isValid());
-  EXPECT_EQ(count("f"), lost ? 2 : 3);
+  EXPECT_EQ(count("f"), lost ? 2 : 4);
 }
 
 TEST_P(FailureTest, PostgresServerGoneMidSession) {

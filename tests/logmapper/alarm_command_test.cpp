@@ -16,6 +16,17 @@ class AlarmCommandTest : public ToolStoreTest {
                 "probableCause=globalValue:powerProblem", "perceivedSeverity=" + severity,
                 "managedObjectInstance=distinguishedName:/systemId=\"" + ne + "\""});
   }
+  // A new log with six alarms: 1 critical, 2 major, 3 minor (about ne-2), 4 and 5
+  // warnings of two other alarm classes, 6 minor of a class the blob table keeps.
+  void WriteSixAlarms(const std::string& log) {
+    ASSERT_EQ(Run({"create-log", log}).status, 0);
+    ASSERT_EQ(WriteAlarm(log, "1", "ne-1", "critical").status, 0);
+    ASSERT_EQ(WriteAlarm(log, "2", "ne-1", "major").status, 0);
+    ASSERT_EQ(WriteAlarm(log, "3", "ne-2", "minor").status, 0);
+    ASSERT_EQ(WriteAlarm(log, "4", "ne-1", "warning", "correlationAlarmRecord").status, 0);
+    ASSERT_EQ(WriteAlarm(log, "5", "ne-1", "warning", "internetAlarmRecord").status, 0);
+    ASSERT_EQ(WriteAlarm(log, "6", "ne-1", "minor", "alarmRecord").status, 0);
+  }
   static size_t Lines(const std::string& text) {
     return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
   }
@@ -23,14 +34,7 @@ class AlarmCommandTest : public ToolStoreTest {
 
 TEST_P(AlarmCommandTest, AlarmsAreAcknowledgedClearedAndListed) {
   std::string log = Log("alarms");
-  ASSERT_EQ(Run({"create-log", log}).status, 0);
-  ASSERT_EQ(WriteAlarm(log, "1", "ne-1", "critical").status, 0);
-  ASSERT_EQ(WriteAlarm(log, "2", "ne-1", "major").status, 0);
-  ASSERT_EQ(WriteAlarm(log, "3", "ne-2", "minor").status, 0);
-  ASSERT_EQ(WriteAlarm(log, "4", "ne-1", "warning", "correlationAlarmRecord").status, 0);
-  ASSERT_EQ(WriteAlarm(log, "5", "ne-1", "warning", "internetAlarmRecord").status, 0);
-  // An alarm of a class without a table of its own: the blob table keeps it.
-  ASSERT_EQ(WriteAlarm(log, "6", "ne-1", "minor", "alarmRecord").status, 0);
+  ASSERT_NO_FATAL_FAILURE(WriteSixAlarms(log));
 
   ToolResult all = Run({"alarms", log});
   ASSERT_EQ(all.status, 0) << all.err;
@@ -73,6 +77,29 @@ TEST_P(AlarmCommandTest, AlarmsAreAcknowledgedClearedAndListed) {
   EXPECT_EQ(left.out.find("\"logRecordId\": 5"), std::string::npos) << left.out;
   EXPECT_EQ(left.out.find("\"logRecordId\": 6"), std::string::npos) << left.out;
   EXPECT_NE(Run({"show", log, "4"}).out.find("clearOperator: \"carol\""), std::string::npos);
+}
+
+// status shows each log as start-up finds it: records by class, outstanding alarms by
+// severity (a cleared alarm is not outstanding; the blob table's records count as
+// theirs), and the internal number.
+TEST_P(AlarmCommandTest, StatusCountsRecordsByClassAndOutstandingAlarmsBySeverity) {
+  std::string log = Log("status");
+  ASSERT_NO_FATAL_FAILURE(WriteSixAlarms(log));
+  ASSERT_EQ(Run({"clear", log, "2"}).status, 0);
+  ToolResult json = Run({"status", "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("\"records\": 6, \"number\": "), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"classes\": {\"correlationAlarmRecord\": 1, \"internetAlarmRecord\": "
+                          "1, \"others\": 1, \"qxAlarmRecord\": 3}, \"outstanding\": "
+                          "{\"critical\": 1, \"minor\": 2, \"warning\": 2}}"),
+            std::string::npos)
+      << json.out;
+  ToolResult text = Run({"status"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find(": 6 records\n    number: "), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("    qxAlarmRecord: 3\n    outstanding: critical 1 minor 2 warning 2\n"),
+            std::string::npos)
+      << text.out;
 }
 
 TEST_P(AlarmCommandTest, RefusalsSayWhy) {

@@ -336,17 +336,29 @@ TEST_P(LogLifecycleTest, LogsWhoseNamesDifferOnlyInCaseKeepTheirOwnObjects) {
   for (const auto& [name, table] : upper_objects) EXPECT_FALSE(Exists(name)) << name;
 }
 
+// A time that is no real time (month 13) is kept as none, as a record keeps it, both at
+// creation and in a change; a value that is no time at all is refused.
 TEST_P(LogLifecycleTest, AbsentAndInvalidTimesAreStoredAsNull) {
   Asn1Value absent;
   absent.encode_null(TAG_CTX1);
   ASSERT_TRUE(Create(Int(9), AttrList({{starttmOid, absent}}))->created());
-  EXPECT_FALSE(Create(Int(10), AttrList({{stoptmOid, GenTime("2024133")}}))->created());
+  LogMapper* ten = Create(Int(10), AttrList({{stoptmOid, GenTime("20241332000000Z")},
+                                             {starttmOid, GenTime("20240101000000Z")}}));
+  ASSERT_TRUE(ten->created());
+  EXPECT_FALSE(Create(Int(11), AttrList({{stoptmOid, Int(5)}}))->created());
   Restart();
   auto logs = AllLogs();
-  ASSERT_EQ(logs.size(), 1u);
+  ASSERT_EQ(logs.size(), 2u);
   Asn1Value got;
-  EXPECT_FALSE(logs[0].find(starttmOid, got));
-  EXPECT_FALSE(logs[0].find(stoptmOid, got));
+  for (const Log& log : logs) {
+    EXPECT_EQ(log.find(starttmOid, got), log.id == Int(10));
+    EXPECT_FALSE(log.find(stoptmOid, got));
+  }
+  ten = Keep(new LogMapper());
+  ASSERT_EQ(ten->load_table(Int(10)), 1);
+  ASSERT_EQ(ten->UpdateDB(AttrList({{starttmOid, GenTime("20240230000000Z")}}), {}, {}), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  for (const Log& log : AllLogs()) EXPECT_FALSE(log.find(starttmOid, got));
 }
 
 TEST_P(LogLifecycleTest, HostileNamesAreOnlyNames) {

@@ -148,14 +148,23 @@ std::string log_json(const RespValue& log) {
 }
 
 std::string status_json(const std::string& store, const std::string& server,
-                        const std::string& version,
-                        const std::vector<std::pair<std::string, unsigned long>>& logs) {
+                        const std::string& version, const std::vector<LogStatus>& logs) {
   Json j;
   j["store"] = store;
   j["server"] = server;
   j["version"] = version;
   j["logs"] = Json::array();
-  for (const auto& [id, records] : logs) j["logs"].push_back({{"logId", id}, {"records", records}});
+  for (const LogStatus& log : logs) {
+    Json classes = Json::object();
+    for (const auto& [name, n] : log.classes) classes[name] = n;
+    Json outstanding = Json::object();
+    for (const auto& [name, n] : log.outstanding) outstanding[name] = n;
+    j["logs"].push_back({{"logId", log.id},
+                         {"records", log.records},
+                         {"number", log.number},
+                         {"classes", classes},
+                         {"outstanding", outstanding}});
+  }
   return dump(j);
 }
 

@@ -10,6 +10,8 @@
 // Export (JSONL): a record's object with "ber", the exact encoding of its attributes
 // (a SET of SEQUENCE {identifier, value}) in hex, which is what an import reads back.
 
+#include <cstdint>
+#include <map>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -41,11 +43,22 @@ std::string record_json(LogMapper& log, const RespValue& record);
 void print_log(std::ostream& os, const RespValue& log);
 std::string log_json(const RespValue& log);
 
+// A log as `status` shows it, as start-up finds it: its internal number, its records
+// by class (the records the blob table keeps, of any class, under "others"), and its
+// outstanding (not cleared) alarms by perceived severity.
+struct LogStatus {
+  std::string id;
+  unsigned long records = 0;
+  uint32_t number = 0;
+  std::map<std::string, unsigned long> classes;
+  std::map<std::string, unsigned long> outstanding;
+};
+
 // What `status --json` prints: {"store": URL, "server": TYPE, "version": V,
-// "logs": [{"logId": TEXT, "records": N}, ...]} (no line end).
+// "logs": [{"logId": TEXT, "records": N, "number": N, "classes": {NAME: N, ...},
+// "outstanding": {SEVERITY: N, ...}}, ...]} (no line end).
 std::string status_json(const std::string& store, const std::string& server,
-                        const std::string& version,
-                        const std::vector<std::pair<std::string, unsigned long>>& logs);
+                        const std::string& version, const std::vector<LogStatus>& logs);
 
 // An alarm as `alarms` lists it: its identifier, class, severity and acknowledge, clear
 // and display states (each the value notation of the record's attribute, "-" without).

@@ -166,23 +166,9 @@ int BlobT::ReadfromDB(const int& id, RespValue& values) {
 int BlobT::get_all_log_recs(Callback& cb, int withLogId) {
   RWDBReader r = all_.reader(aConnection());
   if (!r.isValid()) outputStatus(r.status());
-  RespValue row;  // lent to the callback for one row at a time, then emptied for the next
-  while (r()) {
-    if (withLogId != 0) {
-      auto values = std::make_unique<RespValue>();  // the callback's to keep
-      if (!read_record(r, *values)) return 0;
-      unsigned long id = 0;
-      qx::read_unsigned(r, logrecid_col, id);
-      update_log_record_hash(id, BLOB_TABLE, 0, 0, 0);
-      LogRespValue lrv(owner_->get_log_id_value(), values.release());
-      cb.exec(&lrv);
-    } else {
-      row.clear();
-      if (!read_record(r, row)) return 0;
-      cb.exec(&row);
-    }
-  }
-  return qx::walk_complete(r, table_name_.c_str()) ? 1 : 0;
+  return qx::walk_records(
+      *this, table_name_, BLOB_TABLE, r, cb, withLogId,
+      [this](RWDBReader& row, RespValue& values) { return read_record(row, values); });
 }
 
 int BlobT::get_all_almsvc_recs(Callback&, int flag) {

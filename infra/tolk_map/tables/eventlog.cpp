@@ -5,6 +5,7 @@
 
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/record_table.h"
 #include "infra/tolk_map/trace.h"
 #include "infra/tolk_map/util.h"
 #include "platform/db/rwdb_connection.h"
@@ -506,26 +507,12 @@ int EventLogT::get_all_log_recs(Callback& cb, int withLogId) {
   RWDBReader r = sel.reader(aConnection());
   std::vector<std::pair<size_t, RdrInfo*>> readers;
   bool first = true;
-  RespValue row;  // lent to the callback for one row at a time, then emptied for the next
-  while (r()) {
-    if (first) readers = column_readers(r);
-    first = false;
-    if (withLogId != 0) {
-      auto values = std::make_unique<RespValue>();  // the callback's to keep
-      if (!read_row(r, readers, *values)) return 0;
-      unsigned long id = 0;
-      qx::read_unsigned(r, logrecid_col, id);
-      update_log_record_hash(id, cls_.type, 0, 0, 0);
-      LogRespValue lrv(owner_->get_log_id_value(), values.release());
-      cb.exec(&lrv);
-    } else {
-      row.clear();
-      if (!read_row(r, readers, row)) return 0;
-      cb.exec(&row);
-    }
-  }
-  // A walk that broke off must not pass for the whole table.
-  return qx::walk_complete(r, table_name_.c_str()) ? 1 : 0;
+  return qx::walk_records(*this, table_name_, cls_.type, r, cb, withLogId,
+                          [&](RWDBReader& row, RespValue& values) {
+                            if (first) readers = column_readers(row);
+                            first = false;
+                            return read_row(row, readers, values);
+                          });
 }
 
 int EventLogT::get_all_almsvc_recs(Callback&, int flag) {

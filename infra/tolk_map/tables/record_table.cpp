@@ -3,18 +3,57 @@
 #include <cstring>
 #include <iostream>
 
+#include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/storage.h"
+#include "infra/tolk_map/tables/eventlog.h"
 #include "infra/tolk_map/trace.h"
 #include "infra/tolk_map/util.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_schema.h"
 #include "platform/mgmt/create_table.h"
 #include "platform/value/exception.h"
+#include "resp_value.h"
 #include "tolk.h"
 
 namespace qx {
+
+int walk_records(LogMapper& table, const std::string& name, TABLE_TYPE type, RWDBReader& r,
+                 Callback& cb, int withLogId,
+                 const std::function<bool(RWDBReader&, RespValue&)>& read) {
+  LogMapper& owner = *table.get_owner();
+  RespValue row;  // lent to the callback for one row at a time, then emptied for the next
+  while (r()) {
+    unsigned long id = 0;
+    read_unsigned(r, logrecid_col, id);
+    auto values = withLogId != 0 ? std::make_unique<RespValue>() : nullptr;
+    if (!values) row.clear();
+    bool whole = false;
+    {
+      ExceptionScope scope;
+      whole = read(r, values ? *values : row);
+      if (!whole) damaged_record(owner, name.c_str(), id, scope.caught());
+    }
+    if (withLogId != 0) table.update_log_record_hash(id, type, 0, 0, 0);
+    if (!whole) continue;
+    if (values) {
+      LogRespValue lrv(owner.get_log_id_value(), values.release());  // owns the values
+      cb.exec(&lrv);
+    } else {
+      cb.exec(&row);
+    }
+  }
+  // A walk that broke off must not pass for the whole table.
+  return walk_complete(r, name.c_str()) ? 1 : 0;
+}
+
+void damaged_record(LogMapper& owner, const char* table, unsigned long id, const Exception* why) {
+  ++owner.damaged_records_;
+  tolk_error.print("Log %s: record %lu of %s does not read back: %s\n", owner.get_logid(), id,
+                   table, why != nullptr ? why->reason().c_str() : "damaged");
+}
 
 bool attach_record_table(const LogMapper& owner, const std::string& name, const TableLayout& layout,
                          RWDBTable& table, std::string& synonym) {

@@ -4,13 +4,19 @@
 // needs it, or attached to when it exists.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 
 #include "infra/tolk_map/codecs/row_image.h"
 #include "platform/db/rwdb_table.h"
+#include "tolk.h"
 
+class Callback;
+class Exception;
 class LogMapper;
+class RWDBReader;
+class RespValue;
 
 namespace qx {
 
@@ -49,5 +55,19 @@ struct TableLayout {
 // empty now would pass the lost records off as none).
 bool attach_record_table(const LogMapper& owner, const std::string& name, const TableLayout& layout,
                          RWDBTable& table, std::string& synonym);
+
+// Record `id` of a walk of `table` does not read back (its stored values do not decode,
+// `why`): reported on tolk_error with the log, the record and the reason, and counted in
+// the owner's damaged_records(); the walk goes on.
+void damaged_record(LogMapper& owner, const char* table, unsigned long id, const Exception* why);
+
+// The walk of a table object's records (get_all_log_recs): every row of `r` read by
+// `read` and handed to `cb`, with withLogId as a LogRespValue and entered in the cache
+// under `type`, else as a RespValue lent for the call. A record that does not read back
+// is reported (damaged_record), cached all the same and left out. 1 when every row was
+// read, 0 when the walk broke off.
+int walk_records(LogMapper& table, const std::string& name, TABLE_TYPE type, RWDBReader& r,
+                 Callback& cb, int withLogId,
+                 const std::function<bool(RWDBReader&, RespValue&)>& read);
 
 }  // namespace qx

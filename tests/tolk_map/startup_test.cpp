@@ -1,0 +1,211 @@
+// Start-up on both stores, when the store is not as the library left it: a damaged log
+// does not hide the others, a damaged record does not hide the rest of its table, and a
+// row of the log table this library did not write is passed over.
+#include <cstdio>
+
+#include "infra/tolk_map/log_tables.h"
+#include "infra/tolk_map/oids.h"
+#include "infra/tolk_map/tables/eventlog.h"
+#include "infra/tolk_map/trace.h"
+#include "platform/db/rwdb_blob.h"
+#include "platform/db/rwdb_connection.h"
+#include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_table.h"
+#include "platform/db/rwdb_updater.h"
+#include "platform/value/exception.h"
+#include "tests/tolk_map/store_fixture.h"
+
+namespace qx::test {
+namespace {
+
+const Oid kOtherClass("1.3.6.1.4.1.32473.7.1");  // kept by the blob table
+
+// What start-up hands the callbacks, in order: the log identifiers, "end" for null.
+struct Calls {
+  std::vector<std::string> logs;
+  Callback log_cb{[](void* c, void* data) {
+                    auto* self = static_cast<Calls*>(c);
+                    auto* resp = static_cast<RespValue*>(data);
+                    if (resp == nullptr) {
+                      self->logs.push_back("end");
+                      return;
+                    }
+                    Asn1Value id;
+                    resp->find_value(logIdOid, id);
+                    self->logs.push_back(id.to_string());
+                    delete resp;
+                  },
+                  this};
+};
+
+// What tolk_error says while it lives.
+class ErrorStream {
+ public:
+  ErrorStream() : file_(std::tmpfile()), was_(tolk_error.enabled()) {
+    tolk_error.set_output(file_);
+    tolk_error.set_enabled(true);
+  }
+  ~ErrorStream() {
+    tolk_error.set_enabled(was_);
+    tolk_error.set_output(nullptr);
+    std::fclose(file_);
+  }
+  std::string text() {
+    std::fflush(file_);
+    std::rewind(file_);
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, file_)) > 0) out.append(buf, n);
+    return out;
+  }
+
+ private:
+  FILE* file_;
+  bool was_;
+};
+
+class StartupTest : public StoreTest {
+ protected:
+  LogMapper* NewLog(long id) {
+    LogMapper* m = Keep(new LogMapper(Int(id), AttrList({}), "", Graph("root")));
+    EXPECT_TRUE(m->created());
+    return m;
+  }
+  static int Write(LogMapper* m, int id, const Oid& cls) {
+    auto* entry = new OarInfo;
+    int rc = m->WriteToDB(id, cls, cls, AttrList({{notificationIdOid, Int(id)}}), entry);
+    if (rc != 1) delete entry;
+    return rc;
+  }
+  bool Sql(const std::string& sql) {
+    return LogMapper::aDB_().executeSql(sql, LogMapper::aConnection()).isValid();
+  }
+  // Replaces the stored blob of a record with octets that do not decode.
+  void Damage(const std::string& table, const char* column, unsigned long id) {
+    RWDBTable t = LogMapper::aDB_().table(table);
+    RWDBUpdater up = t.updater();
+    std::string garbage("\x30\x84\xff\xff\xff\xff", 6);
+    up.set(column, RWDBExpr(RWDBBlob(garbage.data(), garbage.size())));
+    up.where(t["logRecordId"] == RWDBExpr(id));
+    ASSERT_TRUE(up.execute(LogMapper::aConnection()).isValid());
+  }
+};
+
+// Log 8 loses a record table; logs 7 and 9 on either side of it in the log table still
+// come back, the list ends, and the failure names the log and why.
+TEST_P(StartupTest, ALogThatCannotBeLoadedHidesNoOther) {
+  for (long log : {7, 8, 9}) {
+    LogMapper* m = NewLog(log);
+    ASSERT_EQ(Write(m, 1, objcrtOid), 1);
+  }
+  std::string lost = LogMapper::find_log_handle(Int(8))->get_table_name() + "ObCre";
+  ASSERT_EQ(LogMapper::commit(), 1);
+  ASSERT_TRUE(Sql("DROP TABLE " + lost + (postgres() ? " CASCADE" : "")));
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Restart();
+  Calls calls;
+  ErrorStream errors;
+  EXPECT_EQ(LogMapper::init_log_handles(calls.log_cb, no_op_cb), 0);
+  std::string why = LogMapper::last_failure();
+  EXPECT_EQ(calls.logs, (std::vector<std::string>{Int(7).to_string(), Int(9).to_string(), "end"}));
+  for (long log : {7, 9}) {
+    LogMapper* m = LogMapper::find_log_handle(Int(log));
+    ASSERT_NE(m, nullptr) << log;
+    Keep(m);
+    EXPECT_EQ(m->cached_records(), 1u);
+  }
+  EXPECT_EQ(LogMapper::find_log_handle(Int(8)), nullptr);
+  EXPECT_NE(why.find("1 of 3 stored logs"), std::string::npos) << why;
+  EXPECT_NE(why.find(lost), std::string::npos) << why;
+  EXPECT_NE(errors.text().find("The log 8 cannot be loaded"), std::string::npos) << errors.text();
+}
+
+// A record whose blob does not decode is reported and left out of the walk, and still
+// cached, so that it can be deleted; the records after it, in its table and the next,
+// are walked and the walk ends as usual, failing.
+TEST_P(StartupTest, ARecordThatDoesNotReadBackHidesNoOther) {
+  LogMapper* m = NewLog(7);
+  for (int id : {1, 2, 3}) ASSERT_EQ(Write(m, id, objcrtOid), 1);
+  for (int id : {4, 5}) ASSERT_EQ(Write(m, id, kOtherClass), 1);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Damage(m->get_table_name() + "ObCre", "blob", 2);
+  Damage(record_table_name(m->get_table_name(), BLOB_TABLE), "userdefined", 4);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Restart();
+  for (int flag : {0, 1}) {
+    SCOPED_TRACE(flag);
+    Restart();
+    LogMapper* again = Keep(new LogMapper());
+    ASSERT_EQ(again->load_table(Int(7)), 1);
+    std::vector<unsigned long> walked;
+    Callback cb(
+        [](void* c, void* data) {
+          auto* out = static_cast<std::vector<unsigned long>*>(c);
+          if (data == nullptr) {
+            out->push_back(0);  // the end
+            return;
+          }
+          auto* lrv = static_cast<LogRespValue*>(data);
+          RespValue* values = lrv->get_resp_value();
+          Asn1Value id;
+          unsigned long n = 0;
+          if (values->find_value(logRecordIdOid, id)) id.decode_unsigned(n);
+          out->push_back(n);
+        },
+        &walked);
+    Callback plain(
+        [](void* c, void* data) {
+          auto* out = static_cast<std::vector<unsigned long>*>(c);
+          unsigned long n = 0;
+          Asn1Value id;
+          if (data != nullptr && static_cast<RespValue*>(data)->find_value(logRecordIdOid, id))
+            id.decode_unsigned(n);
+          out->push_back(data == nullptr ? 0 : n);
+        },
+        &walked);
+    ErrorStream errors;
+    ExceptionScope scope;
+    EXPECT_EQ(again->get_all_log_recs(flag == 1 ? cb : plain, flag), 0);
+    EXPECT_EQ(walked, (std::vector<unsigned long>{1, 3, 5, 0}));
+    EXPECT_EQ(again->damaged_records(), 2u);
+    std::string said = errors.text();
+    EXPECT_NE(said.find("Log 7: record 2 of "), std::string::npos) << said;
+    EXPECT_NE(said.find("Log 7: record 4 of "), std::string::npos) << said;
+    if (flag == 1) {
+      EXPECT_EQ(again->cached_records(), 5u);
+      EXPECT_EQ(again->deleteDB(2), 1);
+      EXPECT_EQ(again->deleteDB(4), 1);
+    }
+  }
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Restart();
+  LogMapper* clean = Keep(new LogMapper());
+  ASSERT_EQ(clean->load_table(Int(7)), 1);
+  EXPECT_EQ(clean->get_all_log_recs(no_op_cb, 1), 1);
+  EXPECT_EQ(clean->cached_records(), 3u);
+}
+
+// A row of the log table whose identifier type the library does not write is no log
+// of its own, even when its stored identifier would decode.
+TEST_P(StartupTest, ARowOfAnUnknownIdentifierTypeIsPassedOver) {
+  NewLog(7);
+  NewLog(8);
+  ASSERT_TRUE(Sql("UPDATE Log SET LogIdType = 'other' WHERE LogId = '8'"));
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Restart();
+  auto logs = AllLogs();
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_EQ(logs[0].id, Int(7));
+  Restart();
+  Calls calls;
+  EXPECT_EQ(LogMapper::init_log_handles(calls.log_cb, no_op_cb), 1);
+  EXPECT_EQ(calls.logs, (std::vector<std::string>{Int(7).to_string(), "end"}));
+  Keep(LogMapper::find_log_handle(Int(7)));
+  EXPECT_EQ(LogMapper::find_log_handle(Int(8)), nullptr);
+}
+
+QX_STORE_TESTS(StartupTest);
+
+}  // namespace
+}  // namespace qx::test
