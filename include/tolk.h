@@ -239,7 +239,7 @@ class LogMapper : public TolkMap {
   // cleared: clearState other than cleared) stay unless `outstanding`; they still count
   // among the records kept.
   struct PurgeOptions {
-    long keep = -1;  // -1: no count
+    long keep = -1;    // -1: no count
     Asn1Value before;  // empty: no time
     bool outstanding = false;
     unsigned long batch = 10000;  // records deleted and committed together
@@ -262,11 +262,11 @@ class LogMapper : public TolkMap {
     unsigned long size = 0;      // octets, after any purge
     unsigned long max_size = 0;  // maxLogSize; 0: no limit
     unsigned long records = 0;
-    std::string full_action;     // "wrap", "halt" or empty
-    unsigned long purged = 0;    // by wrap
-    bool full = false;           // the log is at or above its maximum size
+    std::string full_action;               // "wrap", "halt" or empty
+    unsigned long purged = 0;              // by wrap
+    bool full = false;                     // the log is at or above its maximum size
     std::vector<long> thresholds_crossed;  // capacity thresholds (percent) crossed now
-    std::string availability;    // the availability status stored now
+    std::string availability;              // the availability status stored now
   };
   // Applies the log's own attributes: with logFullAction wrap and a size above
   // maxLogSize, purges the oldest records down to it (outstanding alarms stay); with
@@ -489,6 +489,8 @@ class LogMapper : public TolkMap {
   static std::unique_ptr<LogMapper> load_stored_log(const Asn1Value& id, Callback& alarmCb);
   // Whether the log table holds a row of exactly this log name.
   bool row_with_name(const std::string& name);
+  // The same, telling a table that cannot be read apart: 1 a row, 0 none, -1 unknown.
+  int row_of_name(const std::string& name);
   // The journal of this log's cache changes in the open transaction.
   qx::CacheJournal& journal();
 

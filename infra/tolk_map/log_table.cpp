@@ -394,14 +394,17 @@ bool LogMapper::find_row(uint32_t& qxlogid) {
   return true;
 }
 
-bool LogMapper::row_with_name(const std::string& name) {
+int LogMapper::row_of_name(const std::string& name) {
   if (!table_) table_ = std::make_unique<RWDBTable>(aDB_().table("Log"));
   RWDBSelector sel = aDB_().selector();
   sel << (*table_)[logid_col];
   sel.where((*table_)[logid_col] == RWDBExpr(RWCString(name)));
   RWDBReader r = sel.reader(aConnection());
-  return r();
+  if (r()) return 1;
+  return r.isValid() ? 0 : -1;
 }
+
+bool LogMapper::row_with_name(const std::string& name) { return row_of_name(name) == 1; }
 
 int LogMapper::table_exists(const Asn1Value& logId) {
   ExceptionScope scope;

@@ -155,6 +155,12 @@ int LogMapper::init_log_handles(Callback& logCb, Callback& alarmCb) {
       if (!m) {
         const Exception* x = log_scope.caught();
         std::string why = x != nullptr ? x->reason() : "not loaded";
+        // A log that another process deleted since the log table was read is no longer
+        // stored: it is left out, not reported as one that cannot be loaded.
+        if (LogMapper().row_of_name(s.name) == 0) {
+          tolk_info.print("The log %s was deleted during start-up.\n", s.name.c_str());
+          continue;
+        }
         tolk_error.print("The log %s cannot be loaded: %s\n", s.name.c_str(), why.c_str());
         failed.push_back(s.name + " (" + why + ")");
         continue;

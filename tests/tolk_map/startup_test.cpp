@@ -78,6 +78,8 @@ class StartupTest : public StoreTest {
     if (rc != 1) delete entry;
     return rc;
   }
+
+ public:  // for the callbacks of the tests
   bool Sql(const std::string& sql) {
     return LogMapper::aDB_().executeSql(sql, LogMapper::aConnection()).isValid();
   }
@@ -203,6 +205,45 @@ TEST_P(StartupTest, ARowOfAnUnknownIdentifierTypeIsPassedOver) {
   EXPECT_EQ(calls.logs, (std::vector<std::string>{Int(7).to_string(), "end"}));
   Keep(LogMapper::find_log_handle(Int(7)));
   EXPECT_EQ(LogMapper::find_log_handle(Int(8)), nullptr);
+}
+
+// Another process deletes a log while start-up runs, after the log table was read: the
+// log is no longer stored, so it is left out, and start-up does not fail for it.
+TEST_P(StartupTest, ALogDeletedDuringStartUpIsNoFailure) {
+  NewLog(7);
+  NewLog(8);
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Restart();
+  struct Churn {
+    StartupTest* test;
+    std::vector<std::string> logs;
+    bool deleted = false;
+  } churn{this, {}, false};
+  Callback log_cb(
+      [](void* c, void* data) {
+        auto* self = static_cast<Churn*>(c);
+        auto* resp = static_cast<RespValue*>(data);
+        if (resp == nullptr) {
+          self->logs.push_back("end");
+          return;
+        }
+        Asn1Value id;
+        resp->find_value(logIdOid, id);
+        self->logs.push_back(id.to_string());
+        delete resp;
+        if (!self->deleted) {  // the log not loaded yet goes
+          self->deleted = true;
+          std::string other = id == Int(7) ? "8" : "7";
+          EXPECT_TRUE(self->test->Sql("DELETE FROM Log WHERE LogId = '" + other + "'"));
+        }
+      },
+      &churn);
+  EXPECT_EQ(LogMapper::init_log_handles(log_cb, no_op_cb), 1) << LogMapper::last_failure();
+  ASSERT_EQ(churn.logs.size(), 2u);
+  EXPECT_EQ(churn.logs[1], "end");
+  for (long log : {7, 8}) {
+    if (LogMapper* m = LogMapper::find_log_handle(Int(log))) Keep(m);
+  }
 }
 
 QX_STORE_TESTS(StartupTest);
