@@ -87,19 +87,6 @@ double clear_all_seconds(LogMapper* log, int rounds) {
   return best;
 }
 
-LogMapper* new_log(const std::string& name) {
-  Asn1Value empty;
-  empty.start_construct(TAG_SET);
-  Asn1Value id;
-  id.encode_octets(name, TAG_GRAPHSTR);
-  auto* log = new LogMapper(id, empty, "", TolkMap::def_owner_id());
-  if (!log->created()) {
-    std::fprintf(stderr, "log %s not created\n", name.c_str());
-    std::exit(1);
-  }
-  return log;
-}
-
 // The scaling of clear-all and lookup between a log of `small` and one of `large`
 // alarms, on the store QXDB_URL names; adds the two headline lines.
 void scaling(int small, int large, const std::string& suffix, std::vector<std::string>& out) {
@@ -229,11 +216,9 @@ int main(int argc, char** argv) {
   }
   scaling(10000, quick ? 100000 : 1000000, "", headlines);
 
-  const char* pg_url = std::getenv("QXDB_BENCH_PG_URL");
-  if (pg_url == nullptr || *pg_url == '\0') pg_url = std::getenv("QXDB_TEST_PG_URL");
-  if (pg_url != nullptr && *pg_url != '\0') {
+  if (const char* url = pg_url()) {
     qx::tolk_reset_for_tests();
-    setenv("QXDB_URL", pg_url, 1);
+    setenv("QXDB_URL", url, 1);
     scaling(10000, 100000, "_pg", headlines);
   }
   std::filesystem::remove_all(dir);

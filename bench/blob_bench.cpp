@@ -2,9 +2,9 @@
 //   write_blob_vs_raw_sqlite  WriteToDB of realistic records of a class without a table of
 //                             its own (an X.733 alarm record of about fifteen attributes,
 //                             managed objects from a pool of 10,000 with a realistic
-//                             skew, 1,000 records per commit) against plain sqlite3 calls inserting the very same
-//                             rows (the blob row and its alarm index row) into tables of the
-//                             same columns and indexes, with the store's settings;
+//                             skew, 1,000 records per commit) against plain sqlite3 calls inserting
+//                             the very same rows (the blob row and its alarm index row) into tables
+//                             of the same columns and indexes, with the store's settings;
 //   write_blob_vs_raw_pg      the same on PostgreSQL against plain libpq calls, when
 //                             QXDB_BENCH_PG_URL or QXDB_TEST_PG_URL names a server;
 //   blob_select_100k_vs_1k    the time of one alarm selection (getOarInfo with criteria,
@@ -34,17 +34,6 @@ const Oid kOtherEventType("2.9.3.2.10.3");
 const Oid kCause("2.9.3.2.0.0.58");
 constexpr int kPerObject = 10;
 constexpr int kRounds = 5;
-
-LogMapper* new_log(const std::string& name) {
-  Asn1Value empty;
-  empty.start_construct(TAG_SET);
-  auto* log = new LogMapper(graph(name), empty, "", TolkMap::def_owner_id());
-  if (!log->created()) {
-    std::fprintf(stderr, "log %s not created\n", name.c_str());
-    std::exit(1);
-  }
-  return log;
-}
 
 void write(LogMapper* log, int id, const Asn1Value& list) {
   auto* entry = new OarInfo;
@@ -174,12 +163,10 @@ int main(int argc, char** argv) {
   sqlite3_close(reader);
   selection(1000, 100000, "", headlines);
 
-  const char* pg_url = std::getenv("QXDB_BENCH_PG_URL");
-  if (pg_url == nullptr || *pg_url == '\0') pg_url = std::getenv("QXDB_TEST_PG_URL");
-  if (pg_url != nullptr && *pg_url != '\0') {
+  if (const char* url = pg_url()) {
     qx::tolk_reset_for_tests();
-    setenv("QXDB_URL", pg_url, 1);
-    PGconn* raw = pg_connect(pg_url);
+    setenv("QXDB_URL", url, 1);
+    PGconn* raw = pg_connect(url);
     pg_exec(raw, "SET client_min_messages = warning");
     write_figure<PgRows>(
         "pg", "writes_" + std::to_string(getpid()), quick ? 2000 : 10000,

@@ -100,6 +100,21 @@ inline Asn1Value gentime(const std::string& s) {
   v.encode_octets(s, TAG_GENTIME);
   return v;
 }
+
+// A new log of identifier `id` (a GraphicString `name`) without attributes, on the store
+// QXDB_URL names; ends the program with the reason when it cannot be made.
+inline LogMapper* new_log(const Asn1Value& id) {
+  Asn1Value empty;
+  empty.start_construct(TAG_SET);
+  auto* log = new LogMapper(id, empty, "", TolkMap::def_owner_id());
+  if (!log->created()) {
+    std::fprintf(stderr, "log %s not created: %s\n", id.to_string().c_str(),
+                 LogMapper::last_failure().c_str());
+    std::exit(1);
+  }
+  return log;
+}
+inline LogMapper* new_log(const std::string& name) { return new_log(graph(name)); }
 inline Asn1Value construct(Asn1Tag t, std::initializer_list<Asn1Value> items) {
   Asn1Value v;
   v.start_construct(t);

@@ -81,17 +81,6 @@ const ClassCase kClasses[] = {
 // The class whose table the read figures scan.
 const ClassCase& kScanned = kClasses[1];
 
-LogMapper* new_log(const Asn1Value& id) {
-  Asn1Value empty;
-  empty.start_construct(TAG_SET);
-  auto* log = new LogMapper(id, empty, "", TolkMap::def_owner_id());
-  if (!log->created()) {
-    std::fprintf(stderr, "log not created\n");
-    std::exit(1);
-  }
-  return log;
-}
-
 // Writes `count` realistic records of class `c` from record `first` on, 1,000 per
 // commit (the records are made before, outside the time); records per second. The
 // writes are counted as "write <class>" with `suffix`.

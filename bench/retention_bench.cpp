@@ -41,20 +41,6 @@ namespace {
 
 using namespace bench;
 
-LogMapper* new_log(const std::string& name) {
-  Asn1Value empty;
-  empty.start_construct(TAG_SET);
-  Asn1Value id;
-  id.encode_octets(name, TAG_GRAPHSTR);
-  auto* log = new LogMapper(id, empty, "", TolkMap::def_owner_id());
-  if (!log->created()) {
-    std::fprintf(stderr, "log %s not created: %s\n", name.c_str(),
-                 LogMapper::last_failure().c_str());
-    std::exit(1);
-  }
-  return log;
-}
-
 // When record n was logged: one second after the one before, less a delay of up to a
 // minute (what a record spent on its way to the log).
 std::string logged_at(int n) {

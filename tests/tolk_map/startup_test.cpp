@@ -2,6 +2,7 @@
 // does not hide the others, a damaged record does not hide the rest of its table, and a
 // row of the log table this library did not write is passed over.
 #include <cstdio>
+#include <functional>
 
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
@@ -21,8 +22,10 @@ namespace {
 const Oid kOtherClass("1.3.6.1.4.1.32473.7.1");  // kept by the blob table
 
 // What start-up hands the callbacks, in order: the log identifiers, "end" for null.
+// on_log, when set, runs after each log is noted.
 struct Calls {
   std::vector<std::string> logs;
+  std::function<void(const Asn1Value& id)> on_log;
   Callback log_cb{[](void* c, void* data) {
                     auto* self = static_cast<Calls*>(c);
                     auto* resp = static_cast<RespValue*>(data);
@@ -34,6 +37,7 @@ struct Calls {
                     resp->find_value(logIdOid, id);
                     self->logs.push_back(id.to_string());
                     delete resp;
+                    if (self->on_log) self->on_log(id);
                   },
                   this};
 };
@@ -78,8 +82,6 @@ class StartupTest : public StoreTest {
     if (rc != 1) delete entry;
     return rc;
   }
-
- public:  // for the callbacks of the tests
   bool Sql(const std::string& sql) {
     return LogMapper::aDB_().executeSql(sql, LogMapper::aConnection()).isValid();
   }
@@ -214,33 +216,16 @@ TEST_P(StartupTest, ALogDeletedDuringStartUpIsNoFailure) {
   NewLog(8);
   ASSERT_EQ(LogMapper::commit(), 1);
   Restart();
-  struct Churn {
-    StartupTest* test;
-    std::vector<std::string> logs;
-    bool deleted = false;
-  } churn{this, {}, false};
-  Callback log_cb(
-      [](void* c, void* data) {
-        auto* self = static_cast<Churn*>(c);
-        auto* resp = static_cast<RespValue*>(data);
-        if (resp == nullptr) {
-          self->logs.push_back("end");
-          return;
-        }
-        Asn1Value id;
-        resp->find_value(logIdOid, id);
-        self->logs.push_back(id.to_string());
-        delete resp;
-        if (!self->deleted) {  // the log not loaded yet goes
-          self->deleted = true;
-          std::string other = id == Int(7) ? "8" : "7";
-          EXPECT_TRUE(self->test->Sql("DELETE FROM Log WHERE LogId = '" + other + "'"));
-        }
-      },
-      &churn);
-  EXPECT_EQ(LogMapper::init_log_handles(log_cb, no_op_cb), 1) << LogMapper::last_failure();
-  ASSERT_EQ(churn.logs.size(), 2u);
-  EXPECT_EQ(churn.logs[1], "end");
+  Calls calls;
+  calls.on_log = [&, deleted = false](const Asn1Value& id) mutable {
+    if (deleted) return;
+    deleted = true;  // the log not loaded yet goes
+    EXPECT_TRUE(
+        Sql(std::string("DELETE FROM Log WHERE LogId = '") + (id == Int(7) ? "8" : "7") + "'"));
+  };
+  EXPECT_EQ(LogMapper::init_log_handles(calls.log_cb, no_op_cb), 1) << LogMapper::last_failure();
+  ASSERT_EQ(calls.logs.size(), 2u);
+  EXPECT_EQ(calls.logs[1], "end");
   for (long log : {7, 8}) {
     if (LogMapper* m = LogMapper::find_log_handle(Int(log))) Keep(m);
   }
