@@ -31,9 +31,21 @@ namespace {
 bool g_log_table_ready = false;
 bool g_qxlog_table_ready = false;
 
+// Commits the caller's open transaction before the log's own work, which commits on its
+// own. When that commit fails the caller's work is gone: the log's work must then fail
+// too, with the reason, instead of going on as if nothing had happened.
+bool commit_open_work() {
+  if (LogMapper::commit() == 1) return true;
+  ProcessFailX::raise("the open transaction could not be committed before the log's own "
+                      "work%s",
+                      qx::inner_reason().c_str());
+  return false;
+}
+
 // A log is created, changed or deleted as one unit of work. In auto-commit mode the
 // unit opens an explicit transaction for its statements and ends it, so that a failure
-// leaves nothing half-written; in transaction mode it starts from a fresh transaction.
+// leaves nothing half-written; in transaction mode it starts from a fresh transaction
+// (and fails at once, with Exception::pending(), when the open one cannot be committed).
 // Its first statement takes the store's write lock (a no-op write): on the embedded
 // store a transaction that read first could not write after another process's
 // commit, and the unit's reads (highest number in use, existing names) must see every
@@ -43,8 +55,8 @@ class Unit {
   Unit() : auto_(LogMapper::aConnection().isValid() && LogMapper::aConnection().isAutoCommit()) {
     if (auto_) {
       LogMapper::aConnection().autoCommit(false);
-    } else {
-      LogMapper::commit();
+    } else if (!commit_open_work()) {
+      return;
     }
     LogMapper::aDB_().executeSql(std::string("UPDATE ") +
                                      qx::quote_identifier(qx::kLogNumberTable) +
@@ -265,7 +277,7 @@ void LogMapper::CreateLogT(const std::string& name) {
       create_synonym(name);
     }
   }
-  commit();
+  if (!commit_open_work()) return;
   Create_qxDbObject();
   if (!Exception::pending()) g_log_table_ready = true;
 }
@@ -304,7 +316,7 @@ void LogMapper::CreateQxLogT(const std::string& name) {
       numbers.createIndex(std::string(qx::kLogNumberTable) + "uid", index, aConnection(), true);
     }
   }
-  if (!Exception::pending()) commit();
+  if (!Exception::pending()) commit_open_work();
   if (const Exception* x = scope.caught()) {
     tolk_error.print("%s %s\n",
                      x->type() == Exception::CONFLICT
@@ -586,6 +598,7 @@ void LogMapper::create_log(OidArray& ids, Asn1ValueArray& values, const Asn1Valu
     }
   }
   Unit unit;
+  if (Exception::pending()) return;
   if (row_with_name(log_name_)) {
     tolk_error.print("The log already exists in the log table.\n");
     InvalidX::raise("a log named %s exists already", log_name_);

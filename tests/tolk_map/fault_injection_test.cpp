@@ -202,6 +202,29 @@ TEST_P(FaultInjectionTest, RecordOperationsFailWholeAndTheCacheFollowsTheTables)
         [&] { return m->deleteDB(1) == 1 && m->deleteDB(12) == 1 ? 1 : 0; });
 }
 
+// Creating a log commits the caller's open work first: when that commit fails, the work
+// is gone, and the creation says so instead of reporting a log made on top of it.
+TEST_P(FaultInjectionTest, LogCreationFailsWhenTheOpenWorkCannotBeCommitted) {
+  LogMapper* m = Keep(new LogMapper(Int(7), AttrList({}), "", Graph("root")));
+  ASSERT_TRUE(m->created());
+  ASSERT_EQ(LogMapper::commit(), 1);
+  ASSERT_EQ(Write(m, 1, objcrtOid, {{notificationIdOid, Int(1)}}), 1);
+  plan_->failCommit = 1;
+  auto other = std::make_unique<LogMapper>(Int(8), AttrList({}), "", Graph("root"));
+  plan_->failCommit = 0;
+  EXPECT_FALSE(other->created());
+  EXPECT_NE(LogMapper::last_failure().find("could not be committed"), std::string::npos)
+      << LogMapper::last_failure();
+  EXPECT_EQ(Stored(8), "no log");
+  EXPECT_EQ(Image(m, 7), Stored(7));
+  unsigned short type = 0;
+  EXPECT_NE(m->get_table_type(1, type), 1) << "the lost record is still cached";
+  // Nothing is left in the way: the same creation succeeds now.
+  other = std::make_unique<LogMapper>(Int(8), AttrList({}), "", Graph("root"));
+  ASSERT_TRUE(other->created()) << LogMapper::last_failure();
+  Keep(other.release());
+}
+
 TEST_P(FaultInjectionTest, LogCreationAndDeletionFailWhole) {
   Attrs attrs = {{maxlogszOid, Int(1000)}};
   // Creation commits on its own: whether the n-th statement or the n-th commit fails,
