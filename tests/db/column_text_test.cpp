@@ -42,8 +42,8 @@ TEST(ColumnTextTest, EveryLimitAndEveryCutEndsOnACharacterBoundary) {
 }
 
 TEST(ColumnTextTest, StopsAtWhatNoColumnHolds) {
-  for (size_t at = 0; at < 20; ++at) {  // inside and after the eight-octet steps
-    std::string s(20, 'a');
+  for (size_t at = 0; at < 40; ++at) {  // inside and after the sixteen- and eight-octet steps
+    std::string s(40, 'a');
     s[at] = '\0';
     EXPECT_EQ(Prefix(s), at);
     s[at] = '\xff';
