@@ -201,10 +201,33 @@ std::unique_ptr<LogMapper> LogMapper::load_stored_log(const Asn1Value& id, Callb
   }
   m->Create_qxDbObject(m->get_logid(), def_owner_id());
   if (Exception::pending()) return nullptr;
-  if (m->get_all_almsvc_recs(alarmCb, 1) != 1) {
+  // The alarm callback hears, for each alarm table, that its alarm states are cached,
+  // and with null that the log's all are. It hears so only once the whole log has
+  // loaded: a caller told of a log that then fails to load would go on to look for
+  // a log that start-up has dropped.
+  struct Held {
+    int tables = 0;
+    bool ended = false;
+  } held;
+  Callback hold(
+      [](void* h, void* data) {
+        auto* self = static_cast<Held*>(h);
+        if (data == nullptr) {
+          self->ended = true;
+        } else {
+          ++self->tables;
+        }
+      },
+      &held);
+  if (m->get_all_almsvc_recs(hold, 1) != 1) {
     ProcessFailX::raise("its records cannot be read");
     return nullptr;
   }
+  for (int i = 0; i < held.tables; ++i) {
+    LogRespValue announced(m->get_log_id_value(), nullptr);
+    alarmCb.exec(&announced);
+  }
+  if (held.ended) alarmCb.exec(nullptr);
   return m;
 }
 

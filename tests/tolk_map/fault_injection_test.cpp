@@ -4,6 +4,7 @@
 // transaction found them, and the alarm state cache as the tables are.
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "infra/tolk_map/oids.h"
@@ -200,6 +201,59 @@ TEST_P(FaultInjectionTest, RecordOperationsFailWholeAndTheCacheFollowsTheTables)
   });
   Sweep("record deletion", m, 7,
         [&] { return m->deleteDB(1) == 1 && m->deleteDB(12) == 1 ? 1 : 0; });
+}
+
+// Start-up tells the alarm callback of a log only once the log has loaded whole: a row
+// that cannot be read in a log's second alarm table leaves the log out, unannounced.
+TEST_P(FaultInjectionTest, StartUpAnnouncesOnlyTheAlarmsOfLogsItLoaded) {
+  for (long log : {7, 8}) {
+    LogMapper* m = Keep(new LogMapper(Int(log), AttrList({}), "", Graph("root")));
+    ASSERT_TRUE(m->created());
+    ASSERT_EQ(Write(m, 1, qxalarmOid, Alarm(2), 17), 1);
+    ASSERT_EQ(Write(m, 2, zkalarmOid, Alarm(3), 17), 1);
+  }
+  ASSERT_EQ(LogMapper::commit(), 1);
+  struct Seen {
+    std::set<std::string> loaded, announced;
+    std::vector<Asn1Value> ids;  // of the logs loaded
+  };
+  Callback log_cb([](void* s, void* data) {
+    auto* resp = static_cast<RespValue*>(data);
+    if (resp == nullptr) return;
+    Asn1Value id;
+    resp->find_value(logIdOid, id);
+    static_cast<Seen*>(s)->loaded.insert(id.to_string());
+    static_cast<Seen*>(s)->ids.push_back(id);
+    delete resp;
+  });
+  Callback alarm_cb([](void* s, void* data) {
+    if (auto* lrv = static_cast<LogRespValue*>(data)) {
+      static_cast<Seen*>(s)->announced.insert(lrv->get_log_id().to_string());
+    }
+  });
+  bool some_log_failed = false;
+  for (int n = 1;; ++n) {
+    SCOPED_TRACE(n);
+    ASSERT_LT(n, 300);
+    Restart();
+    Seen seen;
+    log_cb = Callback(log_cb.function(), &seen);
+    alarm_cb = Callback(alarm_cb.function(), &seen);
+    int injected = plan_->injected;
+    plan_->failRow = n;
+    LogMapper::init_log_handles(log_cb, alarm_cb);
+    plan_->failRow = 0;
+    for (const Asn1Value& id : seen.ids) Keep(LogMapper::find_log_handle(id));
+    for (const std::string& log : seen.announced) {
+      EXPECT_EQ(seen.loaded.count(log), 1u) << "log " << log << " announced but not loaded";
+    }
+    some_log_failed |= seen.loaded.size() == 1;
+    if (plan_->injected == injected) {
+      EXPECT_EQ(seen.announced, seen.loaded);
+      break;
+    }
+  }
+  EXPECT_TRUE(some_log_failed) << "no row fault hit a log's alarm tables";
 }
 
 // Creating a log commits the caller's open work first: when that commit fails, the work
