@@ -143,6 +143,9 @@ Registry& registry() {
   return r != nullptr ? *r : build_registry();
 }
 
+// Names added since start: the standard names are generation 1.
+std::atomic<uint32_t> g_generation{1};
+
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -205,8 +208,11 @@ bool OidNameRegistry::add(std::string_view name, const Oid& oid, qx::NameKind ki
                     static_cast<int>(name.size()), name.data(), oid.format().c_str());
     return false;
   }
+  ++g_generation;
   return true;
 }
+
+uint32_t OidNameRegistry::generation() { return g_generation; }
 
 std::vector<const OidNameRegistry::Entry*> OidNameRegistry::entries() {
   std::vector<const Entry*> out;

@@ -2,6 +2,7 @@
 #define QX_PLATFORM_VALUE_OID_NAME_REGISTRY_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,10 @@ class OidNameRegistry {
   // Refused (false, InvalidX raised) when the name is not a valid name, or
   // when the name or the identifier is registered already.
   static bool add(std::string_view name, const Oid& oid, qx::NameKind kind);
+
+  // Counts the names added: what was printed by name at one generation holds while
+  // the generation is the same.
+  static uint32_t generation();
 
   // True for a syntactically valid name that is not a word of the notation.
   static bool valid_name(std::string_view name);

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <string>
 
 #include "platform/value/attribute_type_registry.h"
 #include "platform/value/ber.h"
+#include "platform/value/data_unit.h"
 #include "platform/value/decimal_text.h"
 #include "platform/value/oid_name_registry.h"
 #include "platform/value/oid_text.h"
@@ -691,12 +694,102 @@ bool format_distinguished_name(std::string_view element, unsigned flags, std::st
 
 }  // namespace qx
 
+namespace qx {
+namespace {
+
+// The printed forms of attribute values printed lately, per thread. A stream of records
+// repeats the same event types, classes, causes and short lists over and over, and
+// printing a value costs many times more than finding it again. A slot holds the printed
+// form of one attribute value (by flags, attribute and encoding) while neither registry
+// has changed since it was made: the types decide the form, the names its words. Values
+// whose key or printed form is long are printed each time, not kept.
+class PrintedMemo {
+ public:
+  static constexpr size_t kMaxKey = 64;
+  static constexpr size_t kMaxText = 256;
+
+  // Appends the printed form kept for the value to out; false when there is none.
+  bool find(const AttributeTypeRegistry& types, unsigned flags, std::string_view attribute,
+            std::string_view encoding, std::string& out) {
+    if (!make_key(flags, attribute, encoding)) return false;
+    Slot& s = slot();
+    if (s.types != types.generation() || s.names != OidNameRegistry::generation() ||
+        s.hash != hash_ || s.key != key_view()) {
+      return false;
+    }
+    out += s.text;
+    return true;
+  }
+
+  // Keeps `text` as the printed form of the value of the last find() that failed.
+  void keep(const AttributeTypeRegistry& types, std::string_view text) {
+    if (key_len_ == 0 || text.size() > kMaxText) return;
+    Slot& s = slot();
+    s.types = types.generation();
+    s.names = OidNameRegistry::generation();
+    s.hash = hash_;
+    s.key.assign(key_view());
+    s.text.assign(text);
+  }
+
+ private:
+  struct Slot {
+    uint32_t types = 0;  // the generations when it was made; 0: free
+    uint32_t names = 0;
+    uint64_t hash = 0;
+    std::string key;
+    std::string text;
+  };
+
+  bool make_key(unsigned flags, std::string_view attribute, std::string_view encoding) {
+    key_len_ = 0;
+    size_t n = 2 + attribute.size() + encoding.size();
+    if (attribute.size() > 255 || n > kMaxKey) return false;
+    key_[0] = static_cast<char>(flags);
+    key_[1] = static_cast<char>(attribute.size());
+    std::memcpy(key_ + 2, attribute.data(), attribute.size());
+    std::memcpy(key_ + 2 + attribute.size(), encoding.data(), encoding.size());
+    key_len_ = n;
+    hash_ = hash_key(key_, n);
+    return true;
+  }
+  // Eight octets at a time: the key is looked up on every value printed.
+  static uint64_t hash_key(const char* p, size_t n) {
+    uint64_t h = n * 0x9E3779B97F4A7C15ull;
+    for (; n >= 8; p += 8, n -= 8) {
+      uint64_t w;
+      std::memcpy(&w, p, 8);
+      h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+      h ^= h >> 32;
+    }
+    uint64_t w = 0;
+    std::memcpy(&w, p, n);
+    h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
+    return h ^ (h >> 29);
+  }
+  std::string_view key_view() const { return {key_, key_len_}; }
+  Slot& slot() { return slots_[hash_ % std::size(slots_)]; }
+
+  Slot slots_[251];
+  char key_[kMaxKey];
+  size_t key_len_ = 0;
+  uint64_t hash_ = 0;
+};
+
+}  // namespace
+}  // namespace qx
+
 void qx::append_attribute(const Oid& attribute, const Asn1Value& value, unsigned flags,
                           std::string& out) {
   if (!value) return;
   const AttributeTypeRegistry& r = AttributeTypeRegistry::instance();
-  format_element_with(r, attribute_type_or_generic(r, attribute.contents().view()),
-                      value.encoding_view(), flags, out);
+  thread_local PrintedMemo memo;
+  std::string_view id = attribute.contents().view();
+  std::string_view encoding = value.encoding_view();
+  if (memo.find(r, flags, id, encoding, out)) return;
+  size_t start = out.size();
+  format_element_with(r, attribute_type_or_generic(r, id), encoding, flags, out);
+  memo.keep(r, std::string_view(out).substr(start));
 }
 
 std::string format_attribute(const Oid& attribute, const Asn1Value& value, unsigned flags) {

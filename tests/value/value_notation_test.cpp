@@ -201,6 +201,15 @@ TEST_F(ValueNotation, AnAttributeGivenATypeLaterPrintsByIt) {
   EXPECT_EQ(after, "/1.2.840.555.77.1=<0500>");
 }
 
+TEST_F(ValueNotation, AnIdentifierNamedLaterPrintsByItsName) {
+  // Printed (and printed again) while the identifier has no name, then named.
+  Asn1Value causes = Cons(TAG_SET, OidValue("1.2.840.555.78.1"));
+  EXPECT_EQ(Format("proposedRepairActions", causes), "{oi:1.2.840.555.78.1}");
+  EXPECT_EQ(Format("proposedRepairActions", causes), "{oi:1.2.840.555.78.1}");
+  ASSERT_TRUE(OidNameRegistry::add("replaceTheFanTest", Oid("1.2.840.555.78.1"), NameKind::kOther));
+  EXPECT_EQ(Format("proposedRepairActions", causes), "{oi:replaceTheFanTest}");
+}
+
 TEST_F(ValueNotation, MalformedTextIsRefusedWithPositionAndExpectation) {
   EXPECT_EQ(Refusal("probableCause", "globalValue:powerProblm"),
             "at 12: expected a registered identifier name (unknown: powerProblm)");
