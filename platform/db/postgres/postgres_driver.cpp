@@ -17,7 +17,9 @@
 // then lost and says so (every later statement and the commit fail); it never
 // commits without a write it reported done.
 //
-// Statements are sent in pipeline mode and synchronised once. Queries stream
+// A statement that comes with other commands (a window's savepoint, its own
+// preparation, deallocations) is sent with them in pipeline mode and
+// synchronised once; a write that comes alone is sent alone. Queries stream
 // their rows in single-row mode. A statement runs unnamed the first time and
 // is prepared (in the same pipeline) when it runs again.
 
@@ -614,6 +616,7 @@ class PgStatement : public Statement {
     bool renew = in_tx_ && c_->window && c_->replay.size >= kWindow;
     bool open = in_tx_ && (!c_->window || renew);
     bool prepare = preparesNow();
+    if (!isQuery && !open && !prepare && c_->deallocate.empty()) return runAlone(params, first);
     if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
     int before = c_->sendDeallocate();
     bool sent = c_->sendWindow(renew, open);
@@ -673,6 +676,45 @@ class PgStatement : public Statement {
     c_->remember(sql_, params);
     *first = r;
     return RWDBStatus();
+  }
+
+  // The usual write: nothing to deallocate, no window to start, nothing to prepare. The
+  // statement goes alone, as a plain client sends it, without the pipeline's own
+  // synchronisation to read back. A failure is undone as in run().
+  RWDBStatus runAlone(const std::vector<Param>& params, PGresult** first) {
+    PGconn* pg = c_->pg;
+    if (!send(false)) {
+      RWDBStatus s = translate(pg, nullptr);
+      c_->usable();
+      return s.isValid() ? lost_status() : s;
+    }
+    PGresult* r = nullptr;
+    PGresult* err = nullptr;
+    while (PGresult* x = PQgetResult(pg)) {
+      if (is_error(x) && err == nullptr) {
+        err = x;
+      } else if (r == nullptr && !is_error(x)) {
+        r = x;
+      } else {
+        PQclear(x);
+      }
+    }
+    if (err == nullptr && r != nullptr && c_->usable()) {
+      c_->noteTx();
+      c_->remember(sql_, params);
+      *first = r;
+      return RWDBStatus();
+    }
+    PQclear(r);
+    RWDBStatus s = err != nullptr ? translate(pg, err) : lost_status();
+    if (err != nullptr) PQclear(err);
+    if (!c_->usable()) return s.isTerminal() ? s : lost_status();
+    c_->noteTx();
+    if (in_tx_) {
+      RWDBStatus u = c_->undoFailedStatement();
+      if (!u.isValid()) return u;
+    }
+    return s;
   }
 
   // Counts a run; on the second the statement gets a name and is prepared: true when
