@@ -145,7 +145,8 @@ class LogMapper : public TolkMap {
   // and reason and left out; every other log is loaded and the list ended all the same,
   // and the result is 0 (last_failure() lists the logs left out). A row of the log table
   // whose LogIdType is neither "integer" nor "string" is no log of this library: passed
-  // over.
+  // over. alarmCb hears of a log (a LogRespValue* with its identifier for each alarm
+  // table, then null) only once the whole log has loaded, never of a log left out.
   static int init_log_handles(Callback& logCb, Callback& alarmCb);
   // Hands a RespValue* of every stored log's attributes (logId first) to `cb`, deleted
   // when the callback returns; then null. Returns 1, 0 on failure.
