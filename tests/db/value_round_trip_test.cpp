@@ -101,6 +101,17 @@ TEST_P(RoundTripTest, BlobsKeepEveryByteUpToTheDeclaredSize) {
   EXPECT_EQ(outData_.bytes(), bytes);
   ASSERT_TRUE(get(2));
   EXPECT_EQ(outData_.bytes(), std::string("\0\0x\0", 4));
+  // Every length around the sixteen-octet steps of reading, every octet value.
+  for (size_t n = 1; n <= 40; ++n) {
+    SCOPED_TRACE(n);
+    std::string some(n, '\0');
+    for (size_t i = 0; i < n; ++i) some[i] = static_cast<char>(0xff - (n + i * 37) % 256);
+    id_ = static_cast<long>(10 + n);
+    data_ = RWDBBlob(some.data(), some.size());
+    ASSERT_TRUE(put().isValid());
+    ASSERT_TRUE(get(id_));
+    EXPECT_EQ(outData_.bytes(), some);
+  }
 }
 
 TEST_P(RoundTripTest, IntegersAtTheirLimits) {
