@@ -21,6 +21,10 @@
 //   write_with_age_index_vs_without  writes of event records into a log whose tables have
 //                                their age index (a log that has been purged) against writes
 //                                into one whose tables have none; best of three rounds each;
+//   ack_instructions_with_history_vs_without  the first figure's ratio in instructions per
+//                                acknowledge, counted by callgrind (2,000 alarms, the
+//                                second round of each log): a figure that the machine's
+//                                load does not move;
 //   ack_with_history_vs_without_pg, purge_vs_raw_delete_pg  the first two on PostgreSQL
 //                                (2,000 alarms; a log of 100,000 purged by 10,000, the raw
 //                                DELETE on a copy of the table with the same indexes), when
@@ -28,7 +32,8 @@
 //                                database.
 // A ratio of 1 means as fast as the baseline.
 //
-//   retention_bench [--quick]   (--quick: 5,000 alarms; a log of 100,000, purging 10,000)
+//   retention_bench [--quick]   (--quick: 5,000 alarms, 1,000 counted; a log of 100,000,
+//                                purging 10,000)
 #include <unistd.h>
 
 #include <ctime>
@@ -67,27 +72,33 @@ double fill(LogMapper* log, TABLE_TYPE type, const Oid& cls, int first, int coun
   return seconds_since(t0);
 }
 
+// Acknowledges alarms 1 .. count (`acked`), or takes their acknowledgement back, 1,000
+// per commit.
+void ack_all(LogMapper* log, int count, bool acked) {
+  Asn1Value state;
+  state.encode_enum(acked ? 1 : 0);
+  Asn1Value list = construct(
+      TAG_SET, {pair(ackStateOid, state),
+                pair(ackTimeOid, construct(TAG_CTX0, {gentime("20240302080000Z")})),
+                pair(ackOperatorOid, graph("operator")), pair(ackTextOid, graph("seen"))});
+  for (int i = 0; i < count; ++i) {
+    RespValue response;
+    if (log->UpdateDBAck(1 + i, list, response) != 1) {
+      std::fprintf(stderr, "acknowledge failed: %s\n", LogMapper::last_failure().c_str());
+      std::exit(1);
+    }
+    if ((i + 1) % 1000 == 0) LogMapper::commit();
+  }
+  LogMapper::commit();
+}
+
 // The best rate of `rounds` rounds acknowledging every alarm (and taking it back in the
 // next round).
 double ack_rate(LogMapper* log, int count, int rounds) {
   double best = 0;
   for (int round = 0; round < rounds; ++round) {
-    Asn1Value state;
-    state.encode_enum(round % 2 == 0 ? 1 : 0);
-    Asn1Value list = construct(
-        TAG_SET, {pair(ackStateOid, state),
-                  pair(ackTimeOid, construct(TAG_CTX0, {gentime("20240302080000Z")})),
-                  pair(ackOperatorOid, graph("operator")), pair(ackTextOid, graph("seen"))});
     auto t0 = Clock::now();
-    for (int i = 0; i < count; ++i) {
-      RespValue response;
-      if (log->UpdateDBAck(1 + i, list, response) != 1) {
-        std::fprintf(stderr, "acknowledge failed: %s\n", LogMapper::last_failure().c_str());
-        std::exit(1);
-      }
-      if ((i + 1) % 1000 == 0) LogMapper::commit();
-    }
-    LogMapper::commit();
+    ack_all(log, count, round % 2 == 0);
     best = std::max(best, count / seconds_since(t0));
   }
   return best;
@@ -305,13 +316,49 @@ std::string purge_figure_pg(const std::string& url, int total, int purged) {
   return line;
 }
 
+// The counting run (see instruction_count.h): the acknowledgements of a log without
+// history and of one with, each counted after a round that warms the caches.
+int count_run(int count) {
+  g_counting = true;
+  std::string dir = sqlite_scratch("retention_count");
+  for (bool on : {false, true}) {
+    history_switch(on);
+    LogMapper* log = new_log(on ? "with" : "without");
+    fill(log, QXALARM_TABLE, qxalarmOid, 1, count);
+    ack_all(log, count, true);
+    count_begin();
+    ack_all(log, count, false);
+    count_end(on ? "ack with history" : "ack without history", count);
+    delete log;
+  }
+  history_switch(false);
+  std::filesystem::remove_all(dir);
+  return 0;
+}
+
+// The instructions per acknowledgement of the counting run, and their ratio: a figure
+// that the load of the machine does not move.
+void report_counts(int count, std::vector<std::string>& headlines) {
+  std::map<std::string, double> n = count_instructions({std::to_string(count)});
+  if (n.count("ack without history") == 0 || n.count("ack with history") == 0) return;
+  double without = n["ack without history"], with = n["ack with history"];
+  std::printf("instructions per acknowledge: without history %.0f   with history %.0f\n", without,
+              with);
+  char line[128];
+  std::snprintf(line, sizeof line, "ack_instructions_with_history_vs_without: %.2f",
+                without / with);
+  headlines.push_back(line);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 2 && std::strcmp(argv[1], kCountArgument) == 0) return count_run(std::atoi(argv[2]));
   bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
   std::string dir = sqlite_scratch("retention_bench");
   std::vector<std::string> headlines;
   headlines.push_back(ack_figure(quick ? 5000 : 20000, ""));
+  report_counts(quick ? 1000 : 2000, headlines);
   const int total = quick ? 100000 : 1000000;
   headlines.push_back(purge_figure(dir, total, total / 10));
   headlines.push_back(write_figure(quick ? 5000 : 20000));
