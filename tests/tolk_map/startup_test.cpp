@@ -71,28 +71,16 @@ class ErrorStream {
 
 class StartupTest : public StoreTest {
  protected:
-  LogMapper* NewLog(long id) {
-    LogMapper* m = Keep(new LogMapper(Int(id), AttrList({}), "", Graph("root")));
-    EXPECT_TRUE(m->created());
-    return m;
-  }
   static int Write(LogMapper* m, int id, const Oid& cls) {
-    auto* entry = new OarInfo;
-    int rc = m->WriteToDB(id, cls, cls, AttrList({{notificationIdOid, Int(id)}}), entry);
-    if (rc != 1) delete entry;
-    return rc;
+    return WriteRecord(m, id, cls, AttrList({{notificationIdOid, Int(id)}}));
   }
   bool Sql(const std::string& sql) {
     return LogMapper::aDB_().executeSql(sql, LogMapper::aConnection()).isValid();
   }
   // Replaces the stored blob of a record with octets that do not decode.
   void Damage(const std::string& table, const char* column, unsigned long id) {
-    RWDBTable t = LogMapper::aDB_().table(table);
-    RWDBUpdater up = t.updater();
     std::string garbage("\x30\x84\xff\xff\xff\xff", 6);
-    up.set(column, RWDBExpr(RWDBBlob(garbage.data(), garbage.size())));
-    up.where(t["logRecordId"] == RWDBExpr(id));
-    ASSERT_TRUE(up.execute(LogMapper::aConnection()).isValid());
+    ASSERT_TRUE(SetColumn(table, id, column, RWDBExpr(RWDBBlob(garbage.data(), garbage.size()))));
   }
 };
 
