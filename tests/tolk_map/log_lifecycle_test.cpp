@@ -49,6 +49,7 @@ TEST_P(LogLifecycleTest, IntegerLogGetsRowsNumberAndName) {
   EXPECT_EQ(LogMapper::find_log_handle(Int(7)), m);
   EXPECT_EQ(CountRows("Log", "LogId", std::string("7")), 1);
   EXPECT_EQ(CountRows("QxLog", "qxlogid", static_cast<unsigned long>(m->get_qxlogid())), 10);
+  EXPECT_TRUE(Exists("Logtable"));  // the log table's synonym
   EXPECT_TRUE(ACDbObject("LOG_7", 1).exists());
   EXPECT_EQ(m->table_exists(Int(7)), 1);
   EXPECT_EQ(m->table_exists(Int(8)), 0);

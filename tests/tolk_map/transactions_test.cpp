@@ -1,12 +1,10 @@
-// Transactions, the database error report and the per-log views, on both stores.
+// Transactions and the database error report, on both stores.
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/tables/eventlog.h"
 #include "platform/db/rwdb_status.h"
-#include "platform/value/exception.h"
 #include "tests/tolk_map/store_fixture.h"
 
 namespace qx::test {
@@ -48,23 +46,6 @@ TEST_P(TransactionTest, AutoCommitStoresAtOnceAndStillCreatesLogsWhole) {
   Restart();
   EXPECT_EQ(MaxLogSize(), 5);
   EXPECT_EQ(CountRows("Log", "LogId", std::string("8")), 0);
-}
-
-TEST_P(TransactionTest, SecurityViewAndItsSynonymComeAndGoWithTheLog) {
-  LogMapper* m = Create(7, AttrList({}));
-  ASSERT_TRUE(m->created());
-  if (m->get_table(SECALM_TABLE) == nullptr) GTEST_SKIP() << "no security alarm table";
-  ExceptionScope scope;
-  m->create_views();
-  ASSERT_EQ(scope.caught(), nullptr);
-  LogMapper::commit();
-  EXPECT_TRUE(Exists("qx_7_sec"));
-  EXPECT_TRUE(Exists("qx_7_sectable"));
-  ASSERT_EQ(m->deleteDB(char(0)), 1);
-  LogMapper::commit();
-  EXPECT_FALSE(Exists("qx_7_sec"));
-  EXPECT_FALSE(Exists("qx_7_sectable"));
-  EXPECT_FALSE(Exists(qx::record_table_name(m->get_table_name(), SECALM_TABLE)));
 }
 
 // Processes writing into one store at the same moment, each transaction reading before
@@ -113,12 +94,6 @@ TEST_P(TransactionTest, ConcurrentWritersWaitTheirTurn) {
   Callback cb([](void* n, void* d) { *static_cast<int*>(n) += d != nullptr; }, &rows);
   ASSERT_EQ(m->get_all_log_recs(cb, 0), 1);
   EXPECT_EQ(rows, kChildren * kRecords);
-}
-
-TEST_P(TransactionTest, LogTableHasItsIndexAndSynonym) {
-  ASSERT_TRUE(Create(7, AttrList({}))->created());
-  EXPECT_TRUE(Exists("Logtable"));
-  EXPECT_TRUE(Exists("QxLog"));
 }
 
 QX_STORE_TESTS(TransactionTest);
