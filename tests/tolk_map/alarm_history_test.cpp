@@ -14,8 +14,6 @@
 namespace qx::test {
 namespace {
 
-using Attrs = std::vector<std::pair<Oid, Asn1Value>>;
-
 Asn1Value OperatorTime(const std::string& text) { return Set({GenTime(text)}, TAG_CTX0); }
 
 Attrs Alarm(int n) {

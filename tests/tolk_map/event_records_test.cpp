@@ -243,6 +243,23 @@ TEST_P(EventRecordsTest, EveryClassRoundTripsByRecordByWalkAndAfterRestart) {
   }
 }
 
+// The event type comes back in the form it was written in: a global-form type through its
+// registered name or its dotted identifier, a local-form type through the notation kept
+// in the event name column.
+TEST_P(EventRecordsTest, EventTypeReadsBackInTheFormWritten) {
+  LogMapper* m = NewLog();
+  Asn1Value local;
+  local.encode_int(7, TAG_CTX7);
+  int id = 1;
+  for (const Asn1Value& type :
+       {Oidv("2.9.3.2.10.2", TAG_CTX6), Oidv("1.3.6.1.4.1.32473.99.1", TAG_CTX6), local}) {
+    Attrs attrs = {{loggingTimeOid, GenTime("20240301101500Z")}, {eventTypeOid, type}};
+    ASSERT_EQ(Write(m, id, objcrtOid, attrs), 1);
+    ASSERT_EQ(LogMapper::commit(), 1);
+    EXPECT_EQ(ValueOf(Read(m, id++), eventTypeOid), type);
+  }
+}
+
 TEST_P(EventRecordsTest, TablesIndexesAndSynonymsAreInTheCatalogue) {
   LogMapper* m = NewLog(31);
   std::string prefix = m->get_table_name();

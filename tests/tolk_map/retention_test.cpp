@@ -23,8 +23,6 @@
 namespace qx::test {
 namespace {
 
-using Attrs = std::vector<std::pair<Oid, Asn1Value>>;
-
 // "202403011015SSZ" with SS seconds.
 Asn1Value At(int second) {
   char text[32];
