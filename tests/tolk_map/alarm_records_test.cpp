@@ -125,16 +125,6 @@ TEST_P(AlarmRecordsTest, AlarmRoundTripsWithItsOutstandingStates) {
   EXPECT_EQ(Column(m, 10, "clearOperator"), "NULL");
   EXPECT_EQ(Column(m, 10, "moi_id"), "17");
   EXPECT_EQ(Column(m, 10, "perceivedSeverity"), "critical");
-
-  // The table, its indexes and synonym.
-  EXPECT_TRUE(Exists(m->get_table_name() + "qxAlm"));
-  EXPECT_TRUE(Exists("7_qxAlm"));
-  unsigned short type = 99;
-  ASSERT_EQ(m->get_table_type(10, type), 1);
-  EXPECT_EQ(type, QXALARM_TABLE);
-  Oid cls;
-  ASSERT_EQ(m->get_log_record_class(10, cls), 1);
-  EXPECT_EQ(cls, qxalarmOid);
 }
 
 TEST_P(AlarmRecordsTest, CacheOwnsTheCallersEntryAndStartUpRebuildsIt) {
