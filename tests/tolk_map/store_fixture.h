@@ -83,8 +83,8 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
   // table: its text (with `octets`, its bytes), "NULL", or "no row".
   std::string RowColumn(const std::string& table, unsigned long id, const char* column,
                         bool octets = false);
-  // Sets (or, with no value, deletes) the row of a table whose logRecordId is `id`,
-  // past the mapper, as a hand edit or damage would; whether that worked.
+  // Sets a column of the row of a table whose logRecordId is `id` (DeleteRow: deletes the
+  // row) past the mapper, as a hand edit or damage would; whether that worked.
   bool SetColumn(const std::string& table, unsigned long id, const char* column,
                  const RWDBExpr& value);
   bool DeleteRow(const std::string& table, unsigned long id);
