@@ -107,12 +107,7 @@ TEST_P(AlarmCommandTest, RefusalsSayWhy) {
   ASSERT_EQ(Run({"create-log", log}).status, 0);
   ASSERT_EQ(WriteAlarm(log, "1", "ne-1", "critical").status, 0);
   ASSERT_EQ(Run({"write", log, "2", "objectCreationRecord"}).status, 0);
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    const char* reason;
-  };
-  const Case cases[] = {
+  ExpectRefusals({
       {{"ack", log, "9"}, 1, "no record 9"},
       {{"ack", log, "2"}, 1, "not an alarm"},
       {{"ack", log, "1", "clearState=cleared"}, 1, "not an attribute of an acknowledgement"},
@@ -126,15 +121,7 @@ TEST_P(AlarmCommandTest, RefusalsSayWhy) {
        "no alarm was ever written"},
       {{"alarms", log, "eventType=globalForm:communicationsAlarm"}, 2, "--moi"},
       {{"ack", log}, 2, ""},
-  };
-  for (const Case& c : cases) {
-    ToolResult r = Run(c.args);
-    std::string cmd;
-    for (const auto& a : c.args) cmd += a + " ";
-    EXPECT_EQ(r.status, c.status) << cmd << r.err;
-    EXPECT_NE(r.err.find(c.reason), std::string::npos) << cmd << r.err;
-    EXPECT_EQ(r.out, "") << cmd;
-  }
+  });
   // Nothing of the refusals was stored.
   EXPECT_NE(Run({"show", log, "1"}).out.find("clearState: unCleared"), std::string::npos);
 }

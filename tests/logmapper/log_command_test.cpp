@@ -33,15 +33,13 @@ TEST_P(LogCommandTest, CreatedLogIsListedByANewProcess) {
 
 TEST_P(LogCommandTest, RefusalsHaveTheirExitStatus) {
   ASSERT_EQ(Run({"create-log", Log("b")}).status, 0);
-  ToolResult again = Run({"create-log", Log("b")});
-  EXPECT_EQ(again.status, 1);
-  EXPECT_NE(again.err.find("exists already"), std::string::npos) << again.err;
-  EXPECT_EQ(Run({"create-log"}).status, 2);
-  EXPECT_EQ(Run({"create-log", Log("c"), "maxLogSize"}).status, 2);
-  EXPECT_EQ(Run({"create-log", Log("c"), "noSuchAttribute=1"}).status, 1);
-  EXPECT_EQ(Run({"create-log", Log("c"), "administrativeState=sideways"}).status, 1);
-  EXPECT_EQ(Run({"delete-log", Log("c")}).status, 1);
-  EXPECT_EQ(Run({"logs", "extra"}).status, 2);
+  ExpectRefusals({{{"create-log", Log("b")}, 1, "exists already"},
+                  {{"create-log"}, 2, ""},
+                  {{"create-log", Log("c"), "maxLogSize"}, 2, ""},
+                  {{"create-log", Log("c"), "noSuchAttribute=1"}, 1, ""},
+                  {{"create-log", Log("c"), "administrativeState=sideways"}, 1, ""},
+                  {{"delete-log", Log("c")}, 1, ""},
+                  {{"logs", "extra"}, 2, ""}});
   EXPECT_EQ(Run({"logs"}).out.find(Log("c")), std::string::npos);
 }
 

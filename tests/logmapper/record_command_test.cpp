@@ -5,7 +5,7 @@
 #include <cctype>
 #include <fstream>
 
-#include "tests/logmapper/tool_runner.h"
+#include "tests/logmapper/tool_store.h"
 
 namespace qx::test {
 namespace {
@@ -47,16 +47,13 @@ void DamageLastLeafPage(const std::string& file, const std::string& pattern) {
   f.put('\x42');
 }
 
-class RecordCommandTest : public ::testing::Test {
- protected:
-  ToolResult Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--db", "sqlite:" + dir_.file("store.db")});
-    return RunTool(args);
-  }
-  ScratchDir dir_;
-};
+// On the embedded store, whose file the tests damage past the tool.
+class RecordCommandTest : public ToolStoreTest {};
 
-TEST_F(RecordCommandTest, WriteShowUpdateDeleteInNewProcesses) {
+// Records of every kind, each command a new process. A record of a class without a table
+// of its own keeps every attribute, in the order written; its class comes from its
+// objectClass attribute.
+TEST_P(RecordCommandTest, WriteShowUpdateDeleteInNewProcesses) {
   ASSERT_EQ(Run({"create-log", "7"}).status, 0);
   ToolResult w =
       Run({"write", "7", "1", "objectCreationRecord", "sourceIndicator=resourceOperation",
@@ -72,22 +69,11 @@ TEST_F(RecordCommandTest, WriteShowUpdateDeleteInNewProcesses) {
   ASSERT_EQ(Run({"update", "7", "1", "notificationIdentifier=6"}).status, 0);
   EXPECT_NE(Run({"show", "7", "1"}).out.find("notificationIdentifier: 6"), std::string::npos);
   ASSERT_EQ(Run({"write", "7", "2", "2.9.3.2.3.12"}).status, 0);
-  ToolResult all = Run({"records", "7", "--json"});
-  EXPECT_NE(all.out.find("\"class\": \"stateChangeRecord\""), std::string::npos) << all.out;
-  ASSERT_EQ(Run({"delete", "7", "1"}).status, 0);
-  EXPECT_EQ(Run({"show", "7", "1"}).status, 1);
-  EXPECT_EQ(Run({"delete", "7", "1"}).status, 1);
-}
-
-// A record of a class without a table of its own keeps every attribute, in the order
-// written; its class comes from its objectClass attribute.
-TEST_F(RecordCommandTest, RecordsOfAnyClassAreKeptWhole) {
-  ASSERT_EQ(Run({"create-log", "7"}).status, 0);
-  ToolResult w = Run({"write", "7", "3", "1.3.6.1.4.1.32473.7.1", "notificationIdentifier=9",
-                      "additionalText=\"first\"", "sourceIndicator=unknown"});
+  w = Run({"write", "7", "3", "1.3.6.1.4.1.32473.7.1", "notificationIdentifier=9",
+           "additionalText=\"first\"", "sourceIndicator=unknown"});
   ASSERT_EQ(w.status, 0) << w.err;
   ASSERT_EQ(Run({"write", "7", "4", "alarmRecord", "perceivedSeverity=major"}).status, 0);
-  ToolResult s = Run({"show", "7", "3"});
+  s = Run({"show", "7", "3"});
   ASSERT_EQ(s.status, 0) << s.err;
   EXPECT_EQ(s.out,
             "logRecordId: 3\nclass: 1.3.6.1.4.1.32473.7.1\nnotificationIdentifier: 9\n"
@@ -98,35 +84,38 @@ TEST_F(RecordCommandTest, RecordsOfAnyClassAreKeptWhole) {
             std::string::npos);
   ToolResult all = Run({"records", "7", "--json"});
   ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_NE(all.out.find("\"class\": \"stateChangeRecord\""), std::string::npos) << all.out;
   EXPECT_NE(all.out.find("{\"logRecordId\": 4, \"class\": \"alarmRecord\", \"attributes\": "
                          "{\"perceivedSeverity\": \"major\", \"objectClass\": "
                          "\"globalForm:alarmRecord\"}}"),
             std::string::npos)
       << all.out;
-  ASSERT_EQ(Run({"delete", "7", "3"}).status, 0);
-  EXPECT_EQ(Run({"show", "7", "3"}).status, 1);
+  for (const char* id : {"1", "3"}) {
+    ASSERT_EQ(Run({"delete", "7", id}).status, 0);
+    EXPECT_EQ(Run({"show", "7", id}).status, 1);
+    EXPECT_EQ(Run({"delete", "7", id}).status, 1);
+  }
 }
 
-TEST_F(RecordCommandTest, BadInputIsRefusedWithItsExitStatus) {
+TEST_P(RecordCommandTest, BadInputIsRefusedWithItsExitStatus) {
   ASSERT_EQ(Run({"create-log", "7"}).status, 0);
-  EXPECT_EQ(Run({"write", "7", "1"}).status, 2);
-  EXPECT_EQ(Run({"write", "7", "x", "objectCreationRecord"}).status, 2);
-  EXPECT_EQ(Run({"write", "7", "1", "objectCreationRecord", "noEquals"}).status, 2);
-  EXPECT_EQ(Run({"write", "7", "1", "objectCreationRecord", "noSuchAttribute=1"}).status, 1);
-  EXPECT_EQ(Run({"write", "7", "1", "objectCreationRecord", "sourceIndicator=42x"}).status, 1);
-  EXPECT_EQ(Run({"write", "8", "1", "objectCreationRecord"}).status, 1);  // no such log
-  EXPECT_EQ(Run({"show", "7", "1"}).status, 1);                           // nothing was written
   // A time that is no real time is refused as text, as any other bad value.
-  ToolResult t = Run({"write", "7", "1", "objectCreationRecord", "eventTime=\"20240230101500Z\""});
-  EXPECT_EQ(t.status, 1);
-  EXPECT_NE(t.err.find("not a value of eventTime: at 0: expected a quoted time"), std::string::npos)
-      << t.err;
-  EXPECT_EQ(Run({"show", "7", "1"}).status, 1);
+  ExpectRefusals({
+      {{"write", "7", "1"}, 2, ""},
+      {{"write", "7", "x", "objectCreationRecord"}, 2, ""},
+      {{"write", "7", "1", "objectCreationRecord", "noSuchAttribute=1"}, 1, ""},
+      {{"write", "7", "1", "objectCreationRecord", "sourceIndicator=42x"}, 1, ""},
+      {{"write", "8", "1", "objectCreationRecord"}, 1, ""},  // no such log
+      {{"write", "7", "1", "objectCreationRecord", "eventTime=\"20240230101500Z\""},
+       1,
+       "not a value of eventTime: at 0: expected a quoted time"},
+      {{"show", "7", "1"}, 1, ""},  // nothing was written
+  });
 }
 
 // A listing that breaks off (a damaged page) is a failure with its reason, never a
 // shorter log: exit status 1, and the JSON list is not closed.
-TEST_F(RecordCommandTest, ListingThatBreaksOffFailsWithTheReason) {
+TEST_P(RecordCommandTest, ListingThatBreaksOffFailsWithTheReason) {
   ASSERT_EQ(Run({"create-log", "7"}).status, 0);
   std::string text(3000, 'x');
   for (int id = 1; id <= 12; ++id) {
@@ -147,7 +136,7 @@ TEST_F(RecordCommandTest, ListingThatBreaksOffFailsWithTheReason) {
 
 // A record table dropped outside the library: the log is reported damaged, naming the
 // table, and is not read as empty; it can still be deleted.
-TEST_F(RecordCommandTest, MissingRecordTableIsReportedNotListedAsEmpty) {
+TEST_P(RecordCommandTest, MissingRecordTableIsReportedNotListedAsEmpty) {
   ASSERT_EQ(Run({"create-log", "7"}).status, 0);
   ASSERT_EQ(Run({"write", "7", "1", "objectCreationRecord"}).status, 0);
   sqlite3* db = nullptr;
@@ -190,7 +179,7 @@ std::string NestedHex(int depth) {
 // One limit for writing and reading: a value the record could not be read back with
 // (the list, the pair and the attribute's own levels around it) is refused at write
 // with its reason, and the log's records still list.
-TEST_F(RecordCommandTest, ValueNestedTooDeeplyForTheStoreIsRefused) {
+TEST_P(RecordCommandTest, ValueNestedTooDeeplyForTheStoreIsRefused) {
   ASSERT_EQ(Run({"create-log", "7"}).status, 0);
   // additionalInformation {{identifier, significance, information [2] ANY}}: the
   // stored blob holds the information five levels down.
@@ -212,7 +201,7 @@ TEST_F(RecordCommandTest, ValueNestedTooDeeplyForTheStoreIsRefused) {
 // What the tool accepted reads back as it was written: an event type longer than its
 // column, a notification identifier its column cannot hold. An update with a value its
 // column cannot hold fails and changes nothing.
-TEST_F(RecordCommandTest, AcceptedValuesReadBackAsWritten) {
+TEST_P(RecordCommandTest, AcceptedValuesReadBackAsWritten) {
   ASSERT_EQ(Run({"create-log", "7"}).status, 0);
   std::string dotted = "1.2";
   while (dotted.size() < 300) dotted += ".123456789";
@@ -229,6 +218,9 @@ TEST_F(RecordCommandTest, AcceptedValuesReadBackAsWritten) {
   EXPECT_NE(s.out.find("notificationIdentifier: 3\n"), std::string::npos) << s.out;
   EXPECT_NE(s.out.find("eventType: globalForm:" + dotted + "\n"), std::string::npos) << s.out;
 }
+
+INSTANTIATE_TEST_SUITE_P(Store, RecordCommandTest, ::testing::Values("sqlite"),
+                         [](const auto& store) { return store.param; });
 
 }  // namespace
 }  // namespace qx::test

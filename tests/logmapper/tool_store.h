@@ -40,6 +40,27 @@ class ToolStoreTest : public ::testing::TestWithParam<std::string> {
     args.insert(args.begin(), {"--db", url_});
     return RunTool(args, input);
   }
+  // A command the tool refuses: its exit status, and a part of the reason it gives.
+  struct Refusal {
+    std::vector<std::string> args;
+    int status;
+    std::string reason;
+  };
+  // Runs each: the exit status, the reason on standard error (in one line, for a refusal
+  // of the store or the library: status 1), nothing on standard output.
+  void ExpectRefusals(const std::vector<Refusal>& refusals) {
+    for (const Refusal& c : refusals) {
+      ToolResult r = Run(c.args);
+      std::string cmd;
+      for (const auto& a : c.args) cmd += a + " ";
+      EXPECT_EQ(r.status, c.status) << cmd << r.err;
+      EXPECT_NE(r.err.find(c.reason), std::string::npos) << cmd << r.err;
+      if (c.status == 1) {
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << cmd << r.err;
+      }
+      EXPECT_EQ(r.out, "") << cmd;
+    }
+  }
   // A log name of this test (unique on a shared server, deleted at the end).
   std::string Log(const std::string& name) {
     if (prefix_.empty()) return name;

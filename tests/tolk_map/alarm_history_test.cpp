@@ -14,8 +14,6 @@
 namespace qx::test {
 namespace {
 
-using Attrs = std::vector<std::pair<Oid, Asn1Value>>;
-
 Asn1Value OperatorTime(const std::string& text) { return Set({GenTime(text)}, TAG_CTX0); }
 
 Attrs Alarm(int n) {
@@ -48,10 +46,7 @@ class AlarmHistoryTest : public StoreTest {
   void Write(LogMapper* m, int id, const Oid& cls = qxalarmOid, Attrs attrs = {}) {
     if (attrs.empty()) attrs = Alarm(id);
     if (cls == actualClassOid) attrs.push_back({objectClassOid, Oidv("1.3.6.1.4.1.32473.5.1")});
-    auto* entry = new OarInfo;
-    unsigned long moi = 17;
-    entry->set_moiid(moi);
-    ASSERT_EQ(m->WriteToDB(id, cls, cls, AttrList(attrs), entry), 1);
+    ASSERT_EQ(WriteRecord(m, id, cls, AttrList(attrs), 17), 1);
   }
   std::vector<AlarmHistoryEntry> History(LogMapper* m, const unsigned long* id = nullptr) {
     std::vector<AlarmHistoryEntry> out;

@@ -26,8 +26,6 @@
 namespace qx::test {
 namespace {
 
-using Attrs = std::vector<std::pair<Oid, Asn1Value>>;
-
 // X.721's alarmRecord and another class: neither has a table of its own.
 const Oid kAlarmRecord("2.9.3.2.3.1");
 const Oid kOtherClass("1.3.6.1.4.1.32473.7.1");
@@ -66,37 +64,13 @@ Attrs Cleared(const char* op) {
 
 class BlobRecordsTest : public StoreTest {
  protected:
-  LogMapper* NewLog(long id = 7) {
-    LogMapper* m = Keep(new LogMapper(Int(id), AttrList({}), "", Graph("root")));
-    EXPECT_TRUE(m->created());
-    return m;
-  }
   static int Write(LogMapper* m, int id, const Asn1Value& list, const Oid& cls = kAlarmRecord) {
-    auto* entry = new OarInfo;
-    if (m->WriteToDB(id, cls, cls, list, entry) != 1) {
-      delete entry;
-      return 0;
-    }
-    return 1;
+    return WriteRecord(m, id, cls, list);
   }
   static int Write(LogMapper* m, int id, const Attrs& attrs, const Oid& cls = kAlarmRecord) {
-    return Write(m, id, AttrList(attrs), cls);
+    return WriteRecord(m, id, cls, AttrList(attrs));
   }
-  // The record as read back, in order.
-  static Attrs Read(LogMapper* m, int id, int* rc = nullptr) {
-    RespValue r;
-    int result = m->ReadfromDB(id, r);
-    if (rc != nullptr) *rc = result;
-    Attrs out;
-    for (const auto& e : r) out.emplace_back(e->id(), e->value().copy());
-    return out;
-  }
-  static Asn1Value Value(const Attrs& attrs, const Oid& id) {
-    for (const auto& [a, v] : attrs) {
-      if (a == id) return v;
-    }
-    return Asn1Value();
-  }
+  static Attrs Read(LogMapper* m, int id, int* rc = nullptr) { return ReadRecord(m, id, rc); }
   std::string BlobTable(LogMapper* m) const { return m->get_table_name() + "_blob"; }
   std::string IndexTable(LogMapper* m) const { return m->get_table_name() + "_bAlm"; }
   // The stored bytes of a record's list, straight from the table ("NULL", "no row").
@@ -104,24 +78,14 @@ class BlobRecordsTest : public StoreTest {
     return RowColumn(BlobTable(m), static_cast<unsigned long>(id), "userDefined", true);
   }
   void Damage(LogMapper* m, int id, const std::string& bytes) {
-    RWDBTable t = LogMapper::aDB_().table(BlobTable(m));
-    RWDBUpdater up = t.updater();
-    up.set("userDefined", RWDBExpr(RWDBBlob(bytes.data(), bytes.size())));
-    up.where(t["logRecordId"] == RWDBExpr(static_cast<unsigned long>(id)));
-    ASSERT_TRUE(up.execute(LogMapper::aConnection()).isValid());
+    ASSERT_TRUE(SetColumn(BlobTable(m), id, "userDefined",
+                          RWDBExpr(RWDBBlob(bytes.data(), bytes.size()))));
   }
   static std::map<unsigned long, std::string> Select(LogMapper* m, long moi,
                                                      const Attrs& criteria) {
     RWDBReader r;
     EXPECT_EQ(m->getOarInfo(static_cast<int>(moi), kAlarmRecord, AttrList(criteria), r), 1);
     return LookupRows(r);
-  }
-  // Start-up of a new process: every stored log rebuilt; the log `id`'s mapper.
-  LogMapper* StartUp(long id = 7) {
-    Callback logs([](void*, void* data) { delete static_cast<RespValue*>(data); });
-    EXPECT_EQ(LogMapper::init_log_handles(logs, no_op_cb), 1);
-    LogMapper* m = LogMapper::find_log_handle(Int(id));
-    return m == nullptr ? nullptr : Keep(m);
   }
   // The clear selections any session of the store has, or the permanent tables of that
   // name (on SQLite only those can be seen: a session's temporary tables live in its
@@ -227,7 +191,7 @@ TEST_P(BlobRecordsTest, UpdatesPutTheListFirstAndKeepTheRest) {
   EXPECT_FALSE(old);
   // The form without response, and an empty list, which changes nothing.
   ASSERT_EQ(m->UpdateDB(5, AttrList({{notificationIdOid, Int(2)}})), 1);
-  EXPECT_EQ(Value(Read(m, 5), notificationIdOid), Int(2));
+  EXPECT_EQ(ValueOf(Read(m, 5), notificationIdOid), Int(2));
   std::string before = Stored(m, 5);
   RespValue none;
   ASSERT_EQ(m->UpdateDB(5, AttrList({}), none), 1);
@@ -264,7 +228,7 @@ TEST_P(BlobRecordsTest, ListsThatCannotBeKeptAreRefusedWithNothingWritten) {
   ASSERT_EQ(at_limit.size(), BlobT::kMaxListOctets);
   EXPECT_EQ(Write(m, 2, AttrList({{additionalTextOid, Graph(fits + "y")}}), kOtherClass), 0);
   ASSERT_EQ(Write(m, 2, at_limit, kOtherClass), 1);
-  EXPECT_EQ(Value(Read(m, 2), additionalTextOid), Graph(fits));
+  EXPECT_EQ(ValueOf(Read(m, 2), additionalTextOid), Graph(fits));
 
   // A change that would make the list too long changes nothing.
   ASSERT_EQ(Write(m, 3, {{objectClassOid, ClassValue(kOtherClass)}}, kOtherClass), 1);
@@ -381,15 +345,15 @@ TEST_P(BlobRecordsTest, AcknowledgeAndClearChangeTheListAndTheCache) {
   Attrs ack = {{ackStateOid, Enum(1)}, {ackOperatorOid, Graph("alice")}};
   ASSERT_EQ(m->UpdateDBAck(5, AttrList(ack), response), 1);
   Attrs got = Read(m, 5);
-  EXPECT_EQ(Value(got, ackStateOid), Enum(1));
-  EXPECT_EQ(Value(got, ackOperatorOid), Graph("alice"));
-  EXPECT_EQ(Value(got, perceivedSeverityOid), Enum(1));
+  EXPECT_EQ(ValueOf(got, ackStateOid), Enum(1));
+  EXPECT_EQ(ValueOf(got, ackOperatorOid), Graph("alice"));
+  EXPECT_EQ(ValueOf(got, perceivedSeverityOid), Enum(1));
   ASSERT_EQ(response.size(), 2u);
   EXPECT_EQ(CachedClearState(m, 5), 0);
 
   RespValue cleared;
   ASSERT_EQ(m->UpdateDBClear(5, AttrList(Cleared("carol")), cleared), 1);
-  EXPECT_EQ(Value(Read(m, 5), clearOperatorOid), Graph("carol"));
+  EXPECT_EQ(ValueOf(Read(m, 5), clearOperatorOid), Graph("carol"));
   EXPECT_EQ(CachedClearState(m, 5), 1);
   Asn1Value old;
   ASSERT_EQ(cleared.find_old_value(clearStateOid, old), 1);
@@ -401,10 +365,7 @@ TEST_P(BlobRecordsTest, AcknowledgeAndClearChangeTheListAndTheCache) {
   // Records that keep no alarms, and records whose row went away.
   ASSERT_EQ(Write(m, 6, {{sourceIndicatorOid, Enum(1)}}, objcrtOid), 1);
   EXPECT_EQ(m->UpdateDBAck(6, AttrList(ack), response), 0);
-  RWDBTable t = LogMapper::aDB_().table(BlobTable(m));
-  RWDBDeleter del = t.deleter();
-  del.where(t["logRecordId"] == RWDBExpr(5ul));
-  ASSERT_TRUE(del.execute(LogMapper::aConnection()).isValid());
+  ASSERT_TRUE(DeleteRow(BlobTable(m), 5));
   RespValue nothing;
   EXPECT_EQ(m->UpdateDBAck(5, AttrList(ack), nothing), 0);
   EXPECT_EQ(m->UpdateDBClear(5, AttrList(Cleared("x")), nothing), 0);
@@ -466,8 +427,8 @@ TEST_P(BlobRecordsTest, SelectionFindsTheOutstandingAlarmsOfOneManagedObject) {
   EXPECT_EQ(m->getOarInfo(static_cast<int>(ne1), kAlarmRecord, Set({Int(1)}), r), 0);
   EXPECT_FALSE(Exception::pending());
   ASSERT_EQ(m->UpdateDBClearAlarms(static_cast<int>(ne2), kAlarmRecord, AttrList(Cleared("a"))), 1);
-  EXPECT_EQ(Value(Read(m, 6), clearOperatorOid), Graph("a"));
-  EXPECT_FALSE(Value(Read(m, 1), clearOperatorOid));
+  EXPECT_EQ(ValueOf(Read(m, 6), clearOperatorOid), Graph("a"));
+  EXPECT_FALSE(ValueOf(Read(m, 1), clearOperatorOid));
 }
 
 TEST_P(BlobRecordsTest, ClearAllClearsExactlyTheSelection) {
@@ -480,7 +441,7 @@ TEST_P(BlobRecordsTest, ClearAllClearsExactlyTheSelection) {
   ASSERT_EQ(Write(m, 5, Alarm("ne-2", kCommunicationsAlarm, kPowerProblem, 1)), 1);
   // Nothing selected yet: nothing cleared.
   ASSERT_EQ(m->UpdateDBClearAlarms(static_cast<int>(ne1), kAlarmRecord, AttrList(Cleared("x"))), 1);
-  EXPECT_FALSE(Value(Read(m, 1), clearStateOid));
+  EXPECT_FALSE(ValueOf(Read(m, 1), clearStateOid));
 
   EXPECT_EQ(Select(m, ne1, {{eventTypeOid, Oidv(kCommunicationsAlarm, TAG_CTX6)}}).size(), 3u);
   // Record 2 is cleared on its own (and leaves the selection), record 3 goes away.
@@ -493,19 +454,19 @@ TEST_P(BlobRecordsTest, ClearAllClearsExactlyTheSelection) {
   EXPECT_EQ(m->UpdateDBClearAlarms(static_cast<int>(ne1), kAlarmRecord,
                                    AttrList({{clearTextOid, Graph(too_long)}})),
             0);
-  EXPECT_FALSE(Value(Read(m, 1), clearStateOid));
+  EXPECT_FALSE(ValueOf(Read(m, 1), clearStateOid));
   ASSERT_EQ(m->UpdateDBClearAlarms(static_cast<int>(ne1), kAlarmRecord, AttrList(Cleared("all"))),
             1);
-  EXPECT_EQ(Value(Read(m, 1), clearOperatorOid), Graph("all"));
-  EXPECT_EQ(Value(Read(m, 2), clearOperatorOid), Graph("alone"));
-  EXPECT_FALSE(Value(Read(m, 4), clearStateOid));  // another event type
-  EXPECT_FALSE(Value(Read(m, 5), clearStateOid));  // another managed object
+  EXPECT_EQ(ValueOf(Read(m, 1), clearOperatorOid), Graph("all"));
+  EXPECT_EQ(ValueOf(Read(m, 2), clearOperatorOid), Graph("alone"));
+  EXPECT_FALSE(ValueOf(Read(m, 4), clearStateOid));  // another event type
+  EXPECT_FALSE(ValueOf(Read(m, 5), clearStateOid));  // another managed object
   EXPECT_EQ(CachedClearState(m, 1), 1);
   EXPECT_EQ(CachedClearState(m, 4), 0);
   EXPECT_EQ(Stored(m, 3), "no row");
   // The selection is spent: cleared alarms are outstanding no more.
   ASSERT_EQ(m->UpdateDBClearAlarms(static_cast<int>(ne1), kAlarmRecord, AttrList(Cleared("y"))), 1);
-  EXPECT_EQ(Value(Read(m, 1), clearOperatorOid), Graph("all"));
+  EXPECT_EQ(ValueOf(Read(m, 1), clearOperatorOid), Graph("all"));
   EXPECT_EQ(Select(m, ne1, {}), (std::map<unsigned long, std::string>{{4, "warning"}}));
 }
 
@@ -531,14 +492,14 @@ TEST_P(BlobRecordsTest, SelectionIsPrivateToItsTableObjectAndTransaction) {
   ASSERT_NE(theirs, nullptr);
   EXPECT_NE(mine->clear_selection().name(), theirs->clear_selection().name());
   ASSERT_EQ(m->UpdateDBClearAlarms(static_cast<int>(ne1), kAlarmRecord, AttrList(Cleared("m"))), 1);
-  EXPECT_EQ(Value(Read(m, 1), clearOperatorOid), Graph("m"));
-  EXPECT_FALSE(Value(Read(m, 2), clearStateOid));
+  EXPECT_EQ(ValueOf(Read(m, 1), clearOperatorOid), Graph("m"));
+  EXPECT_FALSE(ValueOf(Read(m, 2), clearStateOid));
   // The selection outlives a commit, not a roll-back.
   LogMapper::commit();
   LogMapper::abort();
   ASSERT_EQ(other->UpdateDBClearAlarms(static_cast<int>(ne2), kAlarmRecord, AttrList(Cleared("o"))),
             1);
-  EXPECT_EQ(Value(Read(m, 2), clearOperatorOid), Graph("o"));
+  EXPECT_EQ(ValueOf(Read(m, 2), clearOperatorOid), Graph("o"));
   EXPECT_EQ(Select(m, ne2, {}).size(), 0u);
   LogMapper::commit();
   RespValue reopen;
@@ -553,7 +514,7 @@ TEST_P(BlobRecordsTest, SelectionIsPrivateToItsTableObjectAndTransaction) {
   LogMapper::abort();
   ASSERT_EQ(third->UpdateDBClearAlarms(static_cast<int>(ne2), kAlarmRecord, AttrList(Cleared("z"))),
             1);
-  EXPECT_EQ(Value(Read(m, 2), clearStateOid), Enum(0));
+  EXPECT_EQ(ValueOf(Read(m, 2), clearStateOid), Enum(0));
   EXPECT_EQ(Select(third, ne2, {}).size(), 1u);  // and a new one is made
   EXPECT_EQ(SelectionTables(true), 0);           // the selections are no tables of the store
 }
@@ -578,9 +539,8 @@ TEST_P(BlobRecordsTest, TwoProcessesClearingAtOnceEachClearTheirOwnSelection) {
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      Callback logs([](void*, void* data) { delete static_cast<RespValue*>(data); });
       int rc = 1;
-      if (LogMapper::init_log_handles(logs, no_op_cb) == 1) {
+      if (LogMapper::init_log_handles(TakeLogs(), no_op_cb) == 1) {
         LogMapper* log = LogMapper::find_log_handle(Int(7));
         RWDBReader r;
         int rows = 0;
@@ -632,8 +592,8 @@ TEST_P(BlobRecordsTest, TwoProcessesClearingAtOnceEachClearTheirOwnSelection) {
   LogMapper* again = StartUp();
   ASSERT_NE(again, nullptr);
   for (int k = 0; k < 3; ++k) {
-    EXPECT_EQ(Value(Read(again, 1 + k), clearOperatorOid), Graph("a")) << k;
-    EXPECT_EQ(Value(Read(again, 11 + k), clearOperatorOid), Graph("b")) << k;
+    EXPECT_EQ(ValueOf(Read(again, 1 + k), clearOperatorOid), Graph("a")) << k;
+    EXPECT_EQ(ValueOf(Read(again, 11 + k), clearOperatorOid), Graph("b")) << k;
     EXPECT_EQ(CachedClearState(again, 1 + k), 1);
   }
   // The processes are gone, and so are their selections (a server drops a session's
@@ -683,10 +643,7 @@ TEST_P(BlobRecordsTest, AlarmIndexIsMadeAgainWhenMissingOrIncomplete) {
   Restart();
   {
     LogMapper scratch;
-    RWDBTable t = LogMapper::aDB_().table(index);
-    RWDBDeleter del = t.deleter();
-    del.where(t["logRecordId"] == RWDBExpr(1ul));
-    ASSERT_TRUE(del.execute(LogMapper::aConnection()).isValid());
+    ASSERT_TRUE(DeleteRow(index, 1));
     LogMapper::commit();
   }
   again = StartUp();

@@ -228,13 +228,5 @@ TEST_F(CodecTest, FormattedValuesAppendWhole) {
   EXPECT_EQ(longer.length(), 402u);
 }
 
-TEST(RecordClassMap, ClassesWithoutTableGoToTheBlobTable) {
-  EXPECT_EQ(tolk_oid_to_table.get_table_type(objcrtOid), OBJCRT_TABLE);
-  EXPECT_EQ(tolk_oid_to_table.get_table_type(qxalarmOid), QXALARM_TABLE);
-  EXPECT_EQ(tolk_oid_to_table.get_table_type(zkalarmOid), ZKALARM_TABLE);
-  EXPECT_EQ(tolk_oid_to_table.get_table_type(Oid("1.2.3")), BLOB_TABLE);
-  EXPECT_EQ(record_class_of(STATECHG_TABLE), statechgOid);
-}
-
 }  // namespace
 }  // namespace qx::test

@@ -29,8 +29,6 @@
 namespace qx::test {
 namespace {
 
-using Attrs = std::vector<std::pair<Oid, Asn1Value>>;
-
 const Oid kAlarmRecord("2.9.3.2.3.1");           // kept by the blob table, an alarm
 const Oid kOtherClass("1.3.6.1.4.1.32473.7.1");  // kept by the blob table
 const long kLog = 7;

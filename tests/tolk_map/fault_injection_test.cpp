@@ -1,7 +1,10 @@
 // Faults at every step, on both stores: a statement or a commit that fails anywhere in
 // a log's creation, a record's write, update, acknowledgement and clear, the clear of
 // all alarms, a record's and a log's deletion is reported, leaves the tables as the
-// transaction found them, and the alarm state cache as the tables are.
+// transaction found them, and the alarm state cache as the tables are; the reason names
+// the step and carries the database's message.
+#include <gmock/gmock.h>
+
 #include <functional>
 #include <map>
 #include <set>
@@ -10,14 +13,16 @@
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/tables/alarmlog.h"
 #include "infra/tolk_map/tables/eventlog.h"
+#include "infra/tolk_map/testing.h"
 #include "platform/db/fault_driver.h"
+#include "platform/db/rwdb_connection.h"
 #include "platform/value/exception.h"
 #include "tests/tolk_map/store_fixture.h"
 
 namespace qx::test {
 namespace {
 
-using Attrs = std::vector<std::pair<Oid, Asn1Value>>;
+using ::testing::HasSubstr;
 
 const Oid kAlarmRecord("2.9.3.2.3.1");  // no table of its own: the blob table keeps it
 const char* const kCommunicationsAlarm = "2.9.3.2.10.2";
@@ -157,6 +162,19 @@ class FaultInjectionTest : public StoreTest {
     ASSERT_EQ(op(), 1) << LogMapper::last_failure();
     ASSERT_EQ(LogMapper::commit(), 1);
     EXPECT_NE(Image(live, log), before) << "the operation changed nothing";
+  }
+
+  // A log 7 with one object creation record 1, committed.
+  LogMapper* LogWithRecord() {
+    LogMapper* m = NewLog();
+    EXPECT_EQ(WriteRecord(m, 1, objcrtOid, AttrList({{notificationIdOid, Int(1)}})), 1);
+    EXPECT_EQ(LogMapper::commit(), 1);
+    return m;
+  }
+  // Fails the next statement that reaches the server.
+  void FailNextStatement() {
+    plan_->statements = 0;
+    plan_->failStatement = 1;
   }
 
   std::shared_ptr<qx::db::FaultPlan> plan_;
@@ -345,7 +363,66 @@ TEST_P(FaultInjectionTest, LogCreationAndDeletionFailWhole) {
   EXPECT_EQ(Stored(8), "no log");
 }
 
+// Why an operation failed: last_failure() gives the reason the failing step raised, with
+// the database's own message where the database refused.
+TEST_P(FaultInjectionTest, RefusedWritesUpdatesAndDeletesCarryTheDatabaseMessage) {
+  LogMapper* m = LogWithRecord();
+  FailNextStatement();
+  auto entry = std::make_unique<OarInfo>();
+  ASSERT_EQ(m->WriteToDB(2, objcrtOid, objcrtOid, AttrList({}), entry.get()), 0);
+  EXPECT_THAT(LogMapper::last_failure(), HasSubstr("refused: injected fault"));
+  EXPECT_THAT(LogMapper::last_failure(), HasSubstr("insert into qxi"));
+
+  FailNextStatement();
+  ASSERT_EQ(m->UpdateDB(1, AttrList({{notificationIdOid, Int(9)}})), 0);
+  EXPECT_THAT(LogMapper::last_failure(), HasSubstr("update of qxi"));
+  EXPECT_THAT(LogMapper::last_failure(), HasSubstr("injected fault"));
+
+  FailNextStatement();
+  ASSERT_EQ(m->deleteDB(1), 0);
+  EXPECT_THAT(LogMapper::last_failure(), HasSubstr("delete from qxi"));
+  EXPECT_THAT(LogMapper::last_failure(), HasSubstr("injected fault"));
+
+  ASSERT_EQ(m->deleteDB(5), 0);
+  EXPECT_THAT(LogMapper::last_failure(), HasSubstr("record 5 not cached"));
+  EXPECT_EQ(m->deleteDB(1), 1);
+  EXPECT_EQ(LogMapper::last_failure(), "") << "a new operation starts without a reason";
+}
+
+TEST_P(FaultInjectionTest, ABrokenReadOfTheLogTableIsNotAMissingLog) {
+  LogWithRecord();
+  Restart();
+  LogMapper scratch;
+  ASSERT_TRUE(LogMapper::aConnection().isValid());
+  FailNextStatement();
+  EXPECT_EQ(scratch.load_table(Int(7)), 0);
+  EXPECT_THAT(LogMapper::last_failure(), HasSubstr("the log table cannot be read: injected fault"));
+
+  LogMapper other;
+  EXPECT_EQ(other.load_table(Int(8)), 0);
+  EXPECT_THAT(LogMapper::last_failure(), HasSubstr("no log 8 is stored"));
+}
+
 QX_STORE_TESTS(FaultInjectionTest);
+
+TEST(OpenFailureTest, AStoreThatCannotBeOpenedSaysWhy) {
+  setenv("QXDB_URL", "sqlite:/nonexistent-directory/store.db", 1);
+  qx::tolk_reset_for_tests();
+  {
+    LogMapper scratch;
+    EXPECT_THAT(LogMapper::last_failure(), HasSubstr("cannot open the database"));
+    EXPECT_THAT(LogMapper::last_failure(), HasSubstr("unable to open database file"));
+  }
+  setenv("QXDB_URL", "mysql://h/d", 1);
+  qx::tolk_reset_for_tests();
+  {
+    LogMapper scratch;
+    EXPECT_THAT(LogMapper::last_failure(), HasSubstr("QXDB_URL"));
+  }
+  unsetenv("QXDB_URL");
+  qx::tolk_reset_for_tests();
+}
+
 
 }  // namespace
 }  // namespace qx::test

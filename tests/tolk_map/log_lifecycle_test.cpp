@@ -1,5 +1,6 @@
 // A log's life on both stores: creation with its attributes and internal number,
-// finding it again after a restart, changing and deleting it, and bad input.
+// finding it again after a restart, changing and deleting it, bad input, transactions
+// and the database error report.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include "infra/tolk_map/testing.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_status.h"
 #include "platform/db/rwdb_table.h"
 #include "platform/mgmt/ac_object.h"
 #include "platform/value/exception.h"
@@ -32,6 +34,14 @@ class LogLifecycleTest : public StoreTest {
     EXPECT_TRUE(parse_attribute(attr, text, v, &error)) << text << ": " << error;
     return v;
   }
+  // The maxLogSize of the one stored log (-1 when there is not one log with it).
+  long MaxLogSize() {
+    auto logs = AllLogs();
+    Asn1Value v;
+    long n = -1;
+    if (logs.size() == 1 && logs[0].find(maxlogszOid, v)) v.decode_int(n);
+    return n;
+  }
   static const StoreTest::Log* Find(const std::vector<StoreTest::Log>& logs, const Asn1Value& id) {
     for (const auto& l : logs)
       if (l.id == id) return &l;
@@ -49,16 +59,14 @@ TEST_P(LogLifecycleTest, IntegerLogGetsRowsNumberAndName) {
   EXPECT_EQ(LogMapper::find_log_handle(Int(7)), m);
   EXPECT_EQ(CountRows("Log", "LogId", std::string("7")), 1);
   EXPECT_EQ(CountRows("QxLog", "qxlogid", static_cast<unsigned long>(m->get_qxlogid())), 10);
+  EXPECT_TRUE(Exists("Logtable"));  // the log table's synonym
   EXPECT_TRUE(ACDbObject("LOG_7", 1).exists());
   EXPECT_EQ(m->table_exists(Int(7)), 1);
   EXPECT_EQ(m->table_exists(Int(8)), 0);
-}
-
-TEST_P(LogLifecycleTest, StringLogIsNamedByItsOctets) {
-  LogMapper* m = Create(Graph("abc"), AttrList({}));
-  ASSERT_TRUE(m->created());
-  EXPECT_STREQ(m->get_logid(), "abc");
-  EXPECT_EQ(m->get_logid_type(), "string");
+  LogMapper* s = Create(Graph("abc"), AttrList({}));  // a string log is named by its octets
+  ASSERT_TRUE(s->created());
+  EXPECT_STREQ(s->get_logid(), "abc");
+  EXPECT_EQ(s->get_logid_type(), "string");
 }
 
 TEST_P(LogLifecycleTest, SecondConstructorTakesTheIdentifierFromTheList) {
@@ -237,9 +245,7 @@ TEST_P(LogLifecycleTest, LogWithoutOrdinaryAttributesStillHasItsRow) {
   ASSERT_EQ(logs.size(), 2u);
   const Log* five = Find(logs, Int(5));
   ASSERT_NE(five, nullptr);
-  Asn1Value got;
-  ASSERT_TRUE(five->find(dayintrvalsOid, got));
-  EXPECT_EQ(got, intervals);
+  EXPECT_EQ(five->get(dayintrvalsOid), intervals);
 }
 
 // The log table keeps schedule values as text only: one whose text its column cannot
@@ -274,10 +280,9 @@ TEST_P(LogLifecycleTest, ScheduleValuesLongerThanTheirColumnAreRefused) {
   Restart();
   auto logs = AllLogs();
   ASSERT_EQ(logs.size(), 1u);
-  Asn1Value got;
-  EXPECT_TRUE(logs[0].find(dayintrvalsOid, got) && got == fits);
-  EXPECT_TRUE(logs[0].find(weekmaskOid, got) && got == week(1));
-  EXPECT_FALSE(logs[0].find(maxlogszOid, got)) << "the refused update changed nothing";
+  EXPECT_EQ(logs[0].get(dayintrvalsOid), fits);
+  EXPECT_EQ(logs[0].get(weekmaskOid), week(1));
+  EXPECT_FALSE(logs[0].get(maxlogszOid)) << "the refused update changed nothing";
 }
 
 // Two logs whose names differ only in case are two logs: each gets synonyms and a
@@ -377,9 +382,7 @@ TEST_P(LogLifecycleTest, HostileNamesAreOnlyNames) {
   LogMapper::commit();
   EXPECT_TRUE(ACDbObject("LOG_" + hostile, 1).exists());
   for (const auto& log : AllLogs()) {
-    Asn1Value got;
-    ASSERT_TRUE(log.find(adminStateOid, got));
-    EXPECT_EQ(got, Enum(log.id == Graph("a_c") ? 1 : 0)) << log.id.to_string();
+    EXPECT_EQ(log.get(adminStateOid), Enum(log.id == Graph("a_c") ? 1 : 0)) << log.id.to_string();
   }
   ASSERT_EQ(h->deleteDB(char(0)), 1);
   LogMapper::commit();
@@ -394,13 +397,9 @@ TEST_P(LogLifecycleTest, DiscriminatorChangeKeepsTheRow) {
   ASSERT_EQ(LogMapper::commit(), 1);
   auto logs = AllLogs();
   ASSERT_EQ(logs.size(), 1u);
-  Asn1Value got;
-  ASSERT_TRUE(logs[0].find(discrimOid, got));
-  EXPECT_EQ(got, discrim);
-  ASSERT_TRUE(logs[0].find(maxlogszOid, got));
-  EXPECT_EQ(got, Int(500));
-  ASSERT_TRUE(logs[0].find(adminStateOid, got));
-  EXPECT_EQ(got, Enum(1));
+  EXPECT_EQ(logs[0].get(discrimOid), discrim);
+  EXPECT_EQ(logs[0].get(maxlogszOid), Int(500));
+  EXPECT_EQ(logs[0].get(adminStateOid), Enum(1));
   EXPECT_EQ(CountRows("Log", "QxLogId", static_cast<unsigned long>(m->get_qxlogid())), 1);
 }
 
@@ -417,15 +416,10 @@ TEST_P(LogLifecycleTest, UpdatesEveryKindOfAttribute) {
   LogMapper::commit();
   auto logs = AllLogs();
   ASSERT_EQ(logs.size(), 1u);
-  Asn1Value got;
-  ASSERT_TRUE(logs[0].find(avstatusOid, got));
-  EXPECT_EQ(got, IntSet({1, 3}));
-  ASSERT_TRUE(logs[0].find(weekmaskOid, got));
-  EXPECT_EQ(got, week);
-  ASSERT_TRUE(logs[0].find(capacityAlarmThresholdOid, got));
-  EXPECT_EQ(got, IntSet({70}));
-  ASSERT_TRUE(logs[0].find(starttmOid, got));
-  EXPECT_EQ(format_attribute(starttmOid, got), "\"20250101000000Z\"");
+  EXPECT_EQ(logs[0].get(avstatusOid), IntSet({1, 3}));
+  EXPECT_EQ(logs[0].get(weekmaskOid), week);
+  EXPECT_EQ(logs[0].get(capacityAlarmThresholdOid), IntSet({70}));
+  EXPECT_EQ(format_attribute(starttmOid, logs[0].get(starttmOid)), "\"20250101000000Z\"");
 }
 
 TEST_P(LogLifecycleTest, WrongSyntaxChangesNothing) {
@@ -439,10 +433,7 @@ TEST_P(LogLifecycleTest, WrongSyntaxChangesNothing) {
   // An attribute the platform knows but the log table does not keep is passed over.
   EXPECT_EQ(m->UpdateDB(AttrList({{logRecordIdOid, Int(1)}}), {}, {}), 1);
   LogMapper::commit();
-  Asn1Value got;
-  auto logs = AllLogs();
-  ASSERT_TRUE(logs[0].find(maxlogszOid, got));
-  EXPECT_EQ(got, Int(5));
+  EXPECT_EQ(AllLogs()[0].get(maxlogszOid), Int(5));
 }
 
 TEST_P(LogLifecycleTest, BadInputLeavesNothingBehind) {
@@ -483,9 +474,7 @@ TEST_P(LogLifecycleTest, DuplicateLogIsRefusedAndTheFirstStays) {
   EXPECT_FALSE(Create(Graph("7"), AttrList({}))->created());
   auto logs = AllLogs();
   ASSERT_EQ(logs.size(), 1u);
-  Asn1Value got;
-  ASSERT_TRUE(logs[0].find(maxlogszOid, got));
-  EXPECT_EQ(got, Int(1));
+  EXPECT_EQ(logs[0].get(maxlogszOid), Int(1));
 }
 
 TEST_P(LogLifecycleTest, DeleteRemovesRowsAndObjectsAlsoAfterRestart) {
@@ -542,7 +531,98 @@ TEST_P(LogLifecycleTest, OwnerOfTheAccessObject) {
   EXPECT_TRUE(ACDbObject("LOG", 1).exists());
 }
 
+// Transactions.
+TEST_P(LogLifecycleTest, AbortUndoesAChangeAndCommitKeepsIt) {
+  LogMapper* m = Create(Int(7), AttrList({{maxlogszOid, Int(1)}}));
+  ASSERT_TRUE(m->created());
+  ASSERT_EQ(m->UpdateDB(AttrList({{maxlogszOid, Int(2)}}), {}, {}), 1);
+  EXPECT_EQ(LogMapper::abort(), 1);
+  EXPECT_EQ(MaxLogSize(), 1);
+  ASSERT_EQ(m->UpdateDB(AttrList({{maxlogszOid, Int(3)}}), {}, {}), 1);
+  EXPECT_EQ(LogMapper::commit(), 1);
+  Restart();
+  EXPECT_EQ(MaxLogSize(), 3);
+}
+
+TEST_P(LogLifecycleTest, AutoCommitStoresAtOnceAndStillCreatesLogsWhole) {
+  LogMapper::qxdb_log_tx = 0;  // as QXDB_LOG_TX set in the environment
+  LogMapper* m = Create(Int(7), AttrList({{maxlogszOid, Int(1)}}));
+  ASSERT_TRUE(m->created());
+  ASSERT_EQ(m->UpdateDB(AttrList({{maxlogszOid, Int(5)}}), {}, {}), 1);
+  EXPECT_EQ(LogMapper::abort(), 1);  // nothing to undo: the change is stored
+  EXPECT_FALSE(Create(Int(8), AttrList({{adminStateOid, Enum(9)}}))->created());
+  Restart();
+  EXPECT_EQ(MaxLogSize(), 5);
+  EXPECT_EQ(CountRows("Log", "LogId", std::string("8")), 0);
+}
+
+// Processes writing into one store at the same moment, each transaction reading before
+// it writes (as the tool does, and a management process between its commits): every
+// writer waits its turn, none fails and nothing is lost.
+TEST_P(LogLifecycleTest, ConcurrentWritersWaitTheirTurn) {
+  ASSERT_TRUE(Create(Int(7), AttrList({}))->created());
+  ASSERT_EQ(LogMapper::commit(), 1);
+  Restart();  // each child opens the store for itself
+  constexpr int kChildren = 3;
+  constexpr int kRecords = 30;
+  std::vector<pid_t> children;
+  for (int c = 0; c < kChildren; ++c) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int failures = 0;
+      {
+        LogMapper m;
+        if (m.load_table(Int(7)) != 1) _exit(100);
+        for (int i = 0; i < kRecords; ++i) {
+          int id = 1000 * (c + 1) + i;
+          if (m.table_exists(Int(7)) != 1) ++failures;  // a read opens the transaction
+          auto* entry = new OarInfo;
+          if (m.WriteToDB(id, objcrtOid, objcrtOid, AttrList({{notificationIdOid, Int(i)}}),
+                          entry) != 1) {
+            delete entry;
+            ++failures;
+          }
+          if (LogMapper::commit() != 1) ++failures;
+        }
+      }
+      _exit(failures < 100 ? failures : 99);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "failed writes in one child";
+  }
+  LogMapper* m = Keep(new LogMapper());
+  ASSERT_EQ(m->load_table(Int(7)), 1);
+  int rows = 0;
+  Callback cb([](void* n, void* d) { *static_cast<int*>(n) += d != nullptr; }, &rows);
+  ASSERT_EQ(m->get_all_log_recs(cb, 0), 1);
+  EXPECT_EQ(rows, kChildren * kRecords);
+}
+
 QX_STORE_TESTS(LogLifecycleTest);
+
+TEST(OutputStatusTest, EightLinesWithEveryInformixReplaced) {
+  RWDBStatus s(RWDBStatus::serverError, "INFORMIX said INFORMIX", 42, 7, "vendor one", "vendor two",
+               true);
+  testing::internal::CaptureStdout();
+  outputStatus(s);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out,
+            "Component:        Tolk Mapper\n"
+            "Error code:       6\n"
+            "Error message     database said database\n"
+            "Is terminal:      Yes\n"
+            "Vendor error 1:   42\n"
+            "Vendor error 2:   7\n"
+            "Vendor message 1: vendor one\n"
+            "Vendor message 2: vendor two\n");
+}
+
 
 }  // namespace
 }  // namespace qx::test

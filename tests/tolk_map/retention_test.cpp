@@ -23,8 +23,6 @@
 namespace qx::test {
 namespace {
 
-using Attrs = std::vector<std::pair<Oid, Asn1Value>>;
-
 // "202403011015SSZ" with SS seconds.
 Asn1Value At(int second) {
   char text[32];
@@ -44,9 +42,8 @@ class RetentionTest : public StoreTest {
     if (alarm) a.push_back({perceivedSeverityOid, Enum(2)});
     if (alarm && !outstanding) a.push_back({clearStateOid, Enum(1)});
     if (cls == actualClassOid) a.push_back({objectClassOid, Oidv("1.3.6.1.4.1.32473.5.1")});
-    auto* entry = new OarInfo;
-    ASSERT_EQ(m->WriteToDB(id, cls, cls, AttrList(a), entry), 1);
     // A cleared alarm of an alarm table: its clearState column is written by the write.
+    ASSERT_EQ(WriteRecord(m, id, cls, AttrList(a)), 1);
   }
   // The records of the log, by reading each identifier the cache knows.
   std::set<unsigned long> Stored(LogMapper* m, unsigned long upto = 100) {

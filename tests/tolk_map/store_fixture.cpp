@@ -10,10 +10,12 @@
 #include "infra/tolk_map/testing.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
+#include "platform/db/rwdb_deleter.h"
 #include "platform/db/rwdb_manager.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_selector.h"
 #include "platform/db/rwdb_table.h"
+#include "platform/db/rwdb_updater.h"
 #include "platform/mgmt/qxdb_connect_info.h"
 
 namespace qx::test {
@@ -108,6 +110,35 @@ unsigned char CachedClearState(LogMapper* m, int id) {
   return state;
 }
 
+Callback& TakeLogs() {
+  static Callback cb([](void*, void* data) { delete static_cast<RespValue*>(data); });
+  return cb;
+}
+
+int WriteRecord(LogMapper* m, int id, const Oid& cls, const Asn1Value& list, unsigned long moi) {
+  auto* entry = new OarInfo;
+  entry->set_moiid(moi);
+  int rc = m->WriteToDB(id, cls, cls, list, entry);
+  if (rc != 1) delete entry;
+  return rc;
+}
+
+Attrs ReadRecord(LogMapper* m, int id, int* rc) {
+  RespValue r;
+  int result = m->ReadfromDB(id, r);
+  if (rc != nullptr) *rc = result;
+  Attrs out;
+  for (const auto& e : r) out.emplace_back(e->id(), e->value().copy());
+  return out;
+}
+
+Asn1Value ValueOf(const Attrs& attrs, const Oid& id) {
+  for (const auto& [a, v] : attrs) {
+    if (a == id) return v;
+  }
+  return Asn1Value();
+}
+
 namespace {
 
 RWDBDatabase open_url(const std::string& url) {
@@ -182,6 +213,12 @@ LogMapper* StoreTest::NewLog(long id, const std::vector<std::pair<Oid, Asn1Value
   return m;
 }
 
+LogMapper* StoreTest::StartUp(long id) {
+  EXPECT_EQ(LogMapper::init_log_handles(TakeLogs(), no_op_cb), 1) << LogMapper::last_failure();
+  LogMapper* m = LogMapper::find_log_handle(Int(id));
+  return m == nullptr ? nullptr : Keep(m);
+}
+
 LogMapper* StoreTest::Load(long id) {
   LogMapper* m = Keep(new LogMapper());
   EXPECT_EQ(m->load_table(Int(id)), 1) << LogMapper::last_failure();
@@ -232,6 +269,22 @@ std::string StoreTest::RowColumn(const std::string& table, unsigned long id, con
   return text.str();
 }
 
+bool StoreTest::SetColumn(const std::string& table, unsigned long id, const char* column,
+                          const RWDBExpr& value) {
+  RWDBTable t = LogMapper::aDB_().table(table);
+  RWDBUpdater up = t.updater();
+  up.set(column, value);
+  up.where(t["logRecordId"] == RWDBExpr(id));
+  return up.execute(LogMapper::aConnection()).isValid();
+}
+
+bool StoreTest::DeleteRow(const std::string& table, unsigned long id) {
+  RWDBTable t = LogMapper::aDB_().table(table);
+  RWDBDeleter del = t.deleter();
+  del.where(t["logRecordId"] == RWDBExpr(id));
+  return del.execute(LogMapper::aConnection()).isValid();
+}
+
 bool StoreTest::Exists(const std::string& name) {
   return LogMapper::aDB_().table(name).exists(LogMapper::aConnection());
 }
@@ -244,6 +297,12 @@ bool StoreTest::Log::find(const Oid& attr, Asn1Value& v) const {
     }
   }
   return false;
+}
+
+Asn1Value StoreTest::Log::get(const Oid& attr) const {
+  Asn1Value v;
+  find(attr, v);
+  return v;
 }
 
 std::vector<StoreTest::Log> StoreTest::AllLogs() {

@@ -13,11 +13,14 @@
 #include <vector>
 
 #include "platform/db/fault_driver.h"
+#include "platform/db/rwdb_expr.h"
 #include "platform/value/asn1_value.h"
 #include "platform/value/oid.h"
 #include "tolk.h"
 
 namespace qx::test {
+
+using Attrs = std::vector<std::pair<Oid, Asn1Value>>;
 
 // Value builders.
 Asn1Value Int(long v);
@@ -41,6 +44,15 @@ Asn1Value Dn(const std::string& cn);
 std::map<unsigned long, std::string> LookupRows(RWDBReader& r, size_t* columns = nullptr);
 // The cached clear state of a record of `m` (a failure of the test when not cached).
 unsigned char CachedClearState(LogMapper* m, int id);
+// A start-up log callback that takes the logs' attributes and drops them.
+Callback& TakeLogs();
+// Writes record `id` of class `cls` (its cache entry naming managed object `moi`):
+// WriteToDB's result.
+int WriteRecord(LogMapper* m, int id, const Oid& cls, const Asn1Value& list, unsigned long moi = 0);
+// The record as ReadfromDB hands it, in order; `rc` (when given) gets its result.
+Attrs ReadRecord(LogMapper* m, int id, int* rc = nullptr);
+// The value of the first attribute `id` of `attrs` (empty when there is none).
+Asn1Value ValueOf(const Attrs& attrs, const Oid& id);
 
 class StoreTest : public ::testing::TestWithParam<std::string> {
  protected:
@@ -57,6 +69,9 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
   LogMapper* NewLog(long id = 7, const std::vector<std::pair<Oid, Asn1Value>>& attrs = {});
   // Log `id` loaded from the store as start-up loads it, its alarms entered in its cache.
   LogMapper* Load(long id = 7);
+  // Start-up as a new process runs it (after Restart): every stored log rebuilt; log
+  // `id`'s mapper, kept, or null.
+  LogMapper* StartUp(long id = 7);
   // Restarts with the store opened through a fault-injecting driver, which follows the
   // plan returned until the end of the test.
   std::shared_ptr<qx::db::FaultPlan> InjectFaults();
@@ -68,6 +83,11 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
   // table: its text (with `octets`, its bytes), "NULL", or "no row".
   std::string RowColumn(const std::string& table, unsigned long id, const char* column,
                         bool octets = false);
+  // Sets a column of the row of a table whose logRecordId is `id` (DeleteRow: deletes the
+  // row) past the mapper, as a hand edit or damage would; whether that worked.
+  bool SetColumn(const std::string& table, unsigned long id, const char* column,
+                 const RWDBExpr& value);
+  bool DeleteRow(const std::string& table, unsigned long id);
   // Whether a table or view exists.
   bool Exists(const std::string& name);
 
@@ -76,6 +96,7 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
     Asn1Value id;
     std::vector<std::pair<Oid, Asn1Value>> attrs;
     bool find(const Oid& attr, Asn1Value& v) const;
+    Asn1Value get(const Oid& attr) const;  // empty when absent
   };
   std::vector<Log> AllLogs();
 

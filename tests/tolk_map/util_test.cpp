@@ -235,14 +235,6 @@ TEST(RespValueTest, ValuesOldValuesAndCount) {
   EXPECT_EQ(r.size(), 1u);
 }
 
-TEST(RespValueTest, KeepsCreationOrder) {
-  RespValue r;
-  for (const char* id : {"1.2.9", "1.2.1", "1.2.5"}) r.create_entry(Oid(id), Int(0), Asn1Value());
-  std::vector<std::string> order;
-  for (const auto& e : r) order.push_back(e->id().format());
-  EXPECT_EQ(order, (std::vector<std::string>{"1.2.9", "1.2.1", "1.2.5"}));
-}
-
 // Small values are searched element by element, large ones through an index; both must
 // find the newest element of a repeated id and forget every element of a removed one,
 // whether the elements live in a reserved block, on their own, or some in each.
