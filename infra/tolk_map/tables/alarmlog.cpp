@@ -282,25 +282,40 @@ struct Taken {
 // Sets every attribute of `list` into its field of an image (`locate` gives the field of
 // an attribute number, null when the image has none), checking the whole list before
 // anything runs. False, with the reason raised, for a malformed list, an attribute the
-// operation does not take, or a value its field cannot hold.
+// operation does not take, or a value its field cannot hold. The list is read in place:
+// identifiers are compared as octets with the operation's own, and one is decoded only
+// to name it in a refusal.
 template <class Locate>
 bool fill_image(const Asn1Value& list, const char* operation, std::span<const Setter> setters,
                 Locate locate, std::vector<Taken>& taken) {
-  std::vector<qx::Attribute> attrs;
-  if (!qx::take_list(list, attrs)) return false;
-  for (qx::Attribute& a : attrs) {
-    auto s = std::find_if(setters.begin(), setters.end(),
-                          [&](const Setter& x) { return *x.attr == a.id; });
+  if (!list || !list.constructed()) {
+    ResourceLimX::raise("attribute list is not a SET or SEQUENCE");
+    return false;
+  }
+  const auto items = list.components();
+  for (auto it = items.begin(); it != items.end(); ++it) {
+    qx::PairParts parts;
+    if (!qx::read_pair(it.encoding(), parts)) {
+      ResourceLimX::raise("attribute list component is not an attribute");
+      return false;
+    }
+    auto s = std::find_if(setters.begin(), setters.end(), [&](const Setter& x) {
+      return x.attr->contents().view() == parts.id;
+    });
     void* field = s == setters.end() ? nullptr : locate(s->field);
     if (field == nullptr) {
-      InvalidX::raise("%s is not an attribute of %s", name_of(a.id).c_str(), operation);
+      Oid id;
+      if (!qx::pair_identifier(parts, id)) return false;
+      InvalidX::raise("%s is not an attribute of %s", name_of(id).c_str(), operation);
       return false;
     }
-    if (!s->set(field, a.id, a.value)) {
-      InvalidX::raise("%s: not a value its column takes", name_of(a.id).c_str());
+    Oid id = *s->attr;
+    Asn1Value value = list.element_at(parts.value);
+    if (!s->set(field, id, value)) {
+      InvalidX::raise("%s: not a value its column takes", name_of(id).c_str());
       return false;
     }
-    taken.push_back({a.id, a.value, s->field});
+    taken.push_back({std::move(id), std::move(value), s->field});
   }
   return true;
 }
