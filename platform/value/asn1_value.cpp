@@ -110,9 +110,9 @@ void Asn1Value::set_primitive(Asn1Tag t, const void* contents, size_t n) {
   cursor_ = 0;
 }
 
-void Asn1Value::make_private(size_t head) {
+void Asn1Value::make_private(size_t head, size_t spare) {
   auto buf = std::make_shared<Buffer>();
-  buf->reserve(head + len_ + 64);
+  buf->reserve(head + len_ + spare);
   buf->assign(head, '\0');
   buf->append(buf_->data() + off_, len_);
   buf_ = std::move(buf);
@@ -228,7 +228,7 @@ bool Asn1Value::add_component(const Asn1Value& c) {
   size_t hs = qx::ber::header_size(tag_, new_content);
   bool in_place =
       !shared && buf_.use_count() == 1 && off_ + len_ == buf_->size() && content_offset() >= hs;
-  if (!in_place) make_private(qx::ber::kMaxHeader);
+  if (!in_place) make_private(qx::ber::kMaxHeader, kGrowthRoom);
   size_t cstart = content_offset();
   buf_->append(src, n);
   uint8_t head[qx::ber::kMaxHeader];
@@ -501,7 +501,12 @@ bool Asn1Value::retag(Asn1Tag t) {
 
 Asn1Value Asn1Value::copy() const {
   Asn1Value v(*this);
-  if (buf_) v.make_private(constructed_ ? qx::ber::kMaxHeader : 0);
+  // A constructed copy may grow by add_component; a primitive one only by its own
+  // builders, which take a buffer of their own: it gets no room to spare, so that a
+  // short one fits in its buffer object without a further allocation.
+  if (buf_) {
+    v.make_private(constructed_ ? qx::ber::kMaxHeader : 0, constructed_ ? kGrowthRoom : 0);
+  }
   v.cursor_ = 0;
   return v;
 }

@@ -150,8 +150,10 @@ class Asn1Value {
   void set_primitive(Asn1Tag t, const void* contents, size_t n);
   void set_trusted(std::shared_ptr<Buffer> buf, size_t off);
   // Makes the buffer private, holding only this element at its end with at
-  // least head spare octets before it.
-  void make_private(size_t head);
+  // least head spare octets before it and room for `spare` more after it.
+  void make_private(size_t head, size_t spare);
+  // The room a buffer about to grow gets after its element.
+  static constexpr size_t kGrowthRoom = 64;
   size_t content_offset() const { return off_ + hdr_; }
 
   std::shared_ptr<Buffer> buf_;  // null when empty
