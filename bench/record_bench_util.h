@@ -489,81 +489,103 @@ inline void pg_read_rows(PGconn* c, const std::string& table, PgRows& out, int f
   PQclear(r);
 }
 
-// Inserts the records of `rows` into fresh tables of the same columns and indexes
-// ("raw_bench", then "raw_bench_1", ...), 1,000 records per transaction, with statements
-// prepared once; records per second. Counted as `count_label`.
-inline double pg_raw_write(PGconn* c, std::span<const RawTable> tables,
-                           std::span<const PgRows* const> rows,
-                           const std::string& count_label = "raw write pg") {
-  std::vector<std::string> names;
-  for (size_t t = 0; t < tables.size(); ++t) {
-    std::string name = t == 0 ? "raw_bench" : "raw_bench_" + std::to_string(t);
-    names.push_back(name);
-    const PgRows& pr = *rows[t];
-    pg_exec(c, "DROP TABLE IF EXISTS " + name);
-    std::string ddl = "CREATE TABLE " + name + " (";
-    std::string ins = "INSERT INTO " + name + " (";
-    std::string qs;
-    for (size_t i = 0; i < pr.columns.size(); ++i) {
-      ddl += std::string(i ? ", " : "") + "\"" + pr.columns[i] + "\" " + pr.types[i] +
-             (tables[t].columns[i].nullable ? "" : " NOT NULL");
-      ins += std::string(i ? ", " : "") + "\"" + pr.columns[i] + "\"";
-      qs += (i ? ", $" : "$") + std::to_string(i + 1);
+// Fresh tables of the same columns and indexes as the library's ("raw_bench", then
+// "raw_bench_1", ...) with their INSERTs prepared, kept while the writer lives, so that
+// batches written one after another fill them as the library fills its own.
+class PgRawWriter {
+ public:
+  // `rows` give each table's column names and types.
+  PgRawWriter(PGconn* c, std::span<const RawTable> tables, std::span<const PgRows* const> rows)
+      : c_(c) {
+    for (size_t t = 0; t < tables.size(); ++t) {
+      std::string name = t == 0 ? "raw_bench" : "raw_bench_" + std::to_string(t);
+      names_.push_back(name);
+      const PgRows& pr = *rows[t];
+      pg_exec(c, "DROP TABLE IF EXISTS " + name);
+      std::string ddl = "CREATE TABLE " + name + " (";
+      std::string ins = "INSERT INTO " + name + " (";
+      std::string qs;
+      for (size_t i = 0; i < pr.columns.size(); ++i) {
+        ddl += std::string(i ? ", " : "") + "\"" + pr.columns[i] + "\" " + pr.types[i] +
+               (tables[t].columns[i].nullable ? "" : " NOT NULL");
+        ins += std::string(i ? ", " : "") + "\"" + pr.columns[i] + "\"";
+        qs += (i ? ", $" : "$") + std::to_string(i + 1);
+      }
+      pg_exec(c, ddl + ")");
+      for (const qx::IndexDef& ix : tables[t].indexes) {
+        pg_exec(c, "CREATE INDEX " + name + "_" + ix.suffix + " ON " + name + " (\"" +
+                       lower(ix.column) + "\")");
+      }
+      PGresult* p = PQprepare(c, (name + "_ins").c_str(), (ins + ") VALUES (" + qs + ")").c_str(),
+                              0, nullptr);
+      PQclear(p);
+      // The parameter arrays, made before any clock starts.
+      size_t n = pr.columns.size();
+      params_.push_back({name + "_ins", std::vector<const char*>(n), std::vector<int>(n),
+                         std::vector<int>(n, 1)});
     }
-    pg_exec(c, ddl + ")");
-    for (const qx::IndexDef& ix : tables[t].indexes) {
-      pg_exec(c, "CREATE INDEX " + name + "_" + ix.suffix + " ON " + name + " (\"" +
-                     lower(ix.column) + "\")");
-    }
-    PGresult* p =
-        PQprepare(c, (name + "_ins").c_str(), (ins + ") VALUES (" + qs + ")").c_str(), 0, nullptr);
-    PQclear(p);
   }
-  // The parameter arrays of each table, made before the clock starts.
+  ~PgRawWriter() {
+    for (const std::string& name : names_) {
+      pg_exec(c_, "DEALLOCATE " + name + "_ins");
+      pg_exec(c_, "DROP TABLE " + name);
+    }
+  }
+  PgRawWriter(const PgRawWriter&) = delete;
+  PgRawWriter& operator=(const PgRawWriter&) = delete;
+
+  // Inserts `rows` (one set per table), 1,000 records per transaction; the seconds it
+  // took. Counted as `count_label`.
+  double write(std::span<const PgRows* const> rows, const std::string& count_label) {
+    size_t records = rows[0]->values.size();
+    count_begin();
+    auto t0 = Clock::now();
+    pg_exec(c_, "BEGIN");
+    for (size_t r = 0; r < records; ++r) {
+      for (size_t t = 0; t < params_.size(); ++t) {
+        const PgRows& pr = *rows[t];
+        Params& p = params_[t];
+        for (size_t i = 0; i < p.vals.size(); ++i) {
+          p.vals[i] = pr.nulls[r][i] ? nullptr : pr.values[r][i].data();
+          p.lens[i] = static_cast<int>(pr.values[r][i].size());
+        }
+        PGresult* res = PQexecPrepared(c_, p.statement.c_str(), static_cast<int>(p.vals.size()),
+                                       p.vals.data(), p.lens.data(), p.fmts.data(), 0);
+        if (PQresultStatus(res) != PGRES_COMMAND_OK) {
+          std::fprintf(stderr, "raw insert: %s\n", PQerrorMessage(c_));
+          std::exit(1);
+        }
+        PQclear(res);
+      }
+      if ((r + 1) % 1000 == 0) {
+        pg_exec(c_, "COMMIT");
+        pg_exec(c_, "BEGIN");
+      }
+    }
+    pg_exec(c_, "COMMIT");
+    double seconds = seconds_since(t0);
+    count_end(count_label, static_cast<long>(records));
+    return seconds;
+  }
+
+ private:
   struct Params {
     std::string statement;
     std::vector<const char*> vals;
     std::vector<int> lens, fmts;
   };
-  std::vector<Params> params;
-  for (size_t t = 0; t < tables.size(); ++t) {
-    size_t n = rows[t]->columns.size();
-    params.push_back({names[t] + "_ins", std::vector<const char*>(n), std::vector<int>(n),
-                      std::vector<int>(n, 1)});
-  }
-  size_t records = rows[0]->values.size();
-  count_begin();
-  auto t0 = Clock::now();
-  pg_exec(c, "BEGIN");
-  for (size_t r = 0; r < records; ++r) {
-    for (size_t t = 0; t < tables.size(); ++t) {
-      const PgRows& pr = *rows[t];
-      Params& p = params[t];
-      for (size_t i = 0; i < p.vals.size(); ++i) {
-        p.vals[i] = pr.nulls[r][i] ? nullptr : pr.values[r][i].data();
-        p.lens[i] = static_cast<int>(pr.values[r][i].size());
-      }
-      PGresult* res = PQexecPrepared(c, p.statement.c_str(), static_cast<int>(p.vals.size()),
-                                     p.vals.data(), p.lens.data(), p.fmts.data(), 0);
-      if (PQresultStatus(res) != PGRES_COMMAND_OK) {
-        std::fprintf(stderr, "raw insert: %s\n", PQerrorMessage(c));
-        std::exit(1);
-      }
-      PQclear(res);
-    }
-    if ((r + 1) % 1000 == 0) {
-      pg_exec(c, "COMMIT");
-      pg_exec(c, "BEGIN");
-    }
-  }
-  pg_exec(c, "COMMIT");
-  double rate = static_cast<double>(records) / seconds_since(t0);
-  count_end(count_label, static_cast<long>(records));
-  for (const std::string& name : names) {
-    pg_exec(c, "DEALLOCATE " + name + "_ins");
-    pg_exec(c, "DROP TABLE " + name);
-  }
-  return rate;
+  PGconn* c_;
+  std::vector<std::string> names_;
+  std::vector<Params> params_;
+};
+
+// Inserts the records of `rows` into fresh tables (PgRawWriter); records per second.
+// Counted as `count_label`.
+inline double pg_raw_write(PGconn* c, std::span<const RawTable> tables,
+                           std::span<const PgRows* const> rows,
+                           const std::string& count_label = "raw write pg") {
+  PgRawWriter writer(c, tables, rows);
+  return static_cast<double>(rows[0]->values.size()) / writer.write(rows, count_label);
 }
 
 // The same for the records of one event class: its table alone.
