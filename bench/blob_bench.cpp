@@ -5,18 +5,16 @@
 //                             skew, 1,000 records per commit) against plain sqlite3 calls inserting
 //                             the very same rows (the blob row and its alarm index row) into tables
 //                             of the same columns and indexes, with the store's settings;
-//   write_blob_vs_raw_pg      the same on PostgreSQL against plain libpq calls, the two
-//                             sides writing batches of 1,000 in turn into tables that
-//                             grow alike, when QXDB_BENCH_PG_URL or QXDB_TEST_PG_URL
-//                             names a server;
+//   write_blob_vs_raw_pg      the same on PostgreSQL against plain libpq calls, when
+//                             QXDB_BENCH_PG_URL or QXDB_TEST_PG_URL names a server;
 //   blob_select_100k_vs_1k    the time of one alarm selection (getOarInfo with criteria,
 //                             every row read) of one managed object with ten alarms in a
 //                             log of 100,000 blob records divided by the same in a log of
 //                             1,000; every managed object has ten alarms, so that only the
 //                             log grows; blob_select_100k_vs_1k_pg the same on PostgreSQL.
-// On SQLite each side's best round counts, so that a burst of load on the shared machine
-// does not decide a ratio. Also printed there, for information, the blob row alone against
-// raw inserts of the blob row alone (what the alarm index costs).
+// The two sides write batches of 1,000 in turn into tables that grow alike (write_figure).
+// Also printed, for information, the blob row alone against raw inserts of the blob row
+// alone (what the alarm index costs).
 //
 //   blob_bench [--quick]   (--quick: fewer records per round; the same figures)
 #include <unistd.h>
@@ -74,66 +72,46 @@ std::span<const RawTable> blob_tables() {
   return kTables;
 }
 
-// The write figure on one store: the library's rounds against raw writes of the very
-// rows each round wrote (read back with `read`, written by `raw`).
-template <class RowsT, class Read, class Raw>
+// The write figure on one store: `records` records in batches of 1,000, the library's and
+// raw writes of the very rows it wrote (read back with `read`) in turn, the raw side into
+// tables that it keeps (writers made by `make`), as the library keeps its log. Both sides
+// fill tables of the same size, and a burst of load on the machine or of a server's own
+// work falls on both; the rates are over all batches.
+template <class RowsT, class Writer, class Read, class Make>
 void write_figure(const std::string& store, const std::string& log_name, int records, Read read,
-                  Raw raw, std::vector<std::string>& out) {
-  LogMapper* log = new_log(log_name);
-  double lib = 0, both = 0, blob_only = 0;
-  int next = 1;
-  for (int round = 0; round < kRounds; ++round) {
-    lib = std::max(lib, library_write(log, next, records));
-    RowsT blobs, index;
-    read(blob_table(log), blobs, next);
-    read(index_table(log), index, next);
-    next += records;
-    const RowsT* const two[] = {&blobs, &index};
-    both = std::max(both, raw(blob_tables(), std::span<const RowsT* const>(two)));
-    const RowsT* const one[] = {&blobs};
-    blob_only =
-        std::max(blob_only, raw(blob_tables().first(1), std::span<const RowsT* const>(one)));
-  }
-  std::printf("write blob  library %9.0f rec/s   raw %-7s %9.0f rec/s (blob row alone %9.0f)\n",
-              lib, store == "sqlite" ? "sqlite3" : "libpq", both, blob_only);
-  char line[128];
-  std::snprintf(line, sizeof line, "write_blob_vs_raw_%s: %.2f", store.c_str(), lib / both);
-  out.push_back(line);
-  std::printf("write_blob_vs_raw_blob_row_%s (information): %.2f\n", store.c_str(),
-              lib / blob_only);
-  log->deleteDB(static_cast<char>(0));
-  LogMapper::commit();
-  delete log;
-}
-
-// The same on PostgreSQL, whose pace swings with the server's own work: the two sides
-// write batches of 1,000 records in turn, the raw side into tables that it keeps, and the
-// rates are over all batches (as in record_write_bench).
-void write_figure_pg(PGconn* raw, const std::string& log_name, int records,
-                     std::vector<std::string>& out) {
+                  Make make, std::vector<std::string>& out) {
   LogMapper* log = new_log(log_name);
   constexpr int kBatch = 1000;
-  double lib_seconds = 0, raw_seconds = 0;
-  std::unique_ptr<PgRawWriter> writer;
+  double lib = 0, both = 0, blob_only = 0;
+  std::unique_ptr<Writer> both_writer, blob_writer;
   int next = 1;
   const int batches = kRounds * records / kBatch;
   for (int b = 0; b < batches; ++b) {
-    lib_seconds += kBatch / library_write(log, next, kBatch);
-    PgRows blobs, index;
-    pg_read_rows(raw, blob_table(log), blobs, next);
-    pg_read_rows(raw, index_table(log), index, next);
+    lib += kBatch / library_write(log, next, kBatch);
+    RowsT blobs, index;
+    read(blob_table(log), blobs, next);
+    read(index_table(log), index, next);
     next += kBatch;
-    const PgRows* const two[] = {&blobs, &index};
-    if (!writer) writer = std::make_unique<PgRawWriter>(raw, blob_tables(), two);
-    raw_seconds += writer->write(two, "raw write pg");
+    const RowsT* const two[] = {&blobs, &index};
+    const RowsT* const one[] = {&blobs};
+    if (!both_writer) {
+      both_writer = make(blob_tables(), std::span<const RowsT* const>(two), "raw");
+      blob_writer = make(blob_tables().first(1), std::span<const RowsT* const>(one), "raw_alone");
+    }
+    both += both_writer->write(two, "raw write");
+    blob_only += blob_writer->write(one, "raw write");
   }
   const double written = static_cast<double>(batches) * kBatch;
-  std::printf("write blob  library %9.0f rec/s   raw libpq   %9.0f rec/s\n",
-              written / lib_seconds, written / raw_seconds);
+  std::printf("write blob  library %9.0f rec/s   raw %-7s %9.0f rec/s (blob row alone %9.0f)\n",
+              written / lib, store == "sqlite" ? "sqlite3" : "libpq", written / both,
+              written / blob_only);
   char line[128];
-  std::snprintf(line, sizeof line, "write_blob_vs_raw_pg: %.2f", raw_seconds / lib_seconds);
+  std::snprintf(line, sizeof line, "write_blob_vs_raw_%s: %.2f", store.c_str(), both / lib);
   out.push_back(line);
-  writer.reset();
+  std::printf("write_blob_vs_raw_blob_row_%s (information): %.2f\n", store.c_str(),
+              blob_only / lib);
+  both_writer.reset();
+  blob_writer.reset();
   log->deleteDB(static_cast<char>(0));
   LogMapper::commit();
   delete log;
@@ -193,10 +171,15 @@ int main(int argc, char** argv) {
   std::vector<std::string> headlines;
 
   sqlite3* reader = open_raw(dir + "/store.db");
-  write_figure<Rows>(
+  sqlite3* raw_store = open_raw(dir + "/raw.db");
+  write_figure<Rows, SqliteRawWriter>(
       "sqlite", "writes", quick ? 5000 : 20000,
       [&](const std::string& t, Rows& rows, int first) { read_rows(reader, t, rows, first); },
-      [&](auto tables, auto rows) { return raw_write(dir + "/raw.db", tables, rows); }, headlines);
+      [&](auto tables, auto rows, const char* name) {
+        return std::make_unique<SqliteRawWriter>(raw_store, tables, rows, name);
+      },
+      headlines);
+  sqlite3_close(raw_store);
   sqlite3_close(reader);
   selection(1000, 100000, "", headlines);
 
@@ -205,7 +188,13 @@ int main(int argc, char** argv) {
     setenv("QXDB_URL", url, 1);
     PGconn* raw = pg_connect(url);
     pg_exec(raw, "SET client_min_messages = warning");
-    write_figure_pg(raw, "writes_" + std::to_string(getpid()), quick ? 2000 : 10000, headlines);
+    write_figure<PgRows, PgRawWriter>(
+        "pg", "writes_" + std::to_string(getpid()), quick ? 2000 : 10000,
+        [&](const std::string& t, PgRows& rows, int first) { pg_read_rows(raw, t, rows, first); },
+        [&](auto tables, auto rows, const char* name) {
+          return std::make_unique<PgRawWriter>(raw, tables, rows, std::string(name) + "_bench");
+        },
+        headlines);
     PQfinish(raw);
     selection(1000, 100000, "_pg", headlines);
   }

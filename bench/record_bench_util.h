@@ -317,68 +317,97 @@ inline std::string lower(std::string s) {
   return s;
 }
 
-// Writes the records of `rows` into fresh tables of the same columns and indexes ("raw",
-// then "raw_1", ... for the tables a library record also writes: record i is row i of
-// each), 1,000 records per commit; returns records per second. The writes are counted as
-// `count_label` (see instruction_count.h).
+// Tables of the same columns and indexes as the library's (`prefix`, then `prefix`_1, ...
+// for the tables a library record also writes: record i is row i of each) in the raw
+// store `db`, with their INSERTs prepared, kept while the writer lives, so that batches
+// written one after another fill them as the library fills its own.
+class SqliteRawWriter {
+ public:
+  SqliteRawWriter(sqlite3* db, std::span<const RawTable> tables, std::span<const Rows* const> rows,
+                  const std::string& prefix = "raw")
+      : db_(db) {
+    for (size_t t = 0; t < tables.size(); ++t) {
+      std::string name = t == 0 ? prefix : prefix + "_" + std::to_string(t);
+      names_.push_back(name);
+      std::string ddl = "CREATE TABLE " + name + " (";
+      std::string ins = "INSERT INTO " + name + " (";
+      std::string qs;
+      for (size_t i = 0; i < tables[t].columns.size(); ++i) {
+        const qx::ColumnDef& c = tables[t].columns[i];
+        std::string type = c.type == RWDBValue::String     ? "TEXT"
+                           : c.type == RWDBValue::Blob     ? "BLOB"
+                           : c.type == RWDBValue::DateTime ? "TEXT"
+                                                           : "INTEGER";
+        ddl += std::string(i ? ", " : "") + "\"" + rows[t]->columns[i] + "\" " + type +
+               (c.nullable ? "" : " NOT NULL");
+        ins += std::string(i ? ", " : "") + "\"" + rows[t]->columns[i] + "\"";
+        qs += i ? ", ?" : "?";
+      }
+      exec("DROP TABLE IF EXISTS " + name);
+      exec(ddl + ")");
+      for (const qx::IndexDef& ix : tables[t].indexes) {
+        exec("CREATE INDEX " + name + "_" + ix.suffix + " ON " + name + " (\"" + lower(ix.column) +
+             "\")");
+      }
+      sqlite3_stmt* st = nullptr;
+      check(sqlite3_prepare_v2(db, (ins + ") VALUES (" + qs + ")").c_str(), -1, &st, nullptr), db,
+            "prepare");
+      inserts_.push_back(st);
+    }
+  }
+  ~SqliteRawWriter() {
+    for (sqlite3_stmt* st : inserts_) sqlite3_finalize(st);
+  }
+  SqliteRawWriter(const SqliteRawWriter&) = delete;
+  SqliteRawWriter& operator=(const SqliteRawWriter&) = delete;
+
+  // Inserts `rows` (one set per table), 1,000 records per commit; the seconds it took.
+  // Counted as `count_label` (see instruction_count.h).
+  double write(std::span<const Rows* const> rows, const std::string& count_label) {
+    size_t records = rows[0]->rows.size();
+    count_begin();
+    auto t0 = Clock::now();
+    exec("BEGIN");
+    for (size_t r = 0; r < records; ++r) {
+      for (size_t t = 0; t < inserts_.size(); ++t) {
+        const auto& row = rows[t]->rows[r];
+        for (size_t i = 0; i < row.size(); ++i)
+          sqlite3_bind_value(inserts_[t], static_cast<int>(i + 1), row[i]);
+        check(sqlite3_step(inserts_[t]), db_, "insert");
+        sqlite3_reset(inserts_[t]);
+      }
+      if ((r + 1) % 1000 == 0) exec("COMMIT; BEGIN");
+    }
+    exec("COMMIT");
+    double seconds = seconds_since(t0);
+    count_end(count_label, static_cast<long>(records));
+    return seconds;
+  }
+
+ private:
+  void exec(const std::string& sql) {
+    check(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr), db_, "raw statement");
+  }
+
+  sqlite3* db_;
+  std::vector<std::string> names_;
+  std::vector<sqlite3_stmt*> inserts_;
+};
+
+// Writes the records of `rows` into fresh tables in a fresh store at `path`
+// (SqliteRawWriter); returns records per second. Counted as `count_label`.
 inline double raw_write(const std::string& path, std::span<const RawTable> tables,
                         std::span<const Rows* const> rows,
                         const std::string& count_label = "raw write") {
   std::filesystem::remove(path);
   sqlite3* db = open_raw(path);
-  std::vector<sqlite3_stmt*> inserts;
-  for (size_t t = 0; t < tables.size(); ++t) {
-    std::string name = t == 0 ? "raw" : "raw_" + std::to_string(t);
-    std::string ddl = "CREATE TABLE " + name + " (";
-    std::string ins = "INSERT INTO " + name + " (";
-    std::string qs;
-    for (size_t i = 0; i < tables[t].columns.size(); ++i) {
-      const qx::ColumnDef& c = tables[t].columns[i];
-      std::string type = c.type == RWDBValue::String     ? "TEXT"
-                         : c.type == RWDBValue::Blob     ? "BLOB"
-                         : c.type == RWDBValue::DateTime ? "TEXT"
-                                                         : "INTEGER";
-      ddl += std::string(i ? ", " : "") + "\"" + rows[t]->columns[i] + "\" " + type +
-             (c.nullable ? "" : " NOT NULL");
-      ins += std::string(i ? ", " : "") + "\"" + rows[t]->columns[i] + "\"";
-      qs += i ? ", ?" : "?";
-    }
-    check(sqlite3_exec(db, (ddl + ")").c_str(), nullptr, nullptr, nullptr), db, "create");
-    for (const qx::IndexDef& ix : tables[t].indexes) {
-      check(sqlite3_exec(db,
-                         ("CREATE INDEX " + name + "_" + ix.suffix + " ON " + name + " (\"" +
-                          lower(ix.column) + "\")")
-                             .c_str(),
-                         nullptr, nullptr, nullptr),
-            db, "index");
-    }
-    sqlite3_stmt* st = nullptr;
-    check(sqlite3_prepare_v2(db, (ins + ") VALUES (" + qs + ")").c_str(), -1, &st, nullptr), db,
-          "prepare");
-    inserts.push_back(st);
+  double seconds;
+  {
+    SqliteRawWriter writer(db, tables, rows);
+    seconds = writer.write(rows, count_label);
   }
-  size_t records = rows[0]->rows.size();
-  count_begin();
-  auto t0 = Clock::now();
-  check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-  for (size_t r = 0; r < records; ++r) {
-    for (size_t t = 0; t < inserts.size(); ++t) {
-      const auto& row = rows[t]->rows[r];
-      for (size_t i = 0; i < row.size(); ++i)
-        sqlite3_bind_value(inserts[t], static_cast<int>(i + 1), row[i]);
-      check(sqlite3_step(inserts[t]), db, "insert");
-      sqlite3_reset(inserts[t]);
-    }
-    if ((r + 1) % 1000 == 0) {
-      check(sqlite3_exec(db, "COMMIT; BEGIN", nullptr, nullptr, nullptr), db, "commit");
-    }
-  }
-  check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-  double rate = static_cast<double>(records) / seconds_since(t0);
-  count_end(count_label, static_cast<long>(records));
-  for (sqlite3_stmt* st : inserts) sqlite3_finalize(st);
   sqlite3_close(db);
-  return rate;
+  return static_cast<double>(rows[0]->rows.size()) / seconds;
 }
 
 // The same for the records of one event class: its table alone.
@@ -489,16 +518,17 @@ inline void pg_read_rows(PGconn* c, const std::string& table, PgRows& out, int f
   PQclear(r);
 }
 
-// Fresh tables of the same columns and indexes as the library's ("raw_bench", then
-// "raw_bench_1", ...) with their INSERTs prepared, kept while the writer lives, so that
+// Fresh tables of the same columns and indexes as the library's (`prefix`, then
+// `prefix`_1, ...) with their INSERTs prepared, kept while the writer lives, so that
 // batches written one after another fill them as the library fills its own.
 class PgRawWriter {
  public:
   // `rows` give each table's column names and types.
-  PgRawWriter(PGconn* c, std::span<const RawTable> tables, std::span<const PgRows* const> rows)
+  PgRawWriter(PGconn* c, std::span<const RawTable> tables, std::span<const PgRows* const> rows,
+              const std::string& prefix = "raw_bench")
       : c_(c) {
     for (size_t t = 0; t < tables.size(); ++t) {
-      std::string name = t == 0 ? "raw_bench" : "raw_bench_" + std::to_string(t);
+      std::string name = t == 0 ? prefix : prefix + "_" + std::to_string(t);
       names_.push_back(name);
       const PgRows& pr = *rows[t];
       pg_exec(c, "DROP TABLE IF EXISTS " + name);

@@ -6,7 +6,8 @@
 //                                10,000 with a realistic skew, 1,000 records per commit)
 //                                against plain sqlite3 calls inserting the very same rows
 //                                into a table of the same columns and indexes, with the
-//                                store's settings;
+//                                store's settings, the two sides writing batches of 1,000
+//                                in turn into tables that grow alike;
 //   read_all_vs_raw_sqlite       get_all_log_recs over 100,000 records against a raw
 //                                scan of the same table reading every column;
 //   write_<class>_vs_raw_pg      the same on PostgreSQL against plain libpq calls
@@ -244,6 +245,39 @@ void report_counts(bool quick, std::vector<std::string>& headlines) {
 
 }  // namespace
 
+// The write figure of one class ("write_<class>_vs_raw_<store>: RATIO"): `records`
+// records in batches of 1,000, library and raw in turn, the raw side (a writer made by
+// `make` on the first batch's rows, read back with `read`) into tables that it keeps, as
+// the library keeps its log. Both sides fill tables of the same size, and a burst of load
+// on the machine or of the server's own work falls on both; the rates are over all
+// batches.
+template <class RowsT, class Writer, class Read, class Make>
+std::string write_figure(LogMapper* log, const ClassCase& c, int records, int& next_id,
+                         const char* raw_name, const char* store, Read read, Make make) {
+  constexpr int kBatch = 1000;
+  double lib_seconds = 0;
+  double raw_seconds = 0;
+  std::unique_ptr<Writer> writer;
+  const int batches = records / kBatch;
+  for (int b = 0; b < batches; ++b) {
+    lib_seconds += kBatch / library_write(log, c, next_id, kBatch);
+    RowsT rows;
+    read(lower_table(log, c), rows, next_id);
+    next_id += kBatch;
+    const RawTable table[] = {{c.description().columns, c.description().indexes}};
+    const RowsT* const all[] = {&rows};
+    if (!writer) writer = make(std::span<const RawTable>(table), std::span<const RowsT* const>(all));
+    raw_seconds += writer->write(all, "raw write");
+  }
+  const double written = static_cast<double>(batches) * kBatch;
+  std::printf("write %-10s library %9.0f rec/s   raw %s %9.0f rec/s\n", c.name,
+              written / lib_seconds, raw_name, written / raw_seconds);
+  char line[128];
+  std::snprintf(line, sizeof line, "write_%s_vs_raw_%s: %.2f", c.name, store,
+                raw_seconds / lib_seconds);
+  return line;
+}
+
 int main(int argc, char** argv) {
   bool quick = false;
   bool counting = false;
@@ -265,24 +299,20 @@ int main(int argc, char** argv) {
   LogMapper* log = new_log(intv(7));
   sqlite3* reader = open_raw(store);
   int next_id = 1;
-  // Each class in five rounds, library and raw side by side; the best round of each
-  // side counts, so that a burst of load on the machine does not decide the ratio.
+  // Each class in batches of 1,000 records, library and raw in turn (write_figure), the
+  // raw side into tables of one store of its own.
   const int rounds = 5;
+  std::filesystem::remove(dir + "/raw.db");
+  sqlite3* raw_store = open_raw(dir + "/raw.db");
   for (const ClassCase& c : kClasses) {
-    double best_lib = 0;
-    double best_raw = 0;
-    for (int round = 0; round < rounds; ++round) {
-      best_lib = std::max(best_lib, library_write(log, c, next_id, records));
-      Rows rows;
-      read_rows(reader, lower_table(log, c), rows, next_id);
-      next_id += records;
-      best_raw = std::max(best_raw, raw_write(dir + "/raw.db", c.description(), rows));
-    }
-    std::printf("write %-10s library %9.0f rec/s   raw sqlite3 %9.0f rec/s\n", c.name, best_lib,
-                best_raw);
-    std::snprintf(line, sizeof line, "write_%s_vs_raw_sqlite: %.2f", c.name, best_lib / best_raw);
-    headlines.push_back(line);
+    headlines.push_back(write_figure<Rows, SqliteRawWriter>(
+        log, c, rounds * records, next_id, "sqlite3", "sqlite",
+        [&](const std::string& table, Rows& rows, int first) { read_rows(reader, table, rows, first); },
+        [&](auto tables, auto rows) {
+          return std::make_unique<SqliteRawWriter>(raw_store, tables, rows, std::string("raw_") + c.name);
+        }));
   }
+  sqlite3_close(raw_store);
 
   // get_all_log_recs over one table of scan_records records against a raw scan (the
   // table holds the rounds above already).
@@ -318,31 +348,15 @@ int main(int argc, char** argv) {
     PGconn* raw = pg_connect(url);
     pg_exec(raw, "SET client_min_messages = warning");
     const int pg_records = quick ? 2000 : 10000;
-    // A server's pace swings with its own work (checkpoints, the WAL) over seconds: the
-    // two sides write batches of 1,000 records in turn, the raw side into tables that it
-    // keeps, so that both fill tables of the same size and every swing falls on both.
-    // The rates are over all batches.
-    constexpr int kBatch = 1000;
+    // Batches of 1,000 in turn, as on SQLite (write_figure): a server's pace swings with
+    // its own work (checkpoints, the WAL) over seconds.
     for (const ClassCase& c : kClasses) {
-      double lib_seconds = 0;
-      double raw_seconds = 0;
-      std::unique_ptr<PgRawWriter> writer;
-      const int batches = rounds * pg_records / kBatch;
-      for (int b = 0; b < batches; ++b) {
-        lib_seconds += kBatch / library_write(log, c, next_id, kBatch);
-        PgRows rows;
-        pg_read_rows(raw, lower_table(log, c), rows, next_id);
-        next_id += kBatch;
-        const RawTable table[] = {{c.description().columns, c.description().indexes}};
-        const PgRows* const all[] = {&rows};
-        if (!writer) writer = std::make_unique<PgRawWriter>(raw, table, all);
-        raw_seconds += writer->write(all, "raw write pg");
-      }
-      const double written = static_cast<double>(batches) * kBatch;
-      std::printf("write %-10s library %9.0f rec/s   raw libpq   %9.0f rec/s\n", c.name,
-                  written / lib_seconds, written / raw_seconds);
-      std::snprintf(line, sizeof line, "write_%s_vs_raw_pg: %.2f", c.name, raw_seconds / lib_seconds);
-      headlines.push_back(line);
+      headlines.push_back(write_figure<PgRows, PgRawWriter>(
+          log, c, rounds * pg_records, next_id, "libpq  ", "pg",
+          [&](const std::string& table, PgRows& rows, int first) {
+            pg_read_rows(raw, table, rows, first);
+          },
+          [&](auto tables, auto rows) { return std::make_unique<PgRawWriter>(raw, tables, rows); }));
     }
     fill_scanned(log, next_id, rounds * pg_records, scan_records);
     long seen = 0;
