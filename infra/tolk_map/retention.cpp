@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "infra/tolk_map/codecs/attribute_list.h"
 #include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
@@ -85,29 +86,26 @@ std::string age_index_name(const std::string& table, int type) {
   return table.substr(0, table.size() - stem.size()) + suffix;
 }
 
-// The blob record's logging time, and whether it is an outstanding alarm.
+// The blob record's logging time, and whether it is an outstanding alarm: its list read
+// in place, up to a component that is no pair.
 void blob_age(const Asn1Value& list, RWDBDateTime& time, bool& outstanding) {
   time = RWDBDateTime();
   bool alarm = false;
   bool cleared = false;
   ExceptionScope scope;
-  for (const Asn1Value& pair : list.components()) {
-    if (!pair.constructed() || pair.num_comps() < 2) continue;
-    Asn1Value idv = pair.first_component().copy();
-    Oid id;
-    if (!idv.retag(TAG_OID) || !idv.decode_oid(id)) continue;
-    Asn1Value value = pair.next_component();
-    long n = 0;
-    if (id == loggingTimeOid && !time.isValid()) {
+  qx::walk_pairs(list, [&](const qx::PairView& p) {
+    if (p.id == loggingTimeOid.contents().view() && !time.isValid()) {
       bool absent = false;
-      if (!qx::time_to_datetime(value, time, absent)) time = RWDBDateTime();
-    } else if (id == perceivedSeverityOid) {
+      if (!qx::time_to_datetime(p.value, time, absent)) time = RWDBDateTime();
+    } else if (p.id == perceivedSeverityOid.contents().view()) {
       alarm = true;
-    } else if (id == clearStateOid) {
+    } else if (p.id == clearStateOid.contents().view()) {
+      long n = 0;
       alarm = true;
-      cleared = value.decode_int(n) && n != 0;
+      cleared = p.value.decode_int(n) && n != 0;
     }
-  }
+    return true;
+  });
   outstanding = alarm && !cleared;
 }
 
@@ -511,14 +509,10 @@ int LogMapper::enforce(EnforceResult* result) {
       status.erase(std::remove(status.begin(), status.end(), kLogFull), status.end());
       if (r.full && limits.full_action == kHalt) status.push_back(kLogFull);
       if (status != limits.availability) {
-        Asn1Value id, pair, change;
-        id.encode_oid(avstatusOid);
-        pair.start_construct(TAG_SEQ);
-        pair.add_component(id);
-        pair.add_component(set_of_integers(status));
-        change.start_construct(TAG_SET);
-        change.add_component(pair);
-        if (UpdateDB(change, OidArray(), Asn1ValueArray()) != 1) {
+        Asn1Value pair, change;
+        if (!qx::build_pair(avstatusOid, set_of_integers(status), pair) ||
+            !change.start_construct(TAG_SET) || !change.add_component(pair) ||
+            UpdateDB(change, OidArray(), Asn1ValueArray()) != 1) {
           ProcessFailX::raise("the availability status of log %s cannot be stored: %s", log_name_,
                               last_failure().c_str());
         }

@@ -29,9 +29,6 @@ bool read_pair(const Asn1Value& component, PairParts& out) {
   return component.constructed() && read_pair(component.encoding_view(), out);
 }
 
-namespace {
-
-// SEQUENCE {OBJECT IDENTIFIER id, value}.
 bool build_pair(const Oid& id, const Asn1Value& value, Asn1Value& out) {
   Asn1Value oid;
   Asn1Value pair;
@@ -43,6 +40,8 @@ bool build_pair(const Oid& id, const Asn1Value& value, Asn1Value& out) {
   out = std::move(pair);
   return true;
 }
+
+namespace {
 
 // Whether a pair is in the form the blob keeps.
 bool in_stored_form(const PairParts& parts) {

@@ -54,6 +54,10 @@ bool read_pair(const Asn1Value& component, PairParts& out);
 // decode.
 bool pair_identifier(const PairParts& parts, Oid& out);
 
+// The pair SEQUENCE {OBJECT IDENTIFIER id, value}. False (ResourceLimX raised) when it
+// cannot be built.
+bool build_pair(const Oid& id, const Asn1Value& value, Asn1Value& out);
+
 // The pair `component` (identifier `id`, value `value`) in the form the blob keeps:
 // SEQUENCE {OBJECT IDENTIFIER, value}; a pair already in that form is taken as it stands
 // (sharing its buffer). False (ResourceLimX raised) when it cannot be built.
