@@ -138,6 +138,14 @@ class Driver {
   // enforce it). Empty for a type the driver does not take.
   virtual std::string columnDefinition(const std::string& quotedName, RWDBValue::ValueType type,
                                        long length, bool nullAllowed, size_t position) const = 0;
+  // A statement run after CREATE TABLE, in its transaction, that keeps what a column's
+  // definition does not (its declared length, where the type has no room for it) for
+  // fetchSchema to find again; empty: none. The names are quoted already.
+  virtual std::string columnNote(const std::string& /*quotedTable*/,
+                                 const std::string& /*quotedName*/, RWDBValue::ValueType /*type*/,
+                                 long /*length*/) const {
+    return std::string();
+  }
   // A key under which sessions are shared within the process (SQLite: the
   // file, so that every connection of the process to one file is the same
   // session and transaction); empty: every connection is a session of its own.

@@ -130,6 +130,10 @@ class FaultDriver : public Driver {
                                size_t pos) const override {
     return d_->columnDefinition(q, t, len, null, pos);
   }
+  std::string columnNote(const std::string& table, const std::string& q, RWDBValue::ValueType t,
+                         long len) const override {
+    return d_->columnNote(table, q, t, len);
+  }
   // Never the same session as an unwrapped connection to the same file.
   std::string sessionKey() const override {
     std::string k = d_->sessionKey();

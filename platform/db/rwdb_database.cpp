@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <map>
+#include <string_view>
 
 #include "platform/db/impl.h"
 
@@ -299,11 +300,12 @@ RWDBStatus RWDBDatabase::create(const char* head, const RWCString& name, const R
   if (!c || !c->session()) return report(c ? c->status() : qx::db::not_opened());
   if (schema.isEmpty())
     return report(qx::db::layer_error(RWDBStatus::invalidUsage, "a table needs columns"));
-  std::string sql = head;
-  RWDBStatus s = qx::db::quote_identifier(name.str(), &sql);
+  std::string quotedTable;
+  RWDBStatus s = qx::db::quote_identifier(name.str(), &quotedTable);
   if (!s.isValid()) return report(s);
-  sql += " (";
+  std::string sql = head + quotedTable + " (";
   RWDBSchema stored;
+  std::vector<std::string> notes;  // run after the CREATE (Driver::columnNote)
   for (size_t i = 0; i < schema.entries(); ++i) {
     RWDBColumn col = schema[i];
     RWDBValue::ValueType t = col.type();
@@ -325,15 +327,37 @@ RWDBStatus RWDBDatabase::create(const char* head, const RWCString& name, const R
                                             " is not supported"));
     if (i > 0) sql += ", ";
     sql += def;
+    std::string note = impl_->driver->columnNote(quotedTable, quoted, t, col.storageLength());
+    if (!note.empty()) notes.push_back(std::move(note));
     stored.appendColumn(qx::db::fold_name(col.name().str()), t,
                         t == RWDBValue::String || t == RWDBValue::Blob ? col.storageLength() : 0,
                         col.nullAllowed());
   }
   sql += ")";
-  impl_->trace(sql);
   impl_->used(c);
   if (!(s = c->beforeStatement()).isValid()) return report(s);
-  s = c->session()->exec(sql);
+  // The table and its notes stand or fall together: in a transaction of their own when
+  // the caller has none open; in the caller's, a table made here goes again when a note
+  // fails (a failed statement undoes only itself there).
+  qx::db::Session* session = c->session();
+  const bool own = !notes.empty() && !session->inTransaction();
+  if (own && !(s = session->begin()).isValid()) return report(s);
+  impl_->trace(sql);
+  s = session->exec(sql);
+  const bool made = s.isValid();
+  for (size_t i = 0; s.isValid() && i < notes.size(); ++i) {
+    impl_->trace(notes[i]);
+    s = session->exec(notes[i]);
+  }
+  if (own) {
+    if (s.isValid()) {
+      s = session->commit();
+    } else {
+      session->rollback();
+    }
+  } else if (made && !s.isValid() && std::string_view(head) == "CREATE TABLE ") {
+    session->exec("DROP TABLE " + quotedTable);
+  }
   if (s.isValid()) impl_->schemas[qx::db::fold_name(name.str())] = stored;
   return report(s);
 }

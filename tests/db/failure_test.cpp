@@ -285,6 +285,26 @@ TEST_P(InjectedFaultTest, AGroupWithAFailedStatementLeavesNothing) {
   EXPECT_EQ(count("inj"), 3);
 }
 
+// A table whose blob length is kept by a statement after the CREATE (PostgreSQL) is not
+// made when that statement fails, in the caller's transaction or out of one.
+TEST_P(InjectedFaultTest, NoTableIsMadeWithoutItsDeclaredLengths) {
+  if (!pg()) GTEST_SKIP() << "SQLite keeps the length in the column's type";
+  RWDBSchema s;
+  s.appendColumn("data", RWDBValue::Blob, 4);
+  for (bool in_transaction : {true, false}) {
+    SCOPED_TRACE(in_transaction);
+    ASSERT_TRUE(conn_.autoCommit(!in_transaction).isValid());
+    plan_->injected = 0;
+    plan_->failStatement = 2;  // the note after the CREATE
+    EXPECT_FALSE(db_.createTable(T("noted"), s, conn_).isValid());
+    EXPECT_EQ(plan_->injected, 1);
+    if (in_transaction) {
+      ASSERT_TRUE(conn_.commitTransaction().isValid());
+    }
+    EXPECT_FALSE(db_.table(T("noted")).exists(conn_));
+  }
+}
+
 TEST_P(InjectedFaultTest, FailedCommitLeavesNothingHalfWritten) {
   RWDBInserter ins = t_.inserter();
   ins["id"] << 1L;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "db_fixture.h"
+#include "platform/db/expr_node.h"
 
 namespace qx::test {
 namespace {
@@ -50,6 +51,31 @@ TEST_P(SchemaTest, FetchedSchemaOfAnExistingTable) {
 
   RWDBTable missing = other.table(T("nothere"));
   EXPECT_EQ(missing.fetchSchema(other.defaultConnection()).errorCode(), RWDBStatus::noSuchObject);
+}
+
+// PostgreSQL tables made by earlier versions keep a blob's declared length in a qxlen_
+// CHECK constraint, new ones in the column's comment: either way it reads back and holds.
+TEST_P(SchemaTest, ABlobLengthKeptAsAnEarlierVersionKeptItStillHolds) {
+  if (!pg()) GTEST_SKIP() << "earlier versions kept it so on PostgreSQL only";
+  const std::string name = qx::db::fold_name(T("legacy"));
+  ASSERT_TRUE(db_.executeSql("CREATE TABLE \"" + name +
+                                 "\" (\"id\" BIGINT, \"data\" BYTEA CONSTRAINT \"qxlen_2\" "
+                                 "CHECK (octet_length(\"data\") <= 4))",
+                             conn_)
+                  .isValid());
+  made_.push_back(name);
+  RWDBDatabase other = open();
+  RWDBTable t = other.table(name);
+  ASSERT_TRUE(t.fetchSchema(other.defaultConnection()).isValid());
+  EXPECT_EQ(t.schema()[1].storageLength(), 4);
+  RWDBBlob data("1234", 4);
+  RWDBInserter ins = t.inserter();
+  ins["id"] << 1L;
+  ins["data"] << RWDBBoundExpr(&data);
+  EXPECT_TRUE(ins.execute(other.defaultConnection()).isValid());
+  data = RWDBBlob("12345", 5);
+  EXPECT_EQ(ins.execute(other.defaultConnection()).status().errorCode(), RWDBStatus::valueTooLong);
+  EXPECT_EQ(count("legacy"), 1);
 }
 
 TEST_P(SchemaTest, ExistsDropAndIndexes) {
