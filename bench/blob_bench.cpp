@@ -6,7 +6,9 @@
 //                             the very same rows (the blob row and its alarm index row) into tables
 //                             of the same columns and indexes, with the store's settings;
 //   write_blob_vs_raw_pg      the same on PostgreSQL against plain libpq calls, when
-//                             QXDB_BENCH_PG_URL or QXDB_TEST_PG_URL names a server;
+//                             QXDB_BENCH_PG_URL or QXDB_TEST_PG_URL names a server
+//                             (client and server pinned to processors of their own for
+//                             both sides: Placement in record_bench_util.h);
 //   blob_select_100k_vs_1k    the time of one alarm selection (getOarInfo with criteria,
 //                             every row read) of one managed object with ten alarms in a
 //                             log of 100,000 blob records divided by the same in a log of
@@ -188,6 +190,7 @@ int main(int argc, char** argv) {
     setenv("QXDB_URL", url, 1);
     PGconn* raw = pg_connect(url);
     pg_exec(raw, "SET client_min_messages = warning");
+    place(Placement::kApart);  // as the record classes' PostgreSQL figures
     write_figure<PgRows, PgRawWriter>(
         "pg", "writes_" + std::to_string(getpid()), quick ? 2000 : 10000,
         [&](const std::string& t, PgRows& rows, int first) { pg_read_rows(raw, t, rows, first); },
@@ -195,6 +198,7 @@ int main(int argc, char** argv) {
           return std::make_unique<PgRawWriter>(raw, tables, rows, std::string(name) + "_bench");
         },
         headlines);
+    place(Placement::kFree);
     PQfinish(raw);
     selection(1000, 100000, "_pg", headlines);
   }

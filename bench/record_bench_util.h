@@ -7,11 +7,13 @@
 #define Oid PgOid
 #include <libpq-fe.h>
 #undef Oid
+#include <sched.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +65,112 @@ inline int object_of(int n) {
 
 inline double seconds_since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+// CPU seconds used so far by this process, and by every process of the PostgreSQL server
+// on this machine (none when it runs elsewhere): they tell the client's part of a rate
+// from the server's.
+struct CpuSeconds {
+  double client = 0;
+  double server = 0;
+  // Adds what was used from `from` (an earlier cpu_seconds()) until now.
+  void add_since(const CpuSeconds& from);
+};
+
+inline CpuSeconds cpu_seconds() {
+  CpuSeconds c;
+  const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    FILE* f = std::fopen((entry.path() / "stat").c_str(), "r");
+    if (f == nullptr) continue;
+    char buf[1024];
+    size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+    std::fclose(f);
+    buf[n] = '\0';
+    // pid (comm) state ppid ... utime stime: fields 14 and 15, counted after the comm's ')'.
+    const char* open = std::strchr(buf, '(');
+    const char* close = std::strrchr(buf, ')');
+    if (open == nullptr || close == nullptr) continue;
+    const bool self = std::atol(buf) == static_cast<long>(getpid());
+    const bool server = std::strncmp(open + 1, "postgres", 8) == 0;
+    if (!self && !server) continue;
+    unsigned long utime = 0, stime = 0;
+    if (std::sscanf(close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime,
+                    &stime) != 2)
+      continue;
+    (self ? c.client : c.server) += static_cast<double>(utime + stime) / tick;
+  }
+  return c;
+}
+
+// The processes of a PostgreSQL server on this machine (their command name begins with
+// "postgres"); none when it runs elsewhere.
+inline std::vector<pid_t> server_processes() {
+  std::vector<pid_t> pids;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    FILE* f = std::fopen((entry.path() / "comm").c_str(), "r");
+    if (f == nullptr) continue;
+    char comm[32] = {};
+    size_t n = std::fread(comm, 1, sizeof comm - 1, f);
+    std::fclose(f);
+    comm[n] = '\0';
+    if (std::strncmp(comm, "postgres", 8) == 0) pids.push_back(static_cast<pid_t>(std::atol(name.c_str())));
+  }
+  return pids;
+}
+
+// Where this process and a server on this machine run. A round trip costs far more when
+// client and server wake each other across processors than on one (on the virtual
+// machine these figures come from: about 100 us against 45 us for a prepared insert), and
+// left alone the scheduler moves them between the two layouts as it sees fit, so that one
+// side of a comparison may get the short trips and the other the long ones. The
+// PostgreSQL write figures therefore pin both sides alike:
+//   kApart     this process on the first processor, every server process (the
+//              postmaster too: new sessions inherit it) on the second: a server on
+//              processors of its own, or on another host;
+//   kTogether  all on the first processor: only the work of client and server counts;
+//   kFree      every processor for all again.
+enum class Placement { kFree, kApart, kTogether };
+
+// Pins as `p` says; false, with the reason on standard error, when the machine has a
+// single processor, no server process is found here or the affinity cannot be set (the
+// processes then run where they ran).
+inline bool place(Placement p) {
+  const long cpus = sysconf(_SC_NPROCESSORS_ONLN);
+  if (p != Placement::kFree && cpus < 2) {
+    std::fprintf(stderr, "placement: one processor only; not pinned\n");
+    return false;
+  }
+  std::vector<pid_t> server = server_processes();
+  if (p != Placement::kFree && server.empty()) {
+    std::fprintf(stderr, "placement: no server process on this machine; not pinned\n");
+    return false;
+  }
+  cpu_set_t all, first, second;
+  CPU_ZERO(&all);
+  CPU_ZERO(&first);
+  CPU_ZERO(&second);
+  for (long i = 0; i < cpus; ++i) CPU_SET(static_cast<int>(i), &all);
+  CPU_SET(0, &first);
+  CPU_SET(1, &second);
+  const cpu_set_t& mine = p == Placement::kFree ? all : first;
+  const cpu_set_t& theirs = p == Placement::kFree ? all : p == Placement::kApart ? second : first;
+  bool ok = sched_setaffinity(0, sizeof mine, &mine) == 0;
+  for (pid_t pid : server) ok = sched_setaffinity(pid, sizeof theirs, &theirs) == 0 && ok;
+  if (!ok) std::fprintf(stderr, "placement: %s; not pinned everywhere\n", std::strerror(errno));
+  return ok;
+}
+
+inline void CpuSeconds::add_since(const CpuSeconds& from) {
+  CpuSeconds now = cpu_seconds();
+  client += now.client - from.client;
+  server += now.server - from.server;
 }
 
 // The scratch directory of a run of the benchmark `name` (made, named after it and the
@@ -362,10 +470,13 @@ class SqliteRawWriter {
   SqliteRawWriter& operator=(const SqliteRawWriter&) = delete;
 
   // Inserts `rows` (one set per table), 1,000 records per commit; the seconds it took.
-  // Counted as `count_label` (see instruction_count.h).
-  double write(std::span<const Rows* const> rows, const std::string& count_label) {
+  // Counted as `count_label` (see instruction_count.h); `cpu` (when given) gets the CPU
+  // time it took added.
+  double write(std::span<const Rows* const> rows, const std::string& count_label,
+               CpuSeconds* cpu = nullptr) {
     size_t records = rows[0]->rows.size();
     count_begin();
+    const CpuSeconds cpu0 = cpu ? cpu_seconds() : CpuSeconds();
     auto t0 = Clock::now();
     exec("BEGIN");
     for (size_t r = 0; r < records; ++r) {
@@ -380,6 +491,7 @@ class SqliteRawWriter {
     }
     exec("COMMIT");
     double seconds = seconds_since(t0);
+    if (cpu) cpu->add_since(cpu0);
     count_end(count_label, static_cast<long>(records));
     return seconds;
   }
@@ -565,10 +677,12 @@ class PgRawWriter {
   PgRawWriter& operator=(const PgRawWriter&) = delete;
 
   // Inserts `rows` (one set per table), 1,000 records per transaction; the seconds it
-  // took. Counted as `count_label`.
-  double write(std::span<const PgRows* const> rows, const std::string& count_label) {
+  // took. Counted as `count_label`; `cpu` (when given) gets the CPU time it took added.
+  double write(std::span<const PgRows* const> rows, const std::string& count_label,
+               CpuSeconds* cpu = nullptr) {
     size_t records = rows[0]->values.size();
     count_begin();
+    const CpuSeconds cpu0 = cpu ? cpu_seconds() : CpuSeconds();
     auto t0 = Clock::now();
     pg_exec(c_, "BEGIN");
     for (size_t r = 0; r < records; ++r) {
@@ -594,6 +708,7 @@ class PgRawWriter {
     }
     pg_exec(c_, "COMMIT");
     double seconds = seconds_since(t0);
+    if (cpu) cpu->add_since(cpu0);
     count_end(count_label, static_cast<long>(records));
     return seconds;
   }

@@ -13,7 +13,13 @@
 //   write_<class>_vs_raw_pg      the same on PostgreSQL against plain libpq calls
 //                                (PQprepare / PQexecPrepared), the two sides writing
 //                                batches of 1,000 in turn into tables that grow alike,
-//                                and
+//                                client and server pinned to processors of their own
+//                                for both sides (Placement in record_bench_util.h; the
+//                                scheduler left alone gives one side short round trips
+//                                and the other long ones at random);
+//   write_<class>_vs_raw_pg_one_cpu  the same with client and server on one processor:
+//                                their work alone, without the cost of waking each
+//                                other across processors;
 //   read_all_vs_raw_pg           get_all_log_recs over 100,000 records against a raw
 //                                single-row-mode scan, when QXDB_BENCH_PG_URL or
 //                                QXDB_TEST_PG_URL names a server database;
@@ -24,7 +30,9 @@
 //                                counted by callgrind inside the measured calls only (the
 //                                _pg figures: the client's on PostgreSQL); per class, and
 //                                the raw baselines' own, on the lines before them.
-// Rates are records per second; a ratio of 1 means as fast as the raw calls.
+// Rates are records per second; a ratio of 1 means as fast as the raw calls. Each write
+// figure also prints the microseconds per record: elapsed, this process's CPU and the
+// server's CPU (when it runs on this machine).
 //
 //   record_write_bench [--quick]
 #include <malloc.h>
@@ -87,9 +95,10 @@ const ClassCase& kScanned = kClasses[1];
 
 // Writes `count` realistic records of class `c` from record `first` on, 1,000 per
 // commit (the records are made before, outside the time); records per second. The
-// writes are counted as "write <class>" with `suffix`.
+// writes are counted as "write <class>" with `suffix`; `cpu` (when given) gets the CPU
+// time they took added.
 double library_write(LogMapper* log, const ClassCase& c, int first, int count,
-                     const std::string& suffix = "") {
+                     const std::string& suffix = "", CpuSeconds* cpu = nullptr) {
   std::vector<Asn1Value> lists;
   lists.reserve(static_cast<size_t>(count));
   std::vector<unsigned long> mois;
@@ -100,6 +109,7 @@ double library_write(LogMapper* log, const ClassCase& c, int first, int count,
   }
   LogMapper::commit();
   count_begin();
+  const CpuSeconds cpu0 = cpu ? cpu_seconds() : CpuSeconds();
   auto t0 = Clock::now();
   for (int i = 0; i < count; ++i) {
     auto* entry = new OarInfo;
@@ -112,6 +122,7 @@ double library_write(LogMapper* log, const ClassCase& c, int first, int count,
   }
   LogMapper::commit();
   double rate = count / seconds_since(t0);
+  if (cpu) cpu->add_since(cpu0);
   count_end(std::string("write ") + c.name + suffix, count);
   return rate;
 }
@@ -259,19 +270,27 @@ std::string write_figure(LogMapper* log, const ClassCase& c, int records, int& n
   double raw_seconds = 0;
   std::unique_ptr<Writer> writer;
   const int batches = records / kBatch;
+  CpuSeconds lib_cpu, raw_cpu;  // summed over the batches
   for (int b = 0; b < batches; ++b) {
-    lib_seconds += kBatch / library_write(log, c, next_id, kBatch);
+    lib_seconds += kBatch / library_write(log, c, next_id, kBatch, "", &lib_cpu);
     RowsT rows;
     read(lower_table(log, c), rows, next_id);
     next_id += kBatch;
     const RawTable table[] = {{c.description().columns, c.description().indexes}};
     const RowsT* const all[] = {&rows};
     if (!writer) writer = make(std::span<const RawTable>(table), std::span<const RowsT* const>(all));
-    raw_seconds += writer->write(all, "raw write");
+    raw_seconds += writer->write(all, "raw write", &raw_cpu);
   }
   const double written = static_cast<double>(batches) * kBatch;
   std::printf("write %-10s library %9.0f rec/s   raw %s %9.0f rec/s\n", c.name,
               written / lib_seconds, raw_name, written / raw_seconds);
+  // Microseconds per record: elapsed, this process's CPU, the server's CPU (0 for an
+  // embedded store or a server elsewhere).
+  auto us = [&](double s) { return s * 1e6 / written; };
+  std::printf("  us per record: library %6.1f (client %5.1f, server %5.1f)   raw %6.1f (client "
+              "%5.1f, server %5.1f)\n",
+              us(lib_seconds), us(lib_cpu.client), us(lib_cpu.server), us(raw_seconds),
+              us(raw_cpu.client), us(raw_cpu.server));
   char line[128];
   std::snprintf(line, sizeof line, "write_%s_vs_raw_%s: %.2f", c.name, store,
                 raw_seconds / lib_seconds);
@@ -349,15 +368,24 @@ int main(int argc, char** argv) {
     pg_exec(raw, "SET client_min_messages = warning");
     const int pg_records = quick ? 2000 : 10000;
     // Batches of 1,000 in turn, as on SQLite (write_figure): a server's pace swings with
-    // its own work (checkpoints, the WAL) over seconds.
-    for (const ClassCase& c : kClasses) {
-      headlines.push_back(write_figure<PgRows, PgRawWriter>(
-          log, c, rounds * pg_records, next_id, "libpq  ", "pg",
-          [&](const std::string& table, PgRows& rows, int first) {
-            pg_read_rows(raw, table, rows, first);
-          },
-          [&](auto tables, auto rows) { return std::make_unique<PgRawWriter>(raw, tables, rows); }));
+    // its own work (checkpoints, the WAL) over seconds. Client and server pinned alike
+    // for both sides (see Placement): apart for the headline, then on one processor.
+    const std::pair<Placement, const char*> layouts[] = {{Placement::kApart, "pg"},
+                                                         {Placement::kTogether, "pg_one_cpu"}};
+    for (const auto& [layout, figure] : layouts) {
+      if (!place(layout) && layout != Placement::kApart) break;
+      std::printf("client and server %s\n",
+                  layout == Placement::kApart ? "on processors of their own" : "on one processor");
+      for (const ClassCase& c : kClasses) {
+        headlines.push_back(write_figure<PgRows, PgRawWriter>(
+            log, c, rounds * pg_records, next_id, "libpq  ", figure,
+            [&](const std::string& table, PgRows& rows, int first) {
+              pg_read_rows(raw, table, rows, first);
+            },
+            [&](auto tables, auto rows) { return std::make_unique<PgRawWriter>(raw, tables, rows); }));
+      }
     }
+    place(Placement::kFree);
     fill_scanned(log, next_id, rounds * pg_records, scan_records);
     long seen = 0;
     size_t bytes = 0;
