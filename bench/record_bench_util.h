@@ -69,7 +69,8 @@ inline double seconds_since(Clock::time_point t) {
 
 // CPU seconds used so far by this process, and by every process of the PostgreSQL server
 // on this machine (none when it runs elsewhere): they tell the client's part of a rate
-// from the server's.
+// from the server's. A server process that ends between two readings takes its time
+// with it, so that the server's part of a short span is rough.
 struct CpuSeconds {
   double client = 0;
   double server = 0;
