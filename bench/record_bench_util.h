@@ -67,6 +67,31 @@ inline double seconds_since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
 }
 
+// Calls visit(pid, stat) for each process of this machine with the first line of its
+// /proc/PID/stat: "pid (command) state ppid ...".
+template <class Visit>
+void for_each_process(Visit visit) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    FILE* f = std::fopen((entry.path() / "stat").c_str(), "r");
+    if (f == nullptr) continue;
+    char buf[1024];
+    size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+    std::fclose(f);
+    buf[n] = '\0';
+    visit(static_cast<pid_t>(std::atol(name.c_str())), static_cast<const char*>(buf));
+  }
+}
+
+// Whether a process's stat line names a PostgreSQL server process (its command begins
+// with "postgres").
+inline bool server_process(const char* stat) {
+  const char* open = std::strchr(stat, '(');
+  return open != nullptr && std::strncmp(open + 1, "postgres", 8) == 0;
+}
+
 // CPU seconds used so far by this process, and by every process of the PostgreSQL server
 // on this machine (none when it runs elsewhere): they tell the client's part of a rate
 // from the server's. A server process that ends between two readings takes its time
@@ -81,48 +106,27 @@ struct CpuSeconds {
 inline CpuSeconds cpu_seconds() {
   CpuSeconds c;
   const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-    const std::string name = entry.path().filename().string();
-    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
-    FILE* f = std::fopen((entry.path() / "stat").c_str(), "r");
-    if (f == nullptr) continue;
-    char buf[1024];
-    size_t n = std::fread(buf, 1, sizeof buf - 1, f);
-    std::fclose(f);
-    buf[n] = '\0';
-    // pid (comm) state ppid ... utime stime: fields 14 and 15, counted after the comm's ')'.
-    const char* open = std::strchr(buf, '(');
-    const char* close = std::strrchr(buf, ')');
-    if (open == nullptr || close == nullptr) continue;
-    const bool self = std::atol(buf) == static_cast<long>(getpid());
-    const bool server = std::strncmp(open + 1, "postgres", 8) == 0;
-    if (!self && !server) continue;
+  for_each_process([&](pid_t pid, const char* stat) {
+    const bool self = pid == getpid();
+    if (!self && !server_process(stat)) return;
+    // utime and stime: fields 14 and 15, counted after the command's ')'.
+    const char* close = std::strrchr(stat, ')');
     unsigned long utime = 0, stime = 0;
-    if (std::sscanf(close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime,
+    if (close == nullptr ||
+        std::sscanf(close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime,
                     &stime) != 2)
-      continue;
+      return;
     (self ? c.client : c.server) += static_cast<double>(utime + stime) / tick;
-  }
+  });
   return c;
 }
 
-// The processes of a PostgreSQL server on this machine (their command name begins with
-// "postgres"); none when it runs elsewhere.
+// The processes of a PostgreSQL server on this machine; none when it runs elsewhere.
 inline std::vector<pid_t> server_processes() {
   std::vector<pid_t> pids;
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-    const std::string name = entry.path().filename().string();
-    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
-    FILE* f = std::fopen((entry.path() / "comm").c_str(), "r");
-    if (f == nullptr) continue;
-    char comm[32] = {};
-    size_t n = std::fread(comm, 1, sizeof comm - 1, f);
-    std::fclose(f);
-    comm[n] = '\0';
-    if (std::strncmp(comm, "postgres", 8) == 0) pids.push_back(static_cast<pid_t>(std::atol(name.c_str())));
-  }
+  for_each_process([&](pid_t pid, const char* stat) {
+    if (server_process(stat)) pids.push_back(pid);
+  });
   return pids;
 }
 
