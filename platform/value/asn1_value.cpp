@@ -111,6 +111,11 @@ void Asn1Value::set_primitive(Asn1Tag t, const void* contents, size_t n) {
 }
 
 void Asn1Value::make_private(size_t head, size_t spare) {
+  if (head == 0 && spare == 0) {  // a copy that will not grow: the octets alone
+    buf_ = std::make_shared<Buffer>(buf_->data() + off_, len_);
+    off_ = 0;
+    return;
+  }
   auto buf = std::make_shared<Buffer>();
   buf->reserve(head + len_ + spare);
   buf->assign(head, '\0');

@@ -292,6 +292,7 @@ bool fill_image(const Asn1Value& list, const char* operation, std::span<const Se
     ResourceLimX::raise("attribute list is not a SET or SEQUENCE");
     return false;
   }
+  taken.reserve(setters.size());  // room for each attribute the operation takes, once
   const auto items = list.components();
   for (auto it = items.begin(); it != items.end(); ++it) {
     qx::PairParts parts;
@@ -356,6 +357,7 @@ const Asn1Value& fixed_old_value(ATTRIBUTES field) {
 }
 
 void report(const std::vector<Taken>& taken, RespValue& response) {
+  response.reserve(response.size() + taken.size());  // the elements in one block
   for (const Taken& t : taken) response.create_entry(t.id, t.value, fixed_old_value(t.field));
 }
 
