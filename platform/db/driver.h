@@ -133,11 +133,11 @@ class Driver {
   // orders (ascending, NULL first), so that an index serves such a query on every server.
   virtual std::string indexColumn(const std::string& quotedName) const { return quotedName; }
   // The column definition of CREATE TABLE for a column, its name already
-  // quoted, keeping its declared length where fetchSchema finds it again (the
-  // layer enforces it before binding; a driver may also have the server
-  // enforce it). Empty for a type the driver does not take.
+  // quoted, keeping its declared length where fetchSchema finds it again, in the
+  // definition or in a columnNote (the layer enforces it before binding). Empty for a
+  // type the driver does not take.
   virtual std::string columnDefinition(const std::string& quotedName, RWDBValue::ValueType type,
-                                       long length, bool nullAllowed, size_t position) const = 0;
+                                       long length, bool nullAllowed) const = 0;
   // A statement run after CREATE TABLE, in its transaction, that keeps what a column's
   // definition does not (its declared length, where the type has no room for it) for
   // fetchSchema to find again; empty: none. The names are quoted already.

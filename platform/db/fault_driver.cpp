@@ -126,9 +126,9 @@ class FaultDriver : public Driver {
       : d_(std::move(d)), p_(std::move(p)) {}
   std::string serverType() const override { return d_->serverType(); }
   std::string placeholder(size_t n) const override { return d_->placeholder(n); }
-  std::string columnDefinition(const std::string& q, RWDBValue::ValueType t, long len, bool null,
-                               size_t pos) const override {
-    return d_->columnDefinition(q, t, len, null, pos);
+  std::string columnDefinition(const std::string& q, RWDBValue::ValueType t, long len,
+                               bool null) const override {
+    return d_->columnDefinition(q, t, len, null);
   }
   std::string columnNote(const std::string& table, const std::string& q, RWDBValue::ValueType t,
                          long len) const override {

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <map>
-#include <string_view>
 
 #include "platform/db/impl.h"
 
@@ -285,15 +284,15 @@ RWDBStatus RWDBDatabase::createView(const RWCString& name, const RWCString& sqlT
 
 RWDBStatus RWDBDatabase::createTable(const RWCString& name, const RWDBSchema& schema,
                                      const RWDBConnection& conn) const {
-  return create("CREATE TABLE ", name, schema, conn);
+  return create(false, name, schema, conn);
 }
 
 RWDBStatus RWDBDatabase::createTemporaryTable(const RWCString& name, const RWDBSchema& schema,
                                               const RWDBConnection& conn) const {
-  return create("CREATE TEMPORARY TABLE IF NOT EXISTS ", name, schema, conn);
+  return create(true, name, schema, conn);
 }
 
-RWDBStatus RWDBDatabase::create(const char* head, const RWCString& name, const RWDBSchema& schema,
+RWDBStatus RWDBDatabase::create(bool temporary, const RWCString& name, const RWDBSchema& schema,
                                 const RWDBConnection& conn) const {
   if (!impl_ || !impl_->driver) return report(qx::db::not_opened());
   auto c = conn.impl();
@@ -303,7 +302,8 @@ RWDBStatus RWDBDatabase::create(const char* head, const RWCString& name, const R
   std::string quotedTable;
   RWDBStatus s = qx::db::quote_identifier(name.str(), &quotedTable);
   if (!s.isValid()) return report(s);
-  std::string sql = head + quotedTable + " (";
+  std::string sql =
+      (temporary ? "CREATE TEMPORARY TABLE IF NOT EXISTS " : "CREATE TABLE ") + quotedTable + " (";
   RWDBSchema stored;
   std::vector<std::string> notes;  // run after the CREATE (Driver::columnNote)
   for (size_t i = 0; i < schema.entries(); ++i) {
@@ -319,7 +319,7 @@ RWDBStatus RWDBDatabase::create(const char* head, const RWCString& name, const R
       return report(qx::db::layer_error(RWDBStatus::invalidUsage,
                                         "negative storage length for column " + col.name().str()));
     std::string def =
-        impl_->driver->columnDefinition(quoted, t, col.storageLength(), col.nullAllowed(), i + 1);
+        impl_->driver->columnDefinition(quoted, t, col.storageLength(), col.nullAllowed());
     if (def.empty())
       return report(qx::db::layer_error(RWDBStatus::notSupported,
                                         "column " + col.name().str() + ": type " +
@@ -338,7 +338,8 @@ RWDBStatus RWDBDatabase::create(const char* head, const RWCString& name, const R
   if (!(s = c->beforeStatement()).isValid()) return report(s);
   // The table and its notes stand or fall together: in a transaction of their own when
   // the caller has none open; in the caller's, a table made here goes again when a note
-  // fails (a failed statement undoes only itself there).
+  // fails (a failed statement undoes only itself there). A temporary table may have
+  // been there before (IF NOT EXISTS): it stays.
   qx::db::Session* session = c->session();
   const bool own = !notes.empty() && !session->inTransaction();
   if (own && !(s = session->begin()).isValid()) return report(s);
@@ -355,7 +356,7 @@ RWDBStatus RWDBDatabase::create(const char* head, const RWCString& name, const R
     } else {
       session->rollback();
     }
-  } else if (made && !s.isValid() && std::string_view(head) == "CREATE TABLE ") {
+  } else if (made && !s.isValid() && !temporary) {
     session->exec("DROP TABLE " + quotedTable);
   }
   if (s.isValid()) impl_->schemas[qx::db::fold_name(name.str())] = stored;

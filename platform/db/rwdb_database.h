@@ -79,8 +79,8 @@ class RWDBDatabase {
   const std::shared_ptr<qx::db::DatabaseImpl>& impl() const { return impl_; }
 
  private:
-  // CREATE TABLE with `head` ("CREATE TABLE ", ...) in front of the name.
-  RWDBStatus create(const char* head, const RWCString& name, const RWDBSchema& schema,
+  // CREATE TABLE, or for `temporary` CREATE TEMPORARY TABLE IF NOT EXISTS.
+  RWDBStatus create(bool temporary, const RWCString& name, const RWDBSchema& schema,
                     const RWDBConnection& conn) const;
 
   std::shared_ptr<qx::db::DatabaseImpl> impl_;

@@ -1101,7 +1101,7 @@ class PgDriver : public Driver {
   // "ascending, NULL first" without a sort.
   std::string indexColumn(const std::string& q) const override { return q + " NULLS FIRST"; }
   std::string columnDefinition(const std::string& q, RWDBValue::ValueType type, long length,
-                               bool nullAllowed, size_t position) const override {
+                               bool nullAllowed) const override {
     std::string d = q + " ";
     switch (type) {
       case RWDBValue::Long:
@@ -1127,7 +1127,6 @@ class PgDriver : public Driver {
     // anew at each execution of a statement. Tables made by earlier versions keep their
     // qxlen_ constraints; fetchSchema reads either, and translate() reports a violated
     // one as too long.
-    (void)position;
     return d;
   }
   std::string columnNote(const std::string& table, const std::string& q, RWDBValue::ValueType type,

@@ -557,7 +557,7 @@ class SqliteDriver : public Driver {
   std::string serverType() const override { return "SQLITE"; }
   std::string placeholder(size_t n) const override { return "?" + std::to_string(n); }
   std::string columnDefinition(const std::string& q, RWDBValue::ValueType type, long length,
-                               bool nullAllowed, size_t position) const override {
+                               bool nullAllowed) const override {
     std::string d = q + " ";
     std::string check;
     switch (type) {
@@ -582,7 +582,6 @@ class SqliteDriver : public Driver {
     // before a value is bound: a CHECK constraint would cost every insert a statement
     // journal and a length() call per column. Tables made by earlier versions keep
     // their qxlen_ constraints, which translate() still reports as too long.
-    (void)position;
     return d;
   }
   std::string sessionKey() const override { return key_; }
