@@ -480,8 +480,8 @@ class SqliteRawWriter {
   double write(std::span<const Rows* const> rows, const std::string& count_label,
                CpuSeconds* cpu = nullptr) {
     size_t records = rows[0]->rows.size();
+    const CpuSeconds cpu0 = cpu ? cpu_seconds() : CpuSeconds();  // outside the counted calls
     count_begin();
-    const CpuSeconds cpu0 = cpu ? cpu_seconds() : CpuSeconds();
     auto t0 = Clock::now();
     exec("BEGIN");
     for (size_t r = 0; r < records; ++r) {
@@ -496,8 +496,8 @@ class SqliteRawWriter {
     }
     exec("COMMIT");
     double seconds = seconds_since(t0);
-    if (cpu) cpu->add_since(cpu0);
     count_end(count_label, static_cast<long>(records));
+    if (cpu) cpu->add_since(cpu0);
     return seconds;
   }
 
@@ -686,8 +686,8 @@ class PgRawWriter {
   double write(std::span<const PgRows* const> rows, const std::string& count_label,
                CpuSeconds* cpu = nullptr) {
     size_t records = rows[0]->values.size();
+    const CpuSeconds cpu0 = cpu ? cpu_seconds() : CpuSeconds();  // outside the counted calls
     count_begin();
-    const CpuSeconds cpu0 = cpu ? cpu_seconds() : CpuSeconds();
     auto t0 = Clock::now();
     pg_exec(c_, "BEGIN");
     for (size_t r = 0; r < records; ++r) {
@@ -713,8 +713,8 @@ class PgRawWriter {
     }
     pg_exec(c_, "COMMIT");
     double seconds = seconds_since(t0);
-    if (cpu) cpu->add_since(cpu0);
     count_end(count_label, static_cast<long>(records));
+    if (cpu) cpu->add_since(cpu0);
     return seconds;
   }
 

@@ -108,8 +108,8 @@ double library_write(LogMapper* log, const ClassCase& c, int first, int count,
     mois.push_back(static_cast<unsigned long>(object_of(first + i)));
   }
   LogMapper::commit();
+  const CpuSeconds cpu0 = cpu ? cpu_seconds() : CpuSeconds();  // outside the counted calls
   count_begin();
-  const CpuSeconds cpu0 = cpu ? cpu_seconds() : CpuSeconds();
   auto t0 = Clock::now();
   for (int i = 0; i < count; ++i) {
     auto* entry = new OarInfo;
@@ -122,8 +122,8 @@ double library_write(LogMapper* log, const ClassCase& c, int first, int count,
   }
   LogMapper::commit();
   double rate = count / seconds_since(t0);
-  if (cpu) cpu->add_since(cpu0);
   count_end(std::string("write ") + c.name + suffix, count);
+  if (cpu) cpu->add_since(cpu0);
   return rate;
 }
 
