@@ -280,6 +280,80 @@ TEST_P(RoundTripTest, ViewsGiveTheStoredBytesUntilTheNextRow) {
   EXPECT_EQ(kept, "kept");
 }
 
+// A statement run again and again sends its values in other forms than on its first
+// runs (on PostgreSQL: numbers and times in binary once the server has said what types
+// it takes). Every value reads back the same either way, into columns of every integer
+// width and a timestamp with time zone, in a table the caller declared by SQL; and a
+// number its column cannot hold is refused however it is sent.
+TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
+  const std::string name = "\"" + T("typed") + "\"";
+  ASSERT_TRUE(db_.executeSql("CREATE TABLE " + name +
+                                 " (id BIGINT, i2 SMALLINT, i4 INTEGER, i8 BIGINT, at " +
+                                 (pg() ? "TIMESTAMP(3) WITH TIME ZONE" : "TIMESTAMP") + ")",
+                             conn_)
+                  .isValid());
+  RWDBTable t = db_.table(T("typed"));
+  long id = 0, i2 = 0, i4 = 0, i8 = 0;
+  RWDBDateTime at;
+  RWDBInserter ins = t.inserter();
+  ins["id"] << RWDBBoundExpr(&id);
+  ins["i2"] << RWDBBoundExpr(&i2);
+  ins["i4"] << RWDBBoundExpr(&i4);
+  ins["i8"] << RWDBBoundExpr(&i8);
+  ins["at"] << RWDBBoundExpr(&at);
+  struct Row {
+    long i2, i4, i8;
+    RWDBDateTime at;
+  };
+  const std::vector<Row> rows = {
+      {INT16_MIN, INT32_MIN, LONG_MIN, RWDBDateTime(RWDate(1, 1, 1900), 0, 0, 0, 1)},
+      {INT16_MAX, INT32_MAX, LONG_MAX, RWDBDateTime(1969, 12, 31, 23, 59, 59, 999)},
+      {-1, -1, -1, RWDBDateTime(1999, 12, 31, 23, 59, 59, 999)},
+      {0, 0, 0, RWDBDateTime(2000, 1, 1, 0, 0, 0, 0)},
+      {1, 70000, 5000000000L, RWDBDateTime(2000, 1, 1, 1, 0, 0, 1)},
+      {-300, -70000, -5000000000L, RWDBDateTime(2024, 7, 1, 12, 0, 0, 500)},
+      {7, 7, 7, RWDBDateTime(9999, 12, 31, 23, 59, 59, 999)},
+  };
+  // Twice over: the second pass finds the statement long prepared.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t k = 0; k < rows.size(); ++k) {
+      id = static_cast<long>(pass * 100 + k);
+      i2 = rows[k].i2;
+      i4 = rows[k].i4;
+      i8 = rows[k].i8;
+      at = rows[k].at;
+      ASSERT_TRUE(ins.execute(conn_).isValid()) << id;
+    }
+  }
+  RWDBSelector sel = db_.selector();
+  sel << t["id"] << t["i2"] << t["i4"] << t["i8"] << t["at"];
+  sel.orderBy(t["id"]);
+  RWDBReader r = sel.reader(conn_);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t k = 0; k < rows.size(); ++k) {
+      ASSERT_TRUE(r()) << pass << " " << k;
+      long got_id = -1, got2 = 0, got4 = 0, got8 = 0;
+      RWDBDateTime got_at;
+      r >> got_id >> got2 >> got4 >> got8 >> got_at;
+      ASSERT_TRUE(r.status().isValid()) << r.status().message();
+      SCOPED_TRACE(got_id);
+      EXPECT_EQ(got_id, pass * 100 + static_cast<long>(k));
+      EXPECT_EQ(got2, rows[k].i2);
+      EXPECT_EQ(got4, rows[k].i4);
+      EXPECT_EQ(got8, rows[k].i8);
+      EXPECT_EQ(got_at.millisSinceEpoch(), rows[k].at.millisSinceEpoch());
+    }
+  }
+  EXPECT_FALSE(r());
+  if (!pg()) return;  // SQLite keeps any integer in any integer column
+  i4 = static_cast<long>(INT32_MAX) + 1;
+  i2 = 0;
+  EXPECT_EQ(ins.execute(conn_).status().errorCode(), RWDBStatus::typeConflict);
+  i4 = 0;
+  i2 = INT16_MIN - 1;
+  EXPECT_EQ(ins.execute(conn_).status().errorCode(), RWDBStatus::typeConflict);
+}
+
 QX_BACKENDS(RoundTripTest);
 
 }  // namespace

@@ -21,7 +21,9 @@
 // preparation, deallocations) is sent with them in pipeline mode and
 // synchronised once; a write that comes alone is sent alone. Queries stream
 // their rows in single-row mode. A statement runs unnamed the first time and
-// is prepared (in the same pipeline) when it runs again.
+// is prepared (in the same pipeline) when it runs again; the server then also
+// says what types it gave the parameters, and later runs send integers and
+// timestamps with time zone in binary form.
 
 #include <libpq-fe.h>
 
@@ -320,30 +322,51 @@ struct Conn {
   }
 };
 
+// The server's type identifiers of the parameters the driver sends in binary form.
+constexpr unsigned kInt2Type = 21, kInt4Type = 23, kInt8Type = 20, kTimestampTzType = 1184;
+
+// Microseconds from the Unix epoch to the server's (2000-01-01 00:00:00 UTC).
+constexpr int64_t kServerEpochMicros = 946684800LL * 1000000;
+
+// Writes `v` as `n` octets in network order.
+void put_big_endian(uint64_t v, size_t n, char* out) {
+  for (size_t k = n; k-- > 0; v >>= 8) out[k] = static_cast<char>(v & 0xFF);
+}
+
+// No parameter types known: every value in text form.
+const std::vector<unsigned> kUntyped;
+
 // Parameter values in the form libpq takes them. Text values point into the
-// caller's strings (NUL-terminated); numbers and times are formatted here.
+// caller's strings (NUL-terminated). Numbers and times go in binary form where the
+// statement's parameter types are known (an integer column, a timestamp with time
+// zone), which spares the server parsing them; otherwise they are formatted here.
 struct Values {
   std::vector<const char*> values;
   std::vector<int> lengths, formats;
   std::vector<std::array<char, 48>> text;
 
-  void set(const std::vector<Param>& params) {
+  // `types`: the server's type of each parameter, or empty when not known.
+  void set(const std::vector<Param>& params, const std::vector<unsigned>& types) {
     size_t n = params.size();
+    const bool typed = types.size() == n;
     values.assign(n, nullptr);
     lengths.assign(n, 0);
     formats.assign(n, 0);
     if (text.size() < n) text.resize(n);
     for (size_t i = 0; i < n; ++i) {
       const Param& p = params[i];
+      char* b = text[i].data();
       switch (p.kind) {
         case Param::kNull:
           break;
-        case Param::kInt: {
-          char* b = text[i].data();
-          *std::to_chars(b, b + 40, p.i).ptr = '\0';
+        case Param::kInt:
+          if (typed && binary_int(p.i, types[i], b, &lengths[i])) {
+            formats[i] = 1;
+          } else {
+            *std::to_chars(b, b + 40, p.i).ptr = '\0';
+          }
           values[i] = b;
           break;
-        }
         case Param::kText:
           values[i] = p.size ? p.data : "";
           break;
@@ -352,14 +375,40 @@ struct Values {
           lengths[i] = static_cast<int>(p.size);
           formats[i] = 1;
           break;
-        case Param::kDateTime: {
-          char* b = text[i].data();
-          b[format_date_time(p.i, p.offset, b)] = '\0';
+        case Param::kDateTime:
+          if (int64_t us; typed && types[i] == kTimestampTzType &&
+                          !__builtin_mul_overflow(p.i, 1000, &us) &&
+                          !__builtin_sub_overflow(us, kServerEpochMicros, &us)) {
+            // An instant: the offset only says how to show it, and the column keeps none.
+            put_big_endian(static_cast<uint64_t>(us), 8, b);
+            lengths[i] = 8;
+            formats[i] = 1;
+          } else {
+            b[format_date_time(p.i, p.offset, b)] = '\0';
+          }
           values[i] = b;
           break;
-        }
       }
     }
+  }
+
+ private:
+  // An integer of a parameter of type `type` in binary form, when it is an integer type
+  // that holds the value; false leaves it to the text form (and the server's own error).
+  static bool binary_int(int64_t v, unsigned type, char* out, int* length) {
+    size_t n = 0;
+    if (type == kInt8Type) {
+      n = 8;
+    } else if (type == kInt4Type && v >= INT32_MIN && v <= INT32_MAX) {
+      n = 4;
+    } else if (type == kInt2Type && v >= INT16_MIN && v <= INT16_MAX) {
+      n = 2;
+    } else {
+      return false;
+    }
+    put_big_endian(static_cast<uint64_t>(v), n, out);
+    *length = static_cast<int>(n);
+    return true;
   }
 };
 
@@ -370,7 +419,7 @@ RWDBStatus Conn::undoFailedStatement() {
               PQsendQueryPrepared(pg, "qx_rollback", 0, nullptr, nullptr, nullptr, 0) == 1;
   for (size_t i = 0; sent && i < replay.size; ++i) {
     const Replay& w = replay.entries[i];
-    values[i].set(w.params);
+    values[i].set(w.params, kUntyped);
     sent = PQsendQueryParams(pg, w.sql.c_str(), static_cast<int>(w.params.size()), nullptr,
                              values[i].values.data(), values[i].lengths.data(),
                              values[i].formats.data(), 0) == 1;
@@ -655,7 +704,7 @@ class PgStatement : public Statement {
     c_->finishActive();
     if (!c_->usable()) return lost_status();
     PGconn* pg = c_->pg;
-    values_.set(params);
+    values_.set(params, name_.empty() ? kUntyped : types_);
     in_tx_ = c_->inTx;
     bool renew = in_tx_ && c_->window && c_->replay.size >= kWindow;
     bool open = in_tx_ && (!c_->window || renew);
@@ -676,17 +725,7 @@ class PgStatement : public Statement {
     bool ok = true;
     for (int i = 0; ok && i < before; ++i) ok = c_->readCommand(&err);
     if (ok) ok = c_->readWindow(renew, open, &err);
-    if (ok && prepare) {
-      PGresult* perr = nullptr;
-      ok = c_->readCommand(&perr);
-      if (perr != nullptr) {
-        name_.clear();  // not prepared: try again next time
-        if (err == nullptr)
-          err = perr;
-        else
-          PQclear(perr);
-      }
-    }
+    if (ok && prepare) ok = readPreparation(&err);
     if (!ok) return fail(err, true);
     // The statement's own result.
     PGresult* r = nullptr;
@@ -769,10 +808,12 @@ class PgStatement : public Statement {
     ++runs_;
     return prepare;
   }
-  // Sends [Parse] and the statement with its values into the open pipeline.
+  // Sends [Parse and Describe] and the statement with its values into the open pipeline.
   bool send(bool prepare) {
     PGconn* pg = c_->pg;
-    if (prepare && PQsendPrepare(pg, name_.c_str(), sql_.c_str(), n_, nullptr) != 1) return false;
+    if (prepare && (PQsendPrepare(pg, name_.c_str(), sql_.c_str(), n_, nullptr) != 1 ||
+                    PQsendDescribePrepared(pg, name_.c_str()) != 1))
+      return false;
     return name_.empty()
                ? PQsendQueryParams(pg, sql_.c_str(), n_, nullptr, values_.values.data(),
                                    values_.lengths.data(), values_.formats.data(), 0) == 1
@@ -799,7 +840,7 @@ class PgStatement : public Statement {
     for (size_t i = 0; i < group.size(); ++i) {
       PgStatement& st = *group[i];
       ++*st.generation_;
-      st.values_.set(*params[i]);
+      st.values_.set(*params[i], st.name_.empty() ? kUntyped : st.types_);
       st.in_tx_ = in_tx;
       prepare[i] = st.preparesNow() ? 1 : 0;
       rows[i] = -1;
@@ -824,18 +865,7 @@ class PgStatement : public Statement {
     *failed = group.size();
     for (size_t i = 0; ok && i < group.size(); ++i) {
       bool clean = err == nullptr;
-      if (prepare[i] != 0) {
-        PGresult* perr = nullptr;
-        ok = c.readCommand(&perr);
-        if (perr != nullptr) {
-          group[i]->name_.clear();  // not prepared: try again next time
-          if (err == nullptr) {
-            err = perr;
-          } else {
-            PQclear(perr);
-          }
-        }
-      }
+      if (prepare[i] != 0) ok = group[i]->readPreparation(&err);
       if (ok) ok = c.readStatement(&err, &rows[i]);
       if (clean && err != nullptr) *failed = i;
     }
@@ -859,6 +889,36 @@ class PgStatement : public Statement {
   }
 
  private:
+  // Reads what preparing the statement gave: its Parse (a failure in *err unless it
+  // holds one already), then its Describe, which tells the parameter types the server
+  // chose, so that later runs can send numbers and times in binary form. false when the
+  // connection broke.
+  bool readPreparation(PGresult** err) {
+    PGresult* perr = nullptr;
+    bool ok = c_->readCommand(&perr);
+    types_.clear();
+    while (ok) {
+      PGresult* r = PQgetResult(c_->pg);
+      if (r == nullptr) break;
+      if (perr == nullptr && PQresultStatus(r) == PGRES_COMMAND_OK && PQnparams(r) == n_) {
+        for (int i = 0; i < n_; ++i) types_.push_back(PQparamtype(r, i));
+      }
+      PQclear(r);
+      ok = c_->usable();
+    }
+    if (ok) ok = c_->usable();
+    if (perr != nullptr) {
+      name_.clear();  // not prepared: try again next time
+      types_.clear();
+      if (*err == nullptr) {
+        *err = perr;
+      } else {
+        PQclear(perr);
+      }
+    }
+    return ok;
+  }
+
   // The statement failed (err: its error): finish the pipeline and undo it.
   RWDBStatus fail(PGresult* err, bool broken) {
     RWDBStatus s = err != nullptr ? translate(c_->pg, err) : lost_status();
@@ -880,6 +940,7 @@ class PgStatement : public Statement {
   uint64_t runs_ = 0;
   bool in_tx_ = false;
   Values values_;
+  std::vector<unsigned> types_;  // the parameter types of the prepared statement, once known
   std::unique_ptr<uint64_t> generation_;
 };
 
