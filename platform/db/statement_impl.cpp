@@ -223,7 +223,11 @@ RWDBStatus StatementImpl::bindValues() {
   for (size_t i = 0; i < nodes_.size(); ++i) {
     RWDBStatus s = evaluate(*nodes_[i], &params_[i]);
     if (!s.isValid()) return s;
-    if (!(s = checkLength(i)).isValid()) return s;
+    // Most values are within their octets of the limit: only those above it are counted.
+    const long limit = limits_[i];
+    if (limit > 0 && params_[i].size > static_cast<size_t>(limit) &&
+        !(s = checkLength(i)).isValid())
+      return s;
   }
   return RWDBStatus();
 }

@@ -3,6 +3,7 @@
 // says, and bad input writes nothing.
 #include <map>
 
+#include "infra/tolk_map/fdn_cache.h"
 #include "infra/tolk_map/log_tables.h"
 #include "infra/tolk_map/oids.h"
 #include "infra/tolk_map/tables/eventlog.h"
@@ -241,6 +242,27 @@ TEST_P(EventRecordsTest, EveryClassRoundTripsByRecordByWalkAndAfterRestart) {
     SCOPED_TRACE(rid);
     ExpectRecord(Read(again, rid), rid, attrs);
   }
+}
+
+// Records about one managed object convert its name once, also after the name cache was
+// reset (as tests and unloading do): the next write makes it again.
+TEST_P(EventRecordsTest, ANameConvertedOnceServesTheNextRecordsAboutItsObject) {
+  LogMapper* m = NewLog();
+  const ClassCase c = Classes().front();
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    FdnCache::reset();
+    for (int id = 1; id <= 3; ++id) {
+      Attrs attrs = CommonAttrs(*c.record_class, 5);  // node-5 each time
+      ASSERT_EQ(Write(m, round * 10 + id, *c.record_class, attrs, 4242), 1);
+    }
+    ASSERT_NE(FdnCache::p_fdn_cache, nullptr);
+    EXPECT_EQ(FdnCache::num_entries, 1u);
+    EXPECT_EQ(FdnCache::hits, 2u);
+  }
+  LogMapper::commit();
+  Attrs r = Read(m, 13);
+  EXPECT_EQ(ValueOf(r, moiOid), Dn("node-5"));
 }
 
 // The event type comes back in the form it was written in: a global-form type through its

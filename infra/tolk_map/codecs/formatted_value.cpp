@@ -30,10 +30,10 @@ bool append_formatted(const Oid& attr, const Asn1Value& value, std::string& out)
   return true;
 }
 
-// Appends the distinguished-name text of an object instance through the name cache.
+// Appends the distinguished-name text of an object instance through the name cache,
+// made at its first use and again after a reset.
 bool append_instance_fdn(const Asn1Value& oi, std::string& out) {
-  static Asn1ValueFdnCache_hash* cache = FdnCache::init();
-  (void)cache;
+  if (FdnCache::p_fdn_cache == nullptr) FdnCache::init();
   if (FdnCache* hit = FdnCache::lookup(oi)) {
     out += hit->get_fdn().view();
     return true;
