@@ -41,7 +41,8 @@ class Asn1ValueFdnCache_hash {
   size_t entries() const { return size_; }
 
   static size_t hash_of(const Asn1Value& oi) {
-    return std::hash<std::string_view>()(oi.encoding_view());
+    std::string_view e = oi.encoding_view();
+    return qx::hash_bytes(e.data(), e.size());
   }
 
  private:

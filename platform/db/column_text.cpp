@@ -34,6 +34,18 @@ size_t storable_prefix(const char* p, size_t n, long limit) {
     i += 8;
     chars += 8;
   }
+  // The last few octets (fewer than eight) in one word too, when they are ASCII and fit:
+  // most texts end so. The word is the text's last eight octets where it has them, else
+  // the rest padded with a harmless octet.
+  if (size_t rest = n - i; rest != 0 && rest < 8 && chars + rest <= most) {
+    uint64_t w = kOnes;
+    if (n >= 8) {
+      std::memcpy(&w, s + n - 8, 8);
+    } else {
+      std::memcpy(&w, s + i, rest);
+    }
+    if ((w & kHigh) == 0 && ((w - kOnes) & ~w & kHigh) == 0) return n;
+  }
   while (i < n && chars < most) {
     unsigned char c = s[i];
     if (c < 0x80) {

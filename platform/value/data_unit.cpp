@@ -1,5 +1,6 @@
 #include "platform/value/data_unit.h"
 
+#include <cstdint>
 #include <cstring>
 
 DataUnit::DataUnit(const char* text) {
@@ -29,13 +30,29 @@ int DataUnit::equiv(const DataUnit& a, const DataUnit& b) {
 namespace qx {
 
 unsigned long hash_bytes(const void* p, size_t n) {
+  // Eight octets at a time, the last few in one more word: identifiers and short
+  // encodings are hashed on every attribute written and read.
   const unsigned char* s = static_cast<const unsigned char*>(p);
-  uint64_t h = 14695981039346656037ull;
-  for (size_t i = 0; i < n; ++i) {
-    h ^= s[i];
-    h *= 1099511628211ull;
+  uint64_t h = (n + 1) * 0x9E3779B97F4A7C15ull;
+  auto mix = [&h](uint64_t w) {
+    h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+  };
+  for (; n >= 8; s += 8, n -= 8) {
+    uint64_t w;
+    std::memcpy(&w, s, 8);
+    mix(w);
   }
-  return static_cast<unsigned long>(h);
+  if (n >= 4) {  // two words of four that overlap where n < 8
+    uint32_t a, b;
+    std::memcpy(&a, s, 4);
+    std::memcpy(&b, s + n - 4, 4);
+    mix(a | static_cast<uint64_t>(b) << 32);
+  } else if (n > 0) {  // the first, middle and last octet cover one to three
+    mix(s[0] | static_cast<uint64_t>(s[n / 2]) << 8 | static_cast<uint64_t>(s[n - 1]) << 16);
+  }
+  h = (h ^ (h >> 29)) * 0xC4CEB9FE1A85EC53ull;
+  return static_cast<unsigned long>(h ^ (h >> 32));
 }
 
 }  // namespace qx

@@ -47,7 +47,8 @@ struct std::hash<DataUnit> {
 };
 
 namespace qx {
-// 64-bit FNV-1a over the bytes; the hash every value type here uses.
+// A 64-bit hash of the bytes (not kept anywhere: it may change between versions); the
+// hash every value type here uses.
 unsigned long hash_bytes(const void* p, size_t n);
 }  // namespace qx
 

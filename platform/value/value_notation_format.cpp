@@ -750,22 +750,8 @@ class PrintedMemo {
     std::memcpy(key_ + 2, attribute.data(), attribute.size());
     std::memcpy(key_ + 2 + attribute.size(), encoding.data(), encoding.size());
     key_len_ = n;
-    hash_ = hash_key(key_, n);
+    hash_ = hash_bytes(key_, n);
     return true;
-  }
-  // Eight octets at a time: the key is looked up on every value printed.
-  static uint64_t hash_key(const char* p, size_t n) {
-    uint64_t h = n * 0x9E3779B97F4A7C15ull;
-    for (; n >= 8; p += 8, n -= 8) {
-      uint64_t w;
-      std::memcpy(&w, p, 8);
-      h = (h ^ w) * 0xFF51AFD7ED558CCDull;
-      h ^= h >> 32;
-    }
-    uint64_t w = 0;
-    std::memcpy(&w, p, n);
-    h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
-    return h ^ (h >> 29);
   }
   std::string_view key_view() const { return {key_, key_len_}; }
   Slot& slot() { return slots_[hash_ % std::size(slots_)]; }

@@ -2,6 +2,7 @@
 // at most the column's length in characters, never ending inside a character.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -42,12 +43,20 @@ TEST(ColumnTextTest, EveryLimitAndEveryCutEndsOnACharacterBoundary) {
 }
 
 TEST(ColumnTextTest, StopsAtWhatNoColumnHolds) {
-  for (size_t at = 0; at < 40; ++at) {  // inside and after the sixteen- and eight-octet steps
-    std::string s(40, 'a');
-    s[at] = '\0';
-    EXPECT_EQ(Prefix(s), at);
-    s[at] = '\xff';
-    EXPECT_EQ(Prefix(s), at);
+  // Texts of every length up to forty octets, with the octet at every place: inside and
+  // after the sixteen- and eight-octet steps and among the last few octets.
+  for (size_t n = 1; n <= 40; ++n) {
+    for (size_t at = 0; at < n; ++at) {
+      std::string s(n, 'a');
+      s[at] = '\0';
+      EXPECT_EQ(Prefix(s), at) << n;
+      s[at] = '\xff';
+      EXPECT_EQ(Prefix(s), at) << n;
+    }
+    const std::string plain(n, 'a');
+    for (long limit = 1; limit <= 41; ++limit) {
+      EXPECT_EQ(Prefix(plain, limit), std::min(n, static_cast<size_t>(limit))) << n;
+    }
   }
   EXPECT_EQ(Prefix("ab\xc0\xaf"), 2u);          // overlong '/'
   EXPECT_EQ(Prefix("ab\xe0\x80\xaf"), 2u);      // overlong, three octets
