@@ -283,36 +283,43 @@ TEST_P(RoundTripTest, ViewsGiveTheStoredBytesUntilTheNextRow) {
 // A statement run again and again sends its values in other forms than on its first
 // runs (on PostgreSQL: numbers and times in binary once the server has said what types
 // it takes). Every value reads back the same either way, into columns of every integer
-// width and a timestamp with time zone, in a table the caller declared by SQL; and a
+// width, a timestamp with time zone and texts of every kind of text column (empty ones
+// and ones beyond ASCII among them), in a table the caller declared by SQL; and a
 // number its column cannot hold is refused however it is sent.
 TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
   const std::string name = "\"" + T("typed") + "\"";
   ASSERT_TRUE(db_.executeSql("CREATE TABLE " + name +
                                  " (id BIGINT, i2 SMALLINT, i4 INTEGER, i8 BIGINT, at " +
-                                 (pg() ? "TIMESTAMP(3) WITH TIME ZONE" : "TIMESTAMP") + ")",
+                                 (pg() ? "TIMESTAMP(3) WITH TIME ZONE" : "TIMESTAMP") +
+                                 ", vc VARCHAR(20), tx TEXT, ch CHAR(4))",
                              conn_)
                   .isValid());
   RWDBTable t = db_.table(T("typed"));
   long id = 0, i2 = 0, i4 = 0, i8 = 0;
   RWDBDateTime at;
+  RWCString vc, tx, ch;
   RWDBInserter ins = t.inserter();
   ins["id"] << RWDBBoundExpr(&id);
   ins["i2"] << RWDBBoundExpr(&i2);
   ins["i4"] << RWDBBoundExpr(&i4);
   ins["i8"] << RWDBBoundExpr(&i8);
   ins["at"] << RWDBBoundExpr(&at);
+  ins["vc"] << RWDBBoundExpr(&vc);
+  ins["tx"] << RWDBBoundExpr(&tx);
+  ins["ch"] << RWDBBoundExpr(&ch);
   struct Row {
     long i2, i4, i8;
     RWDBDateTime at;
+    const char* text;  // four characters or fewer, for the CHAR(4) column
   };
   const std::vector<Row> rows = {
-      {INT16_MIN, INT32_MIN, LONG_MIN, RWDBDateTime(RWDate(1, 1, 1900), 0, 0, 0, 1)},
-      {INT16_MAX, INT32_MAX, LONG_MAX, RWDBDateTime(1969, 12, 31, 23, 59, 59, 999)},
-      {-1, -1, -1, RWDBDateTime(1999, 12, 31, 23, 59, 59, 999)},
-      {0, 0, 0, RWDBDateTime(2000, 1, 1, 0, 0, 0, 0)},
-      {1, 70000, 5000000000L, RWDBDateTime(2000, 1, 1, 1, 0, 0, 1)},
-      {-300, -70000, -5000000000L, RWDBDateTime(2024, 7, 1, 12, 0, 0, 500)},
-      {7, 7, 7, RWDBDateTime(9999, 12, 31, 23, 59, 59, 999)},
+      {INT16_MIN, INT32_MIN, LONG_MIN, RWDBDateTime(RWDate(1, 1, 1900), 0, 0, 0, 1), ""},
+      {INT16_MAX, INT32_MAX, LONG_MAX, RWDBDateTime(1969, 12, 31, 23, 59, 59, 999), "a"},
+      {-1, -1, -1, RWDBDateTime(1999, 12, 31, 23, 59, 59, 999), "gr\xc3\xbc\xc3\x9f"},
+      {0, 0, 0, RWDBDateTime(2000, 1, 1, 0, 0, 0, 0), ""},
+      {1, 70000, 5000000000L, RWDBDateTime(2000, 1, 1, 1, 0, 0, 1), "\xe2\x82\xac \xf0\x9f\x98\x80"},
+      {-300, -70000, -5000000000L, RWDBDateTime(2024, 7, 1, 12, 0, 0, 500), "' \\"},
+      {7, 7, 7, RWDBDateTime(9999, 12, 31, 23, 59, 59, 999), "abcd"},
   };
   // Twice over: the second pass finds the statement long prepared.
   for (int pass = 0; pass < 2; ++pass) {
@@ -322,11 +329,12 @@ TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
       i4 = rows[k].i4;
       i8 = rows[k].i8;
       at = rows[k].at;
+      vc = tx = ch = rows[k].text;
       ASSERT_TRUE(ins.execute(conn_).isValid()) << id;
     }
   }
   RWDBSelector sel = db_.selector();
-  sel << t["id"] << t["i2"] << t["i4"] << t["i8"] << t["at"];
+  sel << t["id"] << t["i2"] << t["i4"] << t["i8"] << t["at"] << t["vc"] << t["tx"] << t["ch"];
   sel.orderBy(t["id"]);
   RWDBReader r = sel.reader(conn_);
   for (int pass = 0; pass < 2; ++pass) {
@@ -334,7 +342,10 @@ TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
       ASSERT_TRUE(r()) << pass << " " << k;
       long got_id = -1, got2 = 0, got4 = 0, got8 = 0;
       RWDBDateTime got_at;
-      r >> got_id >> got2 >> got4 >> got8 >> got_at;
+      RWCString got_vc = "unset", got_tx = "unset", got_ch = "unset";
+      RWDBNullIndicator null_vc, null_tx, null_ch;
+      r >> got_id >> got2 >> got4 >> got8 >> got_at >> null_vc >> got_vc >> null_tx >> got_tx >>
+          null_ch >> got_ch;
       ASSERT_TRUE(r.status().isValid()) << r.status().message();
       SCOPED_TRACE(got_id);
       EXPECT_EQ(got_id, pass * 100 + static_cast<long>(k));
@@ -342,6 +353,17 @@ TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
       EXPECT_EQ(got4, rows[k].i4);
       EXPECT_EQ(got8, rows[k].i8);
       EXPECT_EQ(got_at.millisSinceEpoch(), rows[k].at.millisSinceEpoch());
+      EXPECT_FALSE(null_vc || null_tx || null_ch);  // an empty text is no NULL
+      EXPECT_EQ(got_vc, rows[k].text);
+      EXPECT_EQ(got_tx, rows[k].text);
+      // CHAR pads to its length; what it gives back is the text and its blanks.
+      std::string padded = rows[k].text;
+      if (pg()) {
+        size_t chars = 0;
+        for (unsigned char c : padded) chars += (c & 0xC0) != 0x80;
+        if (chars < 4) padded.append(4 - chars, ' ');
+      }
+      EXPECT_EQ(got_ch.str(), padded);
     }
   }
   EXPECT_FALSE(r());
