@@ -192,6 +192,7 @@ class StatementImpl {
                          const std::vector<std::string>* insertColumns,
                          std::vector<Target>& targets);
   RWDBStatus resolveLengths(const std::shared_ptr<ConnectionImpl>& c);
+  // REQUIRES: placeholder i has a limit and a value longer than it in octets.
   RWDBStatus checkLength(size_t i) const;
 
   bool dirty_ = true;

@@ -180,11 +180,10 @@ RWDBStatus StatementImpl::resolveLengths(const std::shared_ptr<ConnectionImpl>& 
 }
 
 // Texts are measured in characters (UTF-8 sequences, as the servers count them),
-// blobs in octets.
+// blobs in octets. Only a value longer in octets than its limit comes here.
 RWDBStatus StatementImpl::checkLength(size_t i) const {
   const Param& p = params_[i];
-  long limit = limits_[i];
-  if (limit <= 0 || p.size <= static_cast<size_t>(limit)) return RWDBStatus();
+  const long limit = limits_[i];
   size_t n = p.size;
   if (p.kind == Param::kText) {
     n = 0;
@@ -223,7 +222,7 @@ RWDBStatus StatementImpl::bindValues() {
   for (size_t i = 0; i < nodes_.size(); ++i) {
     RWDBStatus s = evaluate(*nodes_[i], &params_[i]);
     if (!s.isValid()) return s;
-    // Most values are within their octets of the limit: only those above it are counted.
+    // A value within the limit in octets is within it in characters too.
     const long limit = limits_[i];
     if (limit > 0 && params_[i].size > static_cast<size_t>(limit) &&
         !(s = checkLength(i)).isValid())

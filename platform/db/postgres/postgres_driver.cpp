@@ -333,9 +333,6 @@ void put_big_endian(uint64_t v, size_t n, char* out) {
   for (size_t k = n; k-- > 0; v >>= 8) out[k] = static_cast<char>(v & 0xFF);
 }
 
-// No parameter types known: every value in text form.
-const std::vector<unsigned> kUntyped;
-
 // Parameter values in the form libpq takes them. Text values point into the
 // caller's strings (NUL-terminated). Numbers and times go in binary form where the
 // statement's parameter types are known (an integer column, a timestamp with time
@@ -345,7 +342,7 @@ struct Values {
   std::vector<int> lengths, formats;
   std::vector<std::array<char, 48>> text;
 
-  // `types`: the server's type of each parameter, or empty when not known.
+  // `types`: the server's type of each parameter; empty (not known): every value as text.
   void set(const std::vector<Param>& params, const std::vector<unsigned>& types) {
     size_t n = params.size();
     const bool typed = types.size() == n;
@@ -419,7 +416,7 @@ RWDBStatus Conn::undoFailedStatement() {
               PQsendQueryPrepared(pg, "qx_rollback", 0, nullptr, nullptr, nullptr, 0) == 1;
   for (size_t i = 0; sent && i < replay.size; ++i) {
     const Replay& w = replay.entries[i];
-    values[i].set(w.params, kUntyped);
+    values[i].set(w.params, {});
     sent = PQsendQueryParams(pg, w.sql.c_str(), static_cast<int>(w.params.size()), nullptr,
                              values[i].values.data(), values[i].lengths.data(),
                              values[i].formats.data(), 0) == 1;
@@ -704,7 +701,7 @@ class PgStatement : public Statement {
     c_->finishActive();
     if (!c_->usable()) return lost_status();
     PGconn* pg = c_->pg;
-    values_.set(params, name_.empty() ? kUntyped : types_);
+    values_.set(params, types_);
     in_tx_ = c_->inTx;
     bool renew = in_tx_ && c_->window && c_->replay.size >= kWindow;
     bool open = in_tx_ && (!c_->window || renew);
@@ -840,7 +837,7 @@ class PgStatement : public Statement {
     for (size_t i = 0; i < group.size(); ++i) {
       PgStatement& st = *group[i];
       ++*st.generation_;
-      st.values_.set(*params[i], st.name_.empty() ? kUntyped : st.types_);
+      st.values_.set(*params[i], st.types_);
       st.in_tx_ = in_tx;
       prepare[i] = st.preparesNow() ? 1 : 0;
       rows[i] = -1;
@@ -897,19 +894,15 @@ class PgStatement : public Statement {
     PGresult* perr = nullptr;
     bool ok = c_->readCommand(&perr);
     types_.clear();
-    while (ok) {
-      PGresult* r = PQgetResult(c_->pg);
-      if (r == nullptr) break;
+    for (PGresult* r; ok && (r = PQgetResult(c_->pg)) != nullptr; ok = c_->usable()) {
       if (perr == nullptr && PQresultStatus(r) == PGRES_COMMAND_OK && PQnparams(r) == n_) {
         for (int i = 0; i < n_; ++i) types_.push_back(PQparamtype(r, i));
       }
       PQclear(r);
-      ok = c_->usable();
     }
-    if (ok) ok = c_->usable();
+    ok = ok && c_->usable();
     if (perr != nullptr) {
-      name_.clear();  // not prepared: try again next time
-      types_.clear();
+      name_.clear();  // not prepared (and so not described): try again next time
       if (*err == nullptr) {
         *err = perr;
       } else {
@@ -940,7 +933,9 @@ class PgStatement : public Statement {
   uint64_t runs_ = 0;
   bool in_tx_ = false;
   Values values_;
-  std::vector<unsigned> types_;  // the parameter types of the prepared statement, once known
+  // The parameter types of the prepared statement, once its Describe has come; empty
+  // while it runs unnamed.
+  std::vector<unsigned> types_;
   std::unique_ptr<uint64_t> generation_;
 };
 
