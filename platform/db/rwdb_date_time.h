@@ -13,7 +13,11 @@
 // valid; a bound invalid date-time is written as NULL. A value type.
 //
 // The offset travels to the database, so a wall-clock time inside a
-// daylight-saving change reads back as the same instant.
+// daylight-saving change reads back as the same instant. A PostgreSQL column
+// of type timestamp without time zone (one a caller declares; the layer's own
+// are with time zone) keeps the wall-clock time of the process's zone and no
+// offset: it reads back as the same instant, except in the hour a change back
+// to standard time repeats, where the zone picks one of the two.
 class RWDBDateTime {
  public:
   // Not valid.

@@ -283,15 +283,16 @@ TEST_P(RoundTripTest, ViewsGiveTheStoredBytesUntilTheNextRow) {
 // A statement run again and again sends its values in other forms than on its first
 // runs (on PostgreSQL: numbers and times in binary once the server has said what types
 // it takes). Every value reads back the same either way, into columns of every integer
-// width, a timestamp with time zone and texts of every kind of text column (empty ones
-// and ones beyond ASCII among them), in a table the caller declared by SQL; and a
-// number its column cannot hold is refused however it is sent.
+// width, a timestamp with time zone and one without (which keeps no offset: the time
+// reads back as the same instant all the same), and texts of every kind of text column
+// (empty ones and ones beyond ASCII among them), in a table the caller declared by SQL;
+// and a number its column cannot hold is refused however it is sent.
 TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
   const std::string name = "\"" + T("typed") + "\"";
   ASSERT_TRUE(db_.executeSql("CREATE TABLE " + name +
                                  " (id BIGINT, i2 SMALLINT, i4 INTEGER, i8 BIGINT, at " +
                                  (pg() ? "TIMESTAMP(3) WITH TIME ZONE" : "TIMESTAMP") +
-                                 ", vc VARCHAR(20), tx TEXT, ch CHAR(4))",
+                                 ", wall TIMESTAMP(3), vc VARCHAR(20), tx TEXT, ch CHAR(4))",
                              conn_)
                   .isValid());
   RWDBTable t = db_.table(T("typed"));
@@ -304,6 +305,7 @@ TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
   ins["i4"] << RWDBBoundExpr(&i4);
   ins["i8"] << RWDBBoundExpr(&i8);
   ins["at"] << RWDBBoundExpr(&at);
+  ins["wall"] << RWDBBoundExpr(&at);
   ins["vc"] << RWDBBoundExpr(&vc);
   ins["tx"] << RWDBBoundExpr(&tx);
   ins["ch"] << RWDBBoundExpr(&ch);
@@ -334,17 +336,17 @@ TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
     }
   }
   RWDBSelector sel = db_.selector();
-  sel << t["id"] << t["i2"] << t["i4"] << t["i8"] << t["at"] << t["vc"] << t["tx"] << t["ch"];
+  sel << t["id"] << t["i2"] << t["i4"] << t["i8"] << t["at"] << t["wall"] << t["vc"] << t["tx"] << t["ch"];
   sel.orderBy(t["id"]);
   RWDBReader r = sel.reader(conn_);
   for (int pass = 0; pass < 2; ++pass) {
     for (size_t k = 0; k < rows.size(); ++k) {
       ASSERT_TRUE(r()) << pass << " " << k;
       long got_id = -1, got2 = 0, got4 = 0, got8 = 0;
-      RWDBDateTime got_at;
+      RWDBDateTime got_at, got_wall;
       RWCString got_vc = "unset", got_tx = "unset", got_ch = "unset";
       RWDBNullIndicator null_vc, null_tx, null_ch;
-      r >> got_id >> got2 >> got4 >> got8 >> got_at >> null_vc >> got_vc >> null_tx >> got_tx >>
+      r >> got_id >> got2 >> got4 >> got8 >> got_at >> got_wall >> null_vc >> got_vc >> null_tx >> got_tx >>
           null_ch >> got_ch;
       ASSERT_TRUE(r.status().isValid()) << r.status().message();
       SCOPED_TRACE(got_id);
@@ -353,6 +355,7 @@ TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
       EXPECT_EQ(got4, rows[k].i4);
       EXPECT_EQ(got8, rows[k].i8);
       EXPECT_EQ(got_at.millisSinceEpoch(), rows[k].at.millisSinceEpoch());
+      EXPECT_EQ(got_wall.millisSinceEpoch(), rows[k].at.millisSinceEpoch());
       EXPECT_FALSE(null_vc || null_tx || null_ch);  // an empty text is no NULL
       EXPECT_EQ(got_vc, rows[k].text);
       EXPECT_EQ(got_tx, rows[k].text);

@@ -47,9 +47,32 @@
 #include "platform/db/civil.h"
 #include "platform/db/conninfo.h"
 #include "platform/db/driver.h"
+#include "platform/db/rw_zone.h"
 
 namespace qx::db {
 namespace {
+
+// The types of parameters and columns that the layer handles by their number.
+constexpr unsigned kInt2Type = 21, kInt4Type = 23, kInt8Type = 20, kTimestampType = 1114,
+                   kTimestampTzType = 1184;
+
+// `*millis` read as the wall-clock time of the process's zone instead of UTC's: the
+// instant it is there, with that zone's offset. In the hour a change back to standard
+// time repeats, the zone picks one of the two instants.
+bool local_wall_time(int64_t* millis, int32_t* offset) {
+  int64_t wall = floor_div(*millis, 1000), day = floor_div(wall, 86400), second = wall - day * 86400;
+  int64_t y;
+  unsigned mo, d;
+  civil_from_days(day, &y, &mo, &d);
+  int64_t utc;
+  if (!RWZone::local().toUtc(y, mo, d, static_cast<unsigned>(second / 3600),
+                             static_cast<unsigned>(second / 60 % 60),
+                             static_cast<unsigned>(second % 60), -1, &utc))
+    return false;
+  *millis = utc * 1000 + floor_mod(*millis, 1000);
+  *offset = RWZone::local().offsetAt(utc);
+  return true;
+}
 
 // How a blob column's comment begins that keeps its declared length: "qxlen 33000".
 constexpr std::string_view kLengthNote = "qxlen ";
@@ -323,7 +346,7 @@ struct Conn {
 };
 
 // The server's type identifiers of the parameters the driver sends in binary form.
-constexpr unsigned kInt2Type = 21, kInt4Type = 23, kInt8Type = 20, kTimestampTzType = 1184;
+
 
 // Microseconds from the Unix epoch to the server's (2000-01-01 00:00:00 UTC).
 constexpr int64_t kServerEpochMicros = 946684800LL * 1000000;
@@ -570,8 +593,13 @@ class PgCursor : public Cursor {
     return true;
   }
   bool getDateTime(int i, int64_t* millis, int32_t* offset) override {
-    return parse_date_time(PQgetvalue(row_, 0, i), static_cast<size_t>(PQgetlength(row_, 0, i)),
-                           millis, offset);
+    if (!parse_date_time(PQgetvalue(row_, 0, i), static_cast<size_t>(PQgetlength(row_, 0, i)),
+                         millis, offset))
+      return false;
+    // A timestamp without time zone holds a wall-clock time, shown without an offset: the
+    // session's (the process's zone), in which the server stored the times the layer
+    // wrote, and its own now().
+    return PQftype(row_, i) != kTimestampType || local_wall_time(millis, offset);
   }
 
   // Takes every remaining row into memory and completes the pipeline, so
