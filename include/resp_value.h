@@ -18,7 +18,7 @@
 class RespValueElement {
  public:
   RespValueElement(const Oid& id, const Asn1Value& value, const Asn1Value& old_value)
-      : id_(id), value_(value.copy()), old_value_(old_value.copy()) {}
+      : RespValueElement(id, Asn1Value::copy_pair(value, old_value)) {}
   // Takes the value as it is, sharing its buffer (see RespValue::adopt_entry).
   RespValueElement(const Oid& id, Asn1Value&& value) : id_(id), value_(std::move(value)) {}
   virtual ~RespValueElement() = default;
@@ -28,6 +28,9 @@ class RespValueElement {
   const Asn1Value& old_value() const { return old_value_; }
 
  private:
+  RespValueElement(const Oid& id, std::pair<Asn1Value, Asn1Value>&& values)
+      : id_(id), value_(std::move(values.first)), old_value_(std::move(values.second)) {}
+
   friend class RespValue;
   Oid id_;
   Asn1Value value_;

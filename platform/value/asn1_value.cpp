@@ -516,6 +516,22 @@ Asn1Value Asn1Value::copy() const {
   return v;
 }
 
+std::pair<Asn1Value, Asn1Value> Asn1Value::copy_pair(const Asn1Value& a, const Asn1Value& b) {
+  if (!a || !b) return {a.copy(), b.copy()};
+  auto buf = std::make_shared<Buffer>();
+  buf->reserve(a.len_ + b.len_);
+  buf->append(a.buf_->data() + a.off_, a.len_);
+  buf->append(b.buf_->data() + b.off_, b.len_);
+  std::pair<Asn1Value, Asn1Value> out(a, b);  // the headers as read; the buffers follow
+  out.first.buf_ = buf;
+  out.first.off_ = 0;
+  out.first.cursor_ = 0;
+  out.second.buf_ = std::move(buf);
+  out.second.off_ = a.len_;
+  out.second.cursor_ = 0;
+  return out;
+}
+
 const unsigned char* Asn1Value::encoding() const {
   return buf_ ? reinterpret_cast<const unsigned char*>(buf_->data()) + off_ : nullptr;
 }

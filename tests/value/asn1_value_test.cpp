@@ -285,6 +285,27 @@ TEST_F(Asn1ValueTest, CopyIsIndependent) {
   EXPECT_EQ(Hex(seq), "3006020101020102");
 }
 
+// Two copies made together share one buffer, and still each is a value of its own:
+// walked, grown or retagged, neither changes the other or the originals.
+TEST_F(Asn1ValueTest, CopiesMadeTogetherAreIndependent) {
+  Asn1Value seq = Cons(TAG_SEQ, Int(1)), one = Int(7);
+  auto [a, b] = Asn1Value::copy_pair(seq, one);
+  EXPECT_EQ(Hex(a), "3003020101");
+  EXPECT_EQ(Hex(b), "020107");
+  EXPECT_EQ(Hex(a.first_component()), "020101");
+  ASSERT_TRUE(a.add_component(Int(2)));
+  EXPECT_EQ(Hex(a), "3006020101020102");
+  EXPECT_EQ(Hex(b), "020107");
+  ASSERT_TRUE(b.retag(TAG_CTX1));
+  EXPECT_EQ(Hex(b), "810107");
+  EXPECT_EQ(Hex(a), "3006020101020102");
+  EXPECT_EQ(Hex(seq), "3003020101");
+  EXPECT_EQ(Hex(one), "020107");
+  auto [c, d] = Asn1Value::copy_pair(Asn1Value(), one);
+  EXPECT_FALSE(c);
+  EXPECT_EQ(Hex(d), "020107");
+}
+
 TEST_F(Asn1ValueTest, DataUnitRoundTrip) {
   Asn1Value seq = Cons(TAG_SET, Cons(TAG_SEQ, OidValue("2.9.3.2.7.14"), Int(3, TAG_CTX6)));
   DataUnit d = seq.to_data_unit();
