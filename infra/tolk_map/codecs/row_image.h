@@ -87,6 +87,12 @@ class RowImage {
 
   static constexpr int kMaxAttr = 128;
 
+ protected:
+  // The text and blob fields of column i, for a table that walks its columns in order
+  // (REQUIRES: a column of that type).
+  RWCString& text_at(size_t i) { return fields_[i].text; }
+  const RWDBBlob& blob_at(size_t i) const { return fields_[i].blob; }
+
  private:
   struct Field {
     RWCString text;

@@ -190,7 +190,7 @@ void EventLogImpl::start_row() {
   initialize();
   std::fill(given_.begin(), given_.end(), 0);
   for (size_t i = 0; i < initial_.size(); ++i) {
-    if (initial_[i] != nullptr) *text(columns()[i].attr) = initial_[i];
+    if (initial_[i] != nullptr) text_at(i) = initial_[i];
   }
 }
 
@@ -224,17 +224,24 @@ void EventLogImpl::bind_all(RWDBInserter& ins) {
 }
 
 void EventLogImpl::set_nulls() {
-  for (size_t i = 0; i < columns().size(); ++i) {
-    const qx::ColumnDef& c = columns()[i];
-    if (c.type == RWDBValue::String) {
-      // A column with an initial text keeps even the empty one.
-      nulls_[i] = initial_[i] == nullptr && static_cast<RWCString*>(myColumn(c.attr))->isNull();
-    } else if (c.type == RWDBValue::Blob) {
-      nulls_[i] = static_cast<RWDBBlob*>(myColumn(c.attr))->length() == 0;
-    } else if (c.type == RWDBValue::UnsignedLong) {
-      nulls_[i] = given_[i] == 0 && c.attr != ATTR_LOG_RECORD_ID && c.attr != ATTR_MOI_ID;
-    } else if (c.type == RWDBValue::Long) {
-      nulls_[i] = given_[i] == 0;
+  const std::span<const qx::ColumnDef> cols = columns();
+  for (size_t i = 0; i < cols.size(); ++i) {
+    switch (cols[i].type) {
+      case RWDBValue::String:  // a column with an initial text keeps even the empty one
+        nulls_[i] = initial_[i] == nullptr && text_at(i).isNull();
+        break;
+      case RWDBValue::Blob:
+        nulls_[i] = blob_at(i).length() == 0;
+        break;
+      case RWDBValue::UnsignedLong:
+        nulls_[i] =
+            given_[i] == 0 && cols[i].attr != ATTR_LOG_RECORD_ID && cols[i].attr != ATTR_MOI_ID;
+        break;
+      case RWDBValue::Long:
+        nulls_[i] = given_[i] == 0;
+        break;
+      default:
+        break;
     }
   }
 }
