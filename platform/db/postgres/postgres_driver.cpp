@@ -345,9 +345,6 @@ struct Conn {
   }
 };
 
-// The server's type identifiers of the parameters the driver sends in binary form.
-
-
 // Microseconds from the Unix epoch to the server's (2000-01-01 00:00:00 UTC).
 constexpr int64_t kServerEpochMicros = 946684800LL * 1000000;
 
