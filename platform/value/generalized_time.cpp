@@ -124,16 +124,11 @@ size_t GeneralizedTime::utc_text(const TimeStamp& ts, char* buf) {
 }
 
 // YYYYMMDDHH[MM[SS]][(.|,)digits][Z|(+|-)hh[mm]]
-void GeneralizedTime::parse() {
-  const std::string_view s = text_;
-  auto bad = [&](const char* what) {
-    error_ = "GeneralizedTime \"" + std::string(s.substr(0, 40)) + "\": " + what;
-    stamp_ = TimeStamp();
-  };
+const char* GeneralizedTime::read(std::string_view s, TimeStamp* out) {
   int year, mon, day, hour, min = 0, sec = 0;
   if (!digits(s, 0, 4, year) || !digits(s, 4, 2, mon) || !digits(s, 6, 2, day) ||
       !digits(s, 8, 2, hour))
-    return bad("YYYYMMDDHH expected");
+    return "YYYYMMDDHH expected";
   size_t pos = 10;
   int64_t unit_ms = 3600000;
   if (digits(s, pos, 2, min)) {
@@ -156,7 +151,7 @@ void GeneralizedTime::parse() {
       }
       ++pos;
     }
-    if (pos == start) return bad("digits expected after the decimal mark");
+    if (pos == start) return "digits expected after the decimal mark";
     frac_ms = static_cast<int64_t>(num * static_cast<uint64_t>(unit_ms) / den);
   }
   bool local = true;
@@ -167,20 +162,20 @@ void GeneralizedTime::parse() {
   } else if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) {
     int sign = s[pos] == '-' ? -1 : 1;
     int oh, om = 0;
-    if (!digits(s, pos + 1, 2, oh)) return bad("zone offset hh expected");
+    if (!digits(s, pos + 1, 2, oh)) return "zone offset hh expected";
     pos += 3;
     if (digits(s, pos, 2, om)) pos += 2;
-    if (oh > 23 || om > 59) return bad("zone offset out of range");
+    if (oh > 23 || om > 59) return "zone offset out of range";
     local = false;
     offset_min = sign * (oh * 60 + om);
   }
-  if (pos != s.size()) return bad("unexpected characters");
-  if (mon < 1 || mon > 12) return bad("month out of range");
+  if (pos != s.size()) return "unexpected characters";
+  if (mon < 1 || mon > 12) return "month out of range";
   if (day < 1 || day > qx::days_in_month(year, static_cast<unsigned>(mon)))
-    return bad("day out of range");
-  if (hour > 23) return bad("hour out of range");
-  if (min > 59) return bad("minute out of range");
-  if (sec > 59) return bad("second out of range");
+    return "day out of range";
+  if (hour > 23) return "hour out of range";
+  if (min > 59) return "minute out of range";
+  if (sec > 59) return "second out of range";
   Tm tm;
   tm.tm_year = year - 1900;
   tm.tm_mon = mon - 1;
@@ -190,13 +185,34 @@ void GeneralizedTime::parse() {
   tm.tm_sec = sec;
   tm.tm_isdst = -1;
   TimeStamp base(tm, local);
-  if (!base.valid()) return bad(local ? "no such local time" : "out of range");
+  if (!base.valid()) return local ? "no such local time" : "out of range";
   int64_t ms = base.millis() - int64_t{offset_min} * 60000 + frac_ms;
   int64_t secs = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
   TimeStamp ts(secs, static_cast<int>(ms - secs * 1000));
-  if (!ts.valid()) return bad("out of range");
-  stamp_ = ts;
+  if (!ts.valid()) return "out of range";
+  *out = ts;
+  return nullptr;
+}
+
+void GeneralizedTime::parse() {
+  stamp_ = TimeStamp();
+  if (const char* what = read(text_, &stamp_)) {
+    error_ = "GeneralizedTime \"" + text_.substr(0, 40) + "\": " + what;
+    stamp_ = TimeStamp();
+    return;
+  }
   error_.clear();
+}
+
+TimeStamp GeneralizedTime::stamp_of(const Asn1Value& v) {
+  TimeStamp ts;
+  // A primitive value is read where it lies; any other form through the full reading.
+  if (v && !v.constructed()) {
+    if (read(v.contents(), &ts) != nullptr) return TimeStamp();
+    return ts;
+  }
+  GeneralizedTime gt(v);
+  return gt.valid() ? gt.to_time_stamp() : TimeStamp();
 }
 
 Asn1Value GeneralizedTime::to_asn1() const {

@@ -44,10 +44,15 @@ class GeneralizedTime {
 
   // The instant; invalid when error() is not empty.
   TimeStamp to_time_stamp() const { return stamp_; }
+  // GeneralizedTime(v).to_time_stamp() without keeping the text or building an error:
+  // the time read on every write of a time column.
+  static TimeStamp stamp_of(const Asn1Value& v);
   // The text as a GeneralizedTime value (TAG_GENTIME); empty when invalid.
   Asn1Value to_asn1() const;
 
  private:
+  // Reads s into *out: nullptr, else what is wrong with it (*out then unchanged).
+  static const char* read(std::string_view s, TimeStamp* out);
   void parse();
 
   std::string text_;

@@ -63,6 +63,9 @@ TEST_F(TimeTest, ParsesTheForms) {
     ASSERT_EQ(gt.error(), "") << c.text;
     EXPECT_EQ(gt.to_time_stamp().seconds(), c.seconds) << c.text;
     EXPECT_EQ(gt.to_time_stamp().msec(), c.msec) << c.text;
+    TimeStamp read = GeneralizedTime::stamp_of(Str(c.text, TAG_GENTIME));
+    EXPECT_EQ(read.seconds(), c.seconds) << c.text << " read in place";
+    EXPECT_EQ(read.msec(), c.msec) << c.text << " read in place";
   }
 }
 
@@ -76,6 +79,7 @@ TEST_F(TimeTest, MalformedTextIsRefused) {
     EXPECT_NE(gt.error(), "") << bad;
     EXPECT_FALSE(gt.to_time_stamp().valid()) << bad;
     EXPECT_FALSE(gt.to_asn1()) << bad;
+    EXPECT_FALSE(GeneralizedTime::stamp_of(Str(bad, TAG_GENTIME)).valid()) << bad;
   }
   EXPECT_FALSE(Exception::pending()) << "errors are reported by error(), not raised";
   EXPECT_EQ(GeneralizedTime().error(), "no time");
@@ -123,6 +127,16 @@ TEST_F(TimeTest, FromValues) {
   EXPECT_NE(GeneralizedTime(Cons(TAG_CTX1, Int(0))).error(), "");
   EXPECT_NE(GeneralizedTime(Int(5)).error(), "");
   EXPECT_NE(GeneralizedTime(Asn1Value()).error(), "");
+  // Read in place, every form reads as the object reads it.
+  EXPECT_EQ(GeneralizedTime::stamp_of(explicit_time).seconds(), Utc(2026, 1, 1, 0, 0, 0));
+  EXPECT_EQ(GeneralizedTime::stamp_of(Cons(TAG_GENTIME, Str("2026010100", TAG_OCTSTR),
+                                           Str("0000Z", TAG_OCTSTR)))
+                .seconds(),
+            Utc(2026, 1, 1, 0, 0, 0))
+      << "a constructed string is joined";
+  EXPECT_FALSE(GeneralizedTime::stamp_of(Cons(TAG_CTX1, Int(0))).valid());
+  EXPECT_FALSE(GeneralizedTime::stamp_of(Int(5)).valid());
+  EXPECT_FALSE(GeneralizedTime::stamp_of(Asn1Value()).valid());
   EXPECT_FALSE(Exception::pending());
 }
 

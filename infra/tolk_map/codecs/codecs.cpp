@@ -310,9 +310,7 @@ bool time_to_datetime(const Asn1Value& value, RWDBDateTime& out, bool& absent) {
     return false;
   }
   if (!t || t.constructed()) return false;
-  GeneralizedTime gt(t);
-  if (!gt.valid()) return false;
-  TimeStamp ts = gt.to_time_stamp();
+  TimeStamp ts = GeneralizedTime::stamp_of(t);
   if (!ts.valid()) return false;
   out = RWDBDateTime::fromMillis(ts.millis(), RWZone::local());
   return out.isValid();
@@ -489,13 +487,12 @@ bool ins_time(LogMapper*, void* field, Oid&, Asn1Value& value) {
   if (!value || (value.tag() != TAG_GENTIME && value.tag() != TAG_CTX0) || !t || t.constructed()) {
     return false;
   }
-  GeneralizedTime gt(t);
-  if (!gt.valid()) {
-    tolk_error.print("ERROR: Invalid time received:%s :\n", gt.error().c_str());
+  TimeStamp ts = GeneralizedTime::stamp_of(t);
+  if (!ts.valid()) {
+    tolk_error.print("ERROR: Invalid time received:%s :\n", GeneralizedTime(t).error().c_str());
     dest = invalid_rw_db_date_time;
     return false;
   }
-  TimeStamp ts = gt.to_time_stamp();
   RWDBDateTime dt =
       ts.valid() ? RWDBDateTime::fromMillis(ts.millis(), RWZone::local()) : RWDBDateTime();
   if (!dt.isValid()) {
