@@ -189,43 +189,51 @@ RWDBStatus evaluate(const ExprNode& n, Param* out) {
       out->size = n.constBytes.size();
       return RWDBStatus();
     case ExprNode::kBound:
-      if (n.indicator != nullptr && n.indicator->isNull()) return RWDBStatus();
-      switch (n.var) {
-        case ExprNode::vText: {
-          const RWCString& s = *static_cast<const RWCString*>(n.ptr);
-          return text_param(s.data(), s.length(), out);
-        }
-        case ExprNode::vInt:
-          out->kind = Param::kInt;
-          out->i = *static_cast<const int*>(n.ptr);
-          return RWDBStatus();
-        case ExprNode::vLong:
-          out->kind = Param::kInt;
-          out->i = *static_cast<const long*>(n.ptr);
-          return RWDBStatus();
-        case ExprNode::vULong: {
-          unsigned long v = *static_cast<const unsigned long*>(n.ptr);
-          if (v > static_cast<unsigned long>(std::numeric_limits<int64_t>::max()))
-            return layer_error(RWDBStatus::typeConflict, "unsigned value above the integer range");
-          out->kind = Param::kInt;
-          out->i = static_cast<int64_t>(v);
-          return RWDBStatus();
-        }
-        case ExprNode::vDateTime:
-          date_param(*static_cast<const RWDBDateTime*>(n.ptr), out);
-          return RWDBStatus();
-        case ExprNode::vBlob: {
-          const RWDBBlob& b = *static_cast<const RWDBBlob*>(n.ptr);
-          out->kind = Param::kBlob;
-          out->data = reinterpret_cast<const char*>(b.data());
-          out->size = b.length();
-          return RWDBStatus();
-        }
-      }
-      return RWDBStatus();
+      return read_bound(BoundVar{n.var, n.ptr, n.indicator}, out);
     default:
       return layer_error(RWDBStatus::invalidUsage, "not a value");
   }
+}
+
+RWDBStatus read_bound(const BoundVar& b, Param* out) {
+  if (b.indicator != nullptr && b.indicator->isNull()) {
+    out->kind = Param::kNull;
+    return RWDBStatus();
+  }
+  switch (b.var) {
+    case ExprNode::vText: {
+      const RWCString& s = *static_cast<const RWCString*>(b.ptr);
+      return text_param(s.data(), s.length(), out);
+    }
+    case ExprNode::vInt:
+      out->kind = Param::kInt;
+      out->i = *static_cast<const int*>(b.ptr);
+      return RWDBStatus();
+    case ExprNode::vLong:
+      out->kind = Param::kInt;
+      out->i = *static_cast<const long*>(b.ptr);
+      return RWDBStatus();
+    case ExprNode::vULong: {
+      unsigned long v = *static_cast<const unsigned long*>(b.ptr);
+      if (v > static_cast<unsigned long>(std::numeric_limits<int64_t>::max()))
+        return layer_error(RWDBStatus::typeConflict, "unsigned value above the integer range");
+      out->kind = Param::kInt;
+      out->i = static_cast<int64_t>(v);
+      return RWDBStatus();
+    }
+    case ExprNode::vDateTime:
+      date_param(*static_cast<const RWDBDateTime*>(b.ptr), out);
+      return RWDBStatus();
+    case ExprNode::vBlob: {
+      const RWDBBlob& blob = *static_cast<const RWDBBlob*>(b.ptr);
+      out->kind = Param::kBlob;
+      out->data = reinterpret_cast<const char*>(blob.data());
+      out->size = blob.length();
+      return RWDBStatus();
+    }
+  }
+  out->kind = Param::kNull;
+  return RWDBStatus();
 }
 
 RWDBStatus layer_error(RWDBStatus::ErrorCode code, const std::string& message) {

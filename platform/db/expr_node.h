@@ -78,6 +78,17 @@ class SqlBuilder {
 // into the node or the bound variable.
 RWDBStatus evaluate(const ExprNode& n, Param* out);
 
+// A bound variable apart from its node: what a statement reads for a placeholder at
+// each execution, kept in one array so that binding a row walks no tree.
+struct BoundVar {
+  ExprNode::Var var = ExprNode::vText;
+  const void* ptr = nullptr;
+  const RWDBNullIndicator* indicator = nullptr;
+};
+
+// The parameter of a bound variable at this moment; the errors of evaluate().
+RWDBStatus read_bound(const BoundVar& b, Param* out);
+
 }  // namespace qx::db
 
 #endif  // QX_PLATFORM_DB_EXPR_NODE_H_

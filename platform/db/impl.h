@@ -199,6 +199,7 @@ class StatementImpl {
   bool rebuilt_ = false;  // sql_ changed since the last prepareOn
   std::string sql_;
   std::vector<NodePtr> nodes_;
+  std::vector<BoundVar> bound_;  // one per placeholder: its variable (none: read the node)
   std::vector<Param> params_;
   std::vector<Target> targets_;  // one per placeholder
   std::vector<long> limits_;     // one per placeholder

@@ -87,6 +87,11 @@ RWDBStatus StatementImpl::build() {
   sql_ = std::move(b.sql());
   rebuilt_ = true;
   nodes_ = std::move(b.params());
+  bound_.assign(nodes_.size(), BoundVar());
+  for (size_t i = 0; i < nodes_.size(); ++i) {
+    const ExprNode& n = *nodes_[i];
+    if (n.kind == ExprNode::kBound) bound_[i] = BoundVar{n.var, n.ptr, n.indicator};
+  }
   params_.resize(nodes_.size());
   targets.resize(nodes_.size());
   targets_ = std::move(targets);
@@ -220,7 +225,8 @@ RWDBStatus StatementImpl::prepareOn(const std::shared_ptr<ConnectionImpl>& c) {
 
 RWDBStatus StatementImpl::bindValues() {
   for (size_t i = 0; i < nodes_.size(); ++i) {
-    RWDBStatus s = evaluate(*nodes_[i], &params_[i]);
+    const BoundVar& b = bound_[i];
+    RWDBStatus s = b.ptr != nullptr ? read_bound(b, &params_[i]) : evaluate(*nodes_[i], &params_[i]);
     if (!s.isValid()) return s;
     // A value within the limit in octets is within it in characters too.
     const long limit = limits_[i];

@@ -54,7 +54,7 @@ namespace {
 
 // The types of parameters and columns that the layer handles by their number.
 constexpr unsigned kInt2Type = 21, kInt4Type = 23, kInt8Type = 20, kTimestampType = 1114,
-                   kTimestampTzType = 1184;
+                   kTimestampTzType = 1184, kTextType = 25, kCharType = 1042, kVarcharType = 1043;
 
 // `*millis` read as the wall-clock time of the process's zone instead of UTC's: the
 // instant it is there, with that zone's offset. In the hour a change back to standard
@@ -357,6 +357,7 @@ void put_big_endian(uint64_t v, size_t n, char* out) {
 // caller's strings (NUL-terminated). Numbers and times go in binary form where the
 // statement's parameter types are known (an integer column, a timestamp with time
 // zone), which spares the server parsing them; otherwise they are formatted here.
+// Texts for a text column go in binary form too, which is the text with its length.
 struct Values {
   std::vector<const char*> values;
   std::vector<int> lengths, formats;
@@ -386,6 +387,13 @@ struct Values {
           break;
         case Param::kText:
           values[i] = p.size ? p.data : "";
+          // For a text type the binary form is the text itself: sent with its length,
+          // it need not be measured again.
+          if (typed && (types[i] == kVarcharType || types[i] == kTextType ||
+                        types[i] == kCharType)) {
+            lengths[i] = static_cast<int>(p.size);
+            formats[i] = 1;
+          }
           break;
         case Param::kBlob:
           values[i] = p.size ? p.data : "";
