@@ -3,8 +3,9 @@
 //
 // A purge works out which records go before it deletes any: from each record table the
 // oldest records it may delete, in the database (ORDER BY loggingTime, logRecordId with a
-// LIMIT: a walk down the table's age index; the blob table's records carry their logging
-// time inside their lists and are read whole), merged into one list, oldest first. It
+// LIMIT: a walk down the table's age index; by time, those below a bound, kept by their
+// instants; the blob table's records carry their logging time inside their lists and are
+// read whole), merged into one list, oldest first. It
 // then deletes that list in batches, each batch one transaction: per table, the batch's
 // identifiers in ascending order, a list of them per DELETE, each DELETE repeating the
 // purge's own condition (not an outstanding alarm), so that an alarm that became
@@ -37,6 +38,7 @@
 #include "infra/tolk_map/trace.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
+#include "platform/db/rw_zone.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_schema.h"
 #include "platform/db/rwdb_selector.h"
@@ -68,6 +70,15 @@ constexpr size_t kIdsPerStatement = 1000;
 
 // The table of capacity thresholds reported, one row per log and threshold.
 const char* const kCapacityTable = "QxLogCapacity";
+
+// The embedded store keeps a time as wall-clock text with its offset, and compares and
+// orders such texts as text: in the hour a change back to standard time repeats, or
+// between records logged in different zones, a later text may be the earlier instant.
+// Offsets lie between -12 and +14 hours, so a record older than a time has a text below
+// that of the time 26 hours later: a purge by time reads the records below that and
+// keeps the older ones by instant. (A purge by count alone takes the oldest by the
+// stored order; within such an hour that may be a record up to an hour younger.)
+constexpr int64_t kOffsetSpread = 26LL * 3600 * 1000;
 
 int64_t millis_of(const RWDBDateTime& t) { return t.isValid() ? t.millisSinceEpoch() : kNoTime; }
 
@@ -187,11 +198,16 @@ bool LogMapper::oldest_records(const PurgeOptions& options, std::vector<Aged>& o
         where = t["clearstate"] == RWDBExpr(kCleared);
       }
       if (before.isValid()) {
-        where = where && (t["loggingtime"].isNull() || t["loggingtime"] < RWDBExpr(before));
+        // Within a day after the time: what a time stored as wall-clock text with its
+        // offset compares as (see kOffsetSpread). Which of them are older is decided by
+        // their instants below, and so is the count.
+        RWDBDateTime bound = RWDBDateTime::fromMillis(
+            before.millisSinceEpoch() + kOffsetSpread, RWZone::local());
+        where = where && (t["loggingtime"].isNull() || t["loggingtime"] < RWDBExpr(bound));
       }
       if (!where.isEmpty()) sel.where(where);
       sel.orderBy(t["loggingtime"]).orderBy(t[logrecid_col]);
-      if (wanted >= 0) sel.limit(RWDBExpr(wanted));
+      if (wanted >= 0 && !before.isValid()) sel.limit(RWDBExpr(wanted));
     }
     RWDBReader r = sel.reader(aConnection());
     while (r()) {
@@ -208,15 +224,15 @@ bool LogMapper::oldest_records(const PurgeOptions& options, std::vector<Aged>& o
         bool outstanding = false;
         if (list) blob_age(list, logged, outstanding);
         if (outstanding && !options.outstanding) continue;
-        if (before.isValid() && logged.isValid() &&
-            logged.millisSinceEpoch() >= before.millisSinceEpoch()) {
-          continue;
-        }
       } else {
         bool is_null = false;
         if (!qx::read_datetime(r, "loggingtime", logged, is_null) || is_null) {
           logged = RWDBDateTime();
         }
+      }
+      if (before.isValid() && logged.isValid() &&
+          logged.millisSinceEpoch() >= before.millisSinceEpoch()) {
+        continue;
       }
       a.time = millis_of(logged);
       found.push_back(a);
@@ -226,10 +242,10 @@ bool LogMapper::oldest_records(const PurgeOptions& options, std::vector<Aged>& o
                           r.status().message().data());
       return false;
     }
-    if (type == BLOB_TABLE) {
-      std::sort(found.begin(), found.end());
-      if (wanted >= 0 && found.size() > static_cast<size_t>(wanted)) found.resize(wanted);
-    }
+    // By instant: the order of the rows is that of the stored times, which on the embedded
+    // store is wall-clock text (see kOffsetSpread).
+    std::sort(found.begin(), found.end());
+    if (wanted >= 0 && found.size() > static_cast<size_t>(wanted)) found.resize(wanted);
     // Each table's list is in order; the merged list keeps the oldest `wanted`.
     size_t middle = out.size();
     out.insert(out.end(), found.begin(), found.end());

@@ -115,6 +115,38 @@ TEST_P(RetentionTest, PurgesTheOldestByLoggingTimeThenIdentifierAcrossClasses) {
   EXPECT_EQ(m->purge(bad, &r), 0);
 }
 
+// The suite runs in Europe/Berlin, where 02:00 to 03:00 of 27 October 2024 came twice:
+// a purge by time goes by the instant, whatever offset a record was logged with.
+TEST_P(RetentionTest, APurgeByTimeGoesByTheInstantAcrossAChangeOfOffset) {
+  LogMapper* m = NewLog();
+  auto logged = [&](int id, const char* time) {
+    Attrs a = {{eventTypeOid, Oidv("2.9.3.2.10.2", TAG_CTX6)},
+               {moiOid, Dn("ne-1")},
+               {loggingTimeOid, GenTime(time)}};
+    ASSERT_EQ(WriteRecord(m, id, objcrtOid, AttrList(a)), 1);
+  };
+  logged(1, "20241027003000Z");  // 02:30 summer time
+  logged(2, "20241027011500Z");  // 02:15 standard time, 45 minutes later
+  logged(3, "20241027004500Z");  // 02:45 summer time
+  logged(4, "20241026220000Z");  // the evening before
+  LogMapper::commit();
+  LogMapper::PurgeOptions before;
+  before.before = GenTime("20241027010000Z");  // 02:00 standard time
+  LogMapper::PurgeResult r;
+  ASSERT_EQ(m->purge(before, &r), 1) << LogMapper::last_failure();
+  EXPECT_EQ(r.purged, 3u);
+  EXPECT_EQ(Stored(m), (std::set<unsigned long>{2}));
+
+  // With a count as well: at most that many, the oldest first.
+  logged(5, "20241027003000Z");
+  logged(6, "20241027004500Z");
+  LogMapper::commit();
+  before.keep = 2;  // of the three records, one goes: the oldest before the time
+  ASSERT_EQ(m->purge(before, &r), 1) << LogMapper::last_failure();
+  EXPECT_EQ(r.purged, 1u);
+  EXPECT_EQ(Stored(m), (std::set<unsigned long>{2, 6}));
+}
+
 TEST_P(RetentionTest, EnforceWrapsHaltsAndReportsEachThresholdOnce) {
   Asn1Value thresholds = Set({Int(50), Int(80)});
   LogMapper* m = NewLog(7, {{maxlogszOid, Unsigned(2500)},
