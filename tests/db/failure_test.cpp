@@ -105,6 +105,29 @@ TEST_P(FailureTest, AFailureAfterManyStatementsUndoesOnlyItself) {
   EXPECT_EQ(n, 10);
 }
 
+// A statement may go before its transaction ends: a failure after it undoes only itself,
+// and the write of the statement that is gone stays.
+TEST_P(FailureTest, AWriteOfAStatementGoneSinceOutlivesALaterFailure) {
+  ASSERT_TRUE(conn_.autoCommit(false).isValid());
+  ASSERT_TRUE(put(1).isValid());
+  {
+    RWDBUpdater up = t_.updater();
+    up.set("txt", "changed").where(t_["id"] == 1UL);
+    ASSERT_TRUE(up.execute(conn_).isValid());
+  }
+  EXPECT_EQ(put(1).status().errorCode(), RWDBStatus::constraintViolation);
+  ASSERT_TRUE(put(2).isValid());
+  ASSERT_TRUE(conn_.commitTransaction().isValid());
+  RWDBSelector changed = db_.selector();
+  changed << t_["id"];
+  changed.where(t_["txt"] == RWCString("changed"));
+  RWDBReader c = changed.reader(conn_);
+  long n = 0;
+  while (c()) ++n;
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(count("f"), 2);
+}
+
 // Lengths hold however a value is written: inserts by name and in table order,
 // updates with bound variables and constants; a column declared without a length
 // takes any length, and a value within its length is never refused.

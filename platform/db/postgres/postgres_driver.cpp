@@ -36,6 +36,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -181,11 +182,11 @@ constexpr size_t kWindow = 64;
 // A write of the current window, kept to be run again: its text and its
 // parameters, copied. The copies keep their storage from one window to the next.
 struct Replay {
-  std::string sql;
-  std::vector<Param> params;  // text and blob data point into `data`
-  std::string data;           // the text and blob values one after the other
+  std::shared_ptr<const std::string> sql;  // shared with the statement, which may go first
+  std::vector<Param> params;               // text and blob data point into `data`
+  std::string data;                        // the text and blob values one after the other
 
-  void assign(const std::string& text, const std::vector<Param>& p) {
+  void assign(const std::shared_ptr<const std::string>& text, const std::vector<Param>& p) {
     sql = text;
     params = p;
     size_t total = 0;
@@ -210,7 +211,7 @@ struct ReplayList {
   std::deque<Replay> entries;
   size_t size = 0;
 
-  void add(const std::string& sql, const std::vector<Param>& params) {
+  void add(const std::shared_ptr<const std::string>& sql, const std::vector<Param>& params) {
     if (size == entries.size()) entries.emplace_back();
     entries[size++].assign(sql, params);
   }
@@ -275,7 +276,7 @@ struct Conn {
     return ok;
   }
   // Keeps a write of the window to run again after a failure.
-  void remember(const std::string& sql, const std::vector<Param>& params) {
+  void remember(const std::shared_ptr<const std::string>& sql, const std::vector<Param>& params) {
     if (inTx && window) replay.add(sql, params);
   }
 
@@ -445,7 +446,7 @@ RWDBStatus Conn::undoFailedStatement() {
   for (size_t i = 0; sent && i < replay.size; ++i) {
     const Replay& w = replay.entries[i];
     values[i].set(w.params, {});
-    sent = PQsendQueryParams(pg, w.sql.c_str(), static_cast<int>(w.params.size()), nullptr,
+    sent = PQsendQueryParams(pg, w.sql->c_str(), static_cast<int>(w.params.size()), nullptr,
                              values[i].values.data(), values[i].lengths.data(),
                              values[i].formats.data(), 0) == 1;
   }
@@ -694,7 +695,7 @@ class PgStatement : public Statement {
  public:
   PgStatement(std::shared_ptr<Conn> c, std::string sql, size_t nparams)
       : c_(std::move(c)),
-        sql_(std::move(sql)),
+        sql_(std::make_shared<const std::string>(std::move(sql))),
         n_(static_cast<int>(nparams)),
         generation_(std::make_unique<uint64_t>(0)) {}
   ~PgStatement() override {
@@ -841,11 +842,11 @@ class PgStatement : public Statement {
   // Sends [Parse and Describe] and the statement with its values into the open pipeline.
   bool send(bool prepare) {
     PGconn* pg = c_->pg;
-    if (prepare && (PQsendPrepare(pg, name_.c_str(), sql_.c_str(), n_, nullptr) != 1 ||
+    if (prepare && (PQsendPrepare(pg, name_.c_str(), sql_->c_str(), n_, nullptr) != 1 ||
                     PQsendDescribePrepared(pg, name_.c_str()) != 1))
       return false;
     return name_.empty()
-               ? PQsendQueryParams(pg, sql_.c_str(), n_, nullptr, values_.values.data(),
+               ? PQsendQueryParams(pg, sql_->c_str(), n_, nullptr, values_.values.data(),
                                    values_.lengths.data(), values_.formats.data(), 0) == 1
                : PQsendQueryPrepared(pg, name_.c_str(), n_, values_.values.data(),
                                      values_.lengths.data(), values_.formats.data(), 0) == 1;
@@ -960,7 +961,7 @@ class PgStatement : public Statement {
   }
 
   std::shared_ptr<Conn> c_;
-  std::string sql_;
+  std::shared_ptr<const std::string> sql_;  // shared with the window's copies of its runs
   int n_;
   std::string name_;
   uint64_t runs_ = 0;
