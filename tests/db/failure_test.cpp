@@ -32,6 +32,16 @@ class FailureTest : public DbTest {
     id_ = id;
     return ins_.execute(conn_);
   }
+  // The rows whose txt is `text`.
+  long with_text(const char* text) {
+    RWDBSelector sel = db_.selector();
+    sel << t_["id"];
+    sel.where(t_["txt"] == RWCString(text));
+    RWDBReader r = sel.reader(conn_);
+    long n = 0;
+    while (r()) ++n;
+    return n;
+  }
 
   RWDBTable t_;
   RWDBInserter ins_;
@@ -96,13 +106,7 @@ TEST_P(FailureTest, AFailureAfterManyStatementsUndoesOnlyItself) {
   ++written;
   ASSERT_TRUE(conn_.commitTransaction().isValid());
   EXPECT_EQ(count("f"), static_cast<long>(written));
-  RWDBSelector changed = db_.selector();
-  changed << t_["id"];
-  changed.where(t_["txt"] == RWCString("changed"));
-  RWDBReader c = changed.reader(conn_);
-  long n = 0;
-  while (c()) ++n;
-  EXPECT_EQ(n, 10);
+  EXPECT_EQ(with_text("changed"), 10);
 }
 
 // A statement may go before its transaction ends: a failure after it undoes only itself,
@@ -118,13 +122,7 @@ TEST_P(FailureTest, AWriteOfAStatementGoneSinceOutlivesALaterFailure) {
   EXPECT_EQ(put(1).status().errorCode(), RWDBStatus::constraintViolation);
   ASSERT_TRUE(put(2).isValid());
   ASSERT_TRUE(conn_.commitTransaction().isValid());
-  RWDBSelector changed = db_.selector();
-  changed << t_["id"];
-  changed.where(t_["txt"] == RWCString("changed"));
-  RWDBReader c = changed.reader(conn_);
-  long n = 0;
-  while (c()) ++n;
-  EXPECT_EQ(n, 1);
+  EXPECT_EQ(with_text("changed"), 1);
   EXPECT_EQ(count("f"), 2);
 }
 
