@@ -5,11 +5,10 @@
 // oldest records it may delete, in the database (ORDER BY loggingTime, logRecordId with a
 // LIMIT: a walk down the table's age index; by time, those below a bound, kept by their
 // instants; the blob table's records carry their logging time inside their lists and are
-// read whole), merged into one list, oldest first. It
-// then deletes that list in batches, each batch one transaction: per table, the batch's
-// identifiers in ascending order, a list of them per DELETE, each DELETE repeating the
-// purge's own condition (not an outstanding alarm), so that an alarm that became
-// outstanding again since stays. A purge killed half-way has committed whole batches of
+// read whole), merged into one list, oldest first. It then deletes that list in
+// batches, each batch one transaction: per table, the batch's identifiers in ascending
+// order, a list of them per DELETE, each DELETE repeating the purge's own condition (not
+// an outstanding alarm), so that an alarm that became outstanding again since stays. A purge killed half-way has committed whole batches of
 // records it was to delete and nothing else; the next one goes on from there. The alarm
 // state cache and the bookkeeping follow each batch once it is committed.
 //
@@ -36,9 +35,9 @@
 #include "infra/tolk_map/tables/alarmlog.h"
 #include "infra/tolk_map/tables/blob.h"
 #include "infra/tolk_map/trace.h"
+#include "platform/db/rw_zone.h"
 #include "platform/db/rwdb_connection.h"
 #include "platform/db/rwdb_database.h"
-#include "platform/db/rw_zone.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_schema.h"
 #include "platform/db/rwdb_selector.h"

@@ -179,8 +179,9 @@ class PgCursor;
 // Writes a savepoint window holds before a new one begins.
 constexpr size_t kWindow = 64;
 
-// A write of the current window, kept to be run again: its text and its
-// parameters, copied. The copies keep their storage from one window to the next.
+// A write of the current window, kept to be run again: its text (shared with its
+// statement) and its parameters, copied. The copies keep their storage from one window
+// to the next.
 struct Replay {
   std::shared_ptr<const std::string> sql;  // shared with the statement, which may go first
   std::vector<Param> params;               // text and blob data point into `data`
