@@ -8,9 +8,10 @@
 // read whole), merged into one list, oldest first. It then deletes that list in
 // batches, each batch one transaction: per table, the batch's identifiers in ascending
 // order, a list of them per DELETE, each DELETE repeating the purge's own condition (not
-// an outstanding alarm), so that an alarm that became outstanding again since stays. A purge killed half-way has committed whole batches of
-// records it was to delete and nothing else; the next one goes on from there. The alarm
-// state cache and the bookkeeping follow each batch once it is committed.
+// an outstanding alarm), so that an alarm that became outstanding again since stays. A
+// purge killed half-way has committed whole batches of records it was to delete and
+// nothing else; the next one goes on from there. The alarm state cache and the
+// bookkeeping follow each batch once it is committed.
 //
 // The age index of a record table, on (loggingTime, logRecordId), is the library's own:
 // the first purge of a log makes it on each of the log's event and alarm tables where it
@@ -200,8 +201,8 @@ bool LogMapper::oldest_records(const PurgeOptions& options, std::vector<Aged>& o
         // Within a day after the time: what a time stored as wall-clock text with its
         // offset compares as (see kOffsetSpread). Which of them are older is decided by
         // their instants below, and so is the count.
-        RWDBDateTime bound = RWDBDateTime::fromMillis(
-            before.millisSinceEpoch() + kOffsetSpread, RWZone::local());
+        RWDBDateTime bound =
+            RWDBDateTime::fromMillis(before.millisSinceEpoch() + kOffsetSpread, RWZone::local());
         where = where && (t["loggingtime"].isNull() || t["loggingtime"] < RWDBExpr(bound));
       }
       if (!where.isEmpty()) sel.where(where);

@@ -226,7 +226,8 @@ RWDBStatus StatementImpl::prepareOn(const std::shared_ptr<ConnectionImpl>& c) {
 RWDBStatus StatementImpl::bindValues() {
   for (size_t i = 0; i < nodes_.size(); ++i) {
     const BoundVar& b = bound_[i];
-    RWDBStatus s = b.ptr != nullptr ? read_bound(b, &params_[i]) : evaluate(*nodes_[i], &params_[i]);
+    RWDBStatus s =
+        b.ptr != nullptr ? read_bound(b, &params_[i]) : evaluate(*nodes_[i], &params_[i]);
     if (!s.isValid()) return s;
     // A value within the limit in octets is within it in characters too.
     const long limit = limits_[i];

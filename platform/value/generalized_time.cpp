@@ -196,23 +196,16 @@ const char* GeneralizedTime::read(std::string_view s, TimeStamp* out) {
 
 void GeneralizedTime::parse() {
   stamp_ = TimeStamp();
-  if (const char* what = read(text_, &stamp_)) {
-    error_ = "GeneralizedTime \"" + text_.substr(0, 40) + "\": " + what;
-    stamp_ = TimeStamp();
-    return;
-  }
-  error_.clear();
+  const char* what = read(text_, &stamp_);
+  error_ = what == nullptr ? "" : "GeneralizedTime \"" + text_.substr(0, 40) + "\": " + what;
 }
 
 TimeStamp GeneralizedTime::stamp_of(const Asn1Value& v) {
-  TimeStamp ts;
   // A primitive value is read where it lies; any other form through the full reading.
-  if (v && !v.constructed()) {
-    if (read(v.contents(), &ts) != nullptr) return TimeStamp();
-    return ts;
-  }
-  GeneralizedTime gt(v);
-  return gt.valid() ? gt.to_time_stamp() : TimeStamp();
+  if (!v || v.constructed()) return GeneralizedTime(v).to_time_stamp();
+  TimeStamp ts;
+  read(v.contents(), &ts);  // left invalid when the text is no time
+  return ts;
 }
 
 Asn1Value GeneralizedTime::to_asn1() const {

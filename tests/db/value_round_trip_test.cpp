@@ -336,7 +336,8 @@ TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
     }
   }
   RWDBSelector sel = db_.selector();
-  sel << t["id"] << t["i2"] << t["i4"] << t["i8"] << t["at"] << t["wall"] << t["vc"] << t["tx"] << t["ch"];
+  sel << t["id"] << t["i2"] << t["i4"] << t["i8"] << t["at"] << t["wall"] << t["vc"] << t["tx"]
+      << t["ch"];
   sel.orderBy(t["id"]);
   RWDBReader r = sel.reader(conn_);
   for (int pass = 0; pass < 2; ++pass) {
@@ -346,8 +347,8 @@ TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
       RWDBDateTime got_at, got_wall;
       RWCString got_vc = "unset", got_tx = "unset", got_ch = "unset";
       RWDBNullIndicator null_vc, null_tx, null_ch;
-      r >> got_id >> got2 >> got4 >> got8 >> got_at >> got_wall >> null_vc >> got_vc >> null_tx >> got_tx >>
-          null_ch >> got_ch;
+      r >> got_id >> got2 >> got4 >> got8 >> got_at >> got_wall >> null_vc >> got_vc >> null_tx >>
+          got_tx >> null_ch >> got_ch;
       ASSERT_TRUE(r.status().isValid()) << r.status().message();
       SCOPED_TRACE(got_id);
       EXPECT_EQ(got_id, pass * 100 + static_cast<long>(k));

@@ -129,8 +129,8 @@ TEST_F(TimeTest, FromValues) {
   EXPECT_NE(GeneralizedTime(Asn1Value()).error(), "");
   // Read in place, every form reads as the object reads it.
   EXPECT_EQ(GeneralizedTime::stamp_of(explicit_time).seconds(), Utc(2026, 1, 1, 0, 0, 0));
-  EXPECT_EQ(GeneralizedTime::stamp_of(Cons(TAG_GENTIME, Str("2026010100", TAG_OCTSTR),
-                                           Str("0000Z", TAG_OCTSTR)))
+  EXPECT_EQ(GeneralizedTime::stamp_of(
+                Cons(TAG_GENTIME, Str("2026010100", TAG_OCTSTR), Str("0000Z", TAG_OCTSTR)))
                 .seconds(),
             Utc(2026, 1, 1, 0, 0, 0))
       << "a constructed string is joined";

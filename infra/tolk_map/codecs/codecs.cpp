@@ -493,8 +493,7 @@ bool ins_time(LogMapper*, void* field, Oid&, Asn1Value& value) {
     dest = invalid_rw_db_date_time;
     return false;
   }
-  RWDBDateTime dt =
-      ts.valid() ? RWDBDateTime::fromMillis(ts.millis(), RWZone::local()) : RWDBDateTime();
+  RWDBDateTime dt = RWDBDateTime::fromMillis(ts.millis(), RWZone::local());
   if (!dt.isValid()) {
     Tm tm = ts.to_local_tm();
     tolk_error.print("ERROR: Invalid timestamp generated.:\n");

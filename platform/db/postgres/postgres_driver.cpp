@@ -61,7 +61,8 @@ constexpr unsigned kInt2Type = 21, kInt4Type = 23, kInt8Type = 20, kTimestampTyp
 // instant it is there, with that zone's offset. In the hour a change back to standard
 // time repeats, the zone picks one of the two instants.
 bool local_wall_time(int64_t* millis, int32_t* offset) {
-  int64_t wall = floor_div(*millis, 1000), day = floor_div(wall, 86400), second = wall - day * 86400;
+  int64_t wall = floor_div(*millis, 1000), day = floor_div(wall, 86400),
+          second = wall - day * 86400;
   int64_t y;
   unsigned mo, d;
   civil_from_days(day, &y, &mo, &d);
@@ -391,8 +392,8 @@ struct Values {
           values[i] = p.size ? p.data : "";
           // For a text type the binary form is the text itself: sent with its length,
           // it need not be measured again.
-          if (typed && (types[i] == kVarcharType || types[i] == kTextType ||
-                        types[i] == kCharType)) {
+          if (typed &&
+              (types[i] == kVarcharType || types[i] == kTextType || types[i] == kCharType)) {
             lengths[i] = static_cast<int>(p.size);
             formats[i] = 1;
           }
