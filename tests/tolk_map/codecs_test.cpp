@@ -3,6 +3,9 @@
 // stores nothing.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "infra/tolk_map/codecs/codecs.h"
 #include "infra/tolk_map/codecs/row_image.h"
 #include "infra/tolk_map/oids.h"
@@ -226,6 +229,43 @@ TEST_F(CodecTest, FormattedValuesAppendWhole) {
   Asn1Value big = Graph(std::string(400, 'z'));
   ASSERT_TRUE(ins_formatedVal(nullptr, &longer, ext, big));
   EXPECT_EQ(longer.length(), 402u);
+}
+
+// The registry remembers where each attribute stood in the last list; lists in another
+// order, with strangers, longer than it remembers, or after an encoder was replaced must
+// find what the plain lookup finds.
+TEST_F(CodecTest, TheRegistryFindsEveryAttributeWhateverTheOrderOfTheList) {
+  OidPopValues_hash hash;
+  std::vector<Oid> known;
+  for (int i = 1; i <= 70; ++i)
+    known.emplace_back(("1.3.6.1.4.1.32473.7." + std::to_string(i)).c_str());
+  for (size_t i = 0; i < known.size(); ++i) {
+    hash.store(&known[i], new PopValues{nullptr, nullptr, RWCString("c"), ATTRIBUTES(i)});
+  }
+  const Oid stranger("1.3.6.1.4.1.32473.8.1");
+  auto expect_list = [&](const std::vector<const Oid*>& list) {
+    for (size_t at = 0; at < list.size(); ++at) {
+      const Oid* key = nullptr;
+      PopValues* pv = hash.fetch_at(at, list[at]->contents().view(), &key);
+      EXPECT_EQ(pv, hash.fetch(list[at])) << "position " << at;
+      if (pv != nullptr) {
+        EXPECT_EQ(*key, *list[at]);
+      }
+    }
+  };
+  std::vector<const Oid*> in_order, reversed, mixed;
+  for (const Oid& o : known) in_order.push_back(&o);
+  reversed.assign(in_order.rbegin(), in_order.rend());
+  mixed = {&known[3], &stranger, &known[0], &known[3], &stranger, &known[69]};
+  for (const auto* list : {&in_order, &in_order, &reversed, &mixed, &in_order, &mixed}) {
+    expect_list(*list);
+  }
+  // A replaced encoder is found from then on, never the one it replaced.
+  auto* replacement = new PopValues{nullptr, nullptr, RWCString("d"), ATTRIBUTES(99)};
+  hash.store(&known[0], replacement);
+  const Oid* key = nullptr;
+  EXPECT_EQ(hash.fetch_at(2, known[0].contents().view(), &key), replacement);
+  expect_list(mixed);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ const char* const cap_delimiter = " ";
 // ---- Registries.
 
 void OidPopValues_hash::store(const Oid* id, PopValues* pv) {
+  last_list_.clear();  // it may point at the encoders replaced here
   map_[*id] = std::unique_ptr<PopValues>(pv);
 }
 
@@ -35,6 +36,24 @@ PopValues* OidPopValues_hash::fetch(std::string_view contents, const Oid** key) 
   if (it == map_.end()) return nullptr;
   *key = &it->first;
   return it->second.get();
+}
+
+PopValues* OidPopValues_hash::fetch_at(size_t position, std::string_view contents,
+                                       const Oid** key) const {
+  if (position < last_list_.size()) {
+    const Found& f = last_list_[position];
+    if (f.key != nullptr && f.key->contents().view() == contents) {
+      *key = f.key;
+      return f.pv;
+    }
+  }
+  PopValues* pv = fetch(contents, key);
+  if (position >= last_list_.size()) {
+    if (position >= kMaxPositions) return pv;
+    last_list_.resize(position + 1);
+  }
+  last_list_[position] = pv != nullptr ? Found{*key, pv} : Found{};
+  return pv;
 }
 
 void DataUnitRdrInfo_hash::store(const DataUnit* key, RdrInfo* info) {

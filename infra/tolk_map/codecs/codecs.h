@@ -146,9 +146,19 @@ class OidPopValues_hash {
   // The same by the identifier's contents octets, without building an Oid; *key is
   // then the stored identifier.
   PopValues* fetch(std::string_view contents, const Oid** key) const;
+  // As fetch(contents, key), for the attributes of one list in turn (position 0, 1, ...).
+  // A source sends its lists in the same order record after record, so the attribute
+  // found at each position of the last list is tried first, without hashing.
+  PopValues* fetch_at(size_t position, std::string_view contents, const Oid** key) const;
   size_t entries() const { return map_.size(); }
 
  private:
+  // The attribute found at a position of the last list; key nullptr: none.
+  struct Found {
+    const Oid* key = nullptr;
+    PopValues* pv = nullptr;
+  };
+  static constexpr size_t kMaxPositions = 64;
   // Identifiers hash and compare by their contents octets, so that the map can be
   // searched by those octets alone.
   struct Hash {
@@ -165,6 +175,7 @@ class OidPopValues_hash {
     bool operator()(const Oid& a, std::string_view b) const { return a.contents().view() == b; }
   };
   std::unordered_map<Oid, std::unique_ptr<PopValues>, Hash, Equal> map_;
+  mutable std::vector<Found> last_list_;  // emptied by store()
 };
 
 // Result-column name (exactly as registered) to its reader. Owns keys and values.

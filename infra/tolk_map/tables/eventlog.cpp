@@ -325,7 +325,8 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
   qx::PairSetWriter blob(img.blob(ATTR_BLOB)->bytes());
   Oid id;
   const auto list = attributes.components();
-  for (auto it = list.begin(); it != list.end(); ++it) {
+  size_t position = 0;
+  for (auto it = list.begin(); it != list.end(); ++it, ++position) {
     std::string_view pair = it.encoding();
     qx::PairParts parts;
     if (!qx::read_pair(pair, parts)) {
@@ -333,7 +334,7 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
       return 0;
     }
     const Oid* key = nullptr;
-    PopValues* pv = pop_hash_->fetch(parts.id, &key);
+    PopValues* pv = pop_hash_->fetch_at(position, parts.id, &key);
     if (pv == nullptr) {  // not an attribute of this class, but it must decode
       if (!qx::pair_identifier(parts, id)) return 0;
       continue;
