@@ -7,14 +7,39 @@
 
 namespace qx {
 
+namespace {
+
+// The slot of by_type_ that holds the columns of `type`.
+size_t type_slot(RWDBValue::ValueType type) {
+  switch (type) {
+    case RWDBValue::String:
+      return 0;
+    case RWDBValue::UnsignedLong:
+      return 1;
+    case RWDBValue::DateTime:
+      return 2;
+    case RWDBValue::Blob:
+      return 3;
+    default:
+      return 4;
+  }
+}
+
+}  // namespace
+
 RowImage::RowImage(std::span<const ColumnDef> columns)
     : columns_(columns), fields_(columns.size()) {
   index_.fill(-1);
   for (size_t i = 0; i < columns_.size(); ++i) {
     int a = columns_[i].attr;
     if (a >= 0 && a < kMaxAttr) index_[a] = static_cast<int16_t>(i);
+    by_type_[type_slot(columns_[i].type)].push_back(static_cast<uint16_t>(i));
   }
   initialize();
+}
+
+std::span<const uint16_t> RowImage::columns_of_type(RWDBValue::ValueType type) const {
+  return by_type_[type_slot(type)];
 }
 
 void* RowImage::address(size_t i) {
@@ -39,28 +64,18 @@ void* RowImage::myColumn(ATTRIBUTES attr) {
 }
 
 void RowImage::initialize(std::span<const ATTRIBUTES> keep) {
-  for (size_t i = 0; i < fields_.size(); ++i) {
-    if (!keep.empty() && std::find(keep.begin(), keep.end(), columns_[i].attr) != keep.end())
-      continue;
-    // Only the member that address() gives for the column's type is ever used.
-    Field& f = fields_[i];
-    switch (columns_[i].type) {
-      case RWDBValue::String:
-        f.text.str().clear();
-        break;
-      case RWDBValue::UnsignedLong:
-        f.u = 0;
-        break;
-      case RWDBValue::DateTime:
-        f.dt = invalid_rw_db_date_time;
-        break;
-      case RWDBValue::Blob:
-        f.blob.clear();
-        break;
-      default:
-        f.l = 0;
+  // Only the member that address() gives for the column's type is ever used.
+  auto reset = [&](RWDBValue::ValueType type, auto&& clear) {
+    for (uint16_t i : columns_of_type(type)) {
+      if (keep.empty() || std::find(keep.begin(), keep.end(), columns_[i].attr) == keep.end())
+        clear(fields_[i]);
     }
-  }
+  };
+  reset(RWDBValue::String, [](Field& f) { f.text.str().clear(); });
+  reset(RWDBValue::UnsignedLong, [](Field& f) { f.u = 0; });
+  reset(RWDBValue::DateTime, [](Field& f) { f.dt = invalid_rw_db_date_time; });
+  reset(RWDBValue::Blob, [](Field& f) { f.blob.clear(); });
+  reset(RWDBValue::Long, [](Field& f) { f.l = 0; });
 }
 
 bool RowImage::fit_text(ATTRIBUTES attr) {

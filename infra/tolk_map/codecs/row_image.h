@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -92,6 +93,9 @@ class RowImage {
   // (REQUIRES: a column of that type).
   RWCString& text_at(size_t i) { return fields_[i].text; }
   const RWDBBlob& blob_at(size_t i) const { return fields_[i].blob; }
+  // The positions of the columns of one type, in column order: a pass over every column
+  // of each row goes through these instead of testing each column's type.
+  std::span<const uint16_t> columns_of_type(RWDBValue::ValueType type) const;
 
  private:
   struct Field {
@@ -107,6 +111,9 @@ class RowImage {
   std::span<const ColumnDef> columns_;
   std::vector<Field> fields_;  // never resized after construction: addresses are bound
   std::array<int16_t, kMaxAttr> index_;
+  // columns_of_type(): texts, unsigned numbers, date-times, blobs, and the other numbers
+  // (Long).
+  std::array<std::vector<uint16_t>, 5> by_type_;
 };
 
 }  // namespace qx

@@ -184,14 +184,15 @@ EventLogImpl::EventLogImpl(std::span<const qx::ColumnDef> columns,
     int i = column_of(t.attr);
     if (i >= 0) initial_[static_cast<size_t>(i)] = t.text;
   }
+  for (size_t i = 0; i < initial_.size(); ++i) {
+    if (initial_[i] != nullptr) with_initial_.push_back(i);
+  }
 }
 
 void EventLogImpl::start_row() {
   initialize();
   std::fill(given_.begin(), given_.end(), 0);
-  for (size_t i = 0; i < initial_.size(); ++i) {
-    if (initial_[i] != nullptr) text_at(i) = initial_[i];
-  }
+  for (size_t i : with_initial_) text_at(i) = initial_[i];
 }
 
 void EventLogImpl::given(ATTRIBUTES attr) {
@@ -224,26 +225,15 @@ void EventLogImpl::bind_all(RWDBInserter& ins) {
 }
 
 void EventLogImpl::set_nulls() {
-  const std::span<const qx::ColumnDef> cols = columns();
-  for (size_t i = 0; i < cols.size(); ++i) {
-    switch (cols[i].type) {
-      case RWDBValue::String:  // a column with an initial text keeps even the empty one
-        nulls_[i] = initial_[i] == nullptr && text_at(i).isNull();
-        break;
-      case RWDBValue::Blob:
-        nulls_[i] = blob_at(i).length() == 0;
-        break;
-      case RWDBValue::UnsignedLong:
-        nulls_[i] =
-            given_[i] == 0 && cols[i].attr != ATTR_LOG_RECORD_ID && cols[i].attr != ATTR_MOI_ID;
-        break;
-      case RWDBValue::Long:
-        nulls_[i] = given_[i] == 0;
-        break;
-      default:
-        break;
-    }
+  // A column with an initial text keeps even the empty one.
+  for (uint16_t i : columns_of_type(RWDBValue::String))
+    nulls_[i] = initial_[i] == nullptr && text_at(i).isNull();
+  for (uint16_t i : columns_of_type(RWDBValue::Blob)) nulls_[i] = blob_at(i).length() == 0;
+  for (uint16_t i : columns_of_type(RWDBValue::UnsignedLong)) {
+    ATTRIBUTES a = columns()[i].attr;
+    nulls_[i] = given_[i] == 0 && a != ATTR_LOG_RECORD_ID && a != ATTR_MOI_ID;
   }
+  for (uint16_t i : columns_of_type(RWDBValue::Long)) nulls_[i] = given_[i] == 0;
 }
 
 // ---- Construction.

@@ -171,6 +171,7 @@ class EventLogImpl : public qx::RowImage {
   std::vector<RWDBNullIndicator> nulls_;  // one per column; never resized
   std::vector<char> given_;               // one per column
   std::vector<const char*> initial_;      // one per column: its initial text, or null
+  std::vector<size_t> with_initial_;      // the columns that have one
 };
 
 class EventLogT : public LogMapper {
