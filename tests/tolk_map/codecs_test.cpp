@@ -97,6 +97,12 @@ TEST_F(CodecTest, IdentifiersPrintDotted) {
   EXPECT_EQ(Text(ins_oidChoice, Int(42)), "42");
   EXPECT_EQ(Text(ins_oidChoice, oid), "2.9.3.2.7.14");
   ExpectRefused(ins_oid, Octets("1.2.3"));
+  Asn1Value unfinished;  // a context tag whose contents end inside a subidentifier
+  unfinished.encode_octets(std::string_view("\x2a\x86"), TAG_CTX0);
+  ExpectRefused(ins_oid, unfinished);
+  RWCString after("x ");  // the text is appended to what the field holds
+  ASSERT_TRUE(InsText(ins_oid, oid, after));
+  EXPECT_EQ(after.str(), "x 2.9.3.2.7.14");
   Asn1Value global = oid;
   global.retag(TAG_CTX6);
   EXPECT_EQ(Text(ins_eventType, global), "2.9.3.2.7.14");

@@ -235,11 +235,17 @@ bool decode_text(const Asn1Value& v, std::string& text) {
   return true;
 }
 
-bool decode_oid_text(const Asn1Value& v, std::string& text) {
+// The contents octets of an identifier value (universal or context tag).
+bool oid_value_contents(const Asn1Value& v, std::string_view& contents) {
   if (!v || v.constructed()) return false;
   if (v.tag() != TAG_OID && v.tag().cls != Asn1Tag::CONTEXT) return false;
-  std::string_view contents = v.contents();
-  if (!qx::oid_text::valid_contents(contents)) return false;
+  contents = v.contents();
+  return qx::oid_text::valid_contents(contents);
+}
+
+bool decode_oid_text(const Asn1Value& v, std::string& text) {
+  std::string_view contents;
+  if (!oid_value_contents(v, contents)) return false;
   text.clear();
   qx::oid_text::append_dotted(contents, text);
   return true;
@@ -719,10 +725,12 @@ bool pop_oid(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn1Valu
 }
 
 bool ins_oid(LogMapper*, void* field, Oid&, Asn1Value& value) {
-  std::string text;
-  if (field == nullptr || !decode_oid_text(value, text)) return false;
-  debug_line("oid ", text);
-  field_text(field).str() += text;
+  std::string_view contents;
+  if (field == nullptr || !qx::oid_value_contents(value, contents)) return false;
+  std::string& text = field_text(field).str();
+  size_t start = text.size();
+  qx::oid_text::append_dotted(contents, text);
+  if (tolk_map_debug != 0) debug_line("oid ", text.substr(start));
   return true;
 }
 
