@@ -39,7 +39,7 @@ PopValues* OidPopValues_hash::fetch(std::string_view contents, const Oid** key) 
 }
 
 PopValues* OidPopValues_hash::fetch_at(size_t position, std::string_view contents,
-                                       const Oid** key) const {
+                                       const Oid** key) {
   if (position < last_list_.size()) {
     const Found& f = last_list_[position];
     if (f.key != nullptr && f.key->contents().view() == contents) {

@@ -149,7 +149,7 @@ class OidPopValues_hash {
   // As fetch(contents, key), for the attributes of one list in turn (position 0, 1, ...).
   // A source sends its lists in the same order record after record, so the attribute
   // found at each position of the last list is tried first, without hashing.
-  PopValues* fetch_at(size_t position, std::string_view contents, const Oid** key) const;
+  PopValues* fetch_at(size_t position, std::string_view contents, const Oid** key);
   size_t entries() const { return map_.size(); }
 
  private:
@@ -175,7 +175,7 @@ class OidPopValues_hash {
     bool operator()(const Oid& a, std::string_view b) const { return a.contents().view() == b; }
   };
   std::unordered_map<Oid, std::unique_ptr<PopValues>, Hash, Equal> map_;
-  mutable std::vector<Found> last_list_;  // emptied by store()
+  std::vector<Found> last_list_;  // emptied by store()
 };
 
 // Result-column name (exactly as registered) to its reader. Owns keys and values.
