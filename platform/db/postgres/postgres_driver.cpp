@@ -217,6 +217,7 @@ struct ReplayList {
     if (size == entries.size()) entries.emplace_back();
     entries[size++].assign(sql, params);
   }
+  void drop_last() { --size; }
   void clear() { size = 0; }
 };
 
@@ -277,9 +278,11 @@ struct Conn {
     }
     return ok;
   }
-  // Keeps a write of the window to run again after a failure.
-  void remember(const std::shared_ptr<const std::string>& sql, const std::vector<Param>& params) {
-    if (inTx && window) replay.add(sql, params);
+  // Keeps a write of the window to run again after a failure; true when it was kept.
+  bool remember(const std::shared_ptr<const std::string>& sql, const std::vector<Param>& params) {
+    if (!inTx || !window) return false;
+    replay.add(sql, params);
+    return true;
   }
 
   // Reads the results of one command of the pipeline; keeps the first error
@@ -804,6 +807,9 @@ class PgStatement : public Statement {
       c_->usable();
       return s.isValid() ? lost_status() : s;
     }
+    // The window's copy of the write is made while the server runs it, and dropped
+    // again when the write fails.
+    const bool kept = c_->remember(sql_, params);
     PGresult* r = nullptr;
     PGresult* err = nullptr;
     while (PGresult* x = PQgetResult(pg)) {
@@ -817,10 +823,10 @@ class PgStatement : public Statement {
     }
     if (err == nullptr && r != nullptr && c_->usable()) {
       c_->noteTx();
-      c_->remember(sql_, params);
       *first = r;
       return RWDBStatus();
     }
+    if (kept) c_->replay.drop_last();
     PQclear(r);
     RWDBStatus s = err != nullptr ? translate(pg, err) : lost_status();
     if (err != nullptr) PQclear(err);
