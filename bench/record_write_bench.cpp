@@ -35,6 +35,8 @@
 // server's CPU (when it runs on this machine).
 //
 //   record_write_bench [--quick]
+// QX_BENCH_CLASSES=qxalarm,zkalarm measures the write figures of those classes only;
+// QX_BENCH_MO_POOL sets the number of managed objects.
 #include <malloc.h>
 #include <unistd.h>
 
@@ -92,6 +94,16 @@ const ClassCase kClasses[] = {
 
 // The class whose table the read figures scan.
 const ClassCase& kScanned = kClasses[1];
+
+// Whether the write figures of class `c` are measured: every class, unless
+// QX_BENCH_CLASSES names some ("qxalarm,intrnet"), which a comparison of two builds on
+// one class wants.
+bool selected(const ClassCase& c) {
+  const char* only = std::getenv("QX_BENCH_CLASSES");
+  if (only == nullptr || *only == '\0') return true;
+  const std::string list = std::string(",") + only + ",";
+  return list.find(std::string(",") + c.name + ",") != std::string::npos;
+}
 
 // Writes `count` realistic records of class `c` from record `first` on, 1,000 per
 // commit (the records are made before, outside the time); records per second. The
@@ -324,6 +336,7 @@ int main(int argc, char** argv) {
   std::filesystem::remove(dir + "/raw.db");
   sqlite3* raw_store = open_raw(dir + "/raw.db");
   for (const ClassCase& c : kClasses) {
+    if (!selected(c)) continue;
     headlines.push_back(write_figure<Rows, SqliteRawWriter>(
         log, c, rounds * records, next_id, "sqlite3", "sqlite",
         [&](const std::string& table, Rows& rows, int first) { read_rows(reader, table, rows, first); },
@@ -336,7 +349,7 @@ int main(int argc, char** argv) {
   // get_all_log_recs over one table of scan_records records against a raw scan (the
   // table holds the rounds above already).
   {
-    fill_scanned(log, next_id, rounds * records, scan_records);
+    fill_scanned(log, next_id, selected(kScanned) ? rounds * records : 0, scan_records);
     sqlite3_stmt* st = nullptr;
     std::string sql = "SELECT * FROM \"" + lower_table(log, kScanned) + "\"";
     check(sqlite3_prepare_v2(reader, sql.c_str(), -1, &st, nullptr), reader, "scan");
@@ -379,6 +392,7 @@ int main(int argc, char** argv) {
       std::printf("client and server %s\n",
                   layout == Placement::kApart ? "on processors of their own" : "on one processor");
       for (const ClassCase& c : kClasses) {
+        if (!selected(c)) continue;
         headlines.push_back(write_figure<PgRows, PgRawWriter>(
             log, c, rounds * pg_records, next_id, "libpq  ", figure,
             [&](const std::string& table, PgRows& rows, int first) {
@@ -388,7 +402,8 @@ int main(int argc, char** argv) {
       }
     }
     place(Placement::kFree);
-    fill_scanned(log, next_id, layouts_run * rounds * pg_records, scan_records);
+    fill_scanned(log, next_id, selected(kScanned) ? layouts_run * rounds * pg_records : 0,
+                 scan_records);
     long seen = 0;
     size_t bytes = 0;
     double lib = 0;
