@@ -380,6 +380,88 @@ TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
   EXPECT_EQ(ins.execute(conn_).status().errorCode(), RWDBStatus::typeConflict);
 }
 
+// A server may send a query's rows as text or in binary form (PostgreSQL: binary when
+// every column is of a type read so, text when one of another type is among them).
+// Every column reads alike either way, as text, number, time and blob, with the same
+// value or the same refusal: integers at their limits, times with microseconds, before
+// 1970 and 2000, infinite, in an offset of seconds (the zone's local mean time) and in a
+// wall-clock gap, padded and non-ASCII texts, blobs with every kind of octet, NULLs.
+TEST_P(RoundTripTest, RowsReadAlikeInEitherFormOfTheServers) {
+  ASSERT_TRUE(db_.executeSql("CREATE TABLE \"" + T("forms") +
+                                 "\" (id INTEGER, i2 SMALLINT, i8 BIGINT, at " +
+                                 (pg() ? "TIMESTAMPTZ" : "TIMESTAMP") +
+                                 ", wall TIMESTAMP, vc VARCHAR(20), ch CHAR(3), b " +
+                                 (pg() ? "BYTEA" : "BLOB") + ", flag BOOLEAN)",
+                             conn_)
+                  .isValid());
+  const std::string blob1 = pg() ? "'\\x00ff80'::bytea" : "X'00FF80'";
+  const std::string blob2 = pg() ? "'\\x3132'::bytea" : "X'3132'";
+  const std::string empty = pg() ? "''::bytea" : "X''";
+  const std::vector<std::string> rows = {
+      "1, -32768, -9223372036854775808, '2024-07-01 12:00:00.123456+00', "
+      "'2024-03-31 02:30:00', 'gr\xc3\xbc\xc3\x9f', 'a', " + blob1 + ", true",
+      "2, 32767, 9223372036854775807, '1969-12-31 23:59:59.5+00', "
+      "'1999-12-31 23:59:59.999', '', '', " + empty + ", false",
+      "3, 0, 42, 'infinity', '-infinity', '12', 'abc', " + blob2 + ", NULL",
+      "4, NULL, NULL, '1900-01-01 00:00:00+00', '9999-12-31 23:59:59.999999', NULL, NULL, "
+      "NULL, NULL",
+      "5, -1, -1, '2000-01-01 00:00:00.000001+05:30', '2000-01-01 00:00:00', '-7', 'x', " +
+          blob2 + ", true",
+  };
+  for (const std::string& row : rows) {
+    ASSERT_TRUE(db_.executeSql("INSERT INTO \"" + T("forms") + "\" VALUES (" + row + ")", conn_)
+                    .isValid())
+        << row;
+  }
+  const char* const columns[] = {"id", "i2", "i8", "at", "wall", "vc", "ch", "b"};
+  // Every column of every row in every form: "text 12 | number 12 | no time | blob 3132".
+  auto read_all = [&](bool with_flag) {
+    RWDBTable t = db_.table(T("forms"));
+    RWDBSelector sel = db_.selector();
+    for (const char* c : columns) sel << t[c];
+    if (with_flag) sel << t["flag"];
+    sel.orderBy(t["id"]);
+    RWDBReader r = sel.reader(conn_);
+    std::vector<std::string> seen;
+    while (r()) {
+      for (size_t c = 0; c < std::size(columns); ++c) {
+        std::string one = columns[c];
+        if (r.isNull(c)) {
+          seen.push_back(one + " NULL");
+          continue;
+        }
+        std::string_view text, blob;
+        long number = 0;
+        RWDBDateTime at;
+        r[c].viewText(text);
+        one += r.status().isValid() ? " | text " + std::string(text) : " | no text";
+        r[c] >> number;
+        one += r.status().isValid() ? " | number " + std::to_string(number) : " | no number";
+        r[c] >> at;
+        one += r.status().isValid() ? " | time " + std::to_string(at.millisSinceEpoch()) + " " +
+                                          std::to_string(at.offsetSeconds())
+                                    : " | no time";
+        r[c].viewBlob(blob);
+        std::string octets;
+        for (unsigned char o : blob) octets += std::to_string(o) + ".";
+        one += r.status().isValid() ? " | blob " + octets : " | no blob";
+        seen.push_back(one);
+      }
+    }
+    EXPECT_EQ(seen.size(), rows.size() * std::size(columns));
+    return seen;
+  };
+  const std::vector<std::string> binary = read_all(false);
+  EXPECT_EQ(binary, read_all(true));
+  // What the rows hold, read in the first form.
+  EXPECT_EQ(binary[1], "i2 | text -32768 | number -32768 | no time | blob 45.51.50.55.54.56.");
+  EXPECT_EQ(binary[2].substr(0, 50), "i8 | text -9223372036854775808 | number -922337203");
+  EXPECT_NE(binary[3].find("| time 1719835200123 "), std::string::npos) << binary[3];
+  EXPECT_NE(binary[11].find("| time -500 "), std::string::npos) << binary[11];
+  EXPECT_EQ(binary[7], "b | text " + std::string(pg() ? "\\x00ff80" : std::string("\0\xff\x80", 3)) +
+                           " | no number | no time | blob 0.255.128.");
+}
+
 QX_BACKENDS(RoundTripTest);
 
 }  // namespace

@@ -39,6 +39,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -55,7 +56,8 @@ namespace {
 
 // The types of parameters and columns that the layer handles by their number.
 constexpr unsigned kInt2Type = 21, kInt4Type = 23, kInt8Type = 20, kTimestampType = 1114,
-                   kTimestampTzType = 1184, kTextType = 25, kCharType = 1042, kVarcharType = 1043;
+                   kTimestampTzType = 1184, kTextType = 25, kCharType = 1042, kVarcharType = 1043,
+                   kByteaType = 17;
 
 // `*millis` read as the wall-clock time of the process's zone instead of UTC's: the
 // instant it is there, with that zone's offset. In the hour a change back to standard
@@ -73,6 +75,69 @@ bool local_wall_time(int64_t* millis, int32_t* offset) {
     return false;
   *millis = utc * 1000 + floor_mod(*millis, 1000);
   *offset = RWZone::local().offsetAt(utc);
+  return true;
+}
+
+// Whether the cursor reads a column of this type in binary form: integers, texts, blobs
+// and times.
+bool binary_readable(unsigned type) {
+  switch (type) {
+    case kInt2Type:
+    case kInt4Type:
+    case kInt8Type:
+    case kTextType:
+    case kCharType:
+    case kVarcharType:
+    case kByteaType:
+    case kTimestampType:
+    case kTimestampTzType:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A signed integer of `n` octets in network order.
+int64_t get_big_endian(const char* p, size_t n) {
+  uint64_t v = 0;
+  for (size_t k = 0; k < n; ++k) v = (v << 8) | static_cast<unsigned char>(p[k]);
+  const unsigned shift = static_cast<unsigned>(64 - 8 * n);
+  return static_cast<int64_t>(v << shift) >> shift;
+}
+
+// The text the server gives a time of `micros` microseconds since 1970 in its ISO style:
+// "2024-07-01 14:00:00.5+02", the fraction without its trailing zeros and the offset
+// (seconds east of UTC, null for a time without zone) as short as it goes. false for a
+// year before 1, which the server writes with "BC".
+bool server_time_text(int64_t micros, const int32_t* offset, std::string* out) {
+  constexpr int64_t kDay = 86400LL * 1000000;
+  const int64_t shown = micros + (offset != nullptr ? int64_t{*offset} * 1000000 : 0);
+  const int64_t day = floor_div(shown, kDay);
+  const int64_t us = shown - day * kDay;
+  int64_t y;
+  unsigned mo, d;
+  civil_from_days(day, &y, &mo, &d);
+  if (y < 1) return false;
+  char b[80];
+  int n = std::snprintf(b, sizeof b, "%04lld-%02u-%02u %02lld:%02lld:%02lld",
+                        static_cast<long long>(y), mo, d, static_cast<long long>(us / 3600000000),
+                        static_cast<long long>(us / 60000000 % 60),
+                        static_cast<long long>(us / 1000000 % 60));
+  auto more = [&](const char* format, auto... args) {
+    n += std::snprintf(b + n, sizeof b - static_cast<size_t>(n), format, args...);
+  };
+  if (long long fraction = us % 1000000; fraction != 0) {
+    int digits = 6;
+    for (; fraction % 10 == 0; fraction /= 10) --digits;
+    more(".%0*lld", digits, fraction);
+  }
+  if (offset != nullptr) {
+    const int32_t a = *offset < 0 ? -*offset : *offset;
+    more("%c%02d", *offset < 0 ? '-' : '+', a / 3600);
+    if (a % 3600 != 0) more(":%02d", a / 60 % 60);
+    if (a % 60 != 0) more(":%02d", a % 60);
+  }
+  out->assign(b, static_cast<size_t>(n));
   return true;
 }
 
@@ -180,6 +245,9 @@ class PgCursor;
 // Writes a savepoint window holds before a new one begins.
 constexpr size_t kWindow = 64;
 
+// How many query texts a connection remembers the result format of.
+constexpr size_t kMaxKnownQueries = 1024;
+
 // A write of the current window, kept to be run again: its text (shared with its
 // statement) and its parameters, copied. The copies keep their storage from one window
 // to the next.
@@ -231,6 +299,10 @@ struct Conn {
   PgCursor* active = nullptr;           // a query whose rows are still coming
   bool window = false;                  // qx_sp marks the start of the current window
   ReplayList replay;                    // the window's writes
+  // The result format of each query text the server has described on this connection
+  // (1 binary, 0 text), so that a query is described once however many statement
+  // objects run it. Emptied when it grows past kMaxKnownQueries.
+  std::unordered_map<std::string, int> resultFormats;
 
   ~Conn() {
     if (pg != nullptr) PQfinish(pg);
@@ -543,7 +615,11 @@ class PgCursor : public Cursor {
   PgCursor(std::shared_ptr<Conn> c, PGresult* first, bool in_tx, const uint64_t* generation)
       : c_(std::move(c)), in_tx_(in_tx), generation_(generation), mine_(*generation) {
     int n = PQnfields(first);
-    for (int i = 0; i < n; ++i) names_.push_back(PQfname(first, i));
+    binary_ = n > 0 && PQfformat(first, 0) == 1;
+    for (int i = 0; i < n; ++i) {
+      names_.push_back(PQfname(first, i));
+      types_.push_back(PQftype(first, i));
+    }
     c_->active = this;
     take(first);
   }
@@ -573,8 +649,18 @@ class PgCursor : public Cursor {
   int columnCount() const override { return static_cast<int>(names_.size()); }
   const std::string& columnName(int i) const override { return names_[static_cast<size_t>(i)]; }
   bool isNull(int i) override { return PQgetisnull(row_, 0, i) == 1; }
+  // A query's rows come in one form for all its columns: as text, or in binary form
+  // when every column is of a type read so (binary_readable). In binary form an
+  // integer is its octets, a time its microseconds since 2000, a blob its own octets
+  // and a text its text.
   bool getInt(int i, int64_t* v) override {
     const char* s = PQgetvalue(row_, 0, i);
+    if (binary_ && !is_text(i)) {
+      size_t n = static_cast<size_t>(PQgetlength(row_, 0, i));
+      if (!is_integer(i) || (n != 2 && n != 4 && n != 8)) return false;
+      *v = get_big_endian(s, n);
+      return true;
+    }
     char* end = nullptr;
     errno = 0;
     long long x = std::strtoll(s, &end, 10);
@@ -584,33 +670,81 @@ class PgCursor : public Cursor {
   }
   bool viewText(int i, std::string_view* v) override {
     *v = std::string_view(PQgetvalue(row_, 0, i), static_cast<size_t>(PQgetlength(row_, 0, i)));
+    if (!binary_ || is_text(i)) return true;
+    // The text the server would have sent: a number's decimal form, a blob's hex
+    // digits after "\x", a time in the server's ISO style.
+    std::string& out = buffer(texts_, i);
+    const unsigned type = types_[static_cast<size_t>(i)];
+    int64_t n = 0;
+    if (type == kByteaType) {
+      static constexpr char kDigits[] = "0123456789abcdef";
+      out.assign("\\x");
+      for (unsigned char c : *v) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 15];
+      }
+    } else if (getInt(i, &n)) {
+      out = std::to_string(n);
+    } else if ((type == kTimestampTzType || type == kTimestampType) && v->size() == 8) {
+      const int64_t us = get_big_endian(v->data(), 8);
+      if (us == INT64_MAX || us == INT64_MIN) {
+        out = us > 0 ? "infinity" : "-infinity";
+      } else if (us > INT64_MAX / 2 || us < INT64_MIN / 2) {
+        return false;
+      } else if (type == kTimestampType) {
+        if (!server_time_text(us + kServerEpochMicros, nullptr, &out)) return false;
+      } else {
+        const int64_t micros = us + kServerEpochMicros;
+        const int32_t offset = RWZone::local().offsetAt(floor_div(micros, 1000000));
+        if (!server_time_text(micros, &offset, &out)) return false;
+      }
+    } else {
+      return false;
+    }
+    *v = out;
     return true;
   }
-  // A bytea comes as hex text; its bytes are decoded into a buffer of the
-  // column's, kept until the next row.
+  // A bytea sent as text comes as hex digits; its bytes are decoded into a buffer of
+  // the column's, kept until the next row.
   bool viewBlob(int i, std::string_view* v) override {
+    if (binary_ && types_[static_cast<size_t>(i)] != kByteaType) return viewText(i, v);
     const char* s = PQgetvalue(row_, 0, i);
     size_t n = static_cast<size_t>(PQgetlength(row_, 0, i));
-    if (PQftype(row_, i) != 17 /* bytea */ || n < 2 || s[0] != '\\' || s[1] != 'x') {
+    if (binary_ || types_[static_cast<size_t>(i)] != kByteaType || n < 2 || s[0] != '\\' ||
+        s[1] != 'x') {
       *v = std::string_view(s, n);
       return true;
     }
     if (n % 2 != 0) return false;
-    if (blobs_.size() < names_.size()) blobs_.resize(names_.size());
-    std::string& out = blobs_[static_cast<size_t>(i)];
+    std::string& out = buffer(blobs_, i);
     out.resize((n - 2) / 2);
     if (!decode_hex(s + 2, out.size(), out.data())) return false;
     *v = out;
     return true;
   }
   bool getDateTime(int i, int64_t* millis, int32_t* offset) override {
-    if (!parse_date_time(PQgetvalue(row_, 0, i), static_cast<size_t>(PQgetlength(row_, 0, i)),
-                         millis, offset))
+    const char* s = PQgetvalue(row_, 0, i);
+    const size_t n = static_cast<size_t>(PQgetlength(row_, 0, i));
+    const unsigned type = types_[static_cast<size_t>(i)];
+    if (binary_ && !is_text(i)) {
+      if ((type != kTimestampTzType && type != kTimestampType) || n != 8) return false;
+      const int64_t us = get_big_endian(s, 8);
+      // The server's infinities, and instants beyond what a millisecond count holds.
+      if (us == INT64_MAX || us == INT64_MIN || us > INT64_MAX / 2 || us < INT64_MIN / 2)
+        return false;
+      *millis = floor_div(us, 1000) + kServerEpochMicros / 1000;
+      // An instant is shown in the session's zone, the process's, as the server shows it.
+      if (type == kTimestampTzType) {
+        *offset = RWZone::local().offsetAt(floor_div(*millis, 1000));
+        return true;
+      }
+    } else if (!parse_date_time(s, n, millis, offset)) {
       return false;
+    }
     // A timestamp without time zone holds a wall-clock time, shown without an offset: the
     // session's (the process's zone), in which the server stored the times the layer
     // wrote, and its own now().
-    return PQftype(row_, i) != kTimestampType || local_wall_time(millis, offset);
+    return type != kTimestampType || local_wall_time(millis, offset);
   }
 
   // Takes every remaining row into memory and completes the pipeline, so
@@ -685,8 +819,25 @@ class PgCursor : public Cursor {
   bool in_tx_;
   const uint64_t* generation_;
   uint64_t mine_;
+  bool is_text(int i) const {
+    const unsigned t = types_[static_cast<size_t>(i)];
+    return t == kTextType || t == kVarcharType || t == kCharType;
+  }
+  bool is_integer(int i) const {
+    const unsigned t = types_[static_cast<size_t>(i)];
+    return t == kInt2Type || t == kInt4Type || t == kInt8Type;
+  }
+  // The buffer of column i among `buffers`, one per column.
+  std::string& buffer(std::vector<std::string>& buffers, int i) {
+    if (buffers.size() < names_.size()) buffers.resize(names_.size());
+    return buffers[static_cast<size_t>(i)];
+  }
+
   std::vector<std::string> names_;
+  std::vector<unsigned> types_;     // the server's type of each column
+  bool binary_ = false;             // the rows come in binary form
   std::vector<std::string> blobs_;  // decoded bytea values of the current row, by column
+  std::vector<std::string> texts_;  // texts of binary values of the current row, by column
   std::deque<PGresult*> rows_;
   PGresult* row_ = nullptr;
   RWDBStatus error_;
@@ -721,9 +872,14 @@ class PgStatement : public Statement {
     return RWDBStatus();
   }
 
+  // The rows of later queries come as text, without asking the server's description.
+  void readAsText() { resultFormat_ = 0; }
+
   RWDBStatus query(const std::vector<Param>& params, std::unique_ptr<Cursor>* cursor) override {
+    RWDBStatus s;
+    if (resultFormat_ < 0 && !(s = learnResultFormat()).isValid()) return s;
     PGresult* first = nullptr;
-    RWDBStatus s = run(params, true, &first);
+    s = run(params, true, &first);
     if (!s.isValid()) return s;
     *cursor = std::make_unique<PgCursor>(c_, first, in_tx_, generation_.get());
     return RWDBStatus();
@@ -853,11 +1009,66 @@ class PgStatement : public Statement {
     if (prepare && (PQsendPrepare(pg, name_.c_str(), sql_->c_str(), n_, nullptr) != 1 ||
                     PQsendDescribePrepared(pg, name_.c_str()) != 1))
       return false;
+    const int format = resultFormat_ > 0 ? 1 : 0;
     return name_.empty()
                ? PQsendQueryParams(pg, sql_->c_str(), n_, nullptr, values_.values.data(),
-                                   values_.lengths.data(), values_.formats.data(), 0) == 1
+                                   values_.lengths.data(), values_.formats.data(), format) == 1
                : PQsendQueryPrepared(pg, name_.c_str(), n_, values_.values.data(),
-                                     values_.lengths.data(), values_.formats.data(), 0) == 1;
+                                     values_.lengths.data(), values_.formats.data(), format) == 1;
+  }
+
+  // A query's rows come in binary form when every column of it is of a type the cursor
+  // reads so: a blob is then its own octets, not twice as many hex digits, and a time
+  // eight octets that neither side formats nor parses. The server's description of the
+  // query tells, asked in a round trip of its own before the query first runs on the
+  // connection, and kept for its text. The description goes with the commands that
+  // start a window, as a run does, and a query that cannot be described fails there
+  // with the error it would have run into.
+  RWDBStatus learnResultFormat() {
+    auto known = c_->resultFormats.find(*sql_);
+    if (known != c_->resultFormats.end()) {
+      resultFormat_ = known->second;
+      return RWDBStatus();
+    }
+    c_->finishActive();
+    if (!c_->usable()) return lost_status();
+    PGconn* pg = c_->pg;
+    in_tx_ = c_->inTx;
+    bool renew = in_tx_ && c_->window && c_->replay.size >= kWindow;
+    bool open = in_tx_ && (!c_->window || renew);
+    if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
+    int before = c_->sendDeallocate();
+    bool sent = c_->sendWindow(renew, open) &&
+                PQsendPrepare(pg, "", sql_->c_str(), n_, nullptr) == 1 &&
+                PQsendDescribePrepared(pg, "") == 1 && PQpipelineSync(pg) == 1;
+    if (!sent) {
+      RWDBStatus s = translate(pg, nullptr);
+      c_->usable();
+      return s.isValid() ? lost_status() : s;
+    }
+    PGresult* err = nullptr;
+    bool ok = true;
+    for (int i = 0; ok && i < before; ++i) ok = c_->readCommand(&err);
+    if (ok) ok = c_->readWindow(renew, open, &err);
+    if (ok) ok = c_->readCommand(&err);  // the Parse
+    int format = 0;
+    for (PGresult* r; ok && (r = PQgetResult(pg)) != nullptr; ok = c_->usable()) {
+      if (err == nullptr && PQresultStatus(r) == PGRES_COMMAND_OK) {
+        const int n = PQnfields(r);
+        format = n > 0 ? 1 : 0;
+        for (int i = 0; i < n; ++i) {
+          if (!binary_readable(PQftype(r, i))) format = 0;
+        }
+      }
+      PQclear(r);
+    }
+    if (!ok) return fail(err, true);
+    if (err != nullptr) return fail(err, false);
+    if (!c_->readSync()) return lost_status();
+    if (c_->resultFormats.size() >= kMaxKnownQueries) c_->resultFormats.clear();
+    c_->resultFormats.emplace(*sql_, format);
+    resultFormat_ = format;
+    return RWDBStatus();
   }
 
  public:
@@ -974,6 +1185,7 @@ class PgStatement : public Statement {
   std::string name_;
   uint64_t runs_ = 0;
   bool in_tx_ = false;
+  int resultFormat_ = -1;  // a query's: 1 binary, 0 text, -1 not known yet
   Values values_;
   // The parameter types of the prepared statement, once its Describe has come; empty
   // while it runs unnamed.
@@ -1130,6 +1342,7 @@ class PgSession : public Session {
   RWDBStatus select(const char* sql, const std::string& arg,
                     std::vector<std::vector<std::string>>* rows) {
     PgStatement st(c_, sql, 1);
+    st.readAsText();  // the catalog's rows
     Param p;
     p.kind = Param::kText;
     p.data = arg.c_str();
