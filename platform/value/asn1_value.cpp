@@ -449,13 +449,18 @@ Asn1Value Asn1Value::element_at(std::string_view element) const {
 std::string_view Asn1Value::ComponentIterator::encoding() const {
   const char* p = parent_->buf_->data() + pos_;
   qx::ber::Header h = qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(p));
-  return std::string_view(p, h.header_len + h.content_len);
+  len_ = h.header_len + h.content_len;
+  return std::string_view(p, len_);
 }
 
 Asn1Value::ComponentIterator& Asn1Value::ComponentIterator::operator++() {
-  qx::ber::Header h =
-      qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(parent_->buf_->data()) + pos_);
-  pos_ += h.header_len + h.content_len;
+  if (len_ == 0) {
+    qx::ber::Header h =
+        qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(parent_->buf_->data()) + pos_);
+    len_ = h.header_len + h.content_len;
+  }
+  pos_ += len_;
+  len_ = 0;
   return *this;
 }
 

@@ -183,6 +183,7 @@ class Asn1Value::ComponentIterator {
  private:
   const Asn1Value* parent_;
   size_t pos_;
+  mutable size_t len_ = 0;  // the component's length, once encoding() has read it
 };
 
 class Asn1Value::ComponentRange {

@@ -8,20 +8,24 @@ namespace qx {
 // The value's encoding is well formed, so its headers are read as trusted.
 bool read_pair(std::string_view pair, PairParts& out) {
   if (pair.empty()) return false;
-  ber::Header h = ber::read_trusted(reinterpret_cast<const uint8_t*>(pair.data()));
-  if (!h.constructed) return false;
-  std::string_view c = pair.substr(h.header_len);
-  if (c.empty()) return false;
-  const auto* p = reinterpret_cast<const uint8_t*>(c.data());
+  const auto* p = reinterpret_cast<const uint8_t*>(pair.data());
+  ber::Header h = ber::read_trusted(p);
+  // The contents: the identifier's encoding, then the value's.
+  const size_t size = pair.size() - h.header_len;
+  if (!h.constructed || size == 0) return false;
+  p += h.header_len;
   ber::Header idh = ber::read_trusted(p);
-  size_t first = idh.header_len + idh.content_len;
-  if (idh.constructed || first >= c.size()) return false;
+  const size_t first = idh.header_len + idh.content_len;
+  if (idh.constructed || first >= size) return false;
   ber::Header vh = ber::read_trusted(p + first);
+  const size_t value_size = vh.header_len + vh.content_len;
+  if (value_size > size - first) return false;
+  const char* c = reinterpret_cast<const char*>(p);
   out.tag = h.tag;
   out.id_tag = idh.tag;
-  out.id = c.substr(idh.header_len, idh.content_len);
-  out.value = c.substr(first, vh.header_len + vh.content_len);
-  out.two = first + out.value.size() == c.size();
+  out.id = std::string_view(c + idh.header_len, idh.content_len);
+  out.value = std::string_view(c + first, value_size);
+  out.two = first + value_size == size;
   return true;
 }
 
