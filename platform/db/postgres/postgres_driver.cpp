@@ -874,6 +874,13 @@ class PgStatement : public Statement {
 
   // The rows of later queries come as text, without asking the server's description.
   void readAsText() { resultFormat_ = 0; }
+  // Whether the cursor reads every column of a result (or a description) in binary form.
+  static bool readable(const PGresult* r) {
+    for (int i = 0; i < PQnfields(r); ++i) {
+      if (!binary_readable(PQftype(r, i))) return false;
+    }
+    return true;
+  }
 
   RWDBStatus query(const std::vector<Param>& params, std::unique_ptr<Cursor>* cursor) override {
     RWDBStatus s;
@@ -881,6 +888,14 @@ class PgStatement : public Statement {
     PGresult* first = nullptr;
     s = run(params, true, &first);
     if (!s.isValid()) return s;
+    if (resultFormat_ > 0 && !readable(first)) {
+      // A table changed under the text since it was described (a column of another
+      // type now): its rows are read to the end and the query runs again as text.
+      PgCursor(c_, first, in_tx_, generation_.get()).drain();
+      c_->resultFormats[*sql_] = 0;
+      readAsText();
+      if (!(s = run(params, true, &first)).isValid()) return s;
+    }
     *cursor = std::make_unique<PgCursor>(c_, first, in_tx_, generation_.get());
     return RWDBStatus();
   }
@@ -1053,13 +1068,9 @@ class PgStatement : public Statement {
     if (ok) ok = c_->readCommand(&err);  // the Parse
     int format = 0;
     for (PGresult* r; ok && (r = PQgetResult(pg)) != nullptr; ok = c_->usable()) {
-      if (err == nullptr && PQresultStatus(r) == PGRES_COMMAND_OK) {
-        const int n = PQnfields(r);
-        format = n > 0 ? 1 : 0;
-        for (int i = 0; i < n; ++i) {
-          if (!binary_readable(PQftype(r, i))) format = 0;
-        }
-      }
+      if (err == nullptr && PQresultStatus(r) == PGRES_COMMAND_OK && PQnfields(r) > 0 &&
+          readable(r))
+        format = 1;
       PQclear(r);
     }
     if (!ok) return fail(err, true);
