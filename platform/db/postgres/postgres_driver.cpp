@@ -23,7 +23,9 @@
 // their rows in single-row mode. A statement runs unnamed the first time and
 // is prepared (in the same pipeline) when it runs again; the server then also
 // says what types it gave the parameters, and later runs send integers and
-// timestamps with time zone in binary form.
+// timestamps with time zone in binary form. Before a query first runs on a
+// connection the server describes its columns; when the cursor reads all of them
+// in binary form (integers, texts, blobs, times), its rows come so.
 
 #include <libpq-fe.h>
 
