@@ -352,6 +352,32 @@ struct Conn {
     }
     return ok;
   }
+  // What goes before a statement in its pipeline: the deferred DEALLOCATEs, and the
+  // commands that start a window when the transaction has none or a full one.
+  struct Lead {
+    bool renew = false;  // RELEASE of the full window
+    bool open = false;   // SAVEPOINT
+    int deallocations = 0;
+  };
+  Lead lead() const {
+    Lead l;
+    l.renew = inTx && window && replay.size >= kWindow;
+    l.open = inTx && (!window || l.renew);
+    return l;
+  }
+  // Enters pipeline mode and sends the lead; false when that failed.
+  bool sendLead(Lead& l) {
+    if (PQenterPipelineMode(pg) != 1) return false;
+    l.deallocations = sendDeallocate();
+    return sendWindow(l.renew, l.open);
+  }
+  // Reads its results (a failure in *err, see readWindow); false when the connection
+  // broke.
+  bool readLead(const Lead& l, PGresult** err) {
+    bool ok = true;
+    for (int i = 0; ok && i < l.deallocations; ++i) ok = readCommand(err);
+    return ok && readWindow(l.renew, l.open, err);
+  }
   // Keeps a write of the window to run again after a failure; true when it was kept.
   bool remember(const std::shared_ptr<const std::string>& sql, const std::vector<Param>& params) {
     if (!inTx || !window) return false;
@@ -915,13 +941,11 @@ class PgStatement : public Statement {
     PGconn* pg = c_->pg;
     values_.set(params, types_);
     in_tx_ = c_->inTx;
-    bool renew = in_tx_ && c_->window && c_->replay.size >= kWindow;
-    bool open = in_tx_ && (!c_->window || renew);
+    Conn::Lead lead = c_->lead();
     bool prepare = preparesNow();
-    if (!isQuery && !open && !prepare && c_->deallocate.empty()) return runAlone(params, first);
-    if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
-    int before = c_->sendDeallocate();
-    bool sent = c_->sendWindow(renew, open);
+    if (!isQuery && !lead.open && !prepare && c_->deallocate.empty())
+      return runAlone(params, first);
+    bool sent = c_->sendLead(lead);
     if (sent) sent = send(prepare);
     if (sent) sent = PQpipelineSync(pg) == 1;
     if (!sent) {
@@ -931,9 +955,7 @@ class PgStatement : public Statement {
       return s.isValid() ? lost_status() : s;
     }
     PGresult* err = nullptr;
-    bool ok = true;
-    for (int i = 0; ok && i < before; ++i) ok = c_->readCommand(&err);
-    if (ok) ok = c_->readWindow(renew, open, &err);
+    bool ok = c_->readLead(lead, &err);
     if (ok && prepare) ok = readPreparation(&err);
     if (!ok) return fail(err, true);
     // The statement's own result.
@@ -1051,12 +1073,8 @@ class PgStatement : public Statement {
     if (!c_->usable()) return lost_status();
     PGconn* pg = c_->pg;
     in_tx_ = c_->inTx;
-    bool renew = in_tx_ && c_->window && c_->replay.size >= kWindow;
-    bool open = in_tx_ && (!c_->window || renew);
-    if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
-    int before = c_->sendDeallocate();
-    bool sent = c_->sendWindow(renew, open) &&
-                PQsendPrepare(pg, "", sql_->c_str(), n_, nullptr) == 1 &&
+    Conn::Lead lead = c_->lead();
+    bool sent = c_->sendLead(lead) && PQsendPrepare(pg, "", sql_->c_str(), n_, nullptr) == 1 &&
                 PQsendDescribePrepared(pg, "") == 1 && PQpipelineSync(pg) == 1;
     if (!sent) {
       RWDBStatus s = translate(pg, nullptr);
@@ -1064,9 +1082,7 @@ class PgStatement : public Statement {
       return s.isValid() ? lost_status() : s;
     }
     PGresult* err = nullptr;
-    bool ok = true;
-    for (int i = 0; ok && i < before; ++i) ok = c_->readCommand(&err);
-    if (ok) ok = c_->readWindow(renew, open, &err);
+    bool ok = c_->readLead(lead, &err);
     if (ok) ok = c_->readCommand(&err);  // the Parse
     int format = 0;
     for (PGresult* r; ok && (r = PQgetResult(pg)) != nullptr; ok = c_->usable()) {
@@ -1097,8 +1113,7 @@ class PgStatement : public Statement {
     if (!c.usable()) return lost_status();
     PGconn* pg = c.pg;
     bool in_tx = c.inTx;
-    bool renew = in_tx && c.window && c.replay.size >= kWindow;
-    bool open = in_tx && (!c.window || renew);
+    Conn::Lead lead = c.lead();
     std::vector<char> prepare(group.size());
     for (size_t i = 0; i < group.size(); ++i) {
       PgStatement& st = *group[i];
@@ -1108,9 +1123,7 @@ class PgStatement : public Statement {
       prepare[i] = st.preparesNow() ? 1 : 0;
       rows[i] = -1;
     }
-    if (PQenterPipelineMode(pg) != 1) return translate(pg, nullptr);
-    int before = c.sendDeallocate();
-    bool sent = c.sendWindow(renew, open);
+    bool sent = c.sendLead(lead);
     for (size_t i = 0; sent && i < group.size(); ++i) sent = group[i]->send(prepare[i] != 0);
     if (sent) sent = PQpipelineSync(pg) == 1;
     if (!sent) {
@@ -1122,9 +1135,7 @@ class PgStatement : public Statement {
       return s.isValid() ? lost_status() : s;
     }
     PGresult* err = nullptr;
-    bool ok = true;
-    for (int i = 0; ok && i < before; ++i) ok = c.readCommand(&err);
-    if (ok) ok = c.readWindow(renew, open, &err);
+    bool ok = c.readLead(lead, &err);
     *failed = group.size();
     for (size_t i = 0; ok && i < group.size(); ++i) {
       bool clean = err == nullptr;
