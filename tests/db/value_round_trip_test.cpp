@@ -384,8 +384,9 @@ TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
 // every column is of a type read so, text when one of another type is among them).
 // Every column reads alike either way, as text, number, time and blob, with the same
 // value or the same refusal: integers at their limits, times with microseconds, before
-// 1970 and 2000, infinite, in an offset of seconds (the zone's local mean time) and in a
-// wall-clock gap, padded and non-ASCII texts, blobs with every kind of octet, NULLs.
+// 1970 and 2000, infinite, in 1890 (in Berlin, the tests' zone, local mean time: an
+// offset with seconds) and in a wall-clock gap, padded and non-ASCII texts, blobs with
+// every kind of octet, NULLs.
 TEST_P(RoundTripTest, RowsReadAlikeInEitherFormOfTheServers) {
   ASSERT_TRUE(db_.executeSql("CREATE TABLE \"" + T("forms") +
                                  "\" (id INTEGER, i2 SMALLINT, i8 BIGINT, at " +
@@ -403,7 +404,7 @@ TEST_P(RoundTripTest, RowsReadAlikeInEitherFormOfTheServers) {
       "2, 32767, 9223372036854775807, '1969-12-31 23:59:59.5+00', "
       "'1999-12-31 23:59:59.999', '', '', " + empty + ", false",
       "3, 0, 42, 'infinity', '-infinity', '12', 'abc', " + blob2 + ", NULL",
-      "4, NULL, NULL, '1900-01-01 00:00:00+00', '9999-12-31 23:59:59.999999', NULL, NULL, "
+      "4, NULL, NULL, '1890-01-01 00:00:00+00', '9999-12-31 23:59:59.999999', NULL, NULL, "
       "NULL, NULL",
       "5, -1, -1, '2000-01-01 00:00:00.000001+05:30', '2000-01-01 00:00:00', '-7', 'x', " +
           blob2 + ", true",
