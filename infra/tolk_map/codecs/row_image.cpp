@@ -20,8 +20,10 @@ size_t type_slot(RWDBValue::ValueType type) {
       return 2;
     case RWDBValue::Blob:
       return 3;
-    default:
+    case RWDBValue::Long:
       return 4;
+    default:
+      return 5;
   }
 }
 
@@ -66,7 +68,7 @@ void* RowImage::myColumn(ATTRIBUTES attr) {
 void RowImage::initialize(std::span<const ATTRIBUTES> keep) {
   // Only the member that address() gives for the column's type is ever used.
   auto reset = [&](RWDBValue::ValueType type, auto&& clear) {
-    for (uint16_t i : columns_of_type(type)) {
+    for (uint16_t i : by_type_[type_slot(type)]) {
       if (keep.empty() || std::find(keep.begin(), keep.end(), columns_[i].attr) == keep.end())
         clear(fields_[i]);
     }
@@ -76,6 +78,7 @@ void RowImage::initialize(std::span<const ATTRIBUTES> keep) {
   reset(RWDBValue::DateTime, [](Field& f) { f.dt = invalid_rw_db_date_time; });
   reset(RWDBValue::Blob, [](Field& f) { f.blob.clear(); });
   reset(RWDBValue::Long, [](Field& f) { f.l = 0; });
+  reset(RWDBValue::NoType, [](Field& f) { f.l = 0; });  // any other type keeps a number
 }
 
 bool RowImage::fit_text(ATTRIBUTES attr) {

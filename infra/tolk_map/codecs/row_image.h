@@ -111,9 +111,9 @@ class RowImage {
   std::span<const ColumnDef> columns_;
   std::vector<Field> fields_;  // never resized after construction: addresses are bound
   std::array<int16_t, kMaxAttr> index_;
-  // columns_of_type(): texts, unsigned numbers, date-times, blobs, and the other numbers
-  // (Long).
-  std::array<std::vector<uint16_t>, 5> by_type_;
+  // columns_of_type(): texts, unsigned numbers, date-times, blobs, numbers (Long), and
+  // the columns of any other type together.
+  std::array<std::vector<uint16_t>, 6> by_type_;
 };
 
 }  // namespace qx

@@ -305,6 +305,10 @@ struct Conn {
   // (1 binary, 0 text), so that a query is described once however many statement
   // objects run it. Emptied when it grows past kMaxKnownQueries.
   std::unordered_map<std::string, int> resultFormats;
+  void knowResultFormat(const std::string& sql, int format) {
+    if (resultFormats.size() >= kMaxKnownQueries) resultFormats.clear();
+    resultFormats[sql] = format;
+  }
 
   ~Conn() {
     if (pg != nullptr) PQfinish(pg);
@@ -920,7 +924,7 @@ class PgStatement : public Statement {
       // A table changed under the text since it was described (a column of another
       // type now): its rows are read to the end and the query runs again as text.
       PgCursor(c_, first, in_tx_, generation_.get()).drain();
-      c_->resultFormats[*sql_] = 0;
+      c_->knowResultFormat(*sql_, 0);
       readAsText();
       if (!(s = run(params, true, &first)).isValid()) return s;
     }
@@ -1094,8 +1098,7 @@ class PgStatement : public Statement {
     if (!ok) return fail(err, true);
     if (err != nullptr) return fail(err, false);
     if (!c_->readSync()) return lost_status();
-    if (c_->resultFormats.size() >= kMaxKnownQueries) c_->resultFormats.clear();
-    c_->resultFormats.emplace(*sql_, format);
+    c_->knowResultFormat(*sql_, format);
     resultFormat_ = format;
     return RWDBStatus();
   }
