@@ -703,6 +703,11 @@ namespace {
 // form of one attribute value (by flags, attribute and encoding) while neither registry
 // has changed since it was made: the types decide the form, the names its words. Values
 // whose key or printed form is long are printed each time, not kept.
+//
+// Each value has a set of two slots. Most records also carry values seen once (their
+// numbers, their texts): a value kept anew takes the slot not found last in its set, and
+// becomes the one found last only when it is found again. So a value seen once replaces
+// at most another seen once, and the values that recur stay.
 class PrintedMemo {
  public:
   static constexpr size_t kMaxKey = 64;
@@ -712,19 +717,24 @@ class PrintedMemo {
   bool find(const AttributeTypeRegistry& types, unsigned flags, std::string_view attribute,
             std::string_view encoding, std::string& out) {
     if (!make_key(flags, attribute, encoding)) return false;
-    Slot& s = slot();
-    if (s.types != types.generation() || s.names != OidNameRegistry::generation() ||
-        s.hash != hash_ || s.key != key_view()) {
-      return false;
+    Set& set = this->set();
+    for (uint8_t way = 0; way < 2; ++way) {
+      const Slot& s = set.slots[way];
+      if (s.hash == hash_ && s.types == types.generation() &&
+          s.names == OidNameRegistry::generation() && s.key == key_view()) {
+        set.found_last = way;
+        out += s.text;
+        return true;
+      }
     }
-    out += s.text;
-    return true;
+    return false;
   }
 
   // Keeps `text` as the printed form of the value of the last find() that failed.
   void keep(const AttributeTypeRegistry& types, std::string_view text) {
     if (key_len_ == 0 || text.size() > kMaxText) return;
-    Slot& s = slot();
+    Set& set = this->set();
+    Slot& s = set.slots[1 - set.found_last];
     s.types = types.generation();
     s.names = OidNameRegistry::generation();
     s.hash = hash_;
@@ -740,6 +750,11 @@ class PrintedMemo {
     std::string key;
     std::string text;
   };
+  struct Set {
+    Slot slots[2];
+    uint8_t found_last = 0;
+  };
+  static constexpr size_t kSets = 256;
 
   bool make_key(unsigned flags, std::string_view attribute, std::string_view encoding) {
     key_len_ = 0;
@@ -754,9 +769,9 @@ class PrintedMemo {
     return true;
   }
   std::string_view key_view() const { return {key_, key_len_}; }
-  Slot& slot() { return slots_[hash_ % std::size(slots_)]; }
+  Set& set() { return sets_[hash_ % kSets]; }
 
-  Slot slots_[251];
+  Set sets_[kSets];
   char key_[kMaxKey];
   size_t key_len_ = 0;
   uint64_t hash_ = 0;
