@@ -149,25 +149,12 @@ RWDBStatus SqlBuilder::criterion(const NodePtr& n) {
 namespace {
 
 // Valid UTF-8 without NUL bytes: what both servers store as text alike.
-bool clean_utf8(const char* p, size_t n) { return storable_prefix(p, n, 0) == n; }
-
 RWDBStatus text_param(const char* p, size_t n, Param* out) {
-  if (!clean_utf8(p, n))
-    return layer_error(RWDBStatus::typeConflict, "text is not UTF-8 or holds a NUL byte");
+  if (storable_prefix(p, n, 0) != n) return unbindable_text();
   out->kind = Param::kText;
   out->data = p;
   out->size = n;
   return RWDBStatus();
-}
-
-void date_param(const RWDBDateTime& d, Param* out) {
-  if (!d.isValid()) {
-    out->kind = Param::kNull;
-    return;
-  }
-  out->kind = Param::kDateTime;
-  out->i = d.millisSinceEpoch();
-  out->offset = d.offsetSeconds();
 }
 
 }  // namespace
@@ -178,8 +165,7 @@ RWDBStatus evaluate(const ExprNode& n, Param* out) {
     case ExprNode::kNull:
       return RWDBStatus();
     case ExprNode::kConst:
-      if (n.constOutOfRange)
-        return layer_error(RWDBStatus::typeConflict, "unsigned value above the integer range");
+      if (n.constOutOfRange) return unbindable_unsigned();
       out->kind = n.constKind;
       out->i = n.constInt;
       out->offset = n.constOffset;
@@ -195,45 +181,12 @@ RWDBStatus evaluate(const ExprNode& n, Param* out) {
   }
 }
 
-RWDBStatus read_bound(const BoundVar& b, Param* out) {
-  if (b.indicator != nullptr && b.indicator->isNull()) {
-    out->kind = Param::kNull;
-    return RWDBStatus();
-  }
-  switch (b.var) {
-    case ExprNode::vText: {
-      const RWCString& s = *static_cast<const RWCString*>(b.ptr);
-      return text_param(s.data(), s.length(), out);
-    }
-    case ExprNode::vInt:
-      out->kind = Param::kInt;
-      out->i = *static_cast<const int*>(b.ptr);
-      return RWDBStatus();
-    case ExprNode::vLong:
-      out->kind = Param::kInt;
-      out->i = *static_cast<const long*>(b.ptr);
-      return RWDBStatus();
-    case ExprNode::vULong: {
-      unsigned long v = *static_cast<const unsigned long*>(b.ptr);
-      if (v > static_cast<unsigned long>(std::numeric_limits<int64_t>::max()))
-        return layer_error(RWDBStatus::typeConflict, "unsigned value above the integer range");
-      out->kind = Param::kInt;
-      out->i = static_cast<int64_t>(v);
-      return RWDBStatus();
-    }
-    case ExprNode::vDateTime:
-      date_param(*static_cast<const RWDBDateTime*>(b.ptr), out);
-      return RWDBStatus();
-    case ExprNode::vBlob: {
-      const RWDBBlob& blob = *static_cast<const RWDBBlob*>(b.ptr);
-      out->kind = Param::kBlob;
-      out->data = reinterpret_cast<const char*>(blob.data());
-      out->size = blob.length();
-      return RWDBStatus();
-    }
-  }
-  out->kind = Param::kNull;
-  return RWDBStatus();
+RWDBStatus unbindable_text() {
+  return layer_error(RWDBStatus::typeConflict, "text is not UTF-8 or holds a NUL byte");
+}
+
+RWDBStatus unbindable_unsigned() {
+  return layer_error(RWDBStatus::typeConflict, "unsigned value above the integer range");
 }
 
 RWDBStatus layer_error(RWDBStatus::ErrorCode code, const std::string& message) {

@@ -4,10 +4,12 @@
 // The tree behind RWDBExpr and RWDBCriterion, and its rendering into SQL with
 // placeholders. Internal to the layer.
 
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/db/column_text.h"
 #include "platform/db/driver.h"
 #include "platform/db/rw_cstring.h"
 #include "platform/db/rwdb_blob.h"
@@ -86,8 +88,65 @@ struct BoundVar {
   const RWDBNullIndicator* indicator = nullptr;
 };
 
-// The parameter of a bound variable at this moment; the errors of evaluate().
-RWDBStatus read_bound(const BoundVar& b, Param* out);
+// Why a value of a bound variable cannot be bound (the text check, the integer range).
+RWDBStatus unbindable_text();
+RWDBStatus unbindable_unsigned();
+
+// The parameter of a bound variable at this moment; the errors of evaluate(). Every
+// placeholder of every row written goes through here, so it is inline: the statement's
+// binding loop then makes no call but the text check.
+inline RWDBStatus read_bound(const BoundVar& b, Param* out) {
+  if (b.indicator != nullptr && b.indicator->isNull()) {
+    out->kind = Param::kNull;
+    return RWDBStatus();
+  }
+  switch (b.var) {
+    case ExprNode::vText: {
+      const RWCString& s = *static_cast<const RWCString*>(b.ptr);
+      if (storable_prefix(s.data(), s.length(), 0) != s.length()) return unbindable_text();
+      out->kind = Param::kText;
+      out->data = s.data();
+      out->size = s.length();
+      return RWDBStatus();
+    }
+    case ExprNode::vInt:
+      out->kind = Param::kInt;
+      out->i = *static_cast<const int*>(b.ptr);
+      return RWDBStatus();
+    case ExprNode::vLong:
+      out->kind = Param::kInt;
+      out->i = *static_cast<const long*>(b.ptr);
+      return RWDBStatus();
+    case ExprNode::vULong: {
+      unsigned long v = *static_cast<const unsigned long*>(b.ptr);
+      if (v > static_cast<unsigned long>(std::numeric_limits<int64_t>::max()))
+        return unbindable_unsigned();
+      out->kind = Param::kInt;
+      out->i = static_cast<int64_t>(v);
+      return RWDBStatus();
+    }
+    case ExprNode::vDateTime: {
+      const RWDBDateTime& d = *static_cast<const RWDBDateTime*>(b.ptr);
+      if (!d.isValid()) {
+        out->kind = Param::kNull;
+        return RWDBStatus();
+      }
+      out->kind = Param::kDateTime;
+      out->i = d.millisSinceEpoch();
+      out->offset = d.offsetSeconds();
+      return RWDBStatus();
+    }
+    case ExprNode::vBlob: {
+      const RWDBBlob& blob = *static_cast<const RWDBBlob*>(b.ptr);
+      out->kind = Param::kBlob;
+      out->data = reinterpret_cast<const char*>(blob.data());
+      out->size = blob.length();
+      return RWDBStatus();
+    }
+  }
+  out->kind = Param::kNull;
+  return RWDBStatus();
+}
 
 }  // namespace qx::db
 
