@@ -81,12 +81,19 @@ Asn1Value::Asn1Value(const DataUnit& d) {
   if (!d.empty()) decode(d.data(), d.size(), *this);
 }
 
-Asn1Value::Asn1Value(const std::shared_ptr<Buffer>& buf, size_t off) { set_trusted(buf, off); }
-
-void Asn1Value::set_trusted(std::shared_ptr<Buffer> buf, size_t off) {
-  qx::ber::Header h = qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(buf->data()) + off);
-  buf_ = std::move(buf);
+Asn1Value::Asn1Value(const Asn1Value& parent, size_t off) {
+  // An element of an inline value is inline too; one of a buffer shares it.
+  if (!parent.buf_) {
+    read_inline(parent.base() + off);
+    return;
+  }
+  read_header(parent.base() + off);
+  buf_ = parent.buf_;
   off_ = off;
+}
+
+void Asn1Value::read_header(const char* p) {
+  qx::ber::Header h = qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(p));
   hdr_ = static_cast<uint8_t>(h.header_len);
   len_ = h.header_len + h.content_len;
   tag_ = h.tag;
@@ -94,9 +101,38 @@ void Asn1Value::set_trusted(std::shared_ptr<Buffer> buf, size_t off) {
   cursor_ = 0;
 }
 
+bool Asn1Value::read_inline(const char* p) {
+  read_header(p);
+  if (len_ > kInline) return false;
+  std::memcpy(inline_, p, len_);
+  buf_.reset();
+  off_ = 0;
+  return true;
+}
+
+void Asn1Value::set_trusted(std::shared_ptr<Buffer> buf, size_t off) {
+  if (!read_inline(buf->data() + off)) {
+    buf_ = std::move(buf);
+    off_ = off;
+  }
+}
+
 void Asn1Value::set_primitive(Asn1Tag t, const void* contents, size_t n) {
   uint8_t head[qx::ber::kMaxHeader];
   size_t hs = qx::ber::write_header(head, t, false, n);
+  if (hs + n <= kInline) {
+    // The contents may be this value's own: moved first, then the header written.
+    if (n != 0) std::memmove(inline_ + hs, contents, n);
+    std::memcpy(inline_, head, hs);
+    buf_.reset();
+    off_ = 0;
+    hdr_ = static_cast<uint8_t>(hs);
+    len_ = hs + n;
+    tag_ = t;
+    constructed_ = false;
+    cursor_ = 0;
+    return;
+  }
   auto buf = std::make_shared<Buffer>();
   buf->reserve(hs + n);
   buf->append(reinterpret_cast<const char*>(head), hs);
@@ -111,15 +147,21 @@ void Asn1Value::set_primitive(Asn1Tag t, const void* contents, size_t n) {
 }
 
 void Asn1Value::make_private(size_t head, size_t spare) {
+  const char* p = base() + off_;
   if (head == 0 && spare == 0) {  // a copy that will not grow: the octets alone
-    buf_ = std::make_shared<Buffer>(buf_->data() + off_, len_);
+    if (len_ <= kInline) {
+      if (buf_) std::memcpy(inline_, p, len_);
+      buf_.reset();
+    } else {
+      buf_ = std::make_shared<Buffer>(p, len_);
+    }
     off_ = 0;
     return;
   }
   auto buf = std::make_shared<Buffer>();
   buf->reserve(head + len_ + spare);
   buf->assign(head, '\0');
-  buf->append(buf_->data() + off_, len_);
+  buf->append(p, len_);
   buf_ = std::move(buf);
   off_ = head;
 }
@@ -208,31 +250,32 @@ bool Asn1Value::start_construct(Asn1Tag t) {
 }
 
 bool Asn1Value::add_component(const Asn1Value& c) {
-  if (!buf_ || !constructed_) {
+  if (!*this || !constructed_) {
     InvalidX::raise("add_component: not a constructed value");
     return false;
   }
-  if (!c.buf_) {
+  if (!c) {
     InvalidX::raise("add_component: empty component");
     return false;
   }
   // Nothing is built that decode would refuse: c goes one level down.
   if (c.constructed_ &&
-      !within_depth(reinterpret_cast<const uint8_t*>(c.buf_->data()) + c.off_, kMaxDepth - 1)) {
+      !within_depth(reinterpret_cast<const uint8_t*>(c.base()) + c.off_, kMaxDepth - 1)) {
     InvalidX::raise("add_component: nesting deeper than %d levels", kMaxDepth);
     return false;
   }
   // c may share this buffer (even be this value): keep its octets alive and
-  // where they are while this value moves to a buffer of its own.
-  const bool shared = c.buf_ == buf_;
+  // where they are while this value moves to a buffer of its own. (A value kept
+  // inline keeps its octets where they are when it moves to a buffer.)
+  const bool shared = c.buf_ != nullptr && c.buf_ == buf_;
   std::shared_ptr<Buffer> keep = shared ? c.buf_ : nullptr;
-  const char* src = c.buf_->data() + c.off_;
+  const char* src = c.base() + c.off_;
   size_t n = c.len_;
   size_t content = len_ - hdr_;
   size_t new_content = content + n;
   size_t hs = qx::ber::header_size(tag_, new_content);
-  bool in_place =
-      !shared && buf_.use_count() == 1 && off_ + len_ == buf_->size() && content_offset() >= hs;
+  bool in_place = buf_ != nullptr && !shared && buf_.use_count() == 1 &&
+                  off_ + len_ == buf_->size() && content_offset() >= hs;
   if (!in_place) make_private(qx::ber::kMaxHeader, kGrowthRoom);
   size_t cstart = content_offset();
   buf_->append(src, n);
@@ -381,7 +424,7 @@ bool Asn1Value::decode_null() const {
 }
 
 bool Asn1Value::decode_octets(std::string& out) const {
-  if (!buf_) {
+  if (!*this) {
     InvalidX::raise("decode_octets: empty value");
     return false;
   }
@@ -400,7 +443,7 @@ bool Asn1Value::decode_octets(std::string& out) const {
 }
 
 bool Asn1Value::decode_octets(unsigned char* buf, size_t capacity, size_t& len) const {
-  if (!buf_) {
+  if (!*this) {
     InvalidX::raise("decode_octets: empty value");
     return false;
   }
@@ -438,16 +481,16 @@ size_t Asn1Value::num_comps() const {
 }
 
 Asn1Value::ComponentRange Asn1Value::components() const {
-  if (!buf_ || !constructed_) return ComponentRange(this, 0, 0);
+  if (!*this || !constructed_) return ComponentRange(this, 0, 0);
   return ComponentRange(this, content_offset(), off_ + len_);
 }
 
 Asn1Value Asn1Value::element_at(std::string_view element) const {
-  return Asn1Value(buf_, static_cast<size_t>(element.data() - buf_->data()));
+  return Asn1Value(*this, static_cast<size_t>(element.data() - base()));
 }
 
 std::string_view Asn1Value::ComponentIterator::encoding() const {
-  const char* p = parent_->buf_->data() + pos_;
+  const char* p = parent_->base() + pos_;
   qx::ber::Header h = qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(p));
   len_ = h.header_len + h.content_len;
   return std::string_view(p, len_);
@@ -456,7 +499,7 @@ std::string_view Asn1Value::ComponentIterator::encoding() const {
 Asn1Value::ComponentIterator& Asn1Value::ComponentIterator::operator++() {
   if (len_ == 0) {
     qx::ber::Header h =
-        qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(parent_->buf_->data()) + pos_);
+        qx::ber::read_trusted(reinterpret_cast<const uint8_t*>(parent_->base()) + pos_);
     len_ = h.header_len + h.content_len;
   }
   pos_ += len_;
@@ -470,28 +513,30 @@ Asn1Value Asn1Value::first_component() const {
 }
 
 Asn1Value Asn1Value::next_component() const {
-  if (!buf_ || !constructed_) return Asn1Value();
+  if (!*this || !constructed_) return Asn1Value();
   size_t rel = cursor_ == 0 ? 0 : cursor_ - 1;
   if (rel >= len_ - hdr_) {
     cursor_ = len_ - hdr_ + 1;
     return Asn1Value();
   }
-  Asn1Value c(buf_, content_offset() + rel);
+  Asn1Value c(*this, content_offset() + rel);
   cursor_ = rel + c.len_ + 1;
   return c;
 }
 
 bool Asn1Value::retag(Asn1Tag t) {
-  if (!buf_) {
+  if (!*this) {
     InvalidX::raise("retag: empty value");
     return false;
   }
   if (!usable_tag(t)) return false;
   size_t content = len_ - hdr_;
-  if (!fitting_contents(t, constructed_, buf_->data() + off_ + hdr_, content)) return false;
+  if (!fitting_contents(t, constructed_, base() + off_ + hdr_, content)) return false;
   uint8_t head[qx::ber::kMaxHeader];
   size_t hs = qx::ber::write_header(head, t, constructed_, content);
-  if (hs == hdr_ && buf_.use_count() == 1) {
+  if (hs == hdr_ && !buf_) {
+    std::memcpy(inline_, head, hs);
+  } else if (hs == hdr_ && buf_.use_count() == 1) {
     std::memcpy(buf_->data() + off_, head, hs);
   } else {
     size_t spare = constructed_ ? qx::ber::kMaxHeader : hs;
@@ -499,7 +544,7 @@ bool Asn1Value::retag(Asn1Tag t) {
     buf->reserve(spare + content);
     buf->assign(spare - hs, '\0');
     buf->append(reinterpret_cast<const char*>(head), hs);
-    buf->append(buf_->data() + off_ + hdr_, content);
+    buf->append(base() + off_ + hdr_, content);
     buf_ = std::move(buf);
     off_ = spare - hs;
     hdr_ = static_cast<uint8_t>(hs);
@@ -514,7 +559,7 @@ Asn1Value Asn1Value::copy() const {
   // A constructed copy may grow by add_component; a primitive one only by its own
   // builders, which take a buffer of their own: it gets no room to spare, so that a
   // short one fits in its buffer object without a further allocation.
-  if (buf_) {
+  if (buf_) {  // an inline copy is its own already
     v.make_private(constructed_ ? qx::ber::kMaxHeader : 0, constructed_ ? kGrowthRoom : 0);
   }
   v.cursor_ = 0;
@@ -522,11 +567,11 @@ Asn1Value Asn1Value::copy() const {
 }
 
 std::pair<Asn1Value, Asn1Value> Asn1Value::copy_pair(const Asn1Value& a, const Asn1Value& b) {
-  if (!a || !b) return {a.copy(), b.copy()};
+  if (!a || !b || (a.len_ <= kInline && b.len_ <= kInline)) return {a.copy(), b.copy()};
   auto buf = std::make_shared<Buffer>();
   buf->reserve(a.len_ + b.len_);
-  buf->append(a.buf_->data() + a.off_, a.len_);
-  buf->append(b.buf_->data() + b.off_, b.len_);
+  buf->append(a.base() + a.off_, a.len_);
+  buf->append(b.base() + b.off_, b.len_);
   std::pair<Asn1Value, Asn1Value> out(a, b);  // the headers as read; the buffers follow
   out.first.buf_ = buf;
   out.first.off_ = 0;
@@ -538,15 +583,15 @@ std::pair<Asn1Value, Asn1Value> Asn1Value::copy_pair(const Asn1Value& a, const A
 }
 
 const unsigned char* Asn1Value::encoding() const {
-  return buf_ ? reinterpret_cast<const unsigned char*>(buf_->data()) + off_ : nullptr;
+  return len_ != 0 ? reinterpret_cast<const unsigned char*>(base()) + off_ : nullptr;
 }
 
 std::string_view Asn1Value::encoding_view() const {
-  return buf_ ? std::string_view(buf_->data() + off_, len_) : std::string_view();
+  return len_ != 0 ? std::string_view(base() + off_, len_) : std::string_view();
 }
 
 std::string_view Asn1Value::contents() const {
-  return buf_ ? std::string_view(buf_->data() + off_ + hdr_, len_ - hdr_) : std::string_view();
+  return len_ != 0 ? std::string_view(base() + off_ + hdr_, len_ - hdr_) : std::string_view();
 }
 
 void Asn1Value::print(std::ostream& os) const { qx::ber::print_text(os, *this); }
@@ -563,7 +608,7 @@ std::ostream& operator<<(std::ostream& os, const Asn1Value& v) {
 }
 
 DataUnit Asn1Value::to_data_unit() const {
-  return buf_ ? DataUnit(buf_->data() + off_, len_) : DataUnit();
+  return len_ != 0 ? DataUnit(base() + off_, len_) : DataUnit();
 }
 
 bool Asn1Value::decode(const void* p, size_t n, Asn1Value& out, size_t* consumed) {
@@ -574,16 +619,17 @@ bool Asn1Value::decode(const void* p, size_t n, Asn1Value& out, size_t* consumed
                        qx::ber::DecodeError* error) {
   qx::ber::DecodeError err;
   size_t used = 0;
-  auto buf = std::make_shared<Buffer>();
+  Buffer octets;
   if (p == nullptr && n != 0) n = 0;
-  if (!qx::ber::decode(static_cast<const uint8_t*>(p), n, consumed != nullptr, kMaxDepth, *buf,
+  if (!qx::ber::decode(static_cast<const uint8_t*>(p), n, consumed != nullptr, kMaxDepth, octets,
                        used, err)) {
     out = Asn1Value();
     InvalidX::raise("BER offset %zu: %s", err.offset, err.what.c_str());
     if (error != nullptr) *error = err;
     return false;
   }
-  out.set_trusted(std::move(buf), 0);
+  if (!out.read_inline(octets.data()))
+    out.set_trusted(std::make_shared<Buffer>(std::move(octets)), 0);
   if (consumed != nullptr) *consumed = used;
   return true;
 }

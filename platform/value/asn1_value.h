@@ -44,7 +44,7 @@ class Asn1Value {
   explicit Asn1Value(const DataUnit& d);
 
   // True when the value holds something.
-  explicit operator bool() const { return buf_ != nullptr; }
+  explicit operator bool() const { return len_ != 0; }
 
   // ---- Building: each replaces the current content and returns true; a tag
   // of class universal and number 0 (reserved for end-of-contents) is refused,
@@ -83,7 +83,7 @@ class Asn1Value {
   bool decode_oid(Oid& out) const;
 
   // ---- Structure.
-  bool constructed() const { return buf_ && constructed_; }
+  bool constructed() const { return len_ != 0 && constructed_; }
   size_t num_comps() const;  // 0 for a primitive or empty value
   // first_component returns the first component and sets the value's cursor
   // after it; next_component returns the component at the cursor and moves it
@@ -150,30 +150,46 @@ class Asn1Value {
   friend class ComponentIterator;
   using Buffer = std::string;
 
-  // A component view of parent's buffer at byte offset off (trusted encoding).
-  Asn1Value(const std::shared_ptr<Buffer>& buf, size_t off);
+  // A value made or decoded with an encoding of at most kInline octets keeps it in
+  // itself: the numbers, states, identifiers and times that make up most of a record
+  // are made, copied and dropped without a buffer to allocate or a count to keep. A
+  // longer one, and every value built with start_construct, lives in a buffer; the
+  // elements taken from a value share its buffer, or are inline when it is.
+  static constexpr size_t kInline = 22;
+
+  // The element at byte offset off of parent's octets (trusted encoding).
+  Asn1Value(const Asn1Value& parent, size_t off);
   void set_primitive(Asn1Tag t, const void* contents, size_t n);
+  // Reads the header of the element at p (trusted encoding) into this value.
+  void read_header(const char* p);
+  // Reads the element at p (trusted encoding) and keeps it inline when it fits; false
+  // (the header read, the octets not kept) when it does not.
+  bool read_inline(const char* p);
+  // Takes the element at byte offset off of buf (trusted encoding).
   void set_trusted(std::shared_ptr<Buffer> buf, size_t off);
-  // Makes the buffer private, holding only this element at its end with at
+  // Makes the storage private, holding only this element at its end with at
   // least head spare octets before it and room for `spare` more after it.
   void make_private(size_t head, size_t spare);
   // The room a buffer about to grow gets after its element.
   static constexpr size_t kGrowthRoom = 64;
   size_t content_offset() const { return off_ + hdr_; }
+  // The octets off_ counts from: the buffer's, or the value's own.
+  const char* base() const { return buf_ ? buf_->data() : reinterpret_cast<const char*>(inline_); }
 
-  std::shared_ptr<Buffer> buf_;  // null when empty
-  size_t off_ = 0;               // the element's first octet in *buf_
-  size_t len_ = 0;               // header + contents
+  std::shared_ptr<Buffer> buf_;  // null when empty or kept inline
+  size_t off_ = 0;               // the element's first octet in base() (0 inline)
+  size_t len_ = 0;               // header + contents; 0 when empty
+  mutable size_t cursor_ = 0;    // next component's offset; 0 = not started
   Asn1Tag tag_;
   uint8_t hdr_ = 0;  // header length
   bool constructed_ = false;
-  mutable size_t cursor_ = 0;  // next component's offset; 0 = not started
+  unsigned char inline_[kInline] = {};  // the encoding, when it is kept here
 };
 
 class Asn1Value::ComponentIterator {
  public:
   ComponentIterator(const Asn1Value* parent, size_t pos) : parent_(parent), pos_(pos) {}
-  Asn1Value operator*() const { return Asn1Value(parent_->buf_, pos_); }
+  Asn1Value operator*() const { return Asn1Value(*parent_, pos_); }
   // The component's encoding, without building a value.
   std::string_view encoding() const;
   ComponentIterator& operator++();

@@ -306,6 +306,55 @@ TEST_F(Asn1ValueTest, CopiesMadeTogetherAreIndependent) {
   EXPECT_EQ(Hex(d), "020107");
 }
 
+// Short values are kept in the value itself, longer ones in a buffer: every operation
+// gives the same octets on either side of that size, and no value sees another change.
+TEST_F(Asn1ValueTest, ShortAndLongValuesBehaveAlike) {
+  for (size_t n = 0; n <= 40; ++n) {
+    SCOPED_TRACE(n);
+    std::string octets(n, 'x');
+    for (size_t i = 0; i < n; ++i) octets[i] = static_cast<char>('a' + i % 26);
+    const std::string expect = Hex(std::string("\x04") + static_cast<char>(n) + octets);
+    Asn1Value v = Str(octets);
+    ASSERT_EQ(Hex(v), expect);
+    // Copies and retagged copies are values of their own, a longer header included.
+    Asn1Value same = v, deep = v.copy(), retagged = v;
+    ASSERT_TRUE(retagged.retag(Asn1Tag::context(40)));
+    EXPECT_EQ(Hex(retagged), Hex(std::string("\x9f\x28") + static_cast<char>(n) + octets));
+    ASSERT_TRUE(deep.retag(TAG_CTX1));
+    EXPECT_EQ(Hex(same), expect);
+    EXPECT_EQ(Hex(v), expect);
+    // A value made from its own contents.
+    Asn1Value own = v;
+    ASSERT_TRUE(own.encode_octets(own.contents(), Asn1Tag::context(40)));
+    EXPECT_EQ(Hex(own), Hex(std::string("\x9f\x28") + static_cast<char>(n) + octets));
+    // Within a constructed value, decoded and grown, alone and by itself.
+    Asn1Value seq = Cons(TAG_SEQ, Int(1), v);
+    Asn1Value back = Decode(Hex(seq));
+    ASSERT_EQ(back, seq);
+    Asn1Value second = *++back.components().begin();
+    EXPECT_EQ(Hex(second), expect);
+    EXPECT_EQ(Hex(back.element_at(second.encoding_view())), expect);
+    Asn1Value grown = back;
+    ASSERT_TRUE(grown.add_component(grown));
+    ASSERT_TRUE(grown.add_component(second));
+    EXPECT_EQ(grown.num_comps(), 4u);
+    EXPECT_EQ(Hex(back), Hex(seq));
+    Asn1Value last;
+    for (const Asn1Value& c : grown.components()) last = c;
+    EXPECT_EQ(Hex(last), expect);
+    // Decoded with octets after it, and copied together with another.
+    std::string trailing = std::string(v.encoding_view()) + "\x05\x00";
+    Asn1Value first;
+    size_t used = 0;
+    ASSERT_TRUE(Asn1Value::decode(trailing.data(), trailing.size(), first, &used));
+    EXPECT_EQ(used, v.size());
+    EXPECT_EQ(Hex(first), expect);
+    auto [a, b] = Asn1Value::copy_pair(v, seq);
+    EXPECT_EQ(Hex(a), expect);
+    EXPECT_EQ(b, seq);
+  }
+}
+
 TEST_F(Asn1ValueTest, DataUnitRoundTrip) {
   Asn1Value seq = Cons(TAG_SET, Cons(TAG_SEQ, OidValue("2.9.3.2.7.14"), Int(3, TAG_CTX6)));
   DataUnit d = seq.to_data_unit();
