@@ -21,8 +21,10 @@ struct DecodeError;
 // end in that one form, so equal values have equal encodings and conversion to
 // and from DataUnit is a copy of bytes.
 //
-// Components share their parent's buffer (walking allocates nothing); a value
-// that is changed while its buffer is shared first takes a private copy.
+// A short value (a number, a state, an identifier, a time) keeps its encoding in
+// itself; a longer one in a buffer. Components share their parent's buffer, or are
+// short copies of a short parent (walking allocates nothing); a value that is changed
+// while its buffer is shared first takes a private copy.
 //
 // Failures: operations returning bool return false, raise InvalidX (or
 // ResourceLimX) through the current exception and leave their out-parameters
@@ -110,11 +112,12 @@ class Asn1Value {
   bool retag(Asn1Tag t);
   size_t size() const { return len_; }  // the encoding's length (0 when empty)
   size_t header_size() const { return hdr_; }
-  // A deep copy owning a buffer of its own.
+  // A deep copy owning its octets: a buffer of its own, or in itself when short.
   Asn1Value copy() const;
   // Deep copies of `a` and `b` in one buffer that the two alone share (one allocation
-  // where two copies take two or four): they belong to one thread together, and a
-  // change to either first takes a private copy, as for any shared buffer.
+  // where two copies take two or four), or each in itself when both are short: they
+  // belong to one thread together, and a change to either first takes a private copy,
+  // as for any shared buffer.
   static std::pair<Asn1Value, Asn1Value> copy_pair(const Asn1Value& a, const Asn1Value& b);
   const unsigned char* encoding() const;
   std::string_view encoding_view() const;
