@@ -125,19 +125,13 @@ void Asn1Value::set_primitive(Asn1Tag t, const void* contents, size_t n) {
     if (n != 0) std::memmove(inline_ + hs, contents, n);
     std::memcpy(inline_, head, hs);
     buf_.reset();
-    off_ = 0;
-    hdr_ = static_cast<uint8_t>(hs);
-    len_ = hs + n;
-    tag_ = t;
-    constructed_ = false;
-    cursor_ = 0;
-    return;
+  } else {
+    auto buf = std::make_shared<Buffer>();
+    buf->reserve(hs + n);
+    buf->append(reinterpret_cast<const char*>(head), hs);
+    if (n != 0) buf->append(static_cast<const char*>(contents), n);
+    buf_ = std::move(buf);
   }
-  auto buf = std::make_shared<Buffer>();
-  buf->reserve(hs + n);
-  buf->append(reinterpret_cast<const char*>(head), hs);
-  if (n != 0) buf->append(static_cast<const char*>(contents), n);
-  buf_ = std::move(buf);
   off_ = 0;
   hdr_ = static_cast<uint8_t>(hs);
   len_ = hs + n;
