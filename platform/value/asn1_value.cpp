@@ -550,11 +550,13 @@ bool Asn1Value::retag(Asn1Tag t) {
 
 Asn1Value Asn1Value::copy() const {
   Asn1Value v(*this);
-  // A constructed copy may grow by add_component; a primitive one only by its own
-  // builders, which take a buffer of their own: it gets no room to spare, so that a
-  // short one fits in its buffer object without a further allocation.
+  // A short copy is kept in itself, constructed or not: add_component gives it a
+  // buffer if it ever grows. A longer constructed copy may grow by add_component and
+  // gets room for it; a primitive one grows only by its own builders, which take a
+  // buffer of their own, and gets none.
   if (buf_) {  // an inline copy is its own already
-    v.make_private(constructed_ ? qx::ber::kMaxHeader : 0, constructed_ ? kGrowthRoom : 0);
+    const bool room = constructed_ && len_ > kInline;
+    v.make_private(room ? qx::ber::kMaxHeader : 0, room ? kGrowthRoom : 0);
   }
   v.cursor_ = 0;
   return v;
