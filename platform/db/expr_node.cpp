@@ -3,7 +3,6 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/db/column_text.h"
 #include "platform/db/rwdb_column.h"
 #include "platform/db/rwdb_expr.h"
 
@@ -145,19 +144,6 @@ RWDBStatus SqlBuilder::criterion(const NodePtr& n) {
       return layer_error(RWDBStatus::invalidUsage, "a value used as a condition");
   }
 }
-
-namespace {
-
-// Valid UTF-8 without NUL bytes: what both servers store as text alike.
-RWDBStatus text_param(const char* p, size_t n, Param* out) {
-  if (storable_prefix(p, n, 0) != n) return unbindable_text();
-  out->kind = Param::kText;
-  out->data = p;
-  out->size = n;
-  return RWDBStatus();
-}
-
-}  // namespace
 
 RWDBStatus evaluate(const ExprNode& n, Param* out) {
   *out = Param();

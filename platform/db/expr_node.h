@@ -92,6 +92,15 @@ struct BoundVar {
 RWDBStatus unbindable_text();
 RWDBStatus unbindable_unsigned();
 
+// A text parameter: valid UTF-8 without NUL bytes, what both servers store as text alike.
+inline RWDBStatus text_param(const char* p, size_t n, Param* out) {
+  if (storable_prefix(p, n, 0) != n) return unbindable_text();
+  out->kind = Param::kText;
+  out->data = p;
+  out->size = n;
+  return RWDBStatus();
+}
+
 // The parameter of a bound variable at this moment; the errors of evaluate(). Every
 // placeholder of every row written goes through here, so it is inline: the statement's
 // binding loop then makes no call but the text check.
@@ -103,11 +112,7 @@ inline RWDBStatus read_bound(const BoundVar& b, Param* out) {
   switch (b.var) {
     case ExprNode::vText: {
       const RWCString& s = *static_cast<const RWCString*>(b.ptr);
-      if (storable_prefix(s.data(), s.length(), 0) != s.length()) return unbindable_text();
-      out->kind = Param::kText;
-      out->data = s.data();
-      out->size = s.length();
-      return RWDBStatus();
+      return text_param(s.data(), s.length(), out);
     }
     case ExprNode::vInt:
       out->kind = Param::kInt;
