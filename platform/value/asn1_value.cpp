@@ -110,13 +110,6 @@ bool Asn1Value::read_inline(const char* p) {
   return true;
 }
 
-void Asn1Value::set_trusted(std::shared_ptr<Buffer> buf, size_t off) {
-  if (!read_inline(buf->data() + off)) {
-    buf_ = std::move(buf);
-    off_ = off;
-  }
-}
-
 void Asn1Value::set_primitive(Asn1Tag t, const void* contents, size_t n) {
   uint8_t head[qx::ber::kMaxHeader];
   size_t hs = qx::ber::write_header(head, t, false, n);
@@ -624,8 +617,10 @@ bool Asn1Value::decode(const void* p, size_t n, Asn1Value& out, size_t* consumed
     if (error != nullptr) *error = err;
     return false;
   }
-  if (!out.read_inline(octets.data()))
-    out.set_trusted(std::make_shared<Buffer>(std::move(octets)), 0);
+  if (!out.read_inline(octets.data())) {  // the header is read: the octets go to a buffer
+    out.buf_ = std::make_shared<Buffer>(std::move(octets));
+    out.off_ = 0;
+  }
   if (consumed != nullptr) *consumed = used;
   return true;
 }

@@ -168,8 +168,6 @@ class Asn1Value {
   // Reads the element at p (trusted encoding) and keeps it inline when it fits; false
   // (the header read, the octets not kept) when it does not.
   bool read_inline(const char* p);
-  // Takes the element at byte offset off of buf (trusted encoding).
-  void set_trusted(std::shared_ptr<Buffer> buf, size_t off);
   // Makes the storage private, holding only this element at its end with at
   // least head spare octets before it and room for `spare` more after it.
   void make_private(size_t head, size_t spare);
