@@ -166,21 +166,21 @@ std::vector<std::string> raw_ack_figures(const std::string& store, int count) {
   auto round = [&](History history_row, bool acked) {
     const char* after = acked ? "acked" : "unAcked";
     const char* before = acked ? "unAcked" : "acked";
+    // ?1-?5 of every statement: the state after, time, operator, text, record.
+    auto bind_action = [&](sqlite3_stmt* st, int id) {
+      sqlite3_bind_text(st, 1, after, -1, SQLITE_STATIC);
+      sqlite3_bind_text(st, 2, "2024-03-02 09:00:00.000+01:00", -1, SQLITE_STATIC);
+      sqlite3_bind_text(st, 3, "operator", -1, SQLITE_STATIC);
+      sqlite3_bind_text(st, 4, "seen", -1, SQLITE_STATIC);
+      sqlite3_bind_int(st, 5, id);
+    };
     auto t0 = Clock::now();
     for (int i = 1; i <= count; ++i) {
       if (i % 1000 == 1) check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-      sqlite3_bind_text(update, 1, after, -1, SQLITE_STATIC);
-      sqlite3_bind_text(update, 2, "2024-03-02 09:00:00.000+01:00", -1, SQLITE_STATIC);
-      sqlite3_bind_text(update, 3, "operator", -1, SQLITE_STATIC);
-      sqlite3_bind_text(update, 4, "seen", -1, SQLITE_STATIC);
-      sqlite3_bind_int(update, 5, i);
+      bind_action(update, i);
       sqlite3_stmt* row = history_row == kLibrary ? append : least;
       if (history_row != kNone) {
-        sqlite3_bind_text(row, 1, after, -1, SQLITE_STATIC);
-        sqlite3_bind_text(row, 2, "2024-03-02 09:00:00.000+01:00", -1, SQLITE_STATIC);
-        sqlite3_bind_text(row, 3, "operator", -1, SQLITE_STATIC);
-        sqlite3_bind_text(row, 4, "seen", -1, SQLITE_STATIC);
-        sqlite3_bind_int(row, 5, i);
+        bind_action(row, i);
         sqlite3_bind_int64(row, 6, ++seq);
       }
       if (history_row == kLibrary) {
