@@ -7,28 +7,6 @@
 
 namespace qx {
 
-namespace {
-
-// The slot of by_type_ that holds the columns of `type`.
-size_t type_slot(RWDBValue::ValueType type) {
-  switch (type) {
-    case RWDBValue::String:
-      return 0;
-    case RWDBValue::UnsignedLong:
-      return 1;
-    case RWDBValue::DateTime:
-      return 2;
-    case RWDBValue::Blob:
-      return 3;
-    case RWDBValue::Long:
-      return 4;
-    default:
-      return 5;
-  }
-}
-
-}  // namespace
-
 RowImage::RowImage(std::span<const ColumnDef> columns)
     : columns_(columns), fields_(columns.size()) {
   index_.fill(-1);
@@ -38,10 +16,6 @@ RowImage::RowImage(std::span<const ColumnDef> columns)
     by_type_[type_slot(columns_[i].type)].push_back(static_cast<uint16_t>(i));
   }
   initialize();
-}
-
-std::span<const uint16_t> RowImage::columns_of_type(RWDBValue::ValueType type) const {
-  return by_type_[type_slot(type)];
 }
 
 void* RowImage::address(size_t i) {
@@ -65,13 +39,10 @@ void* RowImage::myColumn(ATTRIBUTES attr) {
   return i < 0 ? nullptr : address(static_cast<size_t>(i));
 }
 
-void RowImage::initialize(std::span<const ATTRIBUTES> keep) {
+void RowImage::initialize() {
   // Only the member that address() gives for the column's type is ever used.
   auto reset = [&](RWDBValue::ValueType type, auto&& clear) {
-    for (uint16_t i : by_type_[type_slot(type)]) {
-      if (keep.empty() || std::find(keep.begin(), keep.end(), columns_[i].attr) == keep.end())
-        clear(fields_[i]);
-    }
+    for (uint16_t i : by_type_[type_slot(type)]) clear(fields_[i]);
   };
   reset(RWDBValue::String, [](Field& f) { f.text.str().clear(); });
   reset(RWDBValue::UnsignedLong, [](Field& f) { f.u = 0; });

@@ -55,9 +55,8 @@ class RowImage {
   RWDBBlob* blob(ATTRIBUTES attr) { return static_cast<RWDBBlob*>(myColumn(attr)); }
 
   // Ready for the next row: texts and blobs empty (their storage kept for the next
-  // values), numbers 0, date-times the absent sentinel (bound as NULL). `keep` columns
-  // are left alone.
-  void initialize(std::span<const ATTRIBUTES> keep = {});
+  // values), numbers 0, date-times the absent sentinel (bound as NULL).
+  void initialize();
 
   // Fits the text of the column of `attr` to what the column holds (see
   // platform/db/column_text.h): cuts it to its longest storable prefix. True when the
@@ -95,7 +94,9 @@ class RowImage {
   const RWDBBlob& blob_at(size_t i) const { return fields_[i].blob; }
   // The positions of the columns of one type, in column order: a pass over every column
   // of each row goes through these instead of testing each column's type.
-  std::span<const uint16_t> columns_of_type(RWDBValue::ValueType type) const;
+  std::span<const uint16_t> columns_of_type(RWDBValue::ValueType type) const {
+    return by_type_[type_slot(type)];
+  }
 
  private:
   struct Field {
@@ -107,6 +108,23 @@ class RowImage {
     RWDBNullIndicator null;
   };
   void* address(size_t i);
+  // The slot of by_type_ that holds the columns of `type`.
+  static constexpr size_t type_slot(RWDBValue::ValueType type) {
+    switch (type) {
+      case RWDBValue::String:
+        return 0;
+      case RWDBValue::UnsignedLong:
+        return 1;
+      case RWDBValue::DateTime:
+        return 2;
+      case RWDBValue::Blob:
+        return 3;
+      case RWDBValue::Long:
+        return 4;
+      default:
+        return 5;
+    }
+  }
 
   std::span<const ColumnDef> columns_;
   std::vector<Field> fields_;  // never resized after construction: addresses are bound
