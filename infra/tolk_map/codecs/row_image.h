@@ -88,10 +88,11 @@ class RowImage {
   static constexpr int kMaxAttr = 128;
 
  protected:
-  // The text and blob fields of column i, for a table that walks its columns in order
-  // (REQUIRES: a column of that type).
+  // The text, blob and date-time fields of column i, for a table that walks its columns
+  // in order (REQUIRES: a column of that type).
   RWCString& text_at(size_t i) { return fields_[i].text; }
   const RWDBBlob& blob_at(size_t i) const { return fields_[i].blob; }
+  const RWDBDateTime& datetime_at(size_t i) const { return fields_[i].dt; }
   // The positions of the columns of one type, in column order: a pass over every column
   // of each row goes through these instead of testing each column's type.
   std::span<const uint16_t> columns_of_type(RWDBValue::ValueType type) const {

@@ -200,8 +200,9 @@ void EventLogImpl::given(ATTRIBUTES attr) {
   if (i >= 0) given_[static_cast<size_t>(i)] = 1;
 }
 
-void EventLogImpl::bind_all(RWDBInserter& ins) {
+void EventLogImpl::bind_all(RWDBInserter& ins, uint64_t present) {
   for (size_t i = 0; i < columns().size(); ++i) {
+    if (i < 64 && (present >> i & 1) == 0) continue;
     const qx::ColumnDef& c = columns()[i];
     void* f = myColumn(c.attr);
     switch (c.type) {
@@ -224,16 +225,26 @@ void EventLogImpl::bind_all(RWDBInserter& ins) {
   }
 }
 
-void EventLogImpl::set_nulls() {
+uint64_t EventLogImpl::set_nulls() {
+  uint64_t null = 0;
+  auto set = [&](uint16_t i, bool is_null) {
+    nulls_[i] = is_null;
+    null |= uint64_t{is_null} << (i & 63);
+  };
   // A column with an initial text keeps even the empty one.
   for (uint16_t i : columns_of_type(RWDBValue::String))
-    nulls_[i] = initial_[i] == nullptr && text_at(i).isNull();
-  for (uint16_t i : columns_of_type(RWDBValue::Blob)) nulls_[i] = blob_at(i).length() == 0;
+    set(i, initial_[i] == nullptr && text_at(i).isNull());
+  for (uint16_t i : columns_of_type(RWDBValue::Blob)) set(i, blob_at(i).length() == 0);
   for (uint16_t i : columns_of_type(RWDBValue::UnsignedLong)) {
     ATTRIBUTES a = columns()[i].attr;
-    nulls_[i] = given_[i] == 0 && a != ATTR_LOG_RECORD_ID && a != ATTR_MOI_ID;
+    set(i, given_[i] == 0 && a != ATTR_LOG_RECORD_ID && a != ATTR_MOI_ID);
   }
-  for (uint16_t i : columns_of_type(RWDBValue::Long)) nulls_[i] = given_[i] == 0;
+  for (uint16_t i : columns_of_type(RWDBValue::Long)) set(i, given_[i] == 0);
+  // A date-time binds as NULL while it holds the absent sentinel.
+  for (uint16_t i : columns_of_type(RWDBValue::DateTime))
+    null |= uint64_t{!datetime_at(i).isValid()} << (i & 63);
+  if (columns().size() > 64) return kAllColumns;
+  return ~null & (columns().size() == 64 ? kAllColumns : (uint64_t{1} << columns().size()) - 1);
 }
 
 // ---- Construction.
@@ -271,8 +282,28 @@ void EventLogT::bind_variables() {
   image_ = std::make_unique<EventLogImpl>(cls_.columns, cls_.initial_texts);
   inserter_ = table_->inserter();
   image_->bind_all(inserter_);
+  shapes_.clear();
+  shapes_.reserve(kMaxShapes);
   deleter_ = table_->deleter();
   deleter_.where((*table_)[logrecid_col] == RWDBBoundExpr(&delete_id_));
+}
+
+RWDBInserter& EventLogT::inserter_for(uint64_t present) {
+  if (present == EventLogImpl::kAllColumns) return inserter_;
+  if (last_shape_ < shapes_.size() && shapes_[last_shape_].present == present)
+    return shapes_[last_shape_].inserter;
+  for (size_t i = 0; i < shapes_.size(); ++i) {
+    if (shapes_[i].present == present) {
+      last_shape_ = i;
+      return shapes_[i].inserter;
+    }
+  }
+  if (shapes_.size() == kMaxShapes) return inserter_;
+  // A column left out of an insert is NULL: the tables give their columns no default.
+  Shape& s = shapes_.emplace_back(Shape{present, table_->inserter()});
+  image_->bind_all(s.inserter, present);
+  last_shape_ = shapes_.size() - 1;
+  return s.inserter;
 }
 
 void EventLogT::init_alarmsvc_variables() {
@@ -359,9 +390,8 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
   // Every record has its blob: an empty SET when it has no list values, so that no
   // record carries another's list values and every record reads back.
   blob.finish();
-  img.set_nulls();
   // The row is always written: a record whose write succeeded must read back.
-  RWDBResult res = inserter_.execute(aConnection());
+  RWDBResult res = inserter_for(img.set_nulls()).execute(aConnection());
   if (!res.isValid()) {
     ProcessFailX::raise("insert into %s refused: %s", table_name_.c_str(),
                         res.status().message().data());

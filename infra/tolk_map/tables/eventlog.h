@@ -21,6 +21,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -162,10 +163,15 @@ class EventLogImpl : public qx::RowImage {
   // A codec gave the column of `attr` a value (numbers are NULL until one does; the
   // record identifier and the managed-object number always have one).
   void given(ATTRIBUTES attr);
-  // Names every column in `ins` and binds it to its field (texts, numbers and blobs
-  // with a null indicator that set_nulls() sets before each execution).
-  void bind_all(RWDBInserter& ins);
-  void set_nulls();
+  // Names the columns of `present` (bits by column position) in `ins` and binds each
+  // to its field (texts, numbers and blobs with a null indicator that set_nulls() sets
+  // before each execution); by default every column.
+  void bind_all(RWDBInserter& ins, uint64_t present = kAllColumns);
+  // Sets the null indicators of the row and returns the columns that hold a value, as
+  // bits by column position; kAllColumns for a table of more columns than bits.
+  uint64_t set_nulls();
+
+  static constexpr uint64_t kAllColumns = ~uint64_t{0};
 
  private:
   std::vector<RWDBNullIndicator> nulls_;  // one per column; never resized
@@ -243,9 +249,22 @@ class EventLogT : public LogMapper {
   // (list readers left out); the blob column comes first, with no reader.
   std::vector<std::pair<size_t, RdrInfo*>> column_readers(RWDBReader& r);
 
+  // The insert of a row whose columns with a value are `present` (EventLogImpl::set_nulls).
+  RWDBInserter& inserter_for(uint64_t present);
+
   const qx::EventClass& cls_;
   std::unique_ptr<EventLogImpl> image_;
-  RWDBInserter inserter_;
+  RWDBInserter inserter_;  // every column
+  // Inserts that name only the columns a row has a value for, so that its NULL columns
+  // are not sent at all: one for each set of columns met, up to kMaxShapes of them;
+  // rows of any other set take inserter_. A stream of records has few such sets.
+  struct Shape {
+    uint64_t present;
+    RWDBInserter inserter;
+  };
+  static constexpr size_t kMaxShapes = 8;
+  std::vector<Shape> shapes_;
+  size_t last_shape_ = 0;
   RWDBDeleter deleter_;
   unsigned long delete_id_ = 0;
   RWDBSelector alarmsvc_selector_;
