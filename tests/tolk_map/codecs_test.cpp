@@ -1,6 +1,7 @@
 // The insert and update encoders on their own (the readers are exercised through the
 // stores in log_lifecycle_test): what each stores, and that a value of another syntax
 // stores nothing.
+#include <deque>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -272,6 +273,37 @@ TEST_F(CodecTest, TheRegistryFindsEveryAttributeWhateverTheOrderOfTheList) {
   const Oid* key = nullptr;
   EXPECT_EQ(hash.fetch_at(2, known[0].contents().view(), &key), replacement);
   expect_list(mixed);
+}
+
+// Identifiers of every length that differ from the one remembered at a position in a
+// single octet, wherever it lies, are told apart.
+TEST_F(CodecTest, TheRegistryTellsApartIdentifiersThatDifferInOneOctet) {
+  OidPopValues_hash hash;
+  std::deque<Oid> ids;  // stable addresses: the registry keeps pointers to its keys
+  auto make = [&](const std::string& contents) -> const Oid* {
+    Oid& o = ids.emplace_back();
+    EXPECT_TRUE(Oid::from_contents(reinterpret_cast<const unsigned char*>(contents.data()),
+                                   contents.size(), o));
+    hash.store(&o, new PopValues{nullptr, nullptr, RWCString("c"), ATTRIBUTES(ids.size())});
+    return &o;
+  };
+  for (size_t len = 1; len <= 20; ++len) {
+    std::string base(len, '\x11');
+    base[0] = '\x2a';
+    const Oid* b = make(base);
+    for (size_t at = 0; at < len; ++at) {
+      std::string other = base;
+      other[at] = '\x33';
+      const Oid* o = make(other);
+      for (const Oid* id : {b, o, b, o}) {
+        const Oid* key = nullptr;
+        EXPECT_EQ(hash.fetch_at(0, id->contents().view(), &key), hash.fetch(id))
+            << "length " << len << ", octet " << at;
+        ASSERT_NE(key, nullptr);
+        EXPECT_EQ(*key, *id);
+      }
+    }
+  }
 }
 
 }  // namespace
