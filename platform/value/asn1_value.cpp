@@ -82,12 +82,10 @@ Asn1Value::Asn1Value(const DataUnit& d) {
 }
 
 Asn1Value::Asn1Value(const Asn1Value& parent, size_t off) {
-  // An element of an inline value is inline too; one of a buffer shares it.
-  if (!parent.buf_) {
-    read_inline(parent.base() + off);
-    return;
-  }
-  read_header(parent.base() + off);
+  // An element short enough is copied into the value itself, which then counts no
+  // reference to its parent's buffer (an element of an inline value is such a one);
+  // a longer one shares the buffer.
+  if (read_inline(parent.base() + off)) return;
   buf_ = parent.buf_;
   off_ = off;
 }

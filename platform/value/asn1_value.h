@@ -99,9 +99,10 @@ class Asn1Value {
   class ComponentIterator;
   class ComponentRange;
   ComponentRange components() const;
-  // A value sharing this one's buffer for an element nested in its encoding: `element`
-  // must view this value's own octets from the first octet of a nested element on (as
-  // ComponentIterator::encoding() gives, or a component read within it).
+  // The value of an element nested in this one's encoding (sharing this value's buffer,
+  // or a copy kept inline when it is short): `element` must view this value's own octets
+  // from the first octet of a nested element on (as ComponentIterator::encoding() gives,
+  // or a component read within it).
   Asn1Value element_at(std::string_view element) const;
 
   // ---- Tag and size.
@@ -156,8 +157,8 @@ class Asn1Value {
   // A value made or decoded with an encoding of at most kInline octets keeps it in
   // itself: the numbers, states, identifiers and times that make up most of a record
   // are made, copied and dropped without a buffer to allocate or a count to keep. A
-  // longer one, and every value built with start_construct, lives in a buffer; the
-  // elements taken from a value share its buffer, or are inline when it is.
+  // longer one, and every value built with start_construct, lives in a buffer; an
+  // element taken from a value is inline when it is short, else shares the buffer.
   static constexpr size_t kInline = 22;
 
   // The element at byte offset off of parent's octets (trusted encoding).
