@@ -81,6 +81,10 @@ int RespValue::create_entry(const Oid& id, const Asn1Value& value, const Asn1Val
 
 int RespValue::adopt_entry(const Oid& id, Asn1Value&& value) { return add(id, std::move(value)); }
 
+int RespValue::adopt_entry(Oid&& id, Asn1Value&& value) {
+  return add(std::move(id), std::move(value));
+}
+
 int RespValue::find_value(const Oid& id, Asn1Value& value) const {
   const RespValueElement* e = find(id);
   if (e == nullptr) return 0;

@@ -105,11 +105,12 @@ bool read_pairs(const Asn1Value& set, RespValue& values);
 bool not_a_pair_set();
 
 // One pair of a SET of pairs, as walk_pairs shows it: the pair's encoding, the contents
-// octets of its identifier (compare them with Oid::contents()) and its value, all
-// sharing the SET's buffer.
+// octets of its identifier (compare them with Oid::contents()) and their tag, and its
+// value, all sharing the SET's buffer.
 struct PairView {
   std::string_view pair;
   std::string_view id;
+  Asn1Tag id_tag;
   Asn1Value value;
 };
 
@@ -125,7 +126,7 @@ bool walk_pairs(const Asn1Value& set, Visit visit) {
     std::string_view pair = it.encoding();
     PairParts parts;
     if (!read_pair(pair, parts)) return not_a_pair_set();
-    if (!visit(PairView{pair, parts.id, set.element_at(parts.value)})) break;
+    if (!visit(PairView{pair, parts.id, parts.id_tag, set.element_at(parts.value)})) break;
   }
   return true;
 }
