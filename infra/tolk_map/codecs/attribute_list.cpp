@@ -148,7 +148,6 @@ bool not_a_pair_set() {
 }
 
 bool read_pairs(const Asn1Value& set, RespValue& values) {
-  values.reserve(values.size() + set.num_comps());
   bool ok = true;
   bool walked = walk_pairs(set, [&](PairView&& p) {  // the value moves into its element
     // An identifier tagged OBJECT IDENTIFIER is a valid one: the set was decoded or built.

@@ -97,7 +97,9 @@ class PairSetWriter {
 // Adds every pair of a stored SET of pairs to `values`, in stored order, with an empty
 // old value (the values share the SET's buffer). False, with ResourceLimX raised, when
 // the SET is not constructed or holds a component that is not a pair with an
-// identifier; the pairs before it are then in `values`.
+// identifier; the pairs before it are then in `values`. Room for the pairs is the
+// caller's to make (RespValue::reserve), with room for the rest of its values: a row's
+// read counts them once, for all.
 // REQUIRES: `set` was decoded (Asn1Value::decode) or built, so its encoding is sound.
 bool read_pairs(const Asn1Value& set, RespValue& values);
 
