@@ -21,6 +21,7 @@ class RespValueElement {
       : RespValueElement(id, Asn1Value::copy_pair(value, old_value)) {}
   // Takes the value as it is, sharing its buffer (see RespValue::adopt_entry).
   RespValueElement(const Oid& id, Asn1Value&& value) : id_(id), value_(std::move(value)) {}
+  RespValueElement(Oid&& id, Asn1Value&& value) : id_(std::move(id)), value_(std::move(value)) {}
   virtual ~RespValueElement() = default;
 
   const Oid& id() const { return id_; }
@@ -55,6 +56,8 @@ class RespValue {
   // whose values nobody else holds once the row is read, so the RespValue alone owns
   // them and may be handed to another thread as a whole.
   int adopt_entry(const Oid& id, Asn1Value&& value);
+  // The same, taking the identifier as well.
+  int adopt_entry(Oid&& id, Asn1Value&& value);
 
   // Copy the element's value / old value out; 0 (out-parameter untouched) when there
   // is no element under `id`.

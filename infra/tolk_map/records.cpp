@@ -280,6 +280,7 @@ int LogMapper::read_blob_column(int id, RespValue& response) {
     ResourceLimX::raise("blob of record %d does not decode", id);
     return 0;
   }
+  response.reserve(response.size() + blob.num_comps());
   return qx::read_pairs(blob, response) ? 1 : 0;
 }
 

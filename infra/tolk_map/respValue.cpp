@@ -32,7 +32,9 @@ void RespValue::indexed(RespValueElement* element) {
 
 void RespValue::ElementDeleter::operator()(RespValueElement* e) const {
   if (in_block) {
-    e->~RespValueElement();
+    // Made in the block as a RespValueElement itself (add): destroyed without a virtual
+    // call, which lets the compiler inline the members' destructors.
+    e->RespValueElement::~RespValueElement();
   } else {
     delete e;
   }
@@ -80,6 +82,10 @@ int RespValue::create_entry(const Oid& id, const Asn1Value& value, const Asn1Val
 }
 
 int RespValue::adopt_entry(const Oid& id, Asn1Value&& value) { return add(id, std::move(value)); }
+
+int RespValue::adopt_entry(Oid&& id, Asn1Value&& value) {
+  return add(std::move(id), std::move(value));
+}
 
 int RespValue::find_value(const Oid& id, Asn1Value& value) const {
   const RespValueElement* e = find(id);

@@ -177,6 +177,12 @@ bool Oid::from_contents(const unsigned char* p, size_t n, Oid& out) {
   return true;
 }
 
+Oid Oid::from_valid_contents(std::string_view contents) {
+  Oid out;
+  out.contents_.assign(contents.data(), contents.size());
+  return out;
+}
+
 std::string Oid::format() const {
   std::string out;
   const unsigned char* p = contents_.data();

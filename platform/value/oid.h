@@ -32,6 +32,10 @@ class Oid {
   // complete). On success stores them in out and returns true; on failure
   // leaves out unchanged, returns false and raises InvalidX.
   static bool from_contents(const unsigned char* p, size_t n, Oid& out);
+  // The identifier whose contents octets are `contents`, taken without a check.
+  // REQUIRES: contents that from_contents accepts, such as those of a value tagged
+  // OBJECT IDENTIFIER (an Asn1Value holds no other there).
+  static Oid from_valid_contents(std::string_view contents);
 
   // The dotted text; "" for an empty Oid.
   std::string format() const;

@@ -271,6 +271,8 @@ TEST_P(BlobRecordsTest, DamagedStoredListsAreNeverOverwritten) {
       std::string("\x31\x03\x02\x01\x05", 5),          // a component that is no pair
       std::string("\x04\x01x", 3),                     // no list at all
       std::string("\x31\x05\x30\x03\x06\x01\x80", 7),  // an identifier that does not decode
+      // ... nor when it is tagged otherwise
+      std::string("\x31\x08\x30\x06\x80\x01\x80\x02\x01\x05", 10),
   };
   for (const std::string& bytes : damage) {
     SCOPED_TRACE(testing::PrintToString(bytes));

@@ -427,8 +427,9 @@ TEST_P(EventRecordsTest, NullBlobOfAnOlderRowReadsAsNoListValues) {
 }
 
 // A stored blob that does not decode (cut short, lengths past its end, garbage, no
-// octets, an element that is no attribute pair) fails the read of its record and stops
-// the walk, without reading outside the stored octets; the other records still read.
+// octets, an element that is no attribute pair, an identifier that is none) fails the
+// read of its record and stops the walk, without reading outside the stored octets; the
+// other records still read.
 TEST_P(EventRecordsTest, CorruptedBlobFailsTheReadCleanly) {
   LogMapper* m = NewLog();
   ASSERT_EQ(Write(m, 5, objdltOid, CommonAttrs(objdltOid, 5)), 1);
@@ -442,7 +443,8 @@ TEST_P(EventRecordsTest, CorruptedBlobFailsTheReadCleanly) {
   long_length[last_length_octet] = static_cast<char>(long_length[last_length_octet] + 1);
   const std::string corrupt[] = {good.substr(0, good.size() / 2), long_length,
                                  std::string("\x30\x84\xff\xff\xff\xff", 6), "",
-                                 IntSet({1}).to_data_unit().str()};
+                                 IntSet({1}).to_data_unit().str(),
+                                 std::string("\x31\x08\x30\x06\x80\x01\x80\x02\x01\x05", 10)};
   for (const std::string& bytes : corrupt) {
     SCOPED_TRACE(testing::PrintToString(bytes.substr(0, 8)));
     ExceptionScope scope;  // the failed reads raise

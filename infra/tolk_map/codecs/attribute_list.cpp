@@ -148,16 +148,18 @@ bool not_a_pair_set() {
 }
 
 bool read_pairs(const Asn1Value& set, RespValue& values) {
-  values.reserve(values.size() + set.num_comps());
   bool ok = true;
-  bool walked = walk_pairs(set, [&](const PairView& p) {
+  bool walked = walk_pairs(set, [&](PairView&& p) {  // the value moves into its element
+    // An identifier tagged OBJECT IDENTIFIER is a valid one: the set was decoded or built.
     Oid attr;
-    if (!Oid::from_contents(reinterpret_cast<const unsigned char*>(p.id.data()), p.id.size(),
-                            attr)) {
+    if (p.id_tag == TAG_OID) {
+      attr = Oid::from_valid_contents(p.id);
+    } else if (!Oid::from_contents(reinterpret_cast<const unsigned char*>(p.id.data()),
+                                   p.id.size(), attr)) {
       ok = false;
       return false;
     }
-    values.adopt_entry(attr, Asn1Value(p.value));
+    values.adopt_entry(std::move(attr), std::move(p.value));
     return true;
   });
   if (walked && !ok) {

@@ -97,7 +97,9 @@ class PairSetWriter {
 // Adds every pair of a stored SET of pairs to `values`, in stored order, with an empty
 // old value (the values share the SET's buffer). False, with ResourceLimX raised, when
 // the SET is not constructed or holds a component that is not a pair with an
-// identifier; the pairs before it are then in `values`.
+// identifier; the pairs before it are then in `values`. Room for the pairs is the
+// caller's to make (RespValue::reserve), with room for the rest of its values: a row's
+// read counts them once, for all.
 // REQUIRES: `set` was decoded (Asn1Value::decode) or built, so its encoding is sound.
 bool read_pairs(const Asn1Value& set, RespValue& values);
 
@@ -105,11 +107,12 @@ bool read_pairs(const Asn1Value& set, RespValue& values);
 bool not_a_pair_set();
 
 // One pair of a SET of pairs, as walk_pairs shows it: the pair's encoding, the contents
-// octets of its identifier (compare them with Oid::contents()) and its value, all
-// sharing the SET's buffer.
+// octets of its identifier (compare them with Oid::contents()) and their tag, and its
+// value, all sharing the SET's buffer.
 struct PairView {
   std::string_view pair;
   std::string_view id;
+  Asn1Tag id_tag;
   Asn1Value value;
 };
 
@@ -125,7 +128,7 @@ bool walk_pairs(const Asn1Value& set, Visit visit) {
     std::string_view pair = it.encoding();
     PairParts parts;
     if (!read_pair(pair, parts)) return not_a_pair_set();
-    if (!visit(PairView{pair, parts.id, set.element_at(parts.value)})) break;
+    if (!visit(PairView{pair, parts.id, parts.id_tag, set.element_at(parts.value)})) break;
   }
   return true;
 }

@@ -354,6 +354,7 @@ bool BlobT::plan(int id, std::vector<qx::Attribute>& attrs, Change& change, Resp
   change.has_row = found == 1;
   if (!change.has_row) return true;
   RespValue old;
+  old.reserve(stored.num_comps());
   if (stored && !qx::read_pairs(stored, old)) return false;
   std::unordered_set<std::string_view> named;
   qx::PairSetWriter list(change.list);

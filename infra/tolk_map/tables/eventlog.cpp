@@ -136,12 +136,21 @@ bool assign_update(EventLogT& table, int id, std::vector<Attribute>& attrs, RWDB
   return true;
 }
 
-// The column readers from `first` on (at most 64) whose attribute the blob holds as
-// well, as a bit set (bit 0: `first`): a value its column could not hold whole is kept
-// in the blob, and is read from there, not from what its column holds of it.
-uint64_t kept_in_blob(const Asn1Value& blob,
-                      std::vector<std::pair<size_t, RdrInfo*>>::const_iterator first,
-                      std::vector<std::pair<size_t, RdrInfo*>>::const_iterator last) {
+// What read_row needs to know of a stored blob before it reads the columns: how many
+// pairs it holds, and which of the column readers from `first` on (at most 64) read an
+// attribute the blob holds as well, as a bit set (bit 0: `first`): a value its column
+// could not hold whole is kept in the blob, and is read from there, not from what its
+// column holds of it.
+struct BlobPairs {
+  size_t count = 0;
+  uint64_t kept = 0;
+};
+
+// The pairs are read in place, no value built: the blob is walked once more when its
+// pairs are added (read_pairs), which refuses what does not read here.
+BlobPairs scan_blob(const Asn1Value& blob,
+                    std::vector<std::pair<size_t, RdrInfo*>>::const_iterator first,
+                    std::vector<std::pair<size_t, RdrInfo*>>::const_iterator last) {
   // Kept values are rare: a pair whose identifier's last octet no reader's has is
   // passed over without comparing it with each reader's identifier.
   uint64_t last_octets = 0;
@@ -149,20 +158,23 @@ uint64_t kept_in_blob(const Asn1Value& blob,
     std::string_view id = it->second->attr.contents().view();
     if (!id.empty()) last_octets |= uint64_t{1} << (static_cast<uint8_t>(id.back()) & 63);
   }
-  uint64_t kept = 0;
-  for (const Asn1Value& pair : blob.components()) {
-    std::string_view c = pair.contents();
-    if (!pair.constructed() || c.empty()) continue;  // refused when the pairs are read
-    const auto* p = reinterpret_cast<const uint8_t*>(c.data());
+  BlobPairs out;
+  const auto pairs = blob.components();
+  for (auto pair = pairs.begin(); pair != pairs.end(); ++pair, ++out.count) {
+    // The identifier's contents: the first element inside the pair.
+    const auto* p = reinterpret_cast<const uint8_t*>(pair.encoding().data());
     ber::Header h = ber::read_trusted(p);
-    std::string_view id = c.substr(h.header_len, h.content_len);
+    if (!h.constructed || h.content_len == 0) continue;
+    ber::Header idh = ber::read_trusted(p + h.header_len);
+    std::string_view id(reinterpret_cast<const char*>(p) + h.header_len + idh.header_len,
+                        idh.content_len);
     if (id.empty() || (last_octets >> (static_cast<uint8_t>(id.back()) & 63) & 1) == 0) continue;
     uint64_t bit = 1;
     for (auto it = first; it != last && bit != 0; ++it, bit <<= 1) {
-      if (it->second->attr.contents().view() == id) kept |= bit;
+      if (it->second->attr.contents().view() == id) out.kept |= bit;
     }
   }
-  return kept;
+  return out;
 }
 
 }  // namespace
@@ -496,10 +508,10 @@ bool EventLogT::read_row(RWDBReader& r, const std::vector<std::pair<size_t, RdrI
     }
     ++it;
   }
-  values.reserve(values.size() + static_cast<size_t>(readers.end() - it) + blob.num_comps());
-  uint64_t kept = blob ? qx::kept_in_blob(blob, it, readers.end()) : 0;
+  const qx::BlobPairs pairs = blob ? qx::scan_blob(blob, it, readers.end()) : qx::BlobPairs();
+  values.reserve(values.size() + static_cast<size_t>(readers.end() - it) + pairs.count);
   for (uint64_t bit = 1; it != readers.end(); ++it, bit <<= 1) {
-    if ((kept & bit) != 0) continue;  // the blob holds the whole value
+    if ((pairs.kept & bit) != 0) continue;  // the blob holds the whole value
     RdrInfo* info = it->second;
     Asn1Value v;
     r[it->first];  // the reader's lookup of its column by name finds it at once

@@ -25,8 +25,16 @@ int walk_records(LogMapper& table, const std::string& name, TABLE_TYPE type, RWD
                  const std::function<bool(RWDBReader&, RespValue&)>& read) {
   LogMapper& owner = *table.get_owner();
   RespValue row;  // lent to the callback for one row at a time, then emptied for the next
+  // The record identifier's column: with the reader put there first, its lookup by name
+  // takes one comparison in every row, not a search of the columns.
+  size_t id_column = 0;
+  while (id_column < r.numberOfColumns() &&
+         r.column(id_column).name().compareTo(logrecid_col, RWCString::ignoreCase) != 0) {
+    ++id_column;
+  }
   while (r()) {
     unsigned long id = 0;
+    r[id_column];
     read_unsigned(r, logrecid_col, id);
     auto values = withLogId != 0 ? std::make_unique<RespValue>() : nullptr;
     if (!values) row.clear();
