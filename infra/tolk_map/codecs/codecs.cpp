@@ -465,7 +465,7 @@ const EnumSyntax kSrcIndSyntax = QX_ENUM(kSrcInd, "src_ind ", false);
   bool pop_##syntax(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn1Value& value) { \
     return pop_enum(table, u, column, value);                                                      \
   }                                                                                                \
-  bool ins_##syntax(LogMapper*, void* field, Oid&, Asn1Value& value) {                             \
+  bool ins_##syntax(LogMapper*, void* field, const Oid&, Asn1Value& value) {                       \
     return ins_enum(table, field, value);                                                          \
   }                                                                                                \
   bool rdr_##syntax(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1Value& value) {  \
@@ -495,7 +495,7 @@ bool pop_avstatus(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn
   return true;
 }
 
-bool ins_avstatus(LogMapper*, void* field, Oid&, Asn1Value& value) {
+bool ins_avstatus(LogMapper*, void* field, const Oid&, Asn1Value& value) {
   if (field == nullptr) return false;
   bool ok = false;
   std::string text = qx::avstatus_text(value, ok);
@@ -524,7 +524,7 @@ bool pop_time(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn1Val
   return true;
 }
 
-bool ins_time(LogMapper*, void* field, Oid&, Asn1Value& value) {
+bool ins_time(LogMapper*, void* field, const Oid&, Asn1Value& value) {
   if (field == nullptr) return false;
   auto& dest = *static_cast<RWDBDateTime*>(field);
   if (value && value.tag() == TAG_CTX1) {
@@ -607,7 +607,7 @@ bool pop_int(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn1Valu
   return true;
 }
 
-bool ins_int(LogMapper*, void* field, Oid&, Asn1Value& value) {
+bool ins_int(LogMapper*, void* field, const Oid&, Asn1Value& value) {
   long n = 0;
   if (field == nullptr || !decode_number(value, n, false)) return false;
   *static_cast<long*>(field) = n;
@@ -627,7 +627,7 @@ bool pop_unsigned(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn
   return true;
 }
 
-bool ins_unsigned(LogMapper*, void* field, Oid&, Asn1Value& value) {
+bool ins_unsigned(LogMapper*, void* field, const Oid&, Asn1Value& value) {
   unsigned long n = 0;
   if (field == nullptr || !decode_unsigned_value(value, n)) return false;
   *static_cast<unsigned long*>(field) = n;
@@ -650,7 +650,7 @@ bool pop_blob(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn1Val
   return true;
 }
 
-bool ins_blob(LogMapper*, void* field, Oid&, Asn1Value& value) {
+bool ins_blob(LogMapper*, void* field, const Oid&, Asn1Value& value) {
   if (field == nullptr || !value) return false;
   tolk_error.print("The logId being stored in the blob column is:\n");
   tolk_error.print_value(value);
@@ -688,7 +688,7 @@ bool pop_text(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn1Val
   return true;
 }
 
-bool ins_text(LogMapper*, void* field, Oid&, Asn1Value& value) {
+bool ins_text(LogMapper*, void* field, const Oid&, Asn1Value& value) {
   std::string text;
   if (field == nullptr || !decode_text(value, text) || text.empty()) return false;
   debug_line("text ", text);
@@ -748,7 +748,7 @@ bool pop_oid(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn1Valu
   return true;
 }
 
-bool ins_oid(LogMapper*, void* field, Oid&, Asn1Value& value) {
+bool ins_oid(LogMapper*, void* field, const Oid&, Asn1Value& value) {
   std::string_view contents;
   if (field == nullptr || !qx::oid_value_contents(value, contents)) return false;
   std::string& text = field_text(field).str();
@@ -797,7 +797,7 @@ bool pop_oidChoice(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, As
   return true;
 }
 
-bool ins_oidChoice(LogMapper*, void* field, Oid&, Asn1Value& value) {
+bool ins_oidChoice(LogMapper*, void* field, const Oid&, Asn1Value& value) {
   std::string text;
   if (field == nullptr || !oid_choice_text(value, text)) return false;
   debug_line("oid choice ", text);
@@ -829,7 +829,7 @@ bool pop_eventType(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, As
   return true;
 }
 
-bool ins_eventType(LogMapper*, void* field, Oid&, Asn1Value& value) {
+bool ins_eventType(LogMapper*, void* field, const Oid&, Asn1Value& value) {
   std::string text;
   if (field == nullptr) return false;
   if (!event_type_text(value, text)) return true;
@@ -841,5 +841,5 @@ bool ins_eventType(LogMapper*, void* field, Oid&, Asn1Value& value) {
 // ---- List-valued attributes: markers only; they travel through the blob column.
 
 bool pop_qxlist(LogMapper*, RWDBUpdater&, const RWCString&, Oid&, Asn1Value&) { return true; }
-bool ins_qxlist(LogMapper*, void*, Oid&, Asn1Value&) { return true; }
+bool ins_qxlist(LogMapper*, void*, const Oid&, Asn1Value&) { return true; }
 bool rdr_qxlist(LogMapper*, RWDBReader&, const RWCString&, Oid&, Asn1Value&) { return true; }

@@ -116,7 +116,7 @@ enum ATTRIBUTES : int32_t {
 };
 
 using PopFunc = bool (*)(LogMapper*, RWDBUpdater&, const RWCString&, Oid&, Asn1Value&);
-using InsFunc = bool (*)(LogMapper*, void*, Oid&, Asn1Value&);
+using InsFunc = bool (*)(LogMapper*, void*, const Oid&, Asn1Value&);
 using RdrFunc = bool (*)(LogMapper*, RWDBReader&, const RWCString&, Oid&, Asn1Value&);
 using SetFunc = bool (*)(void*, Oid&, Asn1Value&);
 
@@ -238,7 +238,7 @@ void tolk_asndel(void* key);
 
 #define QX_CODEC_FAMILY(syntax)                                                    \
   bool pop_##syntax(LogMapper*, RWDBUpdater&, const RWCString&, Oid&, Asn1Value&); \
-  bool ins_##syntax(LogMapper*, void*, Oid&, Asn1Value&);                          \
+  bool ins_##syntax(LogMapper*, void*, const Oid&, Asn1Value&);                    \
   bool rdr_##syntax(LogMapper*, RWDBReader&, const RWCString&, Oid&, Asn1Value&);
 
 QX_CODEC_FAMILY(adminstate)

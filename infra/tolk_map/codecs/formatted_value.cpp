@@ -89,7 +89,7 @@ bool pop_formatedVal(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid& i
   return true;
 }
 
-bool ins_formatedVal(LogMapper*, void* field, Oid& id, Asn1Value& value) {
+bool ins_formatedVal(LogMapper*, void* field, const Oid& id, Asn1Value& value) {
   if (field == nullptr) return false;
   std::string& dest = static_cast<RWCString*>(field)->str();
   size_t start = dest.size();
@@ -132,7 +132,7 @@ bool pop_convert(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn1
   return ok;
 }
 
-bool ins_convert(LogMapper*, void* field, Oid&, Asn1Value& value) {
+bool ins_convert(LogMapper*, void* field, const Oid&, Asn1Value& value) {
   std::string text;
   if (field == nullptr || !qx::convert_text(value, text)) return false;
   *static_cast<RWCString*>(field) = RWCString(text);

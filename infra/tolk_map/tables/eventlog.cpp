@@ -356,7 +356,6 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
   // is executed. The list values go into the blob as they come: its contents are
   // built behind room for the SET's header, which is written once they are known.
   qx::PairSetWriter blob(img.blob(ATTR_BLOB)->bytes());
-  Oid id;
   const auto list = attributes.components();
   size_t position = 0;
   for (auto it = list.begin(); it != list.end(); ++it, ++position) {
@@ -369,12 +368,12 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
     const Oid* key = nullptr;
     PopValues* pv = pop_hash_->fetch_at(position, parts.id, &key);
     if (pv == nullptr) {  // not an attribute of this class, but it must decode
-      if (!qx::pair_identifier(parts, id)) return 0;
+      if (Oid stranger; !qx::pair_identifier(parts, stranger)) return 0;
       continue;
     }
     void* field = img.myColumn(pv->attr);
     if (pv->ins != ins_qxlist && field == nullptr) continue;
-    id = *key;
+    const Oid& id = *key;
     Asn1Value value = attributes.element_at(parts.value);
     bool keep = pv->ins == ins_qxlist;
     if (keep) {
