@@ -1,9 +1,9 @@
 // The insert and update encoders on their own (the readers are exercised through the
 // stores in log_lifecycle_test): what each stores, and that a value of another syntax
 // stores nothing.
-#include <deque>
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 

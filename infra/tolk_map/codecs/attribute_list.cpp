@@ -154,8 +154,8 @@ bool read_pairs(const Asn1Value& set, RespValue& values) {
     Oid attr;
     if (p.id_tag == TAG_OID) {
       attr = Oid::from_valid_contents(p.id);
-    } else if (!Oid::from_contents(reinterpret_cast<const unsigned char*>(p.id.data()),
-                                   p.id.size(), attr)) {
+    } else if (!Oid::from_contents(reinterpret_cast<const unsigned char*>(p.id.data()), p.id.size(),
+                                   attr)) {
       ok = false;
       return false;
     }
