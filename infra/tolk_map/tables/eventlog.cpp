@@ -255,8 +255,9 @@ uint64_t EventLogImpl::set_nulls() {
   // A date-time binds as NULL while it holds the absent sentinel.
   for (uint16_t i : columns_of_type(RWDBValue::DateTime))
     null |= uint64_t{!datetime_at(i).isValid()} << (i & 63);
-  if (columns().size() > 64) return kAllColumns;
-  return ~null & (columns().size() == 64 ? kAllColumns : (uint64_t{1} << columns().size()) - 1);
+  // The bits past the last column count as present: a row with every column gives
+  // kAllColumns, and takes the insert of every column.
+  return columns().size() > 64 ? kAllColumns : ~null;
 }
 
 // ---- Construction.

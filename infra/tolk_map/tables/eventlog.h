@@ -168,7 +168,8 @@ class EventLogImpl : public qx::RowImage {
   // before each execution); by default every column.
   void bind_all(RWDBInserter& ins, uint64_t present = kAllColumns);
   // Sets the null indicators of the row and returns the columns that hold a value, as
-  // bits by column position; kAllColumns for a table of more columns than bits.
+  // bits by column position (set past the last column); kAllColumns when every column
+  // holds one, and for a table of more columns than bits.
   uint64_t set_nulls();
 
   static constexpr uint64_t kAllColumns = ~uint64_t{0};
