@@ -58,6 +58,7 @@ RWDBStatus SqlBuilder::selectValue(const NodePtr& n) {
   if (n->kind == ExprNode::kBound) {
     switch (n->var) {
       case ExprNode::vText:
+      case ExprNode::vStorableText:
         kind = Param::kText;
         break;
       case ExprNode::vInt:
@@ -201,7 +202,7 @@ std::shared_ptr<ExprNode> constant(Param::Kind k) {
   return n;
 }
 
-std::shared_ptr<ExprNode> bound(ExprNode::Var v, void* p, RWDBNullIndicator* ind) {
+std::shared_ptr<ExprNode> bound(ExprNode::Var v, const void* p, RWDBNullIndicator* ind) {
   auto n = make(ExprNode::kBound);
   n->var = v;
   n->ptr = p;
@@ -265,6 +266,8 @@ RWDBBoundExpr::RWDBBoundExpr(RWDBDateTime* v, RWDBNullIndicator* n)
     : RWDBExpr(bound(ExprNode::vDateTime, v, n)) {}
 RWDBBoundExpr::RWDBBoundExpr(RWDBBlob* v, RWDBNullIndicator* n)
     : RWDBExpr(bound(ExprNode::vBlob, v, n)) {}
+RWDBBoundExpr::RWDBBoundExpr(const qx::db::StorableText* v)
+    : RWDBExpr(bound(ExprNode::vStorableText, v, nullptr)) {}
 
 namespace {
 

@@ -20,7 +20,7 @@ namespace qx::db {
 
 struct ExprNode {
   enum Kind { kConst, kBound, kColumn, kNull, kCompare, kLike, kIsNull, kIn, kAnd, kOr, kNot };
-  enum Var { vText, vInt, vLong, vULong, vDateTime, vBlob };
+  enum Var { vText, vInt, vLong, vULong, vDateTime, vBlob, vStorableText };
   Kind kind = kNull;
   // kConst: the value, in the form it is bound.
   Param::Kind constKind = Param::kNull;
@@ -30,7 +30,7 @@ struct ExprNode {
   bool constOutOfRange = false;  // an unsigned constant above the integer range
   // kBound
   Var var = vText;
-  void* ptr = nullptr;
+  const void* ptr = nullptr;
   RWDBNullIndicator* indicator = nullptr;
   // kColumn
   std::string column;
@@ -113,6 +113,17 @@ inline RWDBStatus read_bound(const BoundVar& b, Param* out) {
     case ExprNode::vText: {
       const RWCString& s = *static_cast<const RWCString*>(b.ptr);
       return text_param(s.data(), s.length(), out);
+    }
+    case ExprNode::vStorableText: {  // checked when it was made
+      const StorableText& t = *static_cast<const StorableText*>(b.ptr);
+      if (t.null()) {
+        out->kind = Param::kNull;
+        return RWDBStatus();
+      }
+      out->kind = Param::kText;
+      out->data = t.data();
+      out->size = t.size();
+      return RWDBStatus();
     }
     case ExprNode::vInt:
       out->kind = Param::kInt;

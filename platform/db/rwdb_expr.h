@@ -10,7 +10,8 @@
 
 namespace qx::db {
 struct ExprNode;
-}
+class StorableText;
+}  // namespace qx::db
 
 // The NULL value, as in `inserter["eventTime"] << rwdbNull`.
 struct RWDBNullType {};
@@ -54,6 +55,8 @@ class RWDBBoundExpr : public RWDBExpr {
   RWDBBoundExpr(unsigned long* v, RWDBNullIndicator* n = nullptr);
   RWDBBoundExpr(RWDBDateTime* v, RWDBNullIndicator* n = nullptr);
   RWDBBoundExpr(RWDBBlob* v, RWDBNullIndicator* n = nullptr);
+  // A text checked when it was made, bound as it stands; NULL while it is a default one.
+  explicit RWDBBoundExpr(const qx::db::StorableText* v);
 };
 
 // A condition (WHERE clause): column comparisons combined with &&, || and !.

@@ -3,8 +3,11 @@
 
 #include <climits>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "db_fixture.h"
+#include "platform/db/column_text.h"
 
 namespace qx::test {
 namespace {
@@ -208,6 +211,54 @@ TEST_P(RoundTripTest, TextLengthCountsCharactersNotBytes) {
   EXPECT_EQ(put().status().errorCode(), RWDBStatus::valueTooLong);
 }
 
+// A text checked as it was made binds as it stands: NULL while it is a default one, the
+// whole text when the column holds it, else the longest part it holds (cut at a
+// character that is no UTF-8 or past the column's length, never inside a character).
+TEST_P(RoundTripTest, ACheckedTextBindsWhatItWasCutTo) {
+  std::string text;
+  qx::db::StorableText checked;
+  RWDBInserter ins = table_.inserter();
+  ins["id"] << RWDBBoundExpr(&id_);
+  ins["txt"] << RWDBBoundExpr(&checked);
+  std::string euros;
+  for (int i = 0; i < 70; ++i) euros += "\xe2\x82\xac";
+  struct Case {
+    std::optional<std::string> given;  // none: the default (NULL)
+    std::string stored;
+    bool whole;
+  };
+  const Case cases[] = {
+      {std::nullopt, "", false},
+      {"", "", true},
+      {"gr\xc3\xbc\xc3\x9f", "gr\xc3\xbc\xc3\x9f", true},
+      {"abc\xff tail", "abc", false},
+      {"ab\xe2\x82", "ab", false},  // a character cut short
+      {std::string("ab\0cd", 5), "ab", false},
+      {euros, euros.substr(0, 64 * 3), false},  // 70 characters for 64
+  };
+  long id = 0;
+  for (const Case& c : cases) {
+    id_ = ++id;
+    if (!c.given) {
+      checked = qx::db::StorableText();
+    } else {
+      text = *c.given;
+      checked = qx::db::StorableText(text, 64);
+      EXPECT_EQ(checked.whole(), c.whole) << id;
+      EXPECT_EQ(text, c.stored) << id;  // the string itself is cut
+    }
+    ASSERT_TRUE(ins.execute(conn_).isValid()) << id;
+  }
+  id = 0;
+  for (const Case& c : cases) {
+    ASSERT_TRUE(get(++id));
+    EXPECT_EQ(n_[1].isNull(), !c.given) << id;
+    if (c.given) {
+      EXPECT_EQ(outTxt_.str(), c.stored) << id;
+    }
+  }
+}
+
 // Views hand out the stored bytes of the current row: every byte of a text or
 // blob (NULs and high octets included), an integer's text, empty values as
 // empty; they stay valid while the rest of the row is read, by position or by
@@ -319,7 +370,8 @@ TEST_P(RoundTripTest, RepeatedStatementsKeepEveryValueOfEveryColumnType) {
       {INT16_MAX, INT32_MAX, LONG_MAX, RWDBDateTime(1969, 12, 31, 23, 59, 59, 999), "a"},
       {-1, -1, -1, RWDBDateTime(1999, 12, 31, 23, 59, 59, 999), "gr\xc3\xbc\xc3\x9f"},
       {0, 0, 0, RWDBDateTime(2000, 1, 1, 0, 0, 0, 0), ""},
-      {1, 70000, 5000000000L, RWDBDateTime(2000, 1, 1, 1, 0, 0, 1), "\xe2\x82\xac \xf0\x9f\x98\x80"},
+      {1, 70000, 5000000000L, RWDBDateTime(2000, 1, 1, 1, 0, 0, 1),
+       "\xe2\x82\xac \xf0\x9f\x98\x80"},
       {-300, -70000, -5000000000L, RWDBDateTime(2024, 7, 1, 12, 0, 0, 500), "' \\"},
       {7, 7, 7, RWDBDateTime(9999, 12, 31, 23, 59, 59, 999), "abcd"},
   };
@@ -400,18 +452,20 @@ TEST_P(RoundTripTest, RowsReadAlikeInEitherFormOfTheServers) {
   const std::string empty = pg() ? "''::bytea" : "X''";
   const std::vector<std::string> rows = {
       "1, -32768, -9223372036854775808, '2024-07-01 12:00:00.123456+00', "
-      "'2024-03-31 02:30:00', 'gr\xc3\xbc\xc3\x9f', 'a', " + blob1 + ", true",
+      "'2024-03-31 02:30:00', 'gr\xc3\xbc\xc3\x9f', 'a', " +
+          blob1 + ", true",
       "2, 32767, 9223372036854775807, '1969-12-31 23:59:59.5+00', "
-      "'1999-12-31 23:59:59.999', '', '', " + empty + ", false",
+      "'1999-12-31 23:59:59.999', '', '', " +
+          empty + ", false",
       "3, 0, 42, 'infinity', '-infinity', '12', 'abc', " + blob2 + ", NULL",
       "4, NULL, NULL, '1890-01-01 00:00:00+00', '9999-12-31 23:59:59.999999', NULL, NULL, "
       "NULL, NULL",
-      "5, -1, -1, '2000-01-01 00:00:00.000001+05:30', '2000-01-01 00:00:00', '-7', 'x', " +
-          blob2 + ", true",
+      "5, -1, -1, '2000-01-01 00:00:00.000001+05:30', '2000-01-01 00:00:00', '-7', 'x', " + blob2 +
+          ", true",
   };
   for (const std::string& row : rows) {
-    ASSERT_TRUE(db_.executeSql("INSERT INTO \"" + T("forms") + "\" VALUES (" + row + ")", conn_)
-                    .isValid())
+    ASSERT_TRUE(
+        db_.executeSql("INSERT INTO \"" + T("forms") + "\" VALUES (" + row + ")", conn_).isValid())
         << row;
   }
   const char* const columns[] = {"id", "i2", "i8", "at", "wall", "vc", "ch", "b"};
@@ -459,13 +513,14 @@ TEST_P(RoundTripTest, RowsReadAlikeInEitherFormOfTheServers) {
   EXPECT_EQ(binary[2].substr(0, 50), "i8 | text -9223372036854775808 | number -922337203");
   EXPECT_NE(binary[3].find("| time 1719835200123 "), std::string::npos) << binary[3];
   EXPECT_NE(binary[11].find("| time -500 "), std::string::npos) << binary[11];
-  EXPECT_EQ(binary[7], "b | text " + std::string(pg() ? "\\x00ff80" : std::string("\0\xff\x80", 3)) +
+  EXPECT_EQ(binary[7], "b | text " +
+                           std::string(pg() ? "\\x00ff80" : std::string("\0\xff\x80", 3)) +
                            " | no number | no time | blob 0.255.128.");
   // A column that changes its type under a query read before reads as it reads now.
   if (pg()) {
-    ASSERT_TRUE(db_.executeSql("ALTER TABLE \"" + T("forms") + "\" ALTER COLUMN i2 TYPE NUMERIC",
-                               conn_)
-                    .isValid());
+    ASSERT_TRUE(
+        db_.executeSql("ALTER TABLE \"" + T("forms") + "\" ALTER COLUMN i2 TYPE NUMERIC", conn_)
+            .isValid());
     EXPECT_EQ(read_all(false), binary);
   }
 }

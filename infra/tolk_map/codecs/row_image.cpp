@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/db/column_text.h"
 #include "platform/db/rwdb_expr.h"
 
 namespace qx {
@@ -44,7 +43,10 @@ void RowImage::initialize() {
   auto reset = [&](RWDBValue::ValueType type, auto&& clear) {
     for (uint16_t i : by_type_[type_slot(type)]) clear(fields_[i]);
   };
-  reset(RWDBValue::String, [](Field& f) { f.text.str().clear(); });
+  reset(RWDBValue::String, [](Field& f) {
+    f.text.str().clear();
+    f.stored = db::StorableText();
+  });
   reset(RWDBValue::UnsignedLong, [](Field& f) { f.u = 0; });
   reset(RWDBValue::DateTime, [](Field& f) { f.dt = invalid_rw_db_date_time; });
   reset(RWDBValue::Blob, [](Field& f) { f.blob.clear(); });
@@ -55,12 +57,7 @@ void RowImage::initialize() {
 bool RowImage::fit_text(ATTRIBUTES attr) {
   int i = column_of(attr);
   if (i < 0 || columns_[static_cast<size_t>(i)].type != RWDBValue::String) return true;
-  std::string& text = fields_[static_cast<size_t>(i)].text.str();
-  size_t keep =
-      db::storable_prefix(text.data(), text.size(), columns_[static_cast<size_t>(i)].length);
-  if (keep == text.size()) return true;
-  text.resize(keep);
-  return false;
+  return fit_text_at(static_cast<size_t>(i));
 }
 
 RWDBSchema RowImage::schema() const {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "infra/tolk_map/codecs/codecs.h"
+#include "platform/db/column_text.h"
 #include "platform/db/rwdb_blob.h"
 #include "platform/db/rwdb_date_time.h"
 #include "platform/db/rwdb_expr.h"
@@ -61,7 +62,8 @@ class RowImage {
   // Fits the text of the column of `attr` to what the column holds (see
   // platform/db/column_text.h): cuts it to its longest storable prefix. True when the
   // text was whole already (and for a column that is no text column), false when it
-  // was cut: the column then keeps only the readable part of its value.
+  // was cut: the column then keeps only the readable part of its value. The text so
+  // fitted is the column's stored_text() until the text changes.
   bool fit_text(ATTRIBUTES attr);
   // Whether the column of `attr` holds date-times.
   bool is_datetime(ATTRIBUTES attr) const {
@@ -91,6 +93,14 @@ class RowImage {
   // The text, blob and date-time fields of column i, for a table that walks its columns
   // in order (REQUIRES: a column of that type).
   RWCString& text_at(size_t i) { return fields_[i].text; }
+  // The text of column i as fit_text() last checked it, bound without a second check
+  // (empty: NULL); fit_text_at() checks it now.
+  const db::StorableText& stored_text_at(size_t i) const { return fields_[i].stored; }
+  bool fit_text_at(size_t i) {
+    fields_[i].stored = db::StorableText(fields_[i].text.str(), columns_[i].length);
+    return fields_[i].stored.whole();
+  }
+  void clear_stored_text_at(size_t i) { fields_[i].stored = db::StorableText(); }
   const RWDBBlob& blob_at(size_t i) const { return fields_[i].blob; }
   const RWDBDateTime& datetime_at(size_t i) const { return fields_[i].dt; }
   // The positions of the columns of one type, in column order: a pass over every column
@@ -102,6 +112,7 @@ class RowImage {
  private:
   struct Field {
     RWCString text;
+    db::StorableText stored;  // the text as last fitted
     long l = 0;
     unsigned long u = 0;
     RWDBDateTime dt;

@@ -218,8 +218,8 @@ void EventLogImpl::bind_all(RWDBInserter& ins, uint64_t present) {
     const qx::ColumnDef& c = columns()[i];
     void* f = myColumn(c.attr);
     switch (c.type) {
-      case RWDBValue::String:
-        ins[c.name] << RWDBBoundExpr(static_cast<RWCString*>(f), &nulls_[i]);
+      case RWDBValue::String:  // checked as the row was made (set_nulls)
+        ins[c.name] << RWDBBoundExpr(&stored_text_at(i));
         break;
       case RWDBValue::UnsignedLong:
         ins[c.name] << RWDBBoundExpr(static_cast<unsigned long*>(f), &nulls_[i]);
@@ -243,9 +243,17 @@ uint64_t EventLogImpl::set_nulls() {
     nulls_[i] = is_null;
     null |= uint64_t{is_null} << (i & 63);
   };
-  // A column with an initial text keeps even the empty one.
-  for (uint16_t i : columns_of_type(RWDBValue::String))
-    set(i, initial_[i] == nullptr && text_at(i).isNull());
+  // A column with an initial text keeps even the empty one. A text the row's codecs
+  // gave was fitted as it came; any other (an initial text) is fitted here.
+  for (uint16_t i : columns_of_type(RWDBValue::String)) {
+    const bool is_null = initial_[i] == nullptr && text_at(i).isNull();
+    if (is_null) {
+      clear_stored_text_at(i);
+    } else if (!stored_text_at(i).refers_to(text_at(i).str())) {
+      fit_text_at(i);
+    }
+    null |= uint64_t{is_null} << (i & 63);
+  }
   for (uint16_t i : columns_of_type(RWDBValue::Blob)) set(i, blob_at(i).length() == 0);
   for (uint16_t i : columns_of_type(RWDBValue::UnsignedLong)) {
     ATTRIBUTES a = columns()[i].attr;
@@ -376,10 +384,15 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
     if (pv->ins != ins_qxlist && field == nullptr) continue;
     const Oid& id = *key;
     Asn1Value value = attributes.element_at(parts.value);
+    // Every text a codec writes, even one it then refuses, is fitted at once: the
+    // insert binds the texts as fitted.
     bool keep = pv->ins == ins_qxlist;
     if (keep) {
       // The text column is for people: it holds what it can of the value.
-      if (field != nullptr && ins_formatedVal(this, field, id, value)) img.fit_text(pv->attr);
+      if (field != nullptr) {
+        ins_formatedVal(this, field, id, value);
+        img.fit_text(pv->attr);
+      }
     } else {
       bool stored = pv->ins(this, field, id, value);
       if (stored) img.given(pv->attr);
@@ -388,7 +401,8 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
       // or not storable as text) is kept exactly in the blob, where the record keeps
       // its exact values; the column holds what it can. Times keep their own rule: an
       // invalid time leaves its column NULL.
-      keep = !img.is_datetime(pv->attr) && (!stored || !img.fit_text(pv->attr));
+      const bool whole = img.fit_text(pv->attr);
+      keep = !img.is_datetime(pv->attr) && (!stored || !whole);
     }
     if (keep && pv->ins != ins_qxlist &&
         std::find(cls_.changed_in_place.begin(), cls_.changed_in_place.end(), pv->attr) !=

@@ -164,12 +164,13 @@ class EventLogImpl : public qx::RowImage {
   // record identifier and the managed-object number always have one).
   void given(ATTRIBUTES attr);
   // Names the columns of `present` (bits by column position) in `ins` and binds each
-  // to its field (texts, numbers and blobs with a null indicator that set_nulls() sets
-  // before each execution); by default every column.
+  // to its field (numbers and blobs with a null indicator, texts as fitted, both of
+  // which set_nulls() settles before each execution); by default every column.
   void bind_all(RWDBInserter& ins, uint64_t present = kAllColumns);
-  // Sets the null indicators of the row and returns the columns that hold a value, as
-  // bits by column position (set past the last column); kAllColumns when every column
-  // holds one, and for a table of more columns than bits.
+  // Settles the row's NULLs and fits the texts no codec gave (the initial ones);
+  // returns the columns that hold a value, as bits by column position (set past the
+  // last column); kAllColumns when every column holds one, and for a table of more
+  // columns than bits.
   uint64_t set_nulls();
 
   static constexpr uint64_t kAllColumns = ~uint64_t{0};
