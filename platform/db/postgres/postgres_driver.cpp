@@ -474,56 +474,64 @@ struct Values {
   std::vector<std::array<char, 48>> text;
 
   // `types`: the server's type of each parameter; empty (not known): every value as text.
+  // One pass: each parameter's value, length and format are written together.
   void set(const std::vector<Param>& params, const std::vector<unsigned>& types) {
-    size_t n = params.size();
-    const bool typed = types.size() == n;
-    values.assign(n, nullptr);
-    lengths.assign(n, 0);
-    formats.assign(n, 0);
+    const size_t n = params.size();
+    if (values.size() != n) {
+      values.resize(n);
+      lengths.resize(n);
+      formats.resize(n);
+    }
     if (text.size() < n) text.resize(n);
+    const unsigned* type = types.size() == n ? types.data() : nullptr;
     for (size_t i = 0; i < n; ++i) {
       const Param& p = params[i];
       char* b = text[i].data();
+      const char* value = b;
+      int length = 0;
+      int format = 0;
       switch (p.kind) {
         case Param::kNull:
+          value = nullptr;
           break;
         case Param::kInt:
-          if (typed && binary_int(p.i, types[i], b, &lengths[i])) {
-            formats[i] = 1;
+          if (type != nullptr && binary_int(p.i, type[i], b, &length)) {
+            format = 1;
           } else {
             *std::to_chars(b, b + 40, p.i).ptr = '\0';
           }
-          values[i] = b;
           break;
         case Param::kText:
-          values[i] = p.size ? p.data : "";
+          value = p.size ? p.data : "";
           // For a text type the binary form is the text itself: sent with its length,
           // it need not be measured again.
-          if (typed &&
-              (types[i] == kVarcharType || types[i] == kTextType || types[i] == kCharType)) {
-            lengths[i] = static_cast<int>(p.size);
-            formats[i] = 1;
+          if (type != nullptr &&
+              (type[i] == kVarcharType || type[i] == kTextType || type[i] == kCharType)) {
+            length = static_cast<int>(p.size);
+            format = 1;
           }
           break;
         case Param::kBlob:
-          values[i] = p.size ? p.data : "";
-          lengths[i] = static_cast<int>(p.size);
-          formats[i] = 1;
+          value = p.size ? p.data : "";
+          length = static_cast<int>(p.size);
+          format = 1;
           break;
         case Param::kDateTime:
-          if (int64_t us; typed && types[i] == kTimestampTzType &&
+          if (int64_t us; type != nullptr && type[i] == kTimestampTzType &&
                           !__builtin_mul_overflow(p.i, 1000, &us) &&
                           !__builtin_sub_overflow(us, kServerEpochMicros, &us)) {
             // An instant: the offset only says how to show it, and the column keeps none.
             put_big_endian(static_cast<uint64_t>(us), 8, b);
-            lengths[i] = 8;
-            formats[i] = 1;
+            length = 8;
+            format = 1;
           } else {
             b[format_date_time(p.i, p.offset, b)] = '\0';
           }
-          values[i] = b;
           break;
       }
+      values[i] = value;
+      lengths[i] = length;
+      formats[i] = format;
     }
   }
 
@@ -1335,7 +1343,8 @@ class PgSession : public Session {
         // table made by an earlier version.
         c.type = RWDBValue::Blob;
         const std::string& note = row[4];
-        if (note.rfind(kLengthNote, 0) == 0) c.length = std::atol(note.c_str() + kLengthNote.size());
+        if (note.rfind(kLengthNote, 0) == 0)
+          c.length = std::atol(note.c_str() + kLengthNote.size());
         for (const auto& k : checks) {
           if (k[0] != "qxlen_" + row[3]) continue;
           size_t le = k[1].find("<= ");
