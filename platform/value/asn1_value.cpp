@@ -287,34 +287,15 @@ bool check_primitive(const Asn1Value& v, const char* what) {
   return true;
 }
 
-// The contents as a signed integer of at most 8 octets, minimal.
-bool read_integer(const Asn1Value& v, const char* what, bool is_unsigned, uint64_t& out,
-                  bool& negative) {
+// The contents as a minimal integer (ber::read_integer_contents); raises why not.
+bool read_integer(const Asn1Value& v, const char* what, bool is_unsigned, uint64_t& out) {
   if (!check_primitive(v, what)) return false;
   std::string_view c = v.contents();
-  const uint8_t* p = reinterpret_cast<const uint8_t*>(c.data());
-  size_t n = c.size();
-  if (n == 0) {
-    InvalidX::raise("%s: no contents octets", what);
+  if (const char* why = qx::ber::read_integer_contents(reinterpret_cast<const uint8_t*>(c.data()),
+                                                       c.size(), is_unsigned, &out)) {
+    InvalidX::raise("%s: %s", what, why);
     return false;
   }
-  if (n > 1 && ((p[0] == 0x00 && !(p[1] & 0x80)) || (p[0] == 0xff && (p[1] & 0x80)))) {
-    InvalidX::raise("%s: contents not minimal", what);
-    return false;
-  }
-  negative = (p[0] & 0x80) != 0;
-  if (is_unsigned && negative) {
-    InvalidX::raise("%s: negative value", what);
-    return false;
-  }
-  size_t max = is_unsigned ? 9 : 8;
-  if (n > max) {
-    InvalidX::raise("%s: value out of range", what);
-    return false;
-  }
-  uint64_t u = negative ? ~uint64_t{0} : 0;
-  for (size_t i = 0; i < n; ++i) u = (u << 8) | p[i];
-  out = u;
   return true;
 }
 
@@ -367,24 +348,21 @@ bool join_segments(const Asn1Value& v, Asn1Tag outer, std::string& out) {
 
 bool Asn1Value::decode_int(long& out) const {
   uint64_t u;
-  bool neg;
-  if (!read_integer(*this, "decode_int", false, u, neg)) return false;
+  if (!read_integer(*this, "decode_int", false, u)) return false;
   out = static_cast<long>(u);
   return true;
 }
 
 bool Asn1Value::decode_unsigned(unsigned long& out) const {
   uint64_t u;
-  bool neg;
-  if (!read_integer(*this, "decode_unsigned", true, u, neg)) return false;
+  if (!read_integer(*this, "decode_unsigned", true, u)) return false;
   out = static_cast<unsigned long>(u);
   return true;
 }
 
 bool Asn1Value::decode_enum(long& out) const {
   uint64_t u;
-  bool neg;
-  if (!read_integer(*this, "decode_enum", false, u, neg)) return false;
+  if (!read_integer(*this, "decode_enum", false, u)) return false;
   out = static_cast<long>(u);
   return true;
 }

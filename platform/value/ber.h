@@ -58,6 +58,26 @@ inline size_t write_header(uint8_t* out, Asn1Tag t, bool constructed, size_t len
   return i;
 }
 
+// Reads the contents octets of an INTEGER or ENUMERATED: minimal two's complement
+// of at most 8 octets, or with `is_unsigned` a number that is not negative, of at
+// most 9 (a leading zero octet above 2^63). Returns null and the number's 64 bits
+// in *out when they are such; otherwise the reason.
+inline const char* read_integer_contents(const uint8_t* p, size_t n, bool is_unsigned,
+                                         uint64_t* out) {
+  if (n == 0) return "no contents octets";
+  if (n > 1 && ((p[0] == 0x00 && !(p[1] & 0x80)) || (p[0] == 0xff && (p[1] & 0x80)))) {
+    return "contents not minimal";
+  }
+  const bool negative = (p[0] & 0x80) != 0;
+  if (is_unsigned && negative) return "negative value";
+  // Nine octets hold an unsigned number only behind a leading zero octet.
+  if (n > (is_unsigned ? 9u : 8u) || (n == 9 && p[0] != 0)) return "value out of range";
+  uint64_t u = negative ? ~uint64_t{0} : 0;
+  for (size_t i = 0; i < n; ++i) u = (u << 8) | p[i];
+  *out = u;
+  return nullptr;
+}
+
 // Checks the contents octets of an OBJECT IDENTIFIER: at least one
 // subidentifier, each minimal (no leading 0x80 group) and complete. Returns
 // null when valid; otherwise the reason, with the offending octet's index in

@@ -196,13 +196,10 @@ class TextBuffer {
 
 // Fits a minimal two's complement INTEGER of at most 8 octets.
 bool read_integer(const Tlv& v, long& out) {
-  if (v.constructed || v.len == 0 || v.len > 8) return false;
-  const uint8_t* c = v.body;
-  if (v.len > 1 && ((c[0] == 0x00 && !(c[1] & 0x80)) || (c[0] == 0xff && (c[1] & 0x80)))) {
+  uint64_t u;
+  if (v.constructed || ber::read_integer_contents(v.body, v.len, false, &u) != nullptr) {
     return false;
   }
-  uint64_t u = (c[0] & 0x80) ? ~uint64_t{0} : 0;
-  for (size_t i = 0; i < v.len; ++i) u = (u << 8) | c[i];
   out = static_cast<long>(u);
   return true;
 }

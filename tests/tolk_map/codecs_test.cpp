@@ -11,6 +11,7 @@
 #include "infra/tolk_map/codecs/row_image.h"
 #include "infra/tolk_map/oids.h"
 #include "platform/db/rwdb_updater.h"
+#include "platform/value/data_unit.h"
 #include "platform/value/exception.h"
 #include "tests/tolk_map/store_fixture.h"
 
@@ -155,6 +156,39 @@ TEST_F(CodecTest, NumbersStoreOnlyDecodedValues) {
   v = GenTime("20240101000000Z");
   EXPECT_FALSE(ins_int(nullptr, &l, id, v));
   EXPECT_EQ(l, 3);
+}
+
+// An implicitly tagged number comes as its contents alone: the codecs check them as
+// the value library checks an INTEGER's, and refuse what it would refuse.
+TEST_F(CodecTest, ImplicitlyTaggedNumbersAreCheckedAsIntegers) {
+  auto tagged = [](const std::string& contents) {
+    std::string e = "\x81";
+    e += static_cast<char>(contents.size());
+    return Asn1Value(DataUnit(e + contents));
+  };
+  EXPECT_EQ(Text(ins_adminstate, tagged("\x02")), "shuttingDown");
+  ExpectRefused(ins_adminstate, tagged(""));
+  ExpectRefused(ins_adminstate, tagged(std::string("\x00\x01", 2)));  // not minimal
+  ExpectRefused(ins_adminstate, tagged("\xff\xff"));                  // not minimal
+  ExpectRefused(ins_adminstate, tagged(std::string(9, '\x01')));      // past 64 bits
+  unsigned long u = 77;
+  Oid id;
+  auto unsigned_of = [&](const std::string& contents) {
+    Asn1Value v = tagged(contents);
+    return ins_unsigned(nullptr, &u, id, v);
+  };
+  ExceptionScope scope;
+  EXPECT_TRUE(unsigned_of(std::string("\x00", 1) + std::string(8, '\xff')));
+  EXPECT_EQ(u, ~0ul);
+  EXPECT_TRUE(unsigned_of(std::string("\x7f") + std::string(7, '\xff')));
+  EXPECT_EQ(u, 0x7ffffffffffffffful);
+  u = 77;
+  EXPECT_FALSE(unsigned_of(std::string("\x01") + std::string(8, '\x00')));  // past 64 bits
+  EXPECT_FALSE(unsigned_of(std::string(2, '\x00')));                        // not minimal
+  EXPECT_FALSE(unsigned_of("\x80"));                                        // negative
+  EXPECT_FALSE(unsigned_of(""));
+  EXPECT_EQ(u, 77u);
+  EXPECT_EQ(scope.caught(), nullptr);
 }
 
 TEST_F(CodecTest, TimesAndTheAbsentSentinel) {

@@ -77,6 +77,13 @@ TEST_F(Asn1ValueTest, UnsignedAndEnumerated) {
   ASSERT_TRUE(v.encode_int(-1));
   EXPECT_FALSE(v.decode_unsigned(u));
   EXPECT_NE(TakeReason().find("negative"), std::string::npos);
+
+  // Nine octets without the leading zero: 2^64, past every unsigned long.
+  v = Decode("0209010000000000000000");
+  u = 7;
+  EXPECT_FALSE(v.decode_unsigned(u));
+  EXPECT_EQ(u, 7u);
+  EXPECT_NE(TakeReason().find("out of range"), std::string::npos);
 }
 
 TEST_F(Asn1ValueTest, NonMinimalIntegersAreRefused) {

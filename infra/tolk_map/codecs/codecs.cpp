@@ -11,6 +11,7 @@
 #include "platform/db/rwdb_expr.h"
 #include "platform/db/rwdb_reader.h"
 #include "platform/db/rwdb_updater.h"
+#include "platform/value/ber.h"
 #include "platform/value/exception.h"
 #include "platform/value/generalized_time.h"
 #include "platform/value/oid_text.h"
@@ -229,24 +230,35 @@ bool is_set_or_sequence(const Asn1Value& v) {
 // (context-specific) value. With accept_bool a BOOLEAN counts as 0 or 1.
 bool decode_number(const Asn1Value& v, long& n, bool accept_bool) {
   if (!v || v.constructed()) return false;
-  ExceptionScope scope;
-  Asn1Tag t = v.tag();
+  const Asn1Tag t = v.tag();
+  const std::string_view c = v.contents();
   if (accept_bool && t == TAG_BOOL) {
-    bool b = false;
-    if (!v.decode_bool(b)) return false;
-    n = b ? 1 : 0;
+    if (c.size() != 1) return false;
+    n = c[0] != 0 ? 1 : 0;
     return true;
   }
   if (t != TAG_ENUM && t != TAG_INT && t.cls != Asn1Tag::CONTEXT) return false;
-  return v.decode_enum(n);
+  uint64_t u;
+  if (ber::read_integer_contents(reinterpret_cast<const uint8_t*>(c.data()), c.size(), false, &u) !=
+      nullptr) {
+    return false;
+  }
+  n = static_cast<long>(u);
+  return true;
 }
 
 bool decode_unsigned_value(const Asn1Value& v, unsigned long& n) {
   if (!v || v.constructed()) return false;
-  Asn1Tag t = v.tag();
+  const Asn1Tag t = v.tag();
   if (t != TAG_INT && t != TAG_ENUM && t.cls != Asn1Tag::CONTEXT) return false;
-  ExceptionScope scope;
-  return v.decode_unsigned(n);
+  const std::string_view c = v.contents();
+  uint64_t u;
+  if (ber::read_integer_contents(reinterpret_cast<const uint8_t*>(c.data()), c.size(), true, &u) !=
+      nullptr) {
+    return false;
+  }
+  n = static_cast<unsigned long>(u);
+  return true;
 }
 
 // The text of a string value: its octets.
