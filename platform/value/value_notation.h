@@ -87,6 +87,10 @@ bool make_value(const std::string& encoding, Asn1Value& out, std::string* error)
 // value), without a string of its own.
 void append_attribute(const Oid& attribute, const Asn1Value& value, unsigned flags,
                       std::string& out);
+// The same for a value given as its encoding (REQUIRES: one complete, well-formed
+// element, as an Asn1Value holds it; empty: nothing).
+void append_attribute(const Oid& attribute, std::string_view encoding, unsigned flags,
+                      std::string& out);
 
 }  // namespace qx
 

@@ -779,11 +779,15 @@ class PrintedMemo {
 
 void qx::append_attribute(const Oid& attribute, const Asn1Value& value, unsigned flags,
                           std::string& out) {
-  if (!value) return;
+  if (value) append_attribute(attribute, value.encoding_view(), flags, out);
+}
+
+void qx::append_attribute(const Oid& attribute, std::string_view encoding, unsigned flags,
+                          std::string& out) {
+  if (encoding.empty()) return;
   const AttributeTypeRegistry& r = AttributeTypeRegistry::instance();
   thread_local PrintedMemo memo;
   std::string_view id = attribute.contents().view();
-  std::string_view encoding = value.encoding_view();
   if (memo.find(r, flags, id, encoding, out)) return;
   size_t start = out.size();
   format_element_with(r, attribute_type_or_generic(r, id), encoding, flags, out);

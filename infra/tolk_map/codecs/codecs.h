@@ -306,6 +306,11 @@ bool convert_text(const Asn1Value& value, std::string& text);
 
 // The formatted text (value notation) of an attribute value.
 bool formatted_text(const Oid& attr, const Asn1Value& value, std::string& text);
+// Appends what the formatted column of `attr` holds of its value, the element
+// `element` of `list` (the text ins_formatedVal appends), without making a value of
+// it where the text needs none.
+bool append_formatted_element(const Oid& attr, const Asn1Value& list, std::string_view element,
+                              std::string& out);
 
 // Adapters onto the database layer, in one place.
 void assign(RWDBUpdater& u, const RWCString& column, const RWDBExpr& value);

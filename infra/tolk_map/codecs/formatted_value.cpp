@@ -24,9 +24,9 @@ namespace {
 // Appends the formatted text of an attribute value, whole: what a column holds of it
 // is the table's business (RowImage::fit_text). Printing raises nothing: a value that
 // does not fit its type prints in the generic form.
-bool append_formatted(const Oid& attr, const Asn1Value& value, std::string& out) {
-  if (!value) return false;
-  ::qx::append_attribute(attr, value, FORMAT_NAMES, out);
+bool append_formatted(const Oid& attr, std::string_view encoding, std::string& out) {
+  if (encoding.empty()) return false;
+  ::qx::append_attribute(attr, encoding, FORMAT_NAMES, out);
   return true;
 }
 
@@ -52,7 +52,20 @@ bool append_instance_fdn(const Asn1Value& oi, std::string& out) {
 
 bool formatted_text(const Oid& attr, const Asn1Value& value, std::string& text) {
   text.clear();
-  return append_formatted(attr, value, text);
+  return append_formatted(attr, value.encoding_view(), text);
+}
+
+bool append_formatted_element(const Oid& attr, const Asn1Value& list, std::string_view element,
+                              std::string& out) {
+  const size_t start = out.size();
+  // An object instance's text comes through the name cache, which keeps values.
+  bool ok = attr == moiOid ? append_instance_fdn(list.element_at(element), out)
+                           : append_formatted(attr, element, out);
+  if (ok && tolk_map_debug != 0) {
+    std::cout << "ins formatedVal " << out.substr(start) << " length " << out.size() - start
+              << std::endl;
+  }
+  return ok;
 }
 
 bool instance_fdn(const Asn1Value& oi, std::string& text) {
@@ -90,17 +103,9 @@ bool pop_formatedVal(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid& i
 }
 
 bool ins_formatedVal(LogMapper*, void* field, const Oid& id, Asn1Value& value) {
-  if (field == nullptr) return false;
-  std::string& dest = static_cast<RWCString*>(field)->str();
-  size_t start = dest.size();
-  bool ok =
-      id == moiOid ? qx::append_instance_fdn(value, dest) : qx::append_formatted(id, value, dest);
-  if (!ok) return false;
-  if (tolk_map_debug != 0) {
-    std::cout << "ins formatedVal " << dest.substr(start) << " length " << dest.size() - start
-              << std::endl;
-  }
-  return true;
+  if (field == nullptr || !value) return false;
+  std::string_view whole = value.encoding_view();
+  return qx::append_formatted_element(id, value, whole, static_cast<RWCString*>(field)->str());
 }
 
 bool rdr_formatedVal(LogMapper*, RWDBReader& r, const RWCString& column, Oid& id,

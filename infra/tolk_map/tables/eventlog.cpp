@@ -383,17 +383,19 @@ int EventLogT::WriteToDB(const int& record_id, const Oid&, const Oid&, const Asn
     void* field = img.myColumn(pv->attr);
     if (pv->ins != ins_qxlist && field == nullptr) continue;
     const Oid& id = *key;
-    Asn1Value value = attributes.element_at(parts.value);
     // Every text a codec writes, even one it then refuses, is fitted at once: the
     // insert binds the texts as fitted.
     bool keep = pv->ins == ins_qxlist;
     if (keep) {
-      // The text column is for people: it holds what it can of the value.
+      // The text column is for people: it holds what it can of the value (the text
+      // ins_formatedVal gives, made from the value's encoding in the list).
       if (field != nullptr) {
-        ins_formatedVal(this, field, id, value);
+        qx::append_formatted_element(id, attributes, parts.value,
+                                     static_cast<RWCString*>(field)->str());
         img.fit_text(pv->attr);
       }
     } else {
+      Asn1Value value = attributes.element_at(parts.value);
       bool stored = pv->ins(this, field, id, value);
       if (stored) img.given(pv->attr);
       if (pv->attr == ATTR_EVENT_NAME) fix_event_name(field);
