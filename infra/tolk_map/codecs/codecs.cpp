@@ -226,6 +226,13 @@ bool is_set_or_sequence(const Asn1Value& v) {
   return v.constructed() && (v.tag() == TAG_SET || v.tag() == TAG_SEQ);
 }
 
+// The number that contents octets hold as an INTEGER's (ber::read_integer_contents);
+// false for any other contents.
+bool integer_of(std::string_view c, bool is_unsigned, uint64_t& out) {
+  return ber::read_integer_contents(reinterpret_cast<const uint8_t*>(c.data()), c.size(),
+                                    is_unsigned, &out) == nullptr;
+}
+
 // INTEGER-like contents: universal ENUMERATED or INTEGER, or an implicitly tagged
 // (context-specific) value. With accept_bool a BOOLEAN counts as 0 or 1.
 bool decode_number(const Asn1Value& v, long& n, bool accept_bool) {
@@ -239,10 +246,7 @@ bool decode_number(const Asn1Value& v, long& n, bool accept_bool) {
   }
   if (t != TAG_ENUM && t != TAG_INT && t.cls != Asn1Tag::CONTEXT) return false;
   uint64_t u;
-  if (ber::read_integer_contents(reinterpret_cast<const uint8_t*>(c.data()), c.size(), false, &u) !=
-      nullptr) {
-    return false;
-  }
+  if (!integer_of(c, false, u)) return false;
   n = static_cast<long>(u);
   return true;
 }
@@ -251,12 +255,8 @@ bool decode_unsigned_value(const Asn1Value& v, unsigned long& n) {
   if (!v || v.constructed()) return false;
   const Asn1Tag t = v.tag();
   if (t != TAG_INT && t != TAG_ENUM && t.cls != Asn1Tag::CONTEXT) return false;
-  const std::string_view c = v.contents();
   uint64_t u;
-  if (ber::read_integer_contents(reinterpret_cast<const uint8_t*>(c.data()), c.size(), true, &u) !=
-      nullptr) {
-    return false;
-  }
+  if (!integer_of(v.contents(), true, u)) return false;
   n = static_cast<unsigned long>(u);
   return true;
 }

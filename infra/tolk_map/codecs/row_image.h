@@ -63,7 +63,7 @@ class RowImage {
   // platform/db/column_text.h): cuts it to its longest storable prefix. True when the
   // text was whole already (and for a column that is no text column), false when it
   // was cut: the column then keeps only the readable part of its value. The text so
-  // fitted is the column's stored_text() until the text changes.
+  // fitted is what the column binds (stored_text_at) until the text changes.
   bool fit_text(ATTRIBUTES attr);
   // Whether the column of `attr` holds date-times.
   bool is_datetime(ATTRIBUTES attr) const {
