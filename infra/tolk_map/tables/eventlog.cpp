@@ -239,9 +239,10 @@ void EventLogImpl::bind_all(RWDBInserter& ins, uint64_t present) {
 
 uint64_t EventLogImpl::set_nulls() {
   uint64_t null = 0;
+  auto mark = [&](uint16_t i, bool is_null) { null |= uint64_t{is_null} << (i & 63); };
   auto set = [&](uint16_t i, bool is_null) {
     nulls_[i] = is_null;
-    null |= uint64_t{is_null} << (i & 63);
+    mark(i, is_null);
   };
   // A column with an initial text keeps even the empty one. A text the row's codecs
   // gave was fitted as it came; any other (an initial text) is fitted here.
@@ -252,7 +253,7 @@ uint64_t EventLogImpl::set_nulls() {
     } else if (!stored_text_at(i).refers_to(text_at(i).str())) {
       fit_text_at(i);
     }
-    null |= uint64_t{is_null} << (i & 63);
+    mark(i, is_null);
   }
   for (uint16_t i : columns_of_type(RWDBValue::Blob)) set(i, blob_at(i).length() == 0);
   for (uint16_t i : columns_of_type(RWDBValue::UnsignedLong)) {
@@ -261,8 +262,7 @@ uint64_t EventLogImpl::set_nulls() {
   }
   for (uint16_t i : columns_of_type(RWDBValue::Long)) set(i, given_[i] == 0);
   // A date-time binds as NULL while it holds the absent sentinel.
-  for (uint16_t i : columns_of_type(RWDBValue::DateTime))
-    null |= uint64_t{!datetime_at(i).isValid()} << (i & 63);
+  for (uint16_t i : columns_of_type(RWDBValue::DateTime)) mark(i, !datetime_at(i).isValid());
   // The bits past the last column count as present: a row with every column gives
   // kAllColumns, and takes the insert of every column.
   return columns().size() > 64 ? kAllColumns : ~null;

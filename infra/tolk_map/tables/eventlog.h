@@ -176,7 +176,7 @@ class EventLogImpl : public qx::RowImage {
   static constexpr uint64_t kAllColumns = ~uint64_t{0};
 
  private:
-  std::vector<RWDBNullIndicator> nulls_;  // one per column; never resized
+  std::vector<RWDBNullIndicator> nulls_;  // by column, of its numbers and blob; never resized
   std::vector<char> given_;               // one per column
   std::vector<const char*> initial_;      // one per column: its initial text, or null
   std::vector<size_t> with_initial_;      // the columns that have one
