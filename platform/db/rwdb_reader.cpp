@@ -105,16 +105,23 @@ int current(qx::db::ReaderImpl* r) {
   return static_cast<int>(r->position);
 }
 
+// Takes the value of the column at the position through get(i) and moves on; true when
+// there was a value and it converted.
 template <class Get>
-void extract(qx::db::ReaderImpl* r, Get get) {
+bool extract(qx::db::ReaderImpl* r, Get get) {
   int i = current(r);
-  if (i < 0) return;
-  if (!r->isNull(i) && !get(i)) {
-    r->access =
-        report(RWDBStatus(RWDBStatus::typeConflict, "column " + r->cursor->columnName(i) +
-                                                        " does not convert to the variable"));
+  if (i < 0) return false;
+  bool got = false;
+  if (!r->isNull(i)) {
+    got = get(i);
+    if (!got) {
+      r->access =
+          report(RWDBStatus(RWDBStatus::typeConflict, "column " + r->cursor->columnName(i) +
+                                                          " does not convert to the variable"));
+    }
   }
   ++r->position;
+  return got;
 }
 
 bool to_int(qx::db::ReaderImpl* r, int i, int64_t lo, int64_t hi, int64_t* v) {
@@ -129,8 +136,52 @@ RWDBReader& RWDBReader::operator>>(RWDBNullIndicator& n) {
   return *this;
 }
 
+bool RWDBReader::take(RWCString& v) {
+  return extract(impl_.get(), [&](int i) { return impl_->cursor->getText(i, &v.str()); });
+}
+
+bool RWDBReader::take(long& v) {
+  return extract(impl_.get(), [&](int i) {
+    int64_t x;
+    if (!impl_->cursor->getInt(i, &x)) return false;
+    v = static_cast<long>(x);
+    return true;
+  });
+}
+
+bool RWDBReader::take(unsigned long& v) {
+  return extract(impl_.get(), [&](int i) {
+    int64_t x;
+    if (!impl_->cursor->getInt(i, &x) || x < 0) return false;
+    v = static_cast<unsigned long>(x);
+    return true;
+  });
+}
+
+bool RWDBReader::take(RWDBDateTime& v) {
+  return extract(impl_.get(), [&](int i) {
+    int64_t ms;
+    int32_t off;
+    if (!impl_->cursor->getDateTime(i, &ms, &off)) return false;
+    v = RWDBDateTime::fromMillisOffset(ms, off);
+    return true;
+  });
+}
+
+bool RWDBReader::take(RWDBBlob& v) {
+  return extract(impl_.get(), [&](int i) { return impl_->cursor->getBlob(i, &v.bytes()); });
+}
+
+bool RWDBReader::takeText(std::string_view& v) {
+  return extract(impl_.get(), [&](int i) { return impl_->cursor->viewText(i, &v); });
+}
+
+bool RWDBReader::takeBlob(std::string_view& v) {
+  return extract(impl_.get(), [&](int i) { return impl_->cursor->viewBlob(i, &v); });
+}
+
 RWDBReader& RWDBReader::operator>>(RWCString& v) {
-  extract(impl_.get(), [&](int i) { return impl_->cursor->getText(i, &v.str()); });
+  take(v);
   return *this;
 }
 
@@ -147,48 +198,32 @@ RWDBReader& RWDBReader::operator>>(int& v) {
 }
 
 RWDBReader& RWDBReader::operator>>(long& v) {
-  extract(impl_.get(), [&](int i) {
-    int64_t x;
-    if (!impl_->cursor->getInt(i, &x)) return false;
-    v = static_cast<long>(x);
-    return true;
-  });
+  take(v);
   return *this;
 }
 
 RWDBReader& RWDBReader::operator>>(unsigned long& v) {
-  extract(impl_.get(), [&](int i) {
-    int64_t x;
-    if (!impl_->cursor->getInt(i, &x) || x < 0) return false;
-    v = static_cast<unsigned long>(x);
-    return true;
-  });
+  take(v);
   return *this;
 }
 
 RWDBReader& RWDBReader::operator>>(RWDBDateTime& v) {
-  extract(impl_.get(), [&](int i) {
-    int64_t ms;
-    int32_t off;
-    if (!impl_->cursor->getDateTime(i, &ms, &off)) return false;
-    v = RWDBDateTime::fromMillisOffset(ms, off);
-    return true;
-  });
+  take(v);
   return *this;
 }
 
 RWDBReader& RWDBReader::operator>>(RWDBBlob& v) {
-  extract(impl_.get(), [&](int i) { return impl_->cursor->getBlob(i, &v.bytes()); });
+  take(v);
   return *this;
 }
 
 RWDBReader& RWDBReader::viewText(std::string_view& v) {
-  extract(impl_.get(), [&](int i) { return impl_->cursor->viewText(i, &v); });
+  takeText(v);
   return *this;
 }
 
 RWDBReader& RWDBReader::viewBlob(std::string_view& v) {
-  extract(impl_.get(), [&](int i) { return impl_->cursor->viewBlob(i, &v); });
+  takeBlob(v);
   return *this;
 }
 

@@ -65,6 +65,21 @@ class RWDBReader {
   RWDBReader& viewText(std::string_view& v);
   RWDBReader& viewBlob(std::string_view& v);
 
+  // The value of the column at the position, in one call for what `>> indicator`,
+  // `>> v` and status() do one after the other: true when v got the value; false for
+  // a NULL (status() valid) and for a value that does not convert or a position past
+  // the last column (status() says which), v unchanged. Moves on as >> does.
+  //
+  //   unsigned long id;
+  //   if (r["logrecordid"].take(id)) ...
+  bool take(RWCString& v);
+  bool take(long& v);
+  bool take(unsigned long& v);
+  bool take(RWDBDateTime& v);
+  bool take(RWDBBlob& v);
+  bool takeText(std::string_view& v);  // as viewText
+  bool takeBlob(std::string_view& v);  // as viewBlob
+
   // Whether the column at position (of the current row) is NULL; false when
   // there is no such column.
   bool isNull(size_t position) const;

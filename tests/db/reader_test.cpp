@@ -74,6 +74,41 @@ TEST_P(ReaderTest, TextThatIsNotANumberIsATypeConflict) {
   EXPECT_TRUE(r.status().isValid());
 }
 
+// take() answers in one call what the indicator, the extraction and the status answer
+// one after the other: a value, a NULL (nothing failed), or a failure that says why.
+TEST_P(ReaderTest, TakeTellsAValueANullAndAFailureApart) {
+  RWDBInserter ins = t_.inserter();
+  ins << 4L << RWDBExpr(rwdbNull);
+  ASSERT_TRUE(ins.execute(conn_).isValid());
+  RWDBSelector sel = db_.selector();
+  sel << t_;
+  sel.where(t_["a"] >= 3L);
+  sel.orderBy(t_["a"]);
+  RWDBReader r = sel.reader(conn_);
+
+  ASSERT_TRUE(r());
+  unsigned long a = 0;
+  std::string_view b;
+  EXPECT_TRUE(r["a"].take(a));
+  EXPECT_EQ(a, 3u);
+  EXPECT_TRUE(r.takeText(b));  // moved on to the next column
+  EXPECT_EQ(b, "v3");
+  EXPECT_FALSE(r.takeText(b));  // past the last column
+  EXPECT_EQ(r.status().errorCode(), RWDBStatus::invalidPosition);
+  long number = 42;
+  EXPECT_FALSE(r["b"].take(number));  // "v3" is no number
+  EXPECT_EQ(number, 42);
+  EXPECT_EQ(r.status().errorCode(), RWDBStatus::typeConflict);
+
+  ASSERT_TRUE(r());
+  EXPECT_TRUE(r.status().isValid());
+  RWCString text = "keep";
+  EXPECT_FALSE(r["b"].take(text));  // NULL: nothing failed, nothing taken
+  EXPECT_EQ(text, "keep");
+  EXPECT_TRUE(r.status().isValid());
+  EXPECT_FALSE(r());
+}
+
 TEST_P(ReaderTest, StatementsRunWhileAReaderIsOpen) {
   RWDBSchema s;
   s.appendColumn("a", RWDBValue::Long);

@@ -155,60 +155,34 @@ void assign(RWDBUpdater& u, const RWCString& column, const RWDBExpr& value) {
   u.set(column, value);
 }
 
-// The indicator is NULL as well when there is no row or no such column, so it alone
-// says whether there is a value to take.
-namespace {
-template <class T>
-bool read_value(RWDBReader& r, const RWCString& column, T& out) {
-  r[column] >> nullval;
-  if (nullval.isNull()) return false;
-  T v{};
-  r >> v;  // reading the null indicator left the reader at the column
-  if (!r.status().isValid()) return false;
-  out = std::move(v);
-  return true;
-}
-}  // namespace
-
+// A column that is NULL, missing or not of the variable's kind reads as no value.
 bool read_text(RWDBReader& r, const RWCString& column, RWCString& out) {
-  return read_value(r, column, out);
+  return r[column].take(out);
 }
 bool read_unsigned(RWDBReader& r, const RWCString& column, unsigned long& out) {
-  return read_value(r, column, out);
+  return r[column].take(out);
 }
 bool read_long(RWDBReader& r, const RWCString& column, long& out) {
-  return read_value(r, column, out);
+  return r[column].take(out);
 }
 bool read_datetime(RWDBReader& r, const RWCString& column, RWDBDateTime& out, bool& is_null) {
-  r[column] >> nullval;
-  is_null = nullval.isNull();
-  if (is_null) return false;
-  RWDBDateTime v;
-  r >> v;  // reading the null indicator left the reader at the column
-  if (!r.status().isValid()) return false;
-  out = v;
-  return true;
+  if (r[column].take(out)) {
+    is_null = false;
+    return true;
+  }
+  // NULL as well when there is no row or no such column: only a value that is there and
+  // does not convert is not.
+  is_null = r.status().errorCode() != RWDBStatus::typeConflict;
+  return false;
 }
 bool read_blob(RWDBReader& r, const RWCString& column, RWDBBlob& out) {
-  return read_value(r, column, out);
+  return r[column].take(out);
 }
 bool read_text_view(RWDBReader& r, const RWCString& column, std::string_view& out) {
-  r[column] >> nullval;
-  if (nullval.isNull()) return false;
-  std::string_view v;
-  r.viewText(v);  // reading the null indicator left the reader at the column
-  if (!r.status().isValid()) return false;
-  out = v;
-  return true;
+  return r[column].takeText(out);
 }
 bool read_blob_view(RWDBReader& r, const RWCString& column, std::string_view& out) {
-  r[column] >> nullval;
-  if (nullval.isNull()) return false;
-  std::string_view v;
-  r.viewBlob(v);
-  if (!r.status().isValid()) return false;
-  out = v;
-  return true;
+  return r[column].takeBlob(out);
 }
 
 bool walk_complete(const RWDBReader& r, const char* what) {

@@ -314,7 +314,8 @@ bool append_formatted_element(const Oid& attr, const Asn1Value& list, std::strin
 
 // Adapters onto the database layer, in one place.
 void assign(RWDBUpdater& u, const RWCString& column, const RWDBExpr& value);
-// False (and `out` unchanged) on a NULL column or a column that does not exist.
+// False (and `out` unchanged) on a NULL column, a column that does not exist and a
+// value that does not convert; read_datetime's is_null tells the last apart.
 bool read_text(RWDBReader& r, const RWCString& column, RWCString& out);
 bool read_unsigned(RWDBReader& r, const RWCString& column, unsigned long& out);
 bool read_long(RWDBReader& r, const RWCString& column, long& out);
