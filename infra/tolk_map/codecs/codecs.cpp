@@ -737,19 +737,33 @@ bool pop_oid(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn1Valu
 bool ins_oid(LogMapper*, void* field, const Oid&, Asn1Value& value) {
   std::string_view contents;
   if (field == nullptr || !qx::oid_value_contents(value, contents)) return false;
-  std::string& text = field_text(field).str();
-  size_t start = text.size();
-  qx::oid_text::append_dotted(contents, text);
-  if (tolk_map_debug != 0) debug_line("oid ", text.substr(start));
+  // The records of a table mostly carry one class: the last identifier written is kept
+  // with its text (per thread), and the same identifier again is not printed again.
+  thread_local std::string last_contents, last_text;
+  if (contents.empty() || contents != last_contents) {
+    std::string dotted;
+    qx::oid_text::append_dotted(contents, dotted);
+    last_contents.assign(contents);
+    last_text = std::move(dotted);
+  }
+  field_text(field).str() += last_text;
+  if (tolk_map_debug != 0) debug_line("oid ", last_text);
   return true;
 }
 
 bool rdr_oid(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1Value& value) {
   std::string_view text;
   if (!qx::read_text_view(r, column, text)) return false;
-  std::string contents;
-  if (!qx::oid_text::parse_dotted(text, contents)) return false;
-  return value.encode_octets(contents, TAG_CTX0);  // valid identifier contents, as parsed
+  // The rows of a table mostly hold one record class: the last text parsed is kept with
+  // its contents (per thread), and the same text again is not parsed again.
+  thread_local std::string last_text, last_contents;
+  if (text.empty() || text != last_text) {
+    std::string contents;
+    if (!qx::oid_text::parse_dotted(text, contents)) return false;
+    last_text.assign(text);
+    last_contents = std::move(contents);
+  }
+  return value.encode_octets(last_contents, TAG_CTX0);  // valid identifier contents, as parsed
 }
 
 namespace {
