@@ -268,6 +268,28 @@ void debug_line(const char* label, const std::string& text, bool blank = true) {
 
 RWCString& field_text(void* field) { return *static_cast<RWCString*>(field); }
 
+// The last conversion of an identifier column's value, kept per thread: the records of
+// a table mostly carry one class, so the same identifier comes again and again and is
+// then neither printed nor parsed again.
+class LastConversion {
+ public:
+  // What convert(from, out) makes of `from`: kept from the last call when `from` is the
+  // same, else made now; null when convert refuses it (the last one is then kept).
+  template <class Convert>
+  const std::string* of(std::string_view from, Convert convert) {
+    if (from.empty() || from != from_) {
+      std::string made;
+      if (!convert(from, made)) return nullptr;
+      from_.assign(from);
+      to_ = std::move(made);
+    }
+    return &to_;
+  }
+
+ private:
+  std::string from_, to_;
+};
+
 }  // namespace
 
 const char* enum_name(const char* const* names, size_t count, long n) {
@@ -737,33 +759,25 @@ bool pop_oid(LogMapper*, RWDBUpdater& u, const RWCString& column, Oid&, Asn1Valu
 bool ins_oid(LogMapper*, void* field, const Oid&, Asn1Value& value) {
   std::string_view contents;
   if (field == nullptr || !qx::oid_value_contents(value, contents)) return false;
-  // The records of a table mostly carry one class: the last identifier written is kept
-  // with its text (per thread), and the same identifier again is not printed again.
-  thread_local std::string last_contents, last_text;
-  if (contents.empty() || contents != last_contents) {
-    std::string dotted;
-    qx::oid_text::append_dotted(contents, dotted);
-    last_contents.assign(contents);
-    last_text = std::move(dotted);
-  }
-  field_text(field).str() += last_text;
-  if (tolk_map_debug != 0) debug_line("oid ", last_text);
+  thread_local qx::LastConversion printed;
+  const std::string& text = *printed.of(contents, [](std::string_view c, std::string& out) {
+    qx::oid_text::append_dotted(c, out);
+    return true;
+  });
+  field_text(field).str() += text;
+  if (tolk_map_debug != 0) debug_line("oid ", text);
   return true;
 }
 
 bool rdr_oid(LogMapper*, RWDBReader& r, const RWCString& column, Oid&, Asn1Value& value) {
   std::string_view text;
   if (!qx::read_text_view(r, column, text)) return false;
-  // The rows of a table mostly hold one record class: the last text parsed is kept with
-  // its contents (per thread), and the same text again is not parsed again.
-  thread_local std::string last_text, last_contents;
-  if (text.empty() || text != last_text) {
-    std::string contents;
-    if (!qx::oid_text::parse_dotted(text, contents)) return false;
-    last_text.assign(text);
-    last_contents = std::move(contents);
-  }
-  return value.encode_octets(last_contents, TAG_CTX0);  // valid identifier contents, as parsed
+  thread_local qx::LastConversion parsed;
+  const std::string* contents = parsed.of(text, [](std::string_view t, std::string& out) {
+    return qx::oid_text::parse_dotted(t, out);
+  });
+  return contents != nullptr &&
+         value.encode_octets(*contents, TAG_CTX0);  // valid identifier contents, as parsed
 }
 
 namespace {
