@@ -1,19 +1,57 @@
 #include "oar_info.h"
 
-#include <memory_resource>
+#include <mutex>
 #include <new>
 
 #include "infra/tolk_map/trace.h"
 
 namespace {
 
-// The pool of every entry of the process. Never destroyed: an entry may outlive every
-// static of the library (a caller deleting its own entry at exit).
-std::pmr::memory_resource& entry_pool() {
-  // Chunks of at most 4,096 entries: a pool of a million entries wastes at most one
-  // chunk's tail.
-  static auto* pool = new std::pmr::synchronized_pool_resource(std::pmr::pool_options{
-      .max_blocks_per_chunk = 4096, .largest_required_pool_block = sizeof(OarInfo)});
+// The pool of every entry of the process: blocks of one entry's size, cut from chunks of
+// 4,096 (a pool of a million entries wastes at most one chunk's tail), and kept on a
+// free list when deleted, for the next entry. Entries are made and deleted on any
+// thread, so a mutex guards the pool: uncontended, its lock costs a fraction of what a
+// general thread-safe pool costs, and every cached record makes an entry (a million at
+// start-up). Chunks are never given back, as an entry may be deleted again at any time.
+class EntryPool {
+ public:
+  void* allocate() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Block* b = free_) {
+      free_ = b->next;
+      return b;
+    }
+    if (left_ == 0) {
+      next_ = static_cast<Block*>(::operator new(kChunk * sizeof(Block)));
+      left_ = kChunk;
+    }
+    --left_;
+    return next_++;
+  }
+  void deallocate(void* p) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto* b = static_cast<Block*>(p);
+    b->next = free_;
+    free_ = b;
+  }
+
+ private:
+  union Block {
+    Block* next;  // while on the free list
+    alignas(OarInfo) unsigned char entry[sizeof(OarInfo)];
+  };
+  static constexpr size_t kChunk = 4096;
+
+  std::mutex mutex_;
+  Block* free_ = nullptr;
+  Block* next_ = nullptr;  // the rest of the current chunk
+  size_t left_ = 0;
+};
+
+// Never destroyed: an entry may outlive every static of the library (a caller deleting
+// its own entry at exit).
+EntryPool& entry_pool() {
+  static auto* pool = new EntryPool;
   return *pool;
 }
 
@@ -21,7 +59,7 @@ std::pmr::memory_resource& entry_pool() {
 
 void* OarInfo::operator new(std::size_t size) {
   if (size != sizeof(OarInfo)) return ::operator new(size);  // a derived class of the caller's
-  return entry_pool().allocate(size, alignof(OarInfo));
+  return entry_pool().allocate();
 }
 
 void OarInfo::operator delete(void* p, std::size_t size) noexcept {
@@ -30,7 +68,7 @@ void OarInfo::operator delete(void* p, std::size_t size) noexcept {
     ::operator delete(p);
     return;
   }
-  entry_pool().deallocate(p, size, alignof(OarInfo));
+  entry_pool().deallocate(p);
 }
 
 int OarInfo::set_moiid(unsigned long& moiid) {

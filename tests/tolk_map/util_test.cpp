@@ -2,8 +2,10 @@
 // fix-up, distinguished-name parts, and the RespValue / OarInfo containers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <map>
+#include <thread>
 #include <vector>
 
 #include "infra/tolk_map/fdn_cache.h"
@@ -302,6 +304,35 @@ TEST(OarInfoTest, ClearStateAndSeverityShareOneByte) {
   EXPECT_EQ(s, 0);
   EXPECT_EQ(v, 5);
   EXPECT_LE(sizeof(OarInfo), 8u);
+}
+
+// Entries come from one pool for the whole process and are made and deleted on any
+// thread. Each thread below keeps a few thousand entries alive at once, each marked with
+// a number of its own, while the others make and delete theirs: no entry is handed out
+// twice (a mark would be overwritten), and deleted ones are made again.
+TEST(OarInfoTest, EntriesMadeAndDeletedOnManyThreadsStayDistinct) {
+  constexpr unsigned long kThreads = 4, kLive = 3000, kRounds = 30;
+  std::atomic<bool> intact{true};
+  auto work = [&](unsigned long base) {
+    std::vector<OarInfo*> live;
+    for (unsigned long round = 0; round < kRounds; ++round) {
+      for (unsigned long i = 0; i < kLive; ++i) {
+        auto* entry = new OarInfo;
+        unsigned long mark = base + i;
+        entry->set_moiid(mark);
+        live.push_back(entry);
+      }
+      for (unsigned long i = 0; i < kLive; ++i) {
+        if (live[i]->get_moiid() != base + i) intact = false;
+      }
+      for (OarInfo* entry : live) delete entry;
+      live.clear();
+    }
+  };
+  std::vector<std::thread> threads;
+  for (unsigned long t = 0; t < kThreads; ++t) threads.emplace_back(work, t * 1000000);
+  for (std::thread& t : threads) t.join();
+  EXPECT_TRUE(intact);
 }
 
 }  // namespace

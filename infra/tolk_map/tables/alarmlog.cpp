@@ -681,6 +681,7 @@ int AlarmLogT::getOarInfo(const int moiId, const Oid&, RWDBReader& reader) {
 int AlarmLogT::get_all_almsvc_recs(Callback& cb, int flag) {
   RWDBReader r = alarmsvc_selector_.reader(aConnection());
   if (!r.isValid()) return 0;
+  RWCString moi_col = "moi_id";
   RWCString state_col = "clearstate";
   RWCString severity_col = "perceivedseverity";
   while (r()) {
@@ -688,7 +689,7 @@ int AlarmLogT::get_all_almsvc_recs(Callback& cb, int flag) {
     unsigned long id = 0;
     unsigned long moi = 0;
     if (!qx::read_unsigned(r, logrecid_col, id)) continue;
-    qx::read_unsigned(r, "moi_id", moi);
+    qx::read_unsigned(r, moi_col, moi);
     unsigned char cleared = 0;
     unsigned char severity = 0;
     rdr_clear_severity(r, state_col, severity_col, cleared, severity);
