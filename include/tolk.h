@@ -19,6 +19,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -388,7 +389,7 @@ class LogMapper : public TolkMap {
   }
   // The records the last walk of the log's records could not read back.
   unsigned long damaged_records() const { return damaged_records_; }
-  using OarCache = std::unordered_map<uint32_t, std::unique_ptr<OarInfo>>;
+  using OarCache = std::pmr::unordered_map<uint32_t, std::unique_ptr<OarInfo>>;
   unsigned long get_lowest_id() const { return lowest_id_; }
   unsigned long get_highest_id() const { return highest_id_; }
 
@@ -517,8 +518,12 @@ class LogMapper : public TolkMap {
   unsigned long damaged_records_ = 0;
   Asn1Value log_id_;
   // The alarm state cache: record identifier to entry. The entries are owned: those of
-  // records written through WriteToDB are the caller's own objects.
-  OarCache oar_cache_;
+  // records written through WriteToDB are the caller's own objects. Its nodes come from
+  // a pool of the mapper's own (a log caches a million records and more): a node costs
+  // its 24 octets and no heap block of its own, and is made without a call to malloc.
+  // The pool goes with the mapper; it is declared first, so it outlives the cache.
+  std::pmr::unsynchronized_pool_resource cache_pool_;
+  OarCache oar_cache_{&cache_pool_};
   std::unique_ptr<qx::CacheJournal> journal_;  // made at the first change
   LogMapper* owner_;
   bool registered_ = false;
