@@ -7,6 +7,7 @@
 #define Oid PgOid
 #include <libpq-fe.h>
 #undef Oid
+#include <malloc.h>
 #include <sched.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -380,6 +381,13 @@ inline void check(int rc, sqlite3* db, const char* what) {
     std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
     std::exit(1);
   }
+}
+
+// The heap in use: what malloc has handed out, the blocks it took straight from the
+// system (mmap, the large ones: a pool's chunks, a hash table's buckets) included.
+inline size_t heap_in_use() {
+  struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
 }
 
 // The store's settings for an embedded file. The store opens its connections without

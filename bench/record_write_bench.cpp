@@ -428,12 +428,12 @@ int main(int argc, char** argv) {
   // them).
   {
     LogMapper* m = log;
-    size_t before = mallinfo2().uordblks;
+    size_t before = heap_in_use();
     for (long i = 1; i <= cache_records; ++i) {
       m->update_log_record_hash(static_cast<unsigned long>(10000000 + i * 7), QXALARM_TABLE,
                                 static_cast<unsigned long>(i % 3000), 0, 3);
     }
-    size_t after = mallinfo2().uordblks;
+    size_t after = heap_in_use();
     double per = static_cast<double>(after - before) / static_cast<double>(cache_records);
     std::printf("alarm cache: %ld records, %.1f bytes per record\n", cache_records, per);
     std::snprintf(line, sizeof line, "alarm_cache_bytes_per_record: %.1f", per);

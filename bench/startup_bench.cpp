@@ -73,8 +73,6 @@ void fill(int records) {
   }
 }
 
-size_t heap_in_use() { return mallinfo2().uordblks; }
-
 // One start-up of every log; the mappers are destroyed afterwards, outside the time.
 double startup_seconds(size_t& cached, size_t& heap) {
   qx::tolk_reset_for_tests();
