@@ -15,7 +15,9 @@
 // never an indeterminate value, and raises nothing (rdr_eventType and rdr_formatedVal excepted, as
 // documented).
 //
-// Thread-safety: readers share the indicator `nullval`; use from one thread at a time.
+// Thread-safety: use from one thread at a time. The formatted codecs share the process's
+// name cache; the identifier codecs keep their last conversion per thread. `nullval`,
+// declared below, is one indicator for every caller that reads one.
 #pragma once
 
 #include <cstdint>
