@@ -4,38 +4,6 @@
 
 namespace qx::db {
 
-// Howard Hinnant's civil-date algorithms.
-int64_t days_from_civil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void civil_from_days(int64_t z, int64_t* y, unsigned* m, unsigned* d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  *d = doy - (153 * mp + 2) / 5 + 1;
-  *m = mp < 10 ? mp + 3 : mp - 9;
-  *y = static_cast<int64_t>(yoe) + era * 400 + (*m <= 2);
-}
-
-unsigned days_in_month(int64_t y, unsigned m) {
-  static const unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (m < 1 || m > 12) return 0;
-  if (m == 2) {
-    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return leap ? 29 : 28;
-  }
-  return kDays[m - 1];
-}
-
 namespace {
 
 inline char* two(char* o, unsigned v) {
@@ -60,7 +28,7 @@ size_t format_date_time(int64_t millis, int32_t offset, char* out) {
   int64_t local = floor_div(millis, 1000) + offset;
   int64_t y;
   unsigned m, d;
-  civil_from_days(floor_div(local, 86400), &y, &m, &d);
+  civil_from_days(floor_div(local, 86400), y, m, d);
   unsigned sod = static_cast<unsigned>(floor_mod(local, 86400));
   unsigned ms = static_cast<unsigned>(floor_mod(millis, 1000));
   unsigned year = static_cast<unsigned>(y);
@@ -109,9 +77,8 @@ int fixed(const char* p) {
 // Checks the fields and stores the instant.
 bool finish(int y, int mo, int d, int h, int mi, int s, int ms, int32_t off, int64_t* millis,
             int32_t* offset) {
-  if (y < 1 || mo < 1 || mo > 12 || d < 1 ||
-      static_cast<unsigned>(d) > days_in_month(y, static_cast<unsigned>(mo)) || h > 23 || mi > 59 ||
-      s > 59)
+  if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > days_in_month(y, static_cast<unsigned>(mo)) ||
+      h > 23 || mi > 59 || s > 59)
     return false;
   int64_t wall = days_from_civil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 +
                  h * 3600 + mi * 60 + s;

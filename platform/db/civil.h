@@ -4,13 +4,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/value/time_stamp.h"
+
 // Proleptic Gregorian calendar arithmetic for the date classes of this layer.
 namespace qx::db {
 
-// Days since 1970-01-01 of y-m-d (m 1-12).
-int64_t days_from_civil(int64_t y, unsigned m, unsigned d);
-void civil_from_days(int64_t z, int64_t* y, unsigned* m, unsigned* d);
-unsigned days_in_month(int64_t y, unsigned m);
+// The calendar itself is the value library's: days since 1970-01-01 of y-m-d (m 1-12),
+// the date of a day count, and the days of a month (0 for a month out of range).
+using qx::civil_from_days;
+using qx::days_from_civil;
+using qx::days_in_month;
 // Floor division and modulo for seconds and milliseconds before 1970.
 inline int64_t floor_div(int64_t a, int64_t b) {
   int64_t q = a / b;

@@ -17,7 +17,7 @@ RWDate::RWDate() {
 RWDate::RWDate(unsigned day, unsigned month, unsigned year)
     : day_(day), month_(month), year_(year) {
   valid_ = year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-           day <= qx::db::days_in_month(year, month);
+           day <= static_cast<unsigned>(qx::db::days_in_month(year, month));
 }
 
 int64_t RWDate::daysSinceEpoch() const { return qx::db::days_from_civil(year_, month_, day_); }

@@ -17,7 +17,7 @@ struct Fields {
 Fields fields_at(int64_t millis, int32_t offset) {
   int64_t local = floor_div(millis, 1000) + offset;
   Fields f;
-  qx::db::civil_from_days(floor_div(local, 86400), &f.year, &f.month, &f.day);
+  qx::db::civil_from_days(floor_div(local, 86400), f.year, f.month, f.day);
   int64_t sod = floor_mod(local, 86400);
   f.hour = static_cast<unsigned>(sod / 3600);
   f.minute = static_cast<unsigned>(sod / 60 % 60);
@@ -29,8 +29,8 @@ Fields fields_at(int64_t millis, int32_t offset) {
 bool fields_ok(int64_t year, unsigned month, unsigned day, unsigned hour, unsigned minute,
                unsigned second, unsigned ms) {
   return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-         day <= qx::db::days_in_month(year, month) && hour < 24 && minute < 60 && second < 60 &&
-         ms < 1000;
+         day <= static_cast<unsigned>(qx::db::days_in_month(year, month)) && hour < 24 &&
+         minute < 60 && second < 60 && ms < 1000;
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ bool local_wall_time(int64_t* millis, int32_t* offset) {
           second = wall - day * 86400;
   int64_t y;
   unsigned mo, d;
-  civil_from_days(day, &y, &mo, &d);
+  civil_from_days(day, y, mo, d);
   int64_t utc;
   if (!RWZone::local().toUtc(y, mo, d, static_cast<unsigned>(second / 3600),
                              static_cast<unsigned>(second / 60 % 60),
@@ -118,7 +118,7 @@ bool server_time_text(int64_t micros, const int32_t* offset, std::string* out) {
   const int64_t us = shown - day * kDay;
   int64_t y;
   unsigned mo, d;
-  civil_from_days(day, &y, &mo, &d);
+  civil_from_days(day, y, mo, d);
   if (y < 1) return false;
   char b[80];
   int n = std::snprintf(b, sizeof b, "%04lld-%02u-%02u %02lld:%02lld:%02lld",
