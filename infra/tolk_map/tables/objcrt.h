@@ -1,5 +1,6 @@
 // ObjcrtT: the record table of a log's object creation records (objectCreationRecord, 2.9.3.2.3.8).
-// An EventLogT of its own class description; see eventlog.h for the contract.
+// An EventLogT of its own class description (object_records.cpp); see eventlog.h for the
+// contract.
 #pragma once
 
 #include "infra/tolk_map/tables/eventlog.h"
