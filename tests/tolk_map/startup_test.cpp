@@ -263,51 +263,41 @@ class ReaderTest : public StoreTest {
   std::list<RWDBSelector> selectors_;
 };
 
-TEST_P(ReaderTest, LogIdentifierByItsType) {
+// Each row gives its log identifier by its type (none for a type unknown or missing),
+// its clear state and its severity: unknown or NULL words read as not cleared and
+// indeterminate, never as the words of the row before.
+TEST_P(ReaderTest, EachRowGivesItsLogIdentifierClearStateAndSeverity) {
   Row("7", "integer", Int(7), "cleared", "major");
   Row("ab", "string", Graph("ab"), "unCleared", "warning");
   Row("x", "other", Graph("x"), "odd", "bogus");
   Row("y", nullptr, Graph("y"), "cleared", nullptr);
+  const struct {
+    Asn1Value id;  // empty: none
+    bool words_known;
+    unsigned char cleared, severity;
+  } rows[] = {{Int(7), true, 1, 2},
+              {Graph("ab"), true, 0, 4},
+              {Asn1Value(), false, 0, 0},
+              {Asn1Value(), false, 1, 0}};
   RWDBReader r = Rows();
-  std::vector<Asn1Value> got;
   Oid none;
-  while (r()) {
-    Asn1Value v;
-    got.push_back(rdr_logid(nullptr, r, "LogId", none, v) ? v : Asn1Value());
-  }
-  ASSERT_EQ(got.size(), 4u);
-  EXPECT_EQ(got[0], Int(7));
-  EXPECT_EQ(got[1], Graph("ab"));
-  EXPECT_FALSE(got[2]);
-  EXPECT_FALSE(got[3]);
-}
-
-TEST_P(ReaderTest, ClearStateAndSeverity) {
-  Row("7", "integer", Int(7), "cleared", "major");
-  Row("ab", "string", Graph("ab"), "unCleared", "warning");
-  Row("x", "other", Graph("x"), "odd", "bogus");
-  Row("y", "string", Graph("y"), "cleared", nullptr);
-  RWDBReader r = Rows();
   RWCString state("state"), severity("severity");
   unsigned char cleared = 9, sev = 9;
-  ASSERT_TRUE(r());
-  EXPECT_TRUE(rdr_clear_severity(r, state, severity, cleared, sev));
-  EXPECT_EQ(cleared, 1);
-  EXPECT_EQ(sev, 2);
-  ASSERT_TRUE(r());
-  EXPECT_TRUE(rdr_clear_severity(r, state, severity, cleared, sev));
-  EXPECT_EQ(cleared, 0);
-  EXPECT_EQ(sev, 4);
-  // Unknown or NULL words read as not cleared and indeterminate, never as the words of
-  // the row before.
-  ASSERT_TRUE(r());
-  EXPECT_FALSE(rdr_clear_severity(r, state, severity, cleared, sev));
-  EXPECT_EQ(cleared, 0);
-  EXPECT_EQ(sev, 0);
-  ASSERT_TRUE(r());
-  EXPECT_FALSE(rdr_clear_severity(r, state, severity, cleared, sev));
-  EXPECT_EQ(cleared, 1);
-  EXPECT_EQ(sev, 0);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.id.to_string());
+    ASSERT_TRUE(r());
+    Asn1Value id;
+    if (!rdr_logid(nullptr, r, "LogId", none, id)) id = Asn1Value();
+    if (row.id) {
+      EXPECT_EQ(id, row.id);
+    } else {
+      EXPECT_FALSE(id);
+    }
+    EXPECT_EQ(rdr_clear_severity(r, state, severity, cleared, sev), row.words_known);
+    EXPECT_EQ(cleared, row.cleared);
+    EXPECT_EQ(sev, row.severity);
+  }
+  EXPECT_FALSE(r());
 }
 
 TEST_P(ReaderTest, LogRowSearchMatchesEncodingAndType) {
