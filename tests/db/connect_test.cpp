@@ -54,19 +54,23 @@ class ConnectionStringTest : public ::testing::Test {
   PgTarget pg_;
 };
 
-TEST_F(ConnectionStringTest, UrlParametersAreHonoured) {
-  // The host as a parameter: dropping it would reach another server (or none).
-  RWDBDatabase db = open_described("postgresql://" + pg_.user + "@/" + pg_.db +
-                                   "?host=" + pg_.host + "&application_name=lm_url_probe");
-  ASSERT_TRUE(db.isValid()) << db.status().message();
-  EXPECT_EQ(application_name(db), "lm_url_probe");
-}
-
-TEST_F(ConnectionStringTest, KeyValueFormIsHonoured) {
-  RWDBDatabase db = open_described("host=" + pg_.host + " user=" + pg_.user + " dbname=" + pg_.db +
-                                   " application_name='lm kv probe'");
-  ASSERT_TRUE(db.isValid()) << db.status().message();
-  EXPECT_EQ(application_name(db), "lm kv probe");
+// Both forms reach the server with every parameter: the host as a URL parameter
+// (dropping it would reach another server, or none), and the key=value form.
+TEST_F(ConnectionStringTest, UrlAndKeyValueFormsAreHonoured) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"postgresql://" + pg_.user + "@/" + pg_.db + "?host=" + pg_.host +
+           "&application_name=lm_url_probe",
+       "lm_url_probe"},
+      {"host=" + pg_.host + " user=" + pg_.user + " dbname=" + pg_.db +
+           " application_name='lm kv probe'",
+       "lm kv probe"},
+  };
+  for (const auto& [url, app] : cases) {
+    SCOPED_TRACE(url);
+    RWDBDatabase db = open_described(url);
+    ASSERT_TRUE(db.isValid()) << db.status().message();
+    EXPECT_EQ(application_name(db), app);
+  }
 }
 
 TEST_F(ConnectionStringTest, EnvironmentFillsWhatTheStringLeavesOut) {
