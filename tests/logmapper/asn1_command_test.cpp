@@ -126,22 +126,19 @@ class ValueCommandTest : public ::testing::Test {
   }
 };
 
-TEST_F(ValueCommandTest, WritesTheEncoding) {
+// value writes the encoding (the attribute by name or dotted identifier alike), and
+// asn1 --attr reads it back to the text given.
+TEST_F(ValueCommandTest, WritesTheEncodingThatAsn1AttrReadsBack) {
   ToolResult r = Value("probableCause", "globalValue:powerProblem");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Hex(r.out), "0606590302000023");
-  // The attribute by dotted identifier works the same.
   EXPECT_EQ(Value("2.9.3.2.7.18", "globalValue:powerProblem").out, r.out);
-}
-
-TEST_F(ValueCommandTest, ComposesWithAsn1Attr) {
   for (const char* text : {"globalValue:powerProblem", "localValue:-3", "<3003020101>"}) {
-    ToolResult r = RoundTrip("probableCause", text);
+    r = RoundTrip("probableCause", text);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, std::string(text) + "\n");
   }
-  ToolResult r =
-      RoundTrip("managedObjectInstance", "distinguishedName:/systemId=\"ne-17\"/logId=3");
+  r = RoundTrip("managedObjectInstance", "distinguishedName:/systemId=\"ne-17\"/logId=3");
   EXPECT_EQ(r.out, "distinguishedName:/systemId=\"ne-17\"/logId=3\n");
   r = RunTool({"asn1", "--json", "--attr", "additionalText"}, Bytes("1903 61 22 62"));
   EXPECT_EQ(r.out, "\"\\\"a\\\\\\\"b\\\"\"\n");

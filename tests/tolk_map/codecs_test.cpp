@@ -40,7 +40,7 @@ class CodecTest : public ::testing::Test {
   }
 };
 
-TEST_F(CodecTest, EnumeratedSyntaxesStoreTheirNames) {
+TEST_F(CodecTest, EnumeratedAndBooleanSyntaxesStoreTheirNames) {
   EXPECT_EQ(Text(ins_adminstate, Enum(2)), "shuttingDown");
   EXPECT_EQ(Text(ins_opstate, Enum(0)), "disabled");
   EXPECT_EQ(Text(ins_logfull, Enum(1)), "halt");
@@ -52,9 +52,7 @@ TEST_F(CodecTest, EnumeratedSyntaxesStoreTheirNames) {
   ExpectRefused(ins_opstate, Octets("\x01"));
   ExpectRefused(ins_opstate, IntSet({1}));
   ExpectRefused(ins_opstate, Asn1Value());
-}
-
-TEST_F(CodecTest, BackedUpStatusTakesTheStandardsBoolean) {
+  // The backed-up status takes the standard's BOOLEAN, and the enumeration too.
   EXPECT_EQ(Text(ins_backedUpStatus, Bool(true)), "backedup");
   EXPECT_EQ(Text(ins_backedUpStatus, Bool(false)), "not backedup");
   EXPECT_EQ(Text(ins_backedUpStatus, Enum(1)), "backedup");

@@ -61,12 +61,29 @@ class ValueNotation : public ::testing::Test {
   }
 };
 
-TEST_F(ValueNotation, ChoicePrintsAlternativeAndValue) {
-  Both("probableCause", OidValue("2.9.3.2.0.0.35"), "globalValue:powerProblem");
-  Both("probableCause", Int(58), "localValue:58");
-  Both("eventType", OidValue("2.9.3.2.10.2", TAG_CTX6), "globalForm:communicationsAlarm");
-  Both("eventType", Int(7, TAG_CTX7), "localForm:7");
-  Both("stopTime", Null(), "continual:NULL");
+// Choices print as alternative:value; the platform's own attributes by their names.
+TEST_F(ValueNotation, ChoicesAndPlatformAttributesPrintAndReadBack) {
+  const struct {
+    const char* attr;
+    Asn1Value value;
+    const char* text;
+  } cases[] = {
+      {"probableCause", OidValue("2.9.3.2.0.0.35"), "globalValue:powerProblem"},
+      {"probableCause", Int(58), "localValue:58"},
+      {"eventType", OidValue("2.9.3.2.10.2", TAG_CTX6), "globalForm:communicationsAlarm"},
+      {"eventType", Int(7, TAG_CTX7), "localForm:7"},
+      {"stopTime", Null(), "continual:NULL"},
+      {"ackState", Enum(1), "acked"},
+      {"clearState", Enum(0), "unCleared"},
+      {"displayState", Enum(1), "displayed"},
+      {"clearTime", Cons(TAG_CTX0, Str("20240131120000Z", TAG_GENTIME)),
+       "time:\"20240131120000Z\""},
+      {"clearTime", Cons(TAG_CTX1, Null()), "noTime:NULL"},
+      {"ackOperator", Str("alice", TAG_GRAPHSTR), "\"alice\""},
+      {"mosiStateID", Int(-1), "-1"},
+      {"transportDomain", OidValue("1.3.6.1.6.1.1"), "1.3.6.1.6.1.1"},
+  };
+  for (const auto& c : cases) Both(c.attr, c.value, c.text);
 }
 
 TEST_F(ValueNotation, IdentifiersAndNamedNumbersFollowTheNamesFlag) {
@@ -82,18 +99,6 @@ TEST_F(ValueNotation, IdentifiersAndNamedNumbersFollowTheNamesFlag) {
   EXPECT_EQ(Format("perceivedSeverity", Enum(9)), "9");
   // An identifier without a name prints dotted.
   Both("probableCause", OidValue("1.2.840.99999"), "globalValue:1.2.840.99999");
-}
-
-TEST_F(ValueNotation, PlatformAttributes) {
-  Both("ackState", Enum(1), "acked");
-  Both("clearState", Enum(0), "unCleared");
-  Both("displayState", Enum(1), "displayed");
-  Both("clearTime", Cons(TAG_CTX0, Str("20240131120000Z", TAG_GENTIME)),
-       "time:\"20240131120000Z\"");
-  Both("clearTime", Cons(TAG_CTX1, Null()), "noTime:NULL");
-  Both("ackOperator", Str("alice", TAG_GRAPHSTR), "\"alice\"");
-  Both("mosiStateID", Int(-1), "-1");
-  Both("transportDomain", OidValue("1.3.6.1.6.1.1"), "1.3.6.1.6.1.1");
 }
 
 TEST_F(ValueNotation, StringsAreQuotedWithEscapes) {
