@@ -14,6 +14,7 @@ namespace qx::db {
 using qx::civil_from_days;
 using qx::days_from_civil;
 using qx::days_in_month;
+
 // Floor division and modulo for seconds and milliseconds before 1970.
 inline int64_t floor_div(int64_t a, int64_t b) {
   int64_t q = a / b;
