@@ -1,6 +1,7 @@
 #include "platform/value/generalized_time.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform/value/exception.h"
 
@@ -18,12 +19,31 @@ bool digits(std::string_view s, size_t pos, size_t n, int& out) {
   return true;
 }
 
-// Writes v (0 <= v < 10^n) as exactly n decimal digits at out.
-void put_digits(char* out, int v, int n) {
-  for (int i = n - 1; i >= 0; --i) {
-    out[i] = static_cast<char>('0' + v % 10);
-    v /= 10;
+// "00" to "99", two octets each.
+struct TwoDigits {
+  char text[200];
+};
+constexpr TwoDigits make_two_digits() {
+  TwoDigits t{};
+  for (int v = 0; v < 100; ++v) {
+    t.text[2 * v] = static_cast<char>('0' + v / 10);
+    t.text[2 * v + 1] = static_cast<char>('0' + v % 10);
   }
+  return t;
+}
+constexpr TwoDigits kTwoDigits = make_two_digits();
+
+// Writes v (0 <= v < 100) as two decimal digits at out.
+inline void put2(char* out, unsigned v) { std::memcpy(out, kTwoDigits.text + 2 * v, 2); }
+
+// Writes ".fff" for msec (1 to 999) at out, without trailing zeros; its length.
+size_t put_fraction(char* out, unsigned msec) {
+  out[0] = '.';
+  out[1] = static_cast<char>('0' + msec / 100);
+  put2(out + 2, msec % 100);
+  size_t n = 4;
+  while (out[n - 1] == '0') --n;
+  return n;
 }
 
 // The fields of tm as "YYYYMMDDHHMMSS[.fff]" (fraction without trailing
@@ -37,19 +57,15 @@ size_t put_fields(const Tm& tm, char* out) {
         two_digit(tm.tm_hour) && two_digit(tm.tm_min) && two_digit(tm.tm_sec) && tm.tm_msec >= 0 &&
         tm.tm_msec <= 999))
     return 0;
-  put_digits(out, year, 4);
-  put_digits(out + 4, tm.tm_mon + 1, 2);
-  put_digits(out + 6, tm.tm_mday, 2);
-  put_digits(out + 8, tm.tm_hour, 2);
-  put_digits(out + 10, tm.tm_min, 2);
-  put_digits(out + 12, tm.tm_sec, 2);
+  put2(out, static_cast<unsigned>(year / 100));
+  put2(out + 2, static_cast<unsigned>(year % 100));
+  put2(out + 4, static_cast<unsigned>(tm.tm_mon + 1));
+  put2(out + 6, static_cast<unsigned>(tm.tm_mday));
+  put2(out + 8, static_cast<unsigned>(tm.tm_hour));
+  put2(out + 10, static_cast<unsigned>(tm.tm_min));
+  put2(out + 12, static_cast<unsigned>(tm.tm_sec));
   size_t n = 14;
-  if (tm.tm_msec != 0) {
-    out[n++] = '.';
-    put_digits(out + n, tm.tm_msec, 3);
-    n += 3;
-    while (out[n - 1] == '0') --n;
-  }
+  if (tm.tm_msec != 0) n += put_fraction(out + n, static_cast<unsigned>(tm.tm_msec));
   return n;
 }
 
@@ -115,10 +131,28 @@ GeneralizedTime::GeneralizedTime(const TimeStamp& ts, int flag) {
 }
 
 size_t GeneralizedTime::utc_text(const TimeStamp& ts, char* buf) {
-  Tm tm;
-  if (!ts.valid() || !ts.to_tm(tm, false)) return 0;
-  size_t n = put_fields(tm, buf);
-  if (n == 0) return 0;
+  if (!ts.valid()) return 0;
+  // The fields straight from the instant, without a Tm: this runs once per time column
+  // read. A valid stamp lies in the years 0 to 9999.
+  int64_t days = ts.seconds() / 86400;
+  int64_t second = ts.seconds() % 86400;
+  if (second < 0) {
+    second += 86400;
+    --days;
+  }
+  int64_t year;
+  unsigned month, day;
+  qx::civil_from_days(days, year, month, day);
+  const auto sod = static_cast<unsigned>(second);
+  put2(buf, static_cast<unsigned>(year / 100));
+  put2(buf + 2, static_cast<unsigned>(year % 100));
+  put2(buf + 4, month);
+  put2(buf + 6, day);
+  put2(buf + 8, sod / 3600);
+  put2(buf + 10, sod / 60 % 60);
+  put2(buf + 12, sod % 60);
+  size_t n = 14;
+  if (ts.msec() != 0) n += put_fraction(buf + n, static_cast<unsigned>(ts.msec()));
   buf[n++] = 'Z';
   return n;
 }
