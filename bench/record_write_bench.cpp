@@ -161,15 +161,16 @@ double library_read(LogMapper* log, TABLE_TYPE type, long& seen, const std::stri
   return rate;
 }
 
-// The least a reading that hands values can cost: a scan of the table of `c` that
-// makes, by direct calls of the value library and without the mapper, the values a
-// record's response holds. Each value costs no more than the response's would: a
-// number column becomes an INTEGER, a time column (stored text) a GeneralizedTime in
-// UTC, any other text read by the table an OCTET STRING (no name is looked up), and the
-// stored list is checked (a damaged store must not hand out broken values) and each of
-// its pairs taken whole, sharing the list's buffer, with no identifier decoded. Columns
-// that the table does not read (the printed list values) are passed over; nothing is
-// tied to an attribute. Rows per second; counted as "floor scan".
+// The least a reading that hands records to the caller can cost: a scan of the table of
+// `c` that makes, by direct calls of the value library and without the mapper, the
+// values of each record and hands them in a RespValue, the response a caller is given.
+// Each value costs no more than the response's would: a number column becomes an
+// INTEGER, a time column (stored text) a GeneralizedTime in UTC, any other text read by
+// the table an OCTET STRING (no name is looked up), and the stored list is checked (a
+// damaged store must not hand out broken values) and each of its pairs taken whole,
+// sharing the list's buffer. Every element gets a copy of one identifier, none is
+// decoded. Columns that the table does not read (the printed list values) are passed
+// over. Rows per second; counted as "floor scan".
 double floor_scan(sqlite3_stmt* st, const ClassCase& c) {
   enum class Make { kSkip, kNumber, kTime, kText, kList };
   std::vector<Make> make;
@@ -196,20 +197,22 @@ double floor_scan(sqlite3_stmt* st, const ClassCase& c) {
         make.push_back(read ? Make::kText : Make::kSkip);
     }
   }
-  std::vector<Asn1Value> values;
+  const Oid& id = logRecordIdOid;
+  RespValue values;
   long rows = 0;
   sqlite3_reset(st);
   count_begin();
   auto t0 = Clock::now();
   while (sqlite3_step(st) == SQLITE_ROW) {
     values.clear();
+    values.reserve(2 * make.size());  // room for a list of that many pairs as well
     for (int i = 0; i < static_cast<int>(make.size()); ++i) {
       if (make[static_cast<size_t>(i)] == Make::kSkip || sqlite3_column_type(st, i) == SQLITE_NULL)
         continue;
       Asn1Value v;
       if (make[static_cast<size_t>(i)] == Make::kNumber) {
         v.encode_unsigned(static_cast<unsigned long>(sqlite3_column_int64(st, i)));
-        values.push_back(std::move(v));
+        values.adopt_entry(id, std::move(v));
         continue;
       }
       const char* p = static_cast<const char*>(sqlite3_column_blob(st, i));
@@ -235,14 +238,14 @@ double floor_scan(sqlite3_stmt* st, const ClassCase& c) {
         case Make::kList: {
           Asn1Value list;
           if (!Asn1Value::decode(p, n, list)) break;
-          for (const Asn1Value& pair : list.components()) values.push_back(pair);
+          for (const Asn1Value& pair : list.components()) values.adopt_entry(id, Asn1Value(pair));
           continue;
         }
         case Make::kNumber:
         case Make::kSkip:
           break;
       }
-      values.push_back(std::move(v));
+      values.adopt_entry(id, std::move(v));
     }
     ++rows;
   }
