@@ -32,19 +32,24 @@ int walk_records(LogMapper& table, const std::string& name, TABLE_TYPE type, RWD
          r.column(id_column).name().compareTo(logrecid_col, RWCString::ignoreCase) != 0) {
     ++id_column;
   }
-  while (r()) {
+  // The identifier is read only when it is wanted: for the alarm state cache, or to name
+  // a record that does not read back.
+  auto record_id = [&] {
     unsigned long id = 0;
     r[id_column];
     read_unsigned(r, logrecid_col, id);
+    return id;
+  };
+  while (r()) {
     auto values = withLogId != 0 ? std::make_unique<RespValue>() : nullptr;
     if (!values) row.clear();
     bool whole = false;
     {
       ExceptionScope scope;
       whole = read(r, values ? *values : row);
-      if (!whole) damaged_record(owner, name.c_str(), id, scope.caught());
+      if (!whole) damaged_record(owner, name.c_str(), record_id(), scope.caught());
     }
-    if (withLogId != 0) table.update_log_record_hash(id, type, 0, 0, 0);
+    if (withLogId != 0) table.update_log_record_hash(record_id(), type, 0, 0, 0);
     if (!whole) continue;
     if (values) {
       LogRespValue lrv(owner.get_log_id_value(), values.release());  // owns the values
