@@ -109,6 +109,21 @@ bool Asn1Value::read_inline(const char* p) {
 }
 
 void Asn1Value::set_primitive(Asn1Tag t, const void* contents, size_t n) {
+  if (t.number < 31 && 2 + n <= kInline) {
+    // The usual short value: a two-octet header, kept inline. The contents may be this
+    // value's own: moved first.
+    if (n != 0) std::memmove(inline_ + 2, contents, n);
+    inline_[0] = static_cast<unsigned char>(t.cls << 6 | t.number);
+    inline_[1] = static_cast<unsigned char>(n);
+    buf_.reset();
+    hdr_ = 2;
+    off_ = 0;
+    len_ = 2 + n;
+    tag_ = t;
+    constructed_ = false;
+    cursor_ = 0;
+    return;
+  }
   uint8_t head[qx::ber::kMaxHeader];
   size_t hs = qx::ber::write_header(head, t, false, n);
   if (hs + n <= kInline) {
@@ -161,6 +176,8 @@ bool Asn1Value::encode_int(long v, Asn1Tag t) {
 
 bool Asn1Value::encode_unsigned(unsigned long v, Asn1Tag t) {
   if (!usable_tag(t)) return false;
+  // The number's octets, most significant first, after a zero octet; the contents are
+  // the last n: one octet per eight bits of the number, and one more for the sign bit.
   uint8_t b[9];
   b[0] = 0;
   uint64_t u = v;
@@ -168,9 +185,9 @@ bool Asn1Value::encode_unsigned(unsigned long v, Asn1Tag t) {
     b[i] = static_cast<uint8_t>(u);
     u >>= 8;
   }
-  size_t first = 0;
-  while (first < 8 && b[first] == 0x00 && !(b[first + 1] & 0x80)) ++first;
-  set_primitive(t, b + first, 9 - first);
+  const int bits = v == 0 ? 0 : 64 - __builtin_clzl(v);
+  const size_t n = static_cast<size_t>(bits / 8 + 1);
+  set_primitive(t, b + 9 - n, n);
   return true;
 }
 

@@ -56,19 +56,33 @@ TEST_F(Asn1ValueTest, IntegersAreMinimalTwosComplement) {
 }
 
 TEST_F(Asn1ValueTest, UnsignedAndEnumerated) {
+  // The fewest octets, with a zero octet in front wherever the top bit is set.
+  const struct {
+    unsigned long v;
+    const char* hex;
+  } cases[] = {{0, "020100"},
+               {127, "02017f"},
+               {128, "02020080"},
+               {255, "020200ff"},
+               {256, "02020100"},
+               {32767, "02027fff"},
+               {32768, "0203008000"},
+               {0x7fffffffffffffffUL, "02087fffffffffffffff"},
+               {0x8000000000000000UL, "0209008000000000000000"},
+               {ULONG_MAX, "020900ffffffffffffffff"}};
   Asn1Value v;
-  ASSERT_TRUE(v.encode_unsigned(ULONG_MAX));
-  EXPECT_EQ(Hex(v), "020900ffffffffffffffff");
   unsigned long u = 0;
-  ASSERT_TRUE(v.decode_unsigned(u));
-  EXPECT_EQ(u, ULONG_MAX);
+  for (const auto& c : cases) {
+    ASSERT_TRUE(v.encode_unsigned(c.v));
+    EXPECT_EQ(Hex(v), c.hex) << c.v;
+    ASSERT_TRUE(v.decode_unsigned(u));
+    EXPECT_EQ(u, c.v);
+  }
   long l = 5;
   EXPECT_FALSE(v.decode_int(l)) << "does not fit a long";
   EXPECT_EQ(l, 5);
   Exception::clear();
 
-  ASSERT_TRUE(v.encode_unsigned(128));
-  EXPECT_EQ(Hex(v), "02020080");
   ASSERT_TRUE(v.encode_enum(3));
   EXPECT_EQ(Hex(v), "0a0103");
   ASSERT_TRUE(v.decode_enum(l));
@@ -330,10 +344,12 @@ TEST_F(Asn1ValueTest, ShortAndLongValuesBehaveAlike) {
     ASSERT_TRUE(deep.retag(TAG_CTX1));
     EXPECT_EQ(Hex(same), expect);
     EXPECT_EQ(Hex(v), expect);
-    // A value made from its own contents.
+    // A value made from its own contents, under a longer header and a shorter one.
     Asn1Value own = v;
     ASSERT_TRUE(own.encode_octets(own.contents(), Asn1Tag::context(40)));
     EXPECT_EQ(Hex(own), Hex(std::string("\x9f\x28") + static_cast<char>(n) + octets));
+    ASSERT_TRUE(own.encode_octets(own.contents(), TAG_CTX1));
+    EXPECT_EQ(Hex(own), Hex(std::string("\x81") + static_cast<char>(n) + octets));
     // Within a constructed value, decoded and grown, alone and by itself.
     Asn1Value seq = Cons(TAG_SEQ, Int(1), v);
     Asn1Value back = Decode(Hex(seq));
