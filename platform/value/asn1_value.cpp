@@ -1,5 +1,6 @@
 #include "platform/value/asn1_value.h"
 
+#include <bit>
 #include <cstring>
 #include <sstream>
 #include <utility>
@@ -185,8 +186,7 @@ bool Asn1Value::encode_unsigned(unsigned long v, Asn1Tag t) {
     b[i] = static_cast<uint8_t>(u);
     u >>= 8;
   }
-  const int bits = v == 0 ? 0 : 64 - __builtin_clzl(v);
-  const size_t n = static_cast<size_t>(bits / 8 + 1);
+  const size_t n = static_cast<size_t>(std::bit_width(static_cast<uint64_t>(v))) / 8 + 1;
   set_primitive(t, b + 9 - n, n);
   return true;
 }

@@ -47,7 +47,10 @@ int walk_records(LogMapper& table, const std::string& name, TABLE_TYPE type, RWD
     {
       ExceptionScope scope;
       whole = read(r, values ? *values : row);
-      if (!whole) damaged_record(owner, name.c_str(), record_id(), scope.caught());
+      if (!whole) {
+        const unsigned long id = record_id();  // read first: the reason taken is the read's
+        damaged_record(owner, name.c_str(), id, scope.caught());
+      }
     }
     if (withLogId != 0) table.update_log_record_hash(record_id(), type, 0, 0, 0);
     if (!whole) continue;
