@@ -10,10 +10,10 @@
 //                                in turn into tables that grow alike;
 //   read_all_vs_raw_sqlite       get_all_log_recs over 100,000 records against a raw
 //                                scan of the same table reading every column;
-//   read_all_floor_vs_raw_sqlite the values of the same records made by direct calls of
-//                                the value library, without the mapper (floor_scan),
-//                                against the raw scan: how near any reading that hands
-//                                values can come to it;
+//   read_all_floor_vs_raw_sqlite the same records made by direct calls of the value
+//                                library, without the mapper, and handed in a RespValue
+//                                (floor_scan), against the raw scan: how near any reading
+//                                that hands records to its caller can come to it;
 //   write_<class>_vs_raw_pg      the same on PostgreSQL against plain libpq calls
 //                                (PQprepare / PQexecPrepared), the two sides writing
 //                                batches of 1,000 in turn into tables that grow alike,
@@ -223,13 +223,8 @@ double floor_scan(sqlite3_stmt* st, const ClassCase& c) {
           int32_t offset = 0;
           char text[GeneralizedTime::kUtcTextMax];
           if (!qx::db::parse_date_time(p, n, &ms, &offset)) break;
-          int64_t sec = ms / 1000;
-          int msec = static_cast<int>(ms % 1000);
-          if (msec < 0) {
-            msec += 1000;
-            --sec;
-          }
-          v.encode_octets(text, GeneralizedTime::utc_text(TimeStamp(sec, msec), text), TAG_GENTIME);
+          v.encode_octets(text, GeneralizedTime::utc_text(TimeStamp::from_millis(ms), text),
+                          TAG_GENTIME);
           break;
         }
         case Make::kText:
@@ -473,7 +468,7 @@ int main(int argc, char** argv) {
     sqlite3_finalize(st);
     std::printf(
         "read all  %ld records: library %9.0f rec/s   raw scan %9.0f rec/s (%zu bytes)   "
-        "values alone %9.0f rec/s\n",
+        "floor %9.0f rec/s\n",
         seen, lib, raw, bytes, floor);
     std::snprintf(line, sizeof line, "read_all_vs_raw_sqlite: %.2f", lib / raw);
     headlines.push_back(line);

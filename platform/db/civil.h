@@ -10,17 +10,13 @@
 namespace qx::db {
 
 // The calendar itself is the value library's: days since 1970-01-01 of y-m-d (m 1-12),
-// the date of a day count, and the days of a month (0 for a month out of range).
+// the date of a day count, the days of a month (0 for a month out of range), and the
+// floor division and modulo of instants before 1970.
 using qx::civil_from_days;
 using qx::days_from_civil;
 using qx::days_in_month;
-
-// Floor division and modulo for seconds and milliseconds before 1970.
-inline int64_t floor_div(int64_t a, int64_t b) {
-  int64_t q = a / b;
-  return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-inline int64_t floor_mod(int64_t a, int64_t b) { return a - floor_div(a, b) * b; }
+using qx::floor_div;
+using qx::floor_mod;
 
 // Writes "YYYY-MM-DD HH:MM:SS.mmm+HH:MM" (":SS" added to the offset when it
 // has seconds) of the instant millis shown offset seconds east of UTC;

@@ -36,20 +36,29 @@ constexpr TwoDigits kTwoDigits = make_two_digits();
 // Writes v (0 <= v < 100) as two decimal digits at out.
 inline void put2(char* out, unsigned v) { std::memcpy(out, kTwoDigits.text + 2 * v, 2); }
 
-// Writes ".fff" for msec (1 to 999) at out, without trailing zeros; its length.
-size_t put_fraction(char* out, unsigned msec) {
-  out[0] = '.';
-  out[1] = static_cast<char>('0' + msec / 100);
-  put2(out + 2, msec % 100);
-  size_t n = 4;
+// Writes "YYYYMMDDHHMMSS[.fff]" (the fraction only when msec is not 0, without trailing
+// zeros) at out, which holds 18 octets at least; its length. REQUIRES: year 0 to 9999,
+// the other fields below 100, msec below 1000. Written two digits at a time: this runs
+// once per time column read.
+size_t put_text(char* out, unsigned year, unsigned month, unsigned day, unsigned hour,
+                unsigned minute, unsigned second, unsigned msec) {
+  put2(out, year / 100);
+  put2(out + 2, year % 100);
+  put2(out + 4, month);
+  put2(out + 6, day);
+  put2(out + 8, hour);
+  put2(out + 10, minute);
+  put2(out + 12, second);
+  if (msec == 0) return 14;
+  out[14] = '.';
+  out[15] = static_cast<char>('0' + msec / 100);
+  put2(out + 16, msec % 100);
+  size_t n = 18;
   while (out[n - 1] == '0') --n;
   return n;
 }
 
-// The fields of tm as "YYYYMMDDHHMMSS[.fff]" (fraction without trailing
-// zeros) into out, which holds 18 octets at least; 0 when a field does not fit
-// its digits. The common case, written digit by digit: this runs once per time
-// column read.
+// The fields of tm as put_text writes them; 0 when a field does not fit its digits.
 size_t put_fields(const Tm& tm, char* out) {
   const int year = tm.tm_year + 1900;
   auto two_digit = [](int v) { return v >= 0 && v <= 99; };
@@ -57,16 +66,10 @@ size_t put_fields(const Tm& tm, char* out) {
         two_digit(tm.tm_hour) && two_digit(tm.tm_min) && two_digit(tm.tm_sec) && tm.tm_msec >= 0 &&
         tm.tm_msec <= 999))
     return 0;
-  put2(out, static_cast<unsigned>(year / 100));
-  put2(out + 2, static_cast<unsigned>(year % 100));
-  put2(out + 4, static_cast<unsigned>(tm.tm_mon + 1));
-  put2(out + 6, static_cast<unsigned>(tm.tm_mday));
-  put2(out + 8, static_cast<unsigned>(tm.tm_hour));
-  put2(out + 10, static_cast<unsigned>(tm.tm_min));
-  put2(out + 12, static_cast<unsigned>(tm.tm_sec));
-  size_t n = 14;
-  if (tm.tm_msec != 0) n += put_fraction(out + n, static_cast<unsigned>(tm.tm_msec));
-  return n;
+  return put_text(out, static_cast<unsigned>(year), static_cast<unsigned>(tm.tm_mon + 1),
+                  static_cast<unsigned>(tm.tm_mday), static_cast<unsigned>(tm.tm_hour),
+                  static_cast<unsigned>(tm.tm_min), static_cast<unsigned>(tm.tm_sec),
+                  static_cast<unsigned>(tm.tm_msec));
 }
 
 std::string two(int v) {
@@ -132,27 +135,14 @@ GeneralizedTime::GeneralizedTime(const TimeStamp& ts, int flag) {
 
 size_t GeneralizedTime::utc_text(const TimeStamp& ts, char* buf) {
   if (!ts.valid()) return 0;
-  // The fields straight from the instant, without a Tm: this runs once per time column
-  // read. A valid stamp lies in the years 0 to 9999.
-  int64_t days = ts.seconds() / 86400;
-  int64_t second = ts.seconds() % 86400;
-  if (second < 0) {
-    second += 86400;
-    --days;
-  }
+  // The fields straight from the instant, without a Tm. A valid stamp lies in the years
+  // 0 to 9999.
   int64_t year;
   unsigned month, day;
-  qx::civil_from_days(days, year, month, day);
-  const auto sod = static_cast<unsigned>(second);
-  put2(buf, static_cast<unsigned>(year / 100));
-  put2(buf + 2, static_cast<unsigned>(year % 100));
-  put2(buf + 4, month);
-  put2(buf + 6, day);
-  put2(buf + 8, sod / 3600);
-  put2(buf + 10, sod / 60 % 60);
-  put2(buf + 12, sod % 60);
-  size_t n = 14;
-  if (ts.msec() != 0) n += put_fraction(buf + n, static_cast<unsigned>(ts.msec()));
+  qx::civil_from_days(qx::floor_div(ts.seconds(), 86400), year, month, day);
+  const auto second = static_cast<unsigned>(qx::floor_mod(ts.seconds(), 86400));
+  size_t n = put_text(buf, static_cast<unsigned>(year), month, day, second / 3600, second / 60 % 60,
+                      second % 60, static_cast<unsigned>(ts.msec()));
   buf[n++] = 'Z';
   return n;
 }
@@ -221,8 +211,7 @@ const char* GeneralizedTime::read(std::string_view s, TimeStamp* out) {
   TimeStamp base(tm, local);
   if (!base.valid()) return local ? "no such local time" : "out of range";
   int64_t ms = base.millis() - int64_t{offset_min} * 60000 + frac_ms;
-  int64_t secs = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-  TimeStamp ts(secs, static_cast<int>(ms - secs * 1000));
+  TimeStamp ts = TimeStamp::from_millis(ms);
   if (!ts.valid()) return "out of range";
   *out = ts;
   return nullptr;

@@ -94,6 +94,10 @@ TimeStamp::TimeStamp(int64_t seconds, int msec) {
   }
 }
 
+TimeStamp TimeStamp::from_millis(int64_t millis) {
+  return TimeStamp(qx::floor_div(millis, 1000), static_cast<int>(qx::floor_mod(millis, 1000)));
+}
+
 TimeStamp::TimeStamp(const Tm& tm, bool local) {
   if (!fields_valid(tm)) return;
   int64_t s;
@@ -137,7 +141,7 @@ bool TimeStamp::to_tm(Tm& out, bool local) const {
     r.tm_sec = lt.tm_sec;
     r.tm_isdst = lt.tm_isdst > 0 ? 1 : 0;
   } else {
-    int64_t days = seconds_ >= 0 ? seconds_ / 86400 : -((-seconds_ + 86399) / 86400);
+    int64_t days = qx::floor_div(seconds_, 86400);
     int64_t rem = seconds_ - days * 86400;
     int64_t y;
     unsigned m, d;

@@ -34,6 +34,9 @@ class TimeStamp {
   // From broken-down time, local (local = true) or UTC; invalid when a field
   // is out of range (no normalisation: 31 April is refused).
   explicit TimeStamp(const Tm& tm, bool local = true);
+  // The instant `millis` milliseconds after 1970-01-01T00:00:00Z (before it when
+  // negative); invalid out of range.
+  static TimeStamp from_millis(int64_t millis);
 
   static TimeStamp now();
 
@@ -65,6 +68,13 @@ int64_t days_from_civil(int64_t y, unsigned m, unsigned d);
 // The date of a day count: y, m (1-12), d.
 void civil_from_days(int64_t z, int64_t& y, unsigned& m, unsigned& d);
 int days_in_month(int64_t y, unsigned m);
+
+// Floor division and modulo, for seconds and milliseconds before 1970.
+inline int64_t floor_div(int64_t a, int64_t b) {
+  int64_t q = a / b;
+  return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+inline int64_t floor_mod(int64_t a, int64_t b) { return a - floor_div(a, b) * b; }
 }  // namespace qx
 
 #endif  // QX_PLATFORM_VALUE_TIME_STAMP_H_

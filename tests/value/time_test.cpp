@@ -120,6 +120,27 @@ TEST_F(TimeTest, UtcTextWithoutTheObject) {
   EXPECT_EQ(GeneralizedTime::utc_text(TimeStamp(), buf), 0u);
 }
 
+// A millisecond count splits into whole seconds and milliseconds downwards, before 1970
+// too, and stays within the years the stamp can hold.
+TEST_F(TimeTest, FromMillis) {
+  const struct {
+    int64_t millis, seconds;
+    int msec;
+  } cases[] = {{0, 0, 0}, {1999, 1, 999}, {-1, -1, 999}, {-1000, -1, 0}, {-1001, -2, 999}};
+  for (const auto& c : cases) {
+    TimeStamp ts = TimeStamp::from_millis(c.millis);
+    ASSERT_TRUE(ts.valid()) << c.millis;
+    EXPECT_EQ(ts.seconds(), c.seconds) << c.millis;
+    EXPECT_EQ(ts.msec(), c.msec) << c.millis;
+  }
+  const TimeStamp last(Utc(9999, 12, 31, 23, 59, 59), 999);
+  EXPECT_EQ(TimeStamp::from_millis(last.millis()), last);
+  EXPECT_FALSE(TimeStamp::from_millis(last.millis() + 1).valid());
+  const TimeStamp first(Utc(0, 1, 1, 0, 0, 0), 0);
+  EXPECT_EQ(TimeStamp::from_millis(first.millis()), first);
+  EXPECT_FALSE(TimeStamp::from_millis(first.millis() - 1).valid());
+}
+
 TEST_F(TimeTest, FromValues) {
   EXPECT_EQ(GeneralizedTime(Str("20260101000000Z", TAG_CTX0)).error(), "") << "tag not checked";
   Asn1Value explicit_time = Cons(TAG_CTX0, Str("20260101000000Z", TAG_GENTIME));

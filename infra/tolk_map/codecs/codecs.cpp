@@ -162,9 +162,7 @@ bool read_text(RWDBReader& r, const RWCString& column, RWCString& out) {
 bool read_unsigned(RWDBReader& r, const RWCString& column, unsigned long& out) {
   return r[column].take(out);
 }
-bool read_long(RWDBReader& r, const RWCString& column, long& out) {
-  return r[column].take(out);
-}
+bool read_long(RWDBReader& r, const RWCString& column, long& out) { return r[column].take(out); }
 bool read_datetime(RWDBReader& r, const RWCString& column, RWDBDateTime& out, bool& is_null) {
   if (r[column].take(out)) {
     is_null = false;
@@ -375,15 +373,8 @@ bool time_to_datetime(const Asn1Value& value, RWDBDateTime& out, bool& absent) {
 
 bool datetime_to_time(const RWDBDateTime& dt, Asn1Value& out) {
   if (!dt.isValid()) return false;
-  int64_t ms = dt.millisSinceEpoch();
-  int64_t sec = ms / 1000;
-  int msec = static_cast<int>(ms % 1000);
-  if (msec < 0) {
-    msec += 1000;
-    --sec;
-  }
   char text[GeneralizedTime::kUtcTextMax];
-  size_t n = GeneralizedTime::utc_text(TimeStamp(sec, msec), text);
+  size_t n = GeneralizedTime::utc_text(TimeStamp::from_millis(dt.millisSinceEpoch()), text);
   if (n == 0) return false;
   Asn1Value v;
   if (!v.encode_octets(text, n, TAG_GENTIME)) return false;
